@@ -1,0 +1,20 @@
+# Cross-compiles for 32-bit Windows with mingw-w64's posix thread model.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(TOOLCHAIN_PREFIX i686-w64-mingw32)
+set(CMAKE_C_COMPILER   ${TOOLCHAIN_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER  ${TOOLCHAIN_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Libraries cross-built by scripts/setup.sh (glog, GoogleTest).
+if(DEFINED ENV{LUMAREST_DEPS})
+  set(LUMAREST_DEPS "$ENV{LUMAREST_DEPS}")
+else()
+  set(LUMAREST_DEPS /opt/lumarest-deps)
+endif()
+list(APPEND CMAKE_FIND_ROOT_PATH ${LUMAREST_DEPS})

@@ -1,0 +1,191 @@
+/*
+ * Lumarest plug-in SDK.
+ *
+ * A plug-in is a 32-bit Windows DLL that exports, undecorated, one function
+ *
+ *     void __cdecl RegisterModule(CommandEndpoint* endpoint);
+ *
+ * The host calls it once at start-up. Store your receive function in
+ * endpoint->receive before returning and keep the endpoint pointer: it lives
+ * as long as the process. Send commands with endpoint->send(&record) after
+ * zeroing the record, setting `command` and setting `sender` to
+ * endpoint->owner. The host delivers every command synchronously, on the
+ * sending thread, to every other module registered for the name (listed under
+ * "command-recv" in your "plugin.load" manifest), the host's own handler last.
+ *
+ * Text answers are either kept by the host (never free them) or C-heap copies
+ * that you release with free() from msvcrt.dll; each command below says which.
+ * Build your DLL against msvcrt.dll (the mingw-w64 default) so that blocks
+ * cross the boundary safely.
+ *
+ * This header is plain C99 with C11 static assertions and also compiles as
+ * C++; it needs nothing but the C standard headers.
+ */
+#ifndef LUMAREST_PLUGIN_H
+#define LUMAREST_PLUGIN_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <wchar.h>
+
+#ifdef __cplusplus
+extern "C" {
+#define LUMAREST_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
+#else
+#define LUMAREST_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
+#endif
+
+#if defined(_MSC_VER) || defined(__MINGW32__)
+#define LUMAREST_CDECL __cdecl
+#define LUMAREST_EXPORT __declspec(dllexport)
+#else
+#define LUMAREST_CDECL
+#define LUMAREST_EXPORT
+#endif
+
+/*
+ * The 88-byte command record. Senders zero the whole record before filling
+ * it, so a field that a command does not use is always 0. The layout is the
+ * contract between the host and every plug-in: never reorder it.
+ */
+typedef struct BASObserveData {
+    uint32_t reserved0;
+    uint32_t reserved1;
+    uint32_t reserved2;
+    const char* command;  /* NUL-terminated ASCII command name */
+    const void* arg;      /* per command: UTF-8 text, or UTF-16 for create commands */
+    wchar_t* wideText;    /* UTF-16 argument or answer */
+    int64_t value;        /* argument or answer; the "handled" mark of a close */
+    void* object;         /* pointer argument or answer */
+    uint32_t reserved9;
+    uint32_t reserved10;
+    uint32_t reserved11;
+    void* data;           /* command-specific block */
+    uint32_t reserved13;
+    int64_t count;        /* update answer: number of versions offered */
+    void* window;         /* HWND: the view (size change) or the parent (create) */
+    void* sender;         /* HMODULE of the sending module */
+    int64_t value2;       /* progress: total */
+    int64_t value3;       /* progress: amount done */
+} BASObserveData;
+
+typedef void(LUMAREST_CDECL* BASCommandFunction)(BASObserveData* record);
+
+/* The 16-byte block that attaches one module to the bus. */
+typedef struct CommandEndpoint {
+    BASCommandFunction send;    /* set by the host: the broadcast */
+    BASCommandFunction receive; /* set by the plug-in in RegisterModule */
+    void* owner;                /* HMODULE of the owning module */
+    uint32_t reserved;          /* 0 */
+} CommandEndpoint;
+
+/* The plug-in entry point, exported as "RegisterModule". */
+typedef void(LUMAREST_CDECL* RegisterModuleFunction)(CommandEndpoint* endpoint);
+#define LUMAREST_ENTRY_POINT_NAME "RegisterModule"
+
+/* "LIBWINDOW_COMMAND_SIZE_CHANGE": `data` points to this block. */
+typedef struct BASSizeChange {
+    int32_t width;
+    int32_t height;
+} BASSizeChange;
+
+LUMAREST_STATIC_ASSERT(sizeof(void*) == 4, "the record layout needs 32-bit pointers");
+LUMAREST_STATIC_ASSERT(sizeof(wchar_t) == 2, "wideText is UTF-16");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, reserved0) == 0, "reserved0");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, reserved1) == 4, "reserved1");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, reserved2) == 8, "reserved2");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, command) == 12, "command");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, arg) == 16, "arg");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, wideText) == 20, "wideText");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, value) == 24, "value");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, object) == 32, "object");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, reserved9) == 36, "reserved9");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, reserved10) == 40, "reserved10");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, reserved11) == 44, "reserved11");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, data) == 48, "data");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, reserved13) == 52, "reserved13");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, count) == 56, "count");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, window) == 64, "window");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, sender) == 68, "sender");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, value2) == 72, "value2");
+LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, value3) == 80, "value3");
+LUMAREST_STATIC_ASSERT(sizeof(BASObserveData) == 88, "the record is 88 bytes");
+LUMAREST_STATIC_ASSERT(offsetof(CommandEndpoint, send) == 0, "send");
+LUMAREST_STATIC_ASSERT(offsetof(CommandEndpoint, receive) == 4, "receive");
+LUMAREST_STATIC_ASSERT(offsetof(CommandEndpoint, owner) == 8, "owner");
+LUMAREST_STATIC_ASSERT(offsetof(CommandEndpoint, reserved) == 12, "reserved");
+LUMAREST_STATIC_ASSERT(sizeof(CommandEndpoint) == 16, "the endpoint is 16 bytes");
+LUMAREST_STATIC_ASSERT(sizeof(BASSizeChange) == 8, "two 32-bit integers");
+
+/*
+ * Command names. "to host": the host answers or acts; "to plug-ins": the host
+ * sends it to modules that list it under "command-recv"; "both": either way.
+ */
+
+/* to host: toggle the main window between the work area and its former place. */
+#define LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET "LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET"
+/* to host: run the about dialog. */
+#define LIBPLATFORM_COMMAND_OPEN_ABOUT "LIBPLATFORM_COMMAND_OPEN_ABOUT"
+/* to host: in arg a UTF-8 key; out object a UTF-8 URL kept by the host ("" when unknown). */
+#define LIBPLATFORM_COMMAND_FIND_URL "LIBPLATFORM_COMMAND_FIND_URL"
+/* to host: in arg a UTF-8 image name; out object a Gdiplus::Bitmap* kept by the host, or NULL. */
+#define LIBPLATFORM_COMMAND_FIND_IMAGE "LIBPLATFORM_COMMAND_FIND_IMAGE"
+/* to host: the user asked for an update check. */
+#define LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE "LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE"
+/* to host: run the settings dialog. */
+#define LIBPLATFORM_COMMAND_OPEN_SETTING "LIBPLATFORM_COMMAND_OPEN_SETTING"
+/* both: the host asks for update information; answer with value, count and data filled. */
+#define LIBCOMM_COMMAND_CHECK_FOR_UPDATE "LIBCOMM_COMMAND_CHECK_FOR_UPDATE"
+/* both: the host starts a download; answer value 2 = progress (value3 done, value2 total),
+   1 = finished (wideText: installer path, a malloc'ed copy the host frees), 6 = failed. */
+#define LIBCOMM_COMMAND_DOWNLOAD_UPDATE "LIBCOMM_COMMAND_DOWNLOAD_UPDATE"
+/* to plug-ins: the user cancelled the download. */
+#define LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"
+/* both: the host asks the device server to stop; sent back when it has, and the host installs. */
+#define LIBCOMM_COMMAND_EXIT_SERVER "LIBCOMM_COMMAND_EXIT_SERVER"
+/* both: relayed by the host on its main thread to every module that receives it; value passed on. */
+#define LIBCOMM_COMMAND_READY_START_SERVER "LIBCOMM_COMMAND_READY_START_SERVER"
+/* to host: the device server crashed; value is passed on to the restart. */
+#define LIBCOMM_COMMAND_SERVER_CRASH "LIBCOMM_COMMAND_SERVER_CRASH"
+/* to host: accepted and ignored. */
+#define LIBCOMM_COMMAND_START_SERVICE_FAIL "LIBCOMM_COMMAND_START_SERVICE_FAIL"
+/* to host: value 0 (removed) or 20 (disconnected); arg UTF-8 JSON describing the device. */
+#define LIBCOMM_COMMAND_ANDROID_STATUS_RECV "LIBCOMM_COMMAND_ANDROID_STATUS_RECV"
+/* to host: the device server is up. */
+#define LIBCOMM_COMMAND_START_SERVER_FINISH "LIBCOMM_COMMAND_START_SERVER_FINISH"
+/* to host: out wideText the product title, a malloc'ed copy: free() it. */
+#define LIBPLATFORM_COMMAND_GET_PRODUCT_ALIAS "LIBPLATFORM_COMMAND_GET_PRODUCT_ALIAS"
+/* to host: out wideText the second title, a malloc'ed copy: free() it. */
+#define LIBPLATFORM_COMMAND_GET_APP_NAME "LIBPLATFORM_COMMAND_GET_APP_NAME"
+/* to host: out wideText the device service path, kept by the host (may be empty). */
+#define LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH "LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH"
+/* to host: out wideText the device server path, kept by the host (may be empty). */
+#define LIBCOMM_COMMAND_GET_ANDROID_SERVER_PATH "LIBCOMM_COMMAND_GET_ANDROID_SERVER_PATH"
+/* to host: value3 done and value2 total set when non-zero, value failures added,
+   object a UTF-16 status text shown when non-NULL. Any thread. */
+#define LIBPLATFORM_COMMAND_NOTIFY_PROGRESS "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS"
+/* to host: as NOTIFY_PROGRESS, then the progress is marked finished. */
+#define LIBPLATFORM_COMMAND_NOTIFY_PROGRESS_FINISH "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS_FINISH"
+/* to host: arg UTF-8 owner name, wideText folder to offer, object end callback
+   void __cdecl (*)(uint32_t context, int64_t datum), value its datum. */
+#define LIBPLATFORM_COMMAND_START_PROGRESS "LIBPLATFORM_COMMAND_START_PROGRESS"
+/* to host: arg the canceller's UTF-8 name; stops a running progress of that owner. */
+#define LIBPLATFORM_COMMAND_CANCEL_PROGRESS "LIBPLATFORM_COMMAND_CANCEL_PROGRESS"
+/* to host: out wideText the dated temporary folder (created), a malloc'ed copy: free() it. */
+#define LIBPLATFORM_COMMAND_GET_TEMP_DIR "LIBPLATFORM_COMMAND_GET_TEMP_DIR"
+/* to host: out value the complete-version number. */
+#define LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION "LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION"
+/* to host: wideText the message, low 32 bits of value the client width in pixels. */
+#define LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE "LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE"
+/* to host: as the alert; out value 1 when the user confirmed, else 0. */
+#define LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE "LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE"
+/* to plug-ins: the main window is closing; set value non-zero to keep it open. */
+#define LIBPLATFORM_COMMAND_CLOSE_ENSURE "LIBPLATFORM_COMMAND_CLOSE_ENSURE"
+/* to plug-ins: the view was resized; window is the view, data a BASSizeChange*. */
+#define LIBWINDOW_COMMAND_SIZE_CHANGE "LIBWINDOW_COMMAND_SIZE_CHANGE"
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* LUMAREST_PLUGIN_H */

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs one Windows program under 32-bit Wine: a private prefix (made once,
+# with Arial mapped to Liberation Sans), no debug chatter, and an X display
+# (a private Xvfb when none is set). The program's exit code is passed on.
+# ctest uses this as the emulator for every test binary.
+set -uo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+export WINEPREFIX="${LUMAREST_WINEPREFIX:-${WINEPREFIX:-$HOME/.cache/lumarest/wineprefix}}"
+export WINEARCH=win32
+export WINEDEBUG=-all
+
+"$here/wine-prefix.sh" "$WINEPREFIX" || exit 125
+
+xvfb_pid=""
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 "${LUMAREST_SCREEN:-1280x800x24}" -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    break
+  done
+fi
+
+wine "$@"
+rc=$?
+[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+exit $rc

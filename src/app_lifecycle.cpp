@@ -1,0 +1,118 @@
+#include "app_lifecycle.h"
+
+#include <winsock2.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "GdiplusInclude.h"
+
+#include <cstdlib>
+
+#include "common/logging.h"
+#include "host_state.h"
+#include "product_identity.h"
+
+HostState& Host() {
+    static HostState state;
+    return state;
+}
+
+std::wstring InstanceMutexName() {
+    return L"Global_" + ProductIdentity::ProductTitle() + L"_" + ProductIdentity::Version();
+}
+
+bool SingleInstance::AnotherIsRunning(const std::wstring& name) {
+    UniqueHandle existing(OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()));
+    return static_cast<bool>(existing);
+}
+
+SingleInstance::SingleInstance(const std::wstring& name) : mutex_(CreateMutexW(nullptr, TRUE, name.c_str())) {}
+
+CommandLineArgs::CommandLineArgs(const wchar_t* commandLine) {
+    // CommandLineToArgvW turns an empty line into the program's own path.
+    if (commandLine && *commandLine) argv_ = CommandLineToArgvW(commandLine, &count_);
+    if (!argv_) count_ = 0;
+}
+
+CommandLineArgs::~CommandLineArgs() {
+    if (argv_) LocalFree(argv_);
+}
+
+std::wstring LogFolderPath(const std::wstring& tempPath, const std::wstring& maker, const std::wstring& date) {
+    return tempPath + maker + L"\\" + date;
+}
+
+std::wstring NowFormatted(const char* format) {
+    char buffer[64];
+    BASUtilitySys::GetNowDateTime(buffer, sizeof buffer, format);
+    return std::wstring(buffer, buffer + strlen(buffer));
+}
+
+std::wstring CreateTodaysLogFolder() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    std::wstring folder = LogFolderPath(temp, ProductIdentity::MakerName(), NowFormatted("%Y%m%d"));
+    // An existing folder is fine; a failure leaves the run without log files.
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    return folder;
+}
+
+namespace {
+std::string ToAnsi(const std::wstring& text) {
+    char* utf8 = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
+    char* ansi = BASUtilityString::ConvertUtf8ToAnsi(utf8);
+    std::string out = ansi;
+    BASUtilityString::Free(ansi);
+    BASUtilityString::Free(utf8);
+    return out;
+}
+}  // namespace
+
+LogGuard::LogGuard(const std::wstring& logFolder) {
+    wchar_t* module = BASUtilityApp::GetAppModule();
+    std::wstring path = module;
+    BASUtilityString::Free(module);
+    programName_ = ToAnsi(path.substr(path.find_last_of(L'\\') + 1));
+    logFolder_ = ToAnsi(logFolder);
+    google::InitGoogleLogging(programName_.c_str());
+    FLAGS_max_log_size = 20;
+    FLAGS_log_dir = logFolder_;
+}
+
+LogGuard::~LogGuard() {
+    if (Host().logShutFlag) return;
+    LOG(INFO) << "OnDestroy";
+    Host().logShutFlag = true;
+    google::ShutdownGoogleLogging();
+}
+
+ProcessServices::ProcessServices() {
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    CoInitialize(nullptr);
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr);
+}
+
+ProcessServices::~ProcessServices() {
+    if (gdiplusToken_) Gdiplus::GdiplusShutdown(gdiplusToken_);
+    CoUninitialize();
+    WSACleanup();
+}
+
+bool RemoveLogFolderIfEmpty(const std::wstring& dumpPath) {
+    size_t slash = dumpPath.find_last_of(L'\\');
+    if (slash == std::wstring::npos) return false;
+    std::wstring folder = dumpPath.substr(0, slash);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*.*").c_str(), &entry);
+    bool onlyDots = true;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (entry.cFileName[0] != L'.') onlyDots = false;
+        } while (onlyDots && FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    return onlyDots && RemoveDirectoryW(folder.c_str());
+}

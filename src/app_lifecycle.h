@@ -1,0 +1,79 @@
+// The pieces of the process's life from entry to exit: the single-instance
+// mutex, the command line, the log folder and glog, and the process-wide
+// services. Each acquires in its constructor and releases in its destructor;
+// wWinMain orders them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "UniqueHandle.h"
+
+// "Global_" + product title + "_" + version. The plain "Global_" prefix keeps
+// the name in the per-logon namespace: one instance per logged-on user.
+std::wstring InstanceMutexName();
+
+class SingleInstance {
+public:
+    // True when another process already holds the mutex called name.
+    static bool AnotherIsRunning(const std::wstring& name);
+    explicit SingleInstance(const std::wstring& name);
+
+private:
+    UniqueHandle mutex_;
+};
+
+// The arguments of the command line (the program name excluded), split by
+// CommandLineToArgvW's quoting rules. An empty command line has none.
+class CommandLineArgs {
+public:
+    explicit CommandLineArgs(const wchar_t* commandLine);
+    ~CommandLineArgs();
+    CommandLineArgs(const CommandLineArgs&) = delete;
+    CommandLineArgs& operator=(const CommandLineArgs&) = delete;
+    int Count() const { return count_; }
+    const wchar_t* operator[](int i) const { return argv_[i]; }
+
+private:
+    wchar_t** argv_ = nullptr;
+    int count_ = 0;
+};
+
+// tempPath (ending in a backslash) + maker + "\" + date.
+std::wstring LogFolderPath(const std::wstring& tempPath, const std::wstring& maker, const std::wstring& date);
+// The day's log folder under the current temporary folder, created with its parents.
+std::wstring CreateTodaysLogFolder();
+// Local time as "%Y%m%d" or another strftime format, in UTF-16.
+std::wstring NowFormatted(const char* format);
+
+// glog from initialisation to shut-down. On release it logs "OnDestroy" and
+// shuts glog down, unless something (the crash notice) already did.
+class LogGuard {
+public:
+    explicit LogGuard(const std::wstring& logFolder);
+    ~LogGuard();
+    LogGuard(const LogGuard&) = delete;
+    LogGuard& operator=(const LogGuard&) = delete;
+
+private:
+    std::string programName_;  // glog keeps a pointer to it
+    std::string logFolder_;
+};
+
+// Winsock, COM and GDI+ for the life of the run. Their start-up results are
+// ignored: a failure leaves the program running with what it has.
+class ProcessServices {
+public:
+    ProcessServices();
+    ~ProcessServices();
+    ProcessServices(const ProcessServices&) = delete;
+    ProcessServices& operator=(const ProcessServices&) = delete;
+
+private:
+    ULONG_PTR gdiplusToken_ = 0;
+};
+
+// Removes the folder holding dumpPath when it holds no entry besides names
+// beginning with '.'; returns true when it was removed.
+bool RemoveLogFolderIfEmpty(const std::wstring& dumpPath);

@@ -1,0 +1,74 @@
+// Lumarest's entry point: the life of the process from start to exit.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <optional>
+
+#include "BASUserDefaults.h"
+#include "app_lifecycle.h"
+#include "common/logging.h"
+#include "host_state.h"
+#include "settings_catalog.h"
+#include "startup_window.h"
+#include "system_info.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    char* utf8 = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
+    std::string out = utf8;
+    BASUtilityString::Free(utf8);
+    return out;
+}
+
+// Creates and shows the main window and runs the loop; 0 when the window
+// cannot be made.
+int Run(int showCommand) {
+    StartupWindow window;
+    if (!window.Create(showCommand)) {
+        LOG(ERROR) << "The main window could not be created (error " << GetLastError() << ")";
+        return 0;
+    }
+    return StartupWindow::RunMessageLoop();
+}
+
+void ShutDownApplication() {
+    if (BASUserDefaults* store = BASUserDefaults::StandardUserDefaults()) {
+        if (!store->WriteAll()) LOG(ERROR) << "Settings could not be written to " << Utf8(store->Path());
+    }
+    RemoveLogFolderIfEmpty(Host().dumpPath);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
+    const std::wstring mutexName = InstanceMutexName();
+    if (SingleInstance::AnotherIsRunning(mutexName)) return 0;
+    std::optional<SingleInstance> instance(std::in_place, mutexName);
+
+    std::optional<CommandLineArgs> args(std::in_place, commandLine);
+    InitSettings(*args);
+
+    Host().logFolder = CreateTodaysLogFolder();
+    std::optional<LogGuard> log(std::in_place, Host().logFolder);
+    LOG(INFO) << "SysInfoStr: " << SystemInfoJson(CollectSystemInfo());
+    LOG(INFO) << "Host configuration: " << (Host().hostConfigPath.empty() ? "(none)" : Utf8(Host().hostConfigPath));
+
+    int exitCode = 0;
+    {
+        ProcessServices services;
+        Host().dumpPath = Host().logFolder + L"\\" + NowFormatted("%Y%m%d%H%M%S") + L".dmp";
+
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+        InitCommonControlsEx(&controls);
+
+        exitCode = Run(showCommand);
+        ShutDownApplication();
+    }
+    Host().exitFlag = true;
+
+    instance.reset();
+    log.reset();
+    args.reset();
+    return exitCode;
+}

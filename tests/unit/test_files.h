@@ -1,0 +1,68 @@
+// A private temporary folder for one test, removed with everything in it.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+
+class TempFolder {
+public:
+    TempFolder() {
+        wchar_t temp[MAX_PATH + 1];
+        GetTempPathW(MAX_PATH + 1, temp);
+        static unsigned counter = 0;
+        path_ = std::wstring(temp) + L"lumarest-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++counter);
+        CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~TempFolder() { RemoveTree(path_); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+
+    // Writes bytes to a file below the folder and returns its full path.
+    std::wstring Write(const std::wstring& name, const std::string& bytes) const {
+        std::wstring full = path_ + L"\\" + name;
+        FILE* file = _wfopen(full.c_str(), L"wb");
+        if (file) {
+            fwrite(bytes.data(), 1, bytes.size(), file);
+            fclose(file);
+        }
+        return full;
+    }
+
+    std::string Read(const std::wstring& name) const {
+        std::string out;
+        FILE* file = _wfopen((path_ + L"\\" + name).c_str(), L"rb");
+        if (!file) return out;
+        char chunk[4096];
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) out.append(chunk, n);
+        fclose(file);
+        return out;
+    }
+
+    static void RemoveTree(const std::wstring& path) {
+        WIN32_FIND_DATAW entry;
+        HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = entry.cFileName;
+                if (name == L"." || name == L"..") continue;
+                std::wstring child = path + L"\\" + name;
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(child);
+                else
+                    DeleteFileW(child.c_str());
+            } while (FindNextFileW(search, &entry));
+            FindClose(search);
+        }
+        RemoveDirectoryW(path.c_str());
+    }
+
+private:
+    std::wstring path_;
+};
