@@ -1,0 +1,13 @@
+// The host's one receive function for the commands it serves.
+#pragma once
+
+#include <lumarest/plugin.h>
+
+#include <cstddef>
+
+// The names the host registers its handler for, in registration order.
+extern const char* const kHostCommandNames[];
+extern const size_t kHostCommandNameCount;
+
+// Answers or acts on one record, on the sending thread.
+void __cdecl PlatformCommandHandler(BASObserveData* record);
