@@ -11,6 +11,7 @@ exec 9>"$prefix.lock"
 flock 9
 [ -f "$stamp" ] && exit 0
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+[ -x /usr/lib/wine/wineserver64 ] && export WINESERVER=/usr/lib/wine/wineserver64
 rm -rf "$prefix"
 DISPLAY= wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d 'Liberation Sans' /f >/dev/null 2>&1

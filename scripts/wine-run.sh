@@ -9,6 +9,9 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 export WINEPREFIX="${LUMAREST_WINEPREFIX:-${WINEPREFIX:-$HOME/.cache/lumarest/wineprefix}}"
 export WINEARCH=win32
 export WINEDEBUG=-all
+# The native 64-bit server serves 32-bit clients and is much faster than an
+# emulated one where 32-bit code runs under qemu.
+[ -x /usr/lib/wine/wineserver64 ] && export WINESERVER=/usr/lib/wine/wineserver64
 
 "$here/wine-prefix.sh" "$WINEPREFIX" || exit 125
 

@@ -1,0 +1,36 @@
+# Shared by run.sh and test.sh: set-up, the build and the Wine environment.
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${LUMAREST_BUILD_DIR:-$here/build}"
+
+setup_and_build() {
+  bash "$here/scripts/setup.sh"
+  if [ ! -f "$BUILD_DIR/build.ninja" ]; then
+    cmake -S "$here" -B "$BUILD_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" >/dev/null
+  fi
+  cmake --build "$BUILD_DIR"
+}
+
+# A private Wine prefix per build tree, made once and reused.
+prepare_wine() {
+  export LUMAREST_WINEPREFIX="${LUMAREST_WINEPREFIX:-$BUILD_DIR/wineprefix}"
+  echo "[lumarest] Wine prefix: $LUMAREST_WINEPREFIX (the first run creates it, which takes minutes)"
+  "$here/scripts/wine-prefix.sh" "$LUMAREST_WINEPREFIX"
+}
+
+XVFB_PID=""
+# Starts a private Xvfb when there is no display; sets DISPLAY.
+ensure_display() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 "${LUMAREST_SCREEN:-1280x800x24}" -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+  done
+  echo "[lumarest] could not start Xvfb" >&2
+  return 1
+}
+
+stop_display() { [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null; XVFB_PID=""; }

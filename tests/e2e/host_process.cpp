@@ -1,0 +1,159 @@
+#include "host_process.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <map>
+
+namespace {
+
+std::wstring WithoutTrailingSlash(std::wstring path) {
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path;
+}
+
+std::wstring EnvironmentValue(const wchar_t* name) {
+    wchar_t buffer[4096];
+    DWORD n = GetEnvironmentVariableW(name, buffer, ARRAYSIZE(buffer));
+    return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
+}
+
+// This process's environment with the given variables replaced, as the
+// sorted, double-NUL-terminated block CreateProcessW wants.
+std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& overrides) {
+    std::map<std::wstring, std::wstring, bool (*)(const std::wstring&, const std::wstring&)> merged(
+        [](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) < 0; });
+    wchar_t* current = GetEnvironmentStringsW();
+    for (const wchar_t* entry = current; *entry; entry += wcslen(entry) + 1) {
+        const wchar_t* equals = wcschr(entry + 1, L'=');  // names may begin with '='
+        if (equals) merged[std::wstring(entry, equals)] = equals + 1;
+    }
+    FreeEnvironmentStringsW(current);
+    for (const auto& [name, value] : overrides) {
+        if (value.empty())
+            merged.erase(name);
+        else
+            merged[name] = value;
+    }
+    std::wstring block;
+    for (const auto& [name, value] : merged) block += name + L"=" + value + L'\0';
+    block += L'\0';
+    return block;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindVisibleTopLevel(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !IsWindowVisible(window) || GetWindow(window, GW_OWNER)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+std::string ReadFile(const std::wstring& path) {
+    std::string text;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file) return text;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+    fclose(file);
+    return text;
+}
+
+}  // namespace
+
+std::wstring HostProcess::DefaultExePath() { return EnvironmentValue(L"LUMAREST_EXE"); }
+
+HostProcess::HostProcess(Options options) : options_(std::move(options)) {
+    if (options_.exePath.empty()) options_.exePath = DefaultExePath();
+}
+
+HostProcess::~HostProcess() {
+    if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.get(), 99);
+        WaitForSingleObject(process_.get(), 10000);
+    }
+}
+
+bool HostProcess::Start() {
+    std::map<std::wstring, std::wstring> overrides;
+    if (!options_.installDir.empty()) overrides[L"LUMAREST_INSTALL_DIR"] = options_.installDir;
+    if (!options_.pluginsDir.empty()) overrides[L"LUMAREST_PLUGINS_DIR"] = options_.pluginsDir;
+    if (!options_.tempDir.empty()) {
+        overrides[L"TMP"] = options_.tempDir;
+        overrides[L"TEMP"] = options_.tempDir;
+    }
+    for (const auto& [name, value] : options_.environment) overrides[name] = value;
+    std::wstring environment = EnvironmentBlock(overrides);
+
+    std::wstring commandLine = L"\"" + options_.exePath + L"\"";
+    if (!options_.arguments.empty()) commandLine += L" " + options_.arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(options_.exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &info)) {
+        return false;
+    }
+    CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    processId_ = info.dwProcessId;
+    return true;
+}
+
+HWND HostProcess::WaitForMainWindow(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        WindowSearch search{processId_, nullptr};
+        EnumWindows(FindVisibleTopLevel, reinterpret_cast<LPARAM>(&search));
+        if (search.found) return search.found;
+        if (WaitForSingleObject(process_.get(), 100) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+}
+
+bool HostProcess::RequestClose() {
+    WindowSearch search{processId_, nullptr};
+    EnumWindows(FindVisibleTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found && PostMessageW(search.found, WM_CLOSE, 0, 0);
+}
+
+DWORD HostProcess::WaitForExit(DWORD timeoutMs) {
+    if (!process_) return STILL_ACTIVE;
+    WaitForSingleObject(process_.get(), timeoutMs);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+std::wstring HostProcess::LogFolder() const {
+    std::wstring temp = options_.tempDir;
+    if (temp.empty()) {
+        wchar_t buffer[MAX_PATH + 1];
+        GetTempPathW(MAX_PATH + 1, buffer);
+        temp = buffer;
+    }
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t date[16];
+    swprintf(date, 16, L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    return WithoutTrailingSlash(temp) + L"\\Zentrovia\\" + date;
+}
+
+std::string HostProcess::ReadLogs() const {
+    std::string text;
+    const std::wstring folder = LogFolder();
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*.log.INFO.*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return text;
+    do {
+        text += ReadFile(folder + L"\\" + entry.cFileName);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return text;
+}
