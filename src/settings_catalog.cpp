@@ -13,3 +13,11 @@ void InitSettings(const CommandLineArgs& args) {
         Host().hostConfigPath = args[0];
     }
 }
+
+namespace {
+std::wstring deviceServerPath;
+std::wstring deviceServicePath;
+}  // namespace
+
+const std::wstring& DeviceServerPath() { return deviceServerPath; }
+const std::wstring& DeviceServicePath() { return deviceServicePath; }

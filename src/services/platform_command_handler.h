@@ -11,3 +11,7 @@ extern const size_t kHostCommandNameCount;
 
 // Answers or acts on one record, on the sending thread.
 void __cdecl PlatformCommandHandler(BASObserveData* record);
+
+// For commands whose window or dialog this build lacks: notes the command at
+// INFO and leaves the record as it came.
+void LogCommandUnavailable(const BASObserveData* record);

@@ -1,0 +1,35 @@
+// The host's side of the device server's life: the paths of its files, the
+// start relayed to the main thread, the restart after a crash and the
+// device's status reports.
+#pragma once
+
+#include <lumarest/plugin.h>
+
+#include <cstdint>
+#include <string>
+
+// "LIBCOMM_COMMAND_GET_ANDROID_SERVER_PATH": wideText is host-kept, possibly empty.
+void AnswerServerPath(BASObserveData* record);
+// "LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH": wideText is host-kept, possibly empty.
+void AnswerServicePath(BASObserveData* record);
+// "LIBCOMM_COMMAND_READY_START_SERVER" from a plug-in: sent again from the
+// main thread, as the host, to every plug-in registered for it.
+void RelayServerStart(BASObserveData* record);
+// "LIBCOMM_COMMAND_SERVER_CRASH": a notice, then a new start request, on the main thread.
+void ReportServerCrash(BASObserveData* record);
+// "LIBCOMM_COMMAND_START_SERVER_FINISH": releases release notes that wait for the server.
+void ServerStartFinished(BASObserveData* record);
+// "LIBCOMM_COMMAND_ANDROID_STATUS_RECV"
+void ReceiveDeviceStatus(BASObserveData* record);
+
+// "removed" for status value 0, "disconnected" for 20, null for values the
+// host ignores.
+const char* DeviceStatusWord(int64_t value);
+
+// What a status report's JSON says.
+struct DeviceStatusReading {
+    bool parsed = false;
+    std::string error;   // the reader's message when the text is not a JSON object
+    std::string notice;  // "<device_name> is <status word>." when "had_removed" is a non-zero number
+};
+DeviceStatusReading ReadDeviceStatus(const char* json, const char* statusWord);
