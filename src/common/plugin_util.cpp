@@ -1,0 +1,207 @@
+#include "plugin_util.h"
+
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+#include "UniqueHandle.h"
+#include "command_bus.h"
+#include "logging.h"
+#include "plugin_image_check.h"
+#include "plugin_manifest.h"
+
+namespace {
+
+constexpr wchar_t kManifestName[] = L"plugin.load";
+// Parse errors of manifests are reported from this one place, so that log
+// readers find them under a stable location whatever the build's paths.
+constexpr char kParseErrorSource[] = "src\\common\\plugin_util";
+constexpr int kParseErrorLine = 153;
+
+std::string Utf8(const std::wstring& text) {
+    char* utf8 = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
+    std::string out = utf8 ? utf8 : "";
+    BASUtilityString::Free(utf8);
+    return out;
+}
+
+std::wstring Wide(const std::string& text) {
+    wchar_t* wide = BASUtilityString::ConvertUtf8ToUnicode(text.c_str());
+    std::wstring out = wide ? wide : L"";
+    BASUtilityString::Free(wide);
+    return out;
+}
+
+// An export as the function type it is known to have.
+template <typename Function>
+Function Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+struct FindCloser {
+    void operator()(HANDLE search) const { FindClose(search); }
+};
+using FindHandle = std::unique_ptr<void, FindCloser>;
+
+struct FileCloser {
+    void operator()(FILE* file) const { fclose(file); }
+};
+using FileHandle = std::unique_ptr<FILE, FileCloser>;
+
+// The module's name: the folder's last component, without the backslash.
+std::wstring ModuleNameOf(std::wstring folder) {
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    size_t slash = folder.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? folder : folder.substr(slash + 1);
+}
+
+// Version folders that hold a manifest, as UTF-8, in listing order.
+std::vector<std::string> ListVersionFolders(const std::wstring& folder) {
+    std::vector<std::string> versions;
+    for (const std::wstring& name : ListSubfolders(folder)) {
+        if (BASUtilityFile::IsFileExist((folder + name + L"\\" + kManifestName).c_str())) versions.push_back(Utf8(name));
+    }
+    return versions;
+}
+
+// The whole manifest, read in text mode into a zero-filled buffer one byte
+// longer than the file; false when it cannot be opened.
+bool ReadManifestText(const std::wstring& path, std::string& text) {
+    FileHandle file(_wfopen(path.c_str(), L"rt"));
+    if (!file) return false;
+    fseek(file.get(), 0, SEEK_END);
+    long size = ftell(file.get());
+    if (size < 0) return false;
+    fseek(file.get(), 0, SEEK_SET);
+    text.assign(static_cast<size_t>(size) + 1, '\0');
+    // Text mode turns CR LF into LF, so fewer bytes than the size may arrive;
+    // the zero fill ends the text wherever the read stopped.
+    fread(text.data(), 1, static_cast<size_t>(size), file.get());
+    return true;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::wstring full(needed, L'\0');
+    DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    full.resize(written < needed ? written : 0);
+    return full.empty() ? path : full;
+}
+
+// Opens the library for reading while denying writers and deleters, so the
+// file that was checked is the file that gets loaded, and checks its headers.
+// The returned handle must stay open until the library is loaded. Empty
+// reason when the file is a 32-bit x86 DLL.
+std::string OpenAndCheckLibrary(const std::wstring& path, UniqueHandle& held) {
+    held = UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held) return "cannot be opened (error " + std::to_string(GetLastError()) + ")";
+    unsigned char head[kPluginImageHeadSize];
+    DWORD read = 0;
+    if (!ReadFile(held.get(), head, sizeof head, &read, nullptr)) return "cannot be read";
+    return CheckPluginImage(head, read);
+}
+
+// Loads the library so that its own dependencies are looked up in its folder
+// first, then in the application's and the system's folders. Systems without
+// the LOAD_LIBRARY_SEARCH flags get the older altered search path, which also
+// starts at the library's folder.
+HMODULE LoadPluginLibrary(const std::wstring& fullPath) {
+    const bool searchFlagsSupported = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory") != nullptr;
+    if (searchFlagsSupported) {
+        HMODULE module = LoadLibraryExW(fullPath.c_str(), nullptr,
+                                        LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+        if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+    }
+    return LoadLibraryExW(fullPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void LogRefusal(const std::wstring& file, const std::string& reason) {
+    LOG(ERROR) << "Plug-in " << Utf8(file) << " refused: " << reason;
+}
+
+// Stores the module and registers its endpoint for every name it receives,
+// in one step under the registry lock.
+void RecordModule(const std::wstring& name, std::unique_ptr<ModuleRecord> record, CommandEndpoint* endpoint) {
+    WithRegistryLock([&] {
+        ModuleRecord* kept = record.get();
+        if (!AddModuleUnlocked(name.c_str(), std::move(record))) return;
+        for (const std::string& command : kept->receives) RegisterEndpointUnlocked(command.c_str(), endpoint);
+    });
+}
+
+// Tries one version folder; true when the module was loaded from it.
+bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
+    const std::wstring manifestPath = versionFolder + kManifestName;
+    std::string text;
+    if (!ReadManifestText(manifestPath, text)) return false;
+    ManifestReading reading = ParsePluginManifest(text.c_str());
+    if (reading.parseError) {
+        google::LogMessage(kParseErrorSource, kParseErrorLine, google::GLOG_ERROR).stream()
+            << reading.refusal << " in " << Utf8(manifestPath);
+        return false;
+    }
+    if (!reading.ok) {
+        LogRefusal(manifestPath, reading.refusal);
+        return false;
+    }
+
+    const std::wstring libraryPath = FullPath(versionFolder + Wide(reading.manifest.libraryPath));
+    if (!BASUtilityFile::IsFileExist(libraryPath.c_str())) return false;
+    UniqueHandle held;
+    if (std::string reason = OpenAndCheckLibrary(libraryPath, held); !reason.empty()) {
+        LogRefusal(libraryPath, reason);
+        return false;
+    }
+    HMODULE library = LoadPluginLibrary(libraryPath);
+    held.reset();
+    if (!library) return false;
+    // A library without the entry point stays loaded: libraries are never
+    // unloaded, whatever became of them.
+    auto registerModule = Export<RegisterModuleFunction>(library, LUMAREST_ENTRY_POINT_NAME);
+    if (!registerModule) return false;
+
+    auto record = std::make_unique<ModuleRecord>(std::move(reading.manifest.record));
+    record->libraryPath = Utf8(libraryPath);
+    CommandEndpoint* endpoint = NewEndpoint(library);
+    // Outside the lock: the module may send from here, reaching the modules
+    // registered so far.
+    registerModule(endpoint);
+    RecordModule(name, std::move(record), endpoint);
+    return true;
+}
+
+}  // namespace
+
+void HardenDllSearchPath() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    auto setDefault =
+        Export<SetDefaultDllDirectoriesFunction>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    // Older systems lack it; removing the current directory still helps there.
+    if (setDefault && !setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS))
+        LOG(ERROR) << "SetDefaultDllDirectories failed (error " << GetLastError() << ")";
+    SetDllDirectoryW(L"");
+}
+
+std::vector<std::wstring> ListSubfolders(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE first = FindFirstFileW((folder + L"*").c_str(), &entry);
+    if (first == INVALID_HANDLE_VALUE) return names;  // a missing folder lists nothing
+    FindHandle search(first);
+    do {
+        std::wstring_view name = entry.cFileName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
+            names.emplace_back(name);
+    } while (FindNextFileW(search.get(), &entry));
+    return names;
+}
+
+void LoadPlugin(const std::wstring& folder) {
+    const std::wstring name = ModuleNameOf(folder);
+    if (FindModule(name.c_str())) return;  // a module is loaded once
+    for (const std::string& version : OrderVersionCandidates(ListVersionFolders(folder))) {
+        if (LoadVersion(name, folder + Wide(version) + L"\\")) return;
+    }
+}
