@@ -7,6 +7,7 @@
 #include "BASUserDefaults.h"
 #include "app_lifecycle.h"
 #include "common/logging.h"
+#include "common/plugin_util.h"
 #include "host_state.h"
 #include "settings_catalog.h"
 #include "startup_window.h"
@@ -42,6 +43,7 @@ void ShutDownApplication() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
+    HardenDllSearchPath();  // before anything loads a DLL by name
     const std::wstring mutexName = InstanceMutexName();
     if (SingleInstance::AnotherIsRunning(mutexName)) return 0;
     std::optional<SingleInstance> instance(std::in_place, mutexName);

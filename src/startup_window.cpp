@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/command_bus.h"
+#include "common/plugin_util.h"
 #include "product_identity.h"
 
 namespace {
@@ -50,6 +51,9 @@ LRESULT CALLBACK StartupWindow::WindowProc(HWND window, UINT message, WPARAM wPa
     switch (message) {
     case WM_NCCREATE:
         SetMainThreadWindow(window);
+        break;
+    case WM_CREATE:
+        LoadPlugins();  // WM_NCCREATE has made this the window for main-thread calls
         break;
     case kMainThreadCallMessage:
         RunMainThreadCall(wParam);
