@@ -59,6 +59,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     int exitCode = 0;
     {
         ProcessServices services;
+        InitImagesAndLanguage();
         Host().dumpPath = Host().logFolder + L"\\" + NowFormatted("%Y%m%d%H%M%S") + L".dmp";
 
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};

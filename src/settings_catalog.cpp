@@ -1,23 +1,198 @@
 #include "settings_catalog.h"
 
+#include <string>
+#include <vector>
+
 #include "BASUserDefaults.h"
+#include "BASUtility.h"
+#include "GdiplusInclude.h"
 #include "app_lifecycle.h"
+#include "common/command_bus.h"
+#include "common/logging.h"
 #include "host_state.h"
+#include "language_choice.h"
 #include "product_identity.h"
+
+const std::array<const char*, 21> kCatalogUrlKeys = {
+    "url:help",
+    "url:support",
+    "url:feedback",
+    "url:question",
+    "url:brand",
+    "url:product",
+    "url:facebook",
+    "url:twitter",
+    "url:google",
+    "url:root",
+    "url:driver",
+    "url:history",
+    "url:apk_url",
+    "url:android:not:recognize:support",
+    "url:itunes",
+    "email:support",
+    "url:android:usb:debug:faq",
+    "url:android:usb:connect:fail",
+    "url:android:factory:reset",
+    "url:root:grant",
+    "url:what_is_sdcard",
+};
+
+const std::array<const char*, 5> kPreloadedImages = {
+    "close-normal.png", "close-pressed.png", "alert.png", "preview-edit.png", "application.png",
+};
+
+namespace {
+
+struct SettingsState {
+    int languageIndex = kDefaultLanguageIndex;
+    int productType = 0;
+    std::wstring deviceServerPath;
+    std::wstring deviceServicePath;
+    // What start-up decided before glog was running; written to the log by
+    // InitImagesAndLanguage.
+    std::vector<std::string> pendingNotes;
+};
+
+SettingsState& Settings() {
+    static SettingsState state;
+    return state;
+}
+
+void Note(std::string text) { Settings().pendingNotes.push_back(std::move(text)); }
+
+std::wstring TakeWide(wchar_t* block) {
+    std::wstring out = block ? block : L"";
+    BASUtilityString::Free(block);
+    return out;
+}
+
+std::wstring Wide(const char* utf8) { return TakeWide(BASUtilityString::ConvertUtf8ToUnicode(utf8 ? utf8 : "")); }
+
+std::string Utf8(const std::wstring& text) {
+    char* block = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
+    std::string out = block ? block : "";
+    BASUtilityString::Free(block);
+    return out;
+}
+
+bool FileExistsOnDisk(const std::wstring& path) { return BASUtilityFile::IsFileExist(path.c_str()); }
+
+std::wstring InstallDir() { return TakeWide(BASUtilityApp::GetProductInstallDir()); }
+
+// The per-user data folder + maker + "\": where a suite keeps its products.
+std::wstring AppDataBase() {
+    return TakeWide(BASUtilitySys::GetAppDataDir()) + ProductIdentity::MakerName() + L"\\";
+}
+
+// Steps 2 to 4 of reading the host configuration, on its loaded store.
+HostConfigOutcome AcceptDevicePaths(const BASUserDefaults& store, const std::wstring& path) {
+    if (!store.HasMember("ANDROID_SERVER_PATH")) {
+        Note("Host configuration " + Utf8(path) + " has no ANDROID_SERVER_PATH; no device paths");
+        return HostConfigOutcome::NoServerPath;
+    }
+    const std::wstring server = Wide(store.GetString("ANDROID_SERVER_PATH"));
+    const std::wstring service = Wide(store.GetString("ANDROID_SERVICE_PATH"));
+    const bool serverExists = FileExistsOnDisk(server);
+    const bool serviceExists = FileExistsOnDisk(service);
+    if (!serverExists || !serviceExists) {
+        Note("Host configuration " + Utf8(path) + " refused: server file \"" + Utf8(server) + "\" " +
+             (serverExists ? "exists" : "is missing") + ", service file \"" + Utf8(service) + "\" " +
+             (serviceExists ? "exists" : "is missing"));
+        return HostConfigOutcome::MissingFiles;
+    }
+    Settings().deviceServerPath = server;
+    Settings().deviceServicePath = service;
+    Note("Host configuration " + Utf8(path) + " accepted: server " + Utf8(server) + ", service " + Utf8(service));
+    return HostConfigOutcome::Accepted;
+}
+
+}  // namespace
+
+int LanguageIndex() { return Settings().languageIndex; }
+void SetLanguageIndex(int index) { Settings().languageIndex = index; }
+int ProductType() { return Settings().productType; }
+const std::wstring& DeviceServerPath() { return Settings().deviceServerPath; }
+const std::wstring& DeviceServicePath() { return Settings().deviceServicePath; }
+
+bool LoadResourceCatalog(const std::wstring& installDir) {
+    const std::wstring path = installDir + L"Option.json";
+    Settings().productType = 0;
+    BASUserDefaults* store = BASUserDefaults::InitUserDefaults("url", path.c_str())
+                                 ? BASUserDefaults::GetUserDefaults("url")
+                                 : nullptr;
+    if (!store) {
+        Note("Resource catalog " + Utf8(path) + " not loaded: no URLs, product type 0, fallback colours");
+        return false;
+    }
+    for (const char* key : kCatalogUrlKeys) SetNamedUrl(key, store->GetString(key));
+    Settings().productType = store->GetInt("product:type");
+    Note("Resource catalog " + Utf8(path) + " loaded, product type " + std::to_string(Settings().productType));
+    return true;
+}
+
+HostConfigOutcome ReadHostConfiguration(const std::wstring& path) {
+    Settings().deviceServerPath.clear();
+    Settings().deviceServicePath.clear();
+    if (!BASUserDefaults::InitUserDefaults("HOST", path.c_str())) {
+        Note("Host configuration " + Utf8(path) + " could not be loaded; no device paths");
+        return HostConfigOutcome::NotLoaded;
+    }
+    const HostConfigOutcome outcome = AcceptDevicePaths(*BASUserDefaults::GetUserDefaults("HOST"), path);
+    // The two paths are all the host needs from this file.
+    BASUserDefaults::DisposeUserDefaults("HOST");
+    return outcome;
+}
+
+std::wstring PreferencesPath(const std::wstring& appDataBase, const std::wstring& installDir,
+                             const FileExists& fileExists) {
+    if (installDir.find(appDataBase) == std::wstring::npos) return {};
+    // The first folder below the base: up to the backslash that ends it.
+    const size_t end = installDir.find(L'\\', appDataBase.size() + 1);
+    if (end == std::wstring::npos) return {};
+    const std::wstring prefix = installDir.substr(0, end + 1);
+    const std::wstring recommended = prefix + L"Preferences-Recommend.json";
+    return fileExists(recommended) ? recommended : prefix + L"Preferences.json";
+}
+
+void PreloadImages(const std::wstring& installDir) {
+    for (const char* name : kPreloadedImages) {
+        const std::wstring path = installDir + L"Resources\\" + Wide(name);
+        // Owned by the image table for the rest of the process.
+        auto* bitmap = new Gdiplus::Bitmap(path.c_str());
+        if (bitmap->GetLastStatus() != Gdiplus::Ok) LOG(ERROR) << "Image " << Utf8(path) << " could not be loaded";
+        SetNamedImage(name, bitmap);
+    }
+}
 
 void InitSettings(const CommandLineArgs& args) {
     BASUserDefaults::InitStandardUserDefaults(ProductIdentity::MakerName().c_str(),
                                               ProductIdentity::ProductTitle().c_str());
+    const std::wstring installDir = InstallDir();
+    LoadResourceCatalog(installDir);
     if (args.Count() >= 1) {
         Host().hostFileFlag = true;
         Host().hostConfigPath = args[0];
+        ReadHostConfiguration(Host().hostConfigPath);
+    } else if (ProductType() == 1) {
+        Host().hostConfigPath = PreferencesPath(AppDataBase(), installDir, FileExistsOnDisk);
+        Note("Host configuration path from the suite's preferences: \"" + Utf8(Host().hostConfigPath) + "\"");
     }
 }
 
-namespace {
-std::wstring deviceServerPath;
-std::wstring deviceServicePath;
-}  // namespace
+void InitImagesAndLanguage() {
+    for (const std::string& note : Settings().pendingNotes) LOG(INFO) << note;
+    Settings().pendingNotes.clear();
 
-const std::wstring& DeviceServerPath() { return deviceServerPath; }
-const std::wstring& DeviceServicePath() { return deviceServicePath; }
+    const std::wstring installDir = InstallDir();
+    PreloadImages(installDir);
+
+    const LANGID userLanguage = GetUserDefaultLangID();
+    const LanguageChoice choice = ChooseLanguage(BASUserDefaults::StandardUserDefaults(), userLanguage);
+    SetLanguageIndex(choice.index);
+    const bool loaded = InstallLanguage(choice.index, installDir);
+    if (choice.stored)
+        LOG(INFO) << "Language index " << choice.index << " from the stored setting";
+    else
+        LOG(INFO) << "Language index " << choice.index << " from the user language 0x" << std::hex << userLanguage;
+    LOG(INFO) << "Translation catalog for index " << choice.index << (loaded ? " installed" : " not installed");
+}

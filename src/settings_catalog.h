@@ -1,17 +1,64 @@
-// Settings and the resource catalog: the standard store, the host
-// configuration and the values start-up derives from them.
+// Settings and the resource catalog: the standard store, the resource
+// catalog "Option.json" with its URL table and product type, the host
+// configuration with the device paths, the preloaded images and the
+// language. Set up once during start-up on the main thread and read
+// afterwards; only the language index changes later.
 #pragma once
 
+#include <array>
+#include <functional>
 #include <string>
 
 class CommandLineArgs;
 
-// Creates the standard store and fixes the host configuration path from
-// the command line: the first argument, when there is one, also sets the
-// host-file flag. Further arguments are ignored.
+// Start-up, before the log opens: creates the standard store and loads the
+// resource catalog. The first command-line argument, when there is one,
+// sets the host-file flag, becomes the host configuration path and is read
+// as the host configuration (further arguments are ignored); with none and
+// a product type of 1 the suite's preferences file becomes the path.
 void InitSettings(const CommandLineArgs& args);
 
-// The device server and service paths from the host configuration; empty
-// unless configured. Fixed after start-up, so the texts stay put.
+// Start-up, once GDI+ runs: preloads the images, chooses the language and
+// installs its catalog, and logs what the settings decided.
+void InitImagesAndLanguage();
+
+// Process-wide values.
+int LanguageIndex();
+// Takes effect at the next start; the caller stores it as "language".
+void SetLanguageIndex(int index);
+// The catalog's "product:type"; 0 when the catalog is not loaded.
+int ProductType();
+// Accepted from the host configuration, else empty. The texts live for the
+// process, so their pointers may be handed out.
 const std::wstring& DeviceServerPath();
 const std::wstring& DeviceServicePath();
+
+// The catalog keys copied into the URL table, in this order.
+extern const std::array<const char*, 21> kCatalogUrlKeys;
+// The pictures of "Resources\" that start-up preloads into the image table.
+extern const std::array<const char*, 5> kPreloadedImages;
+
+// The steps behind the two start-up calls, with their folders passed in so
+// that tests can give their own. installDir ends in a backslash.
+
+// Loads installDir + "Option.json" as the store "url", copies the URL keys
+// into the URL table and reads the product type. False when not loaded.
+bool LoadResourceCatalog(const std::wstring& installDir);
+
+enum class HostConfigOutcome { NotLoaded, NoServerPath, MissingFiles, Accepted };
+// Reads the device paths from the host configuration file at path. They are
+// kept only when both name existing files. The "HOST" store is disposed of.
+HostConfigOutcome ReadHostConfiguration(const std::wstring& path);
+
+// The suite's preferences file for an installation below appDataBase (the
+// per-user data folder + maker + "\"): the first folder below the base +
+// "Preferences-Recommend.json" when that exists, else + "Preferences.json";
+// empty when installDir is not below the base.
+using FileExists = std::function<bool(const std::wstring&)>;
+std::wstring PreferencesPath(const std::wstring& appDataBase, const std::wstring& installDir,
+                             const FileExists& fileExists);
+
+// Enters a GDI+ bitmap for each of kPreloadedImages, loaded from
+// installDir + "Resources\"; a file that fails to load still gets an entry
+// (a bitmap in an error state). The bitmaps live until the process ends.
+void PreloadImages(const std::wstring& installDir);
