@@ -13,7 +13,7 @@ PACKAGES=(
   cmake ninja-build make dpkg-dev file
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
   libz-mingw-w64-dev
-  wine wine32:i386 wine64 qemu-user-static xvfb xdotool x11-utils imagemagick fonts-liberation
+  wine wine32:i386 wine64 xvfb xdotool x11-utils imagemagick fonts-liberation
   rapidjson-dev libboost-dev gettext nsis googletest librsvg2-bin
 )
 
@@ -71,23 +71,49 @@ install_packages() {
 toolchain="$here/cmake/mingw-i686.cmake"
 
 # Some of our machines boot with the kernel's 32-bit emulation switched off:
-# no 32-bit x86 code runs natively, so Wine's i386 loader runs under qemu's
-# user-mode emulator, registered for i386 ELF files through binfmt_misc.
+# no 32-bit x86 code runs natively there, so Wine's i386 side runs under
+# qemu's user-mode emulator, registered for i386 ELF files through
+# binfmt_misc. Bookworm's qemu 7.2 crashes multi-threaded Wine programs (its
+# signal frames carry no trap number, which Wine's fault handler needs), so
+# the emulator comes from Debian 13's qemu-user package (a static binary).
 # Wine's server is the native 64-bit one (scripts/wine-run.sh).
+QEMU_I386="$DEPS_PREFIX/bin/qemu-i386"
+
 native_i386_works() {
-  local probe=/usr/lib/wine/wine
-  [ -x "$probe" ] || return 1
   # Without a handler, exec of an i386 file fails with "Exec format error".
-  "$probe" --version >/dev/null 2>&1
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+fetch_qemu() {
+  [ -x "$QEMU_I386" ] && return 0
+  log "fetching qemu-user from Debian 13 for 32-bit emulation"
+  local list=/etc/apt/sources.list.d/lumarest-trixie.sources pin=/etc/apt/preferences.d/lumarest-trixie
+  printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: trixie\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' >"$list"
+  printf 'Package: *\nPin: release n=trixie\nPin-Priority: 50\n' >"$pin"
+  local work; work=$(mktemp -d)
+  apt_update
+  (cd "$work" && apt-get download -qq qemu-user/trixie) || true
+  rm -f "$list" "$pin"
+  apt_update
+  local deb; deb=$(ls "$work"/qemu-user_*.deb 2>/dev/null | head -n1)
+  [ -n "$deb" ] || { log "could not download qemu-user"; rm -rf "$work"; exit 1; }
+  dpkg-deb -x "$deb" "$work/x"
+  mkdir -p "$(dirname "$QEMU_I386")"
+  install -m 755 "$work/x/usr/bin/qemu-i386" "$QEMU_I386"
+  rm -rf "$work"
 }
 
 ensure_i386_execution() {
+  if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && ! grep -q "interpreter $QEMU_I386\$" /proc/sys/fs/binfmt_misc/qemu-i386; then
+    echo -1 >/proc/sys/fs/binfmt_misc/qemu-i386   # an older emulator; replaced below
+  fi
   native_i386_works && return 0
+  fetch_qemu
   local misc=/proc/sys/fs/binfmt_misc
   [ -e "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc" || true
   if [ ! -e "$misc/qemu-i386" ]; then
-    log "registering qemu-i386 for 32-bit programs"
-    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' >"$misc/register"
+    log "registering $QEMU_I386 for 32-bit programs"
+    printf '%s' ":qemu-i386:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$QEMU_I386:F" >"$misc/register"
   fi
   native_i386_works || { log "cannot run 32-bit programs on this machine"; exit 1; }
 }

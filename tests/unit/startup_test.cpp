@@ -97,8 +97,10 @@ TEST(SystemInfo, CollectsThisMachine) {
     SystemInfo info = CollectSystemInfo();
     EXPECT_EQ(info.version, "4.4.39");
     EXPECT_FALSE(info.system.empty());
+    // Wine caps a 32-bit process's total at 3.5 GB but reports the host's
+    // free memory, so the two are not compared.
     EXPECT_GT(info.totalMemory, 0u);
-    EXPECT_LE(info.freeMemory, info.totalMemory);
+    EXPECT_GT(info.freeMemory, 0u);
     rapidjson::Document parsed;
     ASSERT_FALSE(parsed.Parse(SystemInfoJson(info).c_str()).HasParseError());
     EXPECT_TRUE(parsed["TotalMemSize"].IsUint64());
