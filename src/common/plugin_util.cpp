@@ -168,6 +168,7 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
     // Outside the lock: the module may send from here, reaching the modules
     // registered so far.
     registerModule(endpoint);
+    LOG(INFO) << "Plug-in " << Utf8(name) << " " << record->version << " loaded from " << record->libraryPath;
     RecordModule(name, std::move(record), endpoint);
     return true;
 }

@@ -1,0 +1,223 @@
+// Loading real plug-in DLLs from folder trees built by each test. The
+// registry is process-wide and never forgets, so every test uses module and
+// command names of its own.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "common/command_bus.h"
+#include "common/logging.h"
+#include "common/plugin_util.h"
+#include "plugin_tree.h"
+
+namespace {
+
+const std::wstring kProbeDll = L"" LUMAREST_TEST_PROBE_DLL;
+const std::wstring kNoEntryDll = L"" LUMAREST_TEST_NO_ENTRY_DLL;
+void* const kOutsider = reinterpret_cast<void*>(0x7001);
+
+// Collects what the host logs while it exists.
+class CapturedLog : public google::LogSink {
+public:
+    CapturedLog() { google::AddLogSink(this); }
+    ~CapturedLog() override { google::RemoveLogSink(this); }
+    using google::LogSink::send;
+    void send(google::LogSeverity severity, const char*, const char* base, int line, const google::LogMessageTime&,
+              const char* message, size_t length) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        text_ += std::to_string(severity) + " " + base + ":" + std::to_string(line) + "] " +
+                 std::string(message, length) + "\n";
+    }
+    std::string Text() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return text_;
+    }
+
+private:
+    std::mutex lock_;
+    std::string text_;
+};
+
+class PluginLoading : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { HardenDllSearchPath(); }  // as start-up does
+
+    void SetUp() override {
+        log_ = tree_.Path() + L"\\probe.log";
+        SetEnvironmentVariableW(L"LUMAREST_PROBE_LOG", log_.c_str());
+    }
+    void TearDown() override { SetEnvironmentVariableW(L"LUMAREST_PROBE_LOG", nullptr); }
+
+    std::string ProbeLog() const { return ReadTextFile(log_); }
+
+    PluginTree tree_;
+    std::wstring log_;
+};
+
+std::string Utf8Of(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += static_cast<char>(c);  // the test paths are ASCII
+    return out;
+}
+
+BASObserveData Record(const char* command, void* sender) {
+    BASObserveData record;
+    std::memset(&record, 0, sizeof record);
+    record.command = command;
+    record.sender = sender;
+    return record;
+}
+
+TEST_F(PluginLoading, LoadsTheHighestVersionAndRecordsItsManifest) {
+    for (const char* version : {"1.0", "3.0", "2.0"}) {
+        std::wstring v(version, version + strlen(version));
+        tree_.AddPlugin(L"HighestModule", v, kProbeDll,
+                        PluginManifestText(std::string("highest-") + version, version, "probe.dll"), L"probe.dll");
+    }
+    LoadPlugin(tree_.ModuleFolder(L"HighestModule"));
+    ModuleRecord* module = FindModule(L"HighestModule");
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(module->version, "3.0");
+    EXPECT_EQ(module->id, "highest-3.0");
+    EXPECT_EQ(module->libraryPath, Utf8Of(tree_.ModuleFolder(L"HighestModule") + L"3.0\\probe.dll"));
+    const std::string log = ProbeLog();
+    EXPECT_NE(log.find("highest-3.0 REGISTERED"), std::string::npos) << log;
+    EXPECT_EQ(log.find("highest-1.0"), std::string::npos) << "a second version was loaded too";
+}
+
+TEST_F(PluginLoading, HighestWithoutEntryPointFallsBackToTheNextAndStaysLoaded) {
+    std::wstring noEntry = tree_.AddPlugin(L"FallbackModule", L"2.0", kNoEntryDll,
+                                           PluginManifestText("fallback-2", "2.0", "no-entry.dll"), L"no-entry.dll");
+    tree_.AddPlugin(L"FallbackModule", L"1.0", kProbeDll, PluginManifestText("fallback-1", "1.0", "probe.dll"), L"probe.dll");
+    LoadPlugin(tree_.ModuleFolder(L"FallbackModule"));
+    ModuleRecord* module = FindModule(L"FallbackModule");
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(module->version, "1.0");
+    EXPECT_NE(GetModuleHandleW((noEntry + L"no-entry.dll").c_str()), nullptr) << "libraries are never unloaded";
+}
+
+TEST_F(PluginLoading, ManifestThatDoesNotParseFallsBackAndLogsTheReadersMessage) {
+    CapturedLog captured;
+    tree_.AddPlugin(L"BrokenManifestModule", L"2.0", kProbeDll, "{\"id\": \"broken-2\", \"version\": ", L"probe.dll");
+    tree_.AddPlugin(L"BrokenManifestModule", L"1.0", kProbeDll, PluginManifestText("broken-1", "1.0", "probe.dll"),
+                    L"probe.dll");
+    LoadPlugin(tree_.ModuleFolder(L"BrokenManifestModule"));
+    ModuleRecord* module = FindModule(L"BrokenManifestModule");
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(module->version, "1.0");
+    const std::string log = captured.Text();
+    EXPECT_NE(log.find("2 plugin_util:153] Invalid value. (offset 30)"), std::string::npos) << log;
+    EXPECT_NE(log.find("BrokenManifestModule\\2.0\\plugin.load"), std::string::npos) << "the file is not named";
+}
+
+// Counts, at the moment the host's handler runs, the probe lines already
+// written for the command; the record's object carries the log's path.
+void __cdecl CountProbeLinesBeforeTheHost(BASObserveData* record) {
+    const auto* log = static_cast<const std::wstring*>(record->object);
+    const std::string text = ReadTextFile(*log);
+    int64_t lines = 0;
+    for (size_t at = text.find(" RECV "); at != std::string::npos; at = text.find(" RECV ", at + 1)) ++lines;
+    record->value = lines;
+}
+
+TEST_F(PluginLoading, ModulesSharingANameAreCalledInLoadingOrderBeforeTheHost) {
+    const char* name = "TEST_LOADER_SHARED_NAME";
+    tree_.AddPlugin(L"SharedFirst", L"1.0", kProbeDll, PluginManifestText("shared-first", "1.0", "probe.dll", {name}),
+                    L"probe.dll");
+    tree_.AddPlugin(L"SharedSecond", L"1.0", kProbeDll, PluginManifestText("shared-second", "1.0", "probe.dll", {name}),
+                    L"probe.dll");
+    LoadPlugin(tree_.ModuleFolder(L"SharedFirst"));
+    LoadPlugin(tree_.ModuleFolder(L"SharedSecond"));
+    RegisterHandler(name, CountProbeLinesBeforeTheHost);
+    ASSERT_EQ(FindModule(L"SharedSecond")->receives, std::vector<std::string>{name});
+
+    BASObserveData record = Record(name, kOutsider);
+    record.object = &log_;
+    Broadcast(&record);
+    EXPECT_EQ(record.value, 2) << "the host's handler ran before both plug-ins had the record";
+    const std::string log = ProbeLog();
+    size_t first = log.find("shared-first RECV TEST_LOADER_SHARED_NAME");
+    size_t second = log.find("shared-second RECV TEST_LOADER_SHARED_NAME");
+    ASSERT_NE(first, std::string::npos) << log;
+    ASSERT_NE(second, std::string::npos) << log;
+    EXPECT_LT(first, second) << "delivery must follow the loading order";
+}
+
+TEST_F(PluginLoading, ModuleNamesKeepTheirLetterCase) {
+    tree_.AddPlugin(L"CaseModule", L"1.0", kProbeDll, PluginManifestText("case", "1.0", "probe.dll"), L"probe.dll");
+    LoadPlugin(tree_.ModuleFolder(L"CaseModule"));
+    EXPECT_NE(FindModule(L"CaseModule"), nullptr);
+    EXPECT_EQ(FindModule(L"casemodule"), nullptr) << "the module table must compare exact code units";
+}
+
+TEST_F(PluginLoading, NothingIsLoadedFromOutsideTheVersionFolder) {
+    CapturedLog captured;
+    std::wstring version = tree_.AddVersion(L"ClimbingModule", L"1.0", PluginManifestText("climber", "1.0", "../probe.dll"));
+    std::wstring outside = PluginTree::Copy(kProbeDll, tree_.ModuleFolder(L"ClimbingModule"), L"probe.dll");
+    PluginTree::Copy(kProbeDll, version, L"probe.dll");  // a decoy that must not be taken instead
+    LoadPlugin(tree_.ModuleFolder(L"ClimbingModule"));
+    EXPECT_EQ(FindModule(L"ClimbingModule"), nullptr);
+    EXPECT_EQ(GetModuleHandleW(outside.c_str()), nullptr) << "the library above the version folder was loaded";
+    EXPECT_NE(captured.Text().find("leads out of the version folder: ../probe.dll"), std::string::npos)
+        << captured.Text();
+}
+
+TEST_F(PluginLoading, FilesThatAreNotX86DllsAreRefusedBeforeLoading) {
+    CapturedLog captured;
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring program = tree_.AddPlugin(L"ImageModule", L"3.0", self,
+                                           PluginManifestText("image-3", "3.0", "program.dll"), L"program.dll");
+    std::wstring text = tree_.AddVersion(L"ImageModule", L"2.0", PluginManifestText("image-2", "2.0", "text.dll"));
+    tree_.Write(L"ImageModule\\2.0\\text.dll", "This is a text file, not a library.\r\n");
+    tree_.AddPlugin(L"ImageModule", L"1.0", kProbeDll, PluginManifestText("image-1", "1.0", "probe.dll"), L"probe.dll");
+
+    LoadPlugin(tree_.ModuleFolder(L"ImageModule"));
+    ModuleRecord* module = FindModule(L"ImageModule");
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(module->version, "1.0");
+    EXPECT_EQ(GetModuleHandleW((program + L"program.dll").c_str()), nullptr) << "a program was mapped as a plug-in";
+    const std::string log = captured.Text();
+    EXPECT_NE(log.find("3.0\\program.dll refused: not a DLL"), std::string::npos) << log;
+    EXPECT_NE(log.find("2.0\\text.dll refused: not an executable image"), std::string::npos) << log;
+}
+
+TEST_F(PluginLoading, ASecondLoadOfALoadedNameDoesNothing) {
+    tree_.AddPlugin(L"OnceModule", L"1.0", kProbeDll, PluginManifestText("once-1", "1.0", "probe.dll"), L"probe.dll");
+    LoadPlugin(tree_.ModuleFolder(L"OnceModule"));
+    PluginTree newer;
+    newer.AddPlugin(L"OnceModule", L"9.0", kProbeDll, PluginManifestText("once-9", "9.0", "probe.dll"), L"probe.dll");
+    LoadPlugin(newer.ModuleFolder(L"OnceModule"));
+    ASSERT_NE(FindModule(L"OnceModule"), nullptr);
+    EXPECT_EQ(FindModule(L"OnceModule")->version, "1.0");
+    EXPECT_EQ(ProbeLog().find("once-9"), std::string::npos) << "the second library's entry point ran";
+}
+
+TEST_F(PluginLoading, DependenciesResolveFromThePluginsOwnFolder) {
+    const char* name = "TEST_LOADER_DEPENDENCY";
+    std::wstring version = tree_.AddPlugin(L"DependentModule", L"1.0", L"" LUMAREST_TEST_NEEDS_HELPER_DLL,
+                                           PluginManifestText("dependent", "1.0", "needs-helper.dll", {name}),
+                                           L"needs-helper.dll");
+    PluginTree::Copy(L"" LUMAREST_TEST_HELPER_DLL, version, L"lumarest-helper.dll");
+    LoadPlugin(tree_.ModuleFolder(L"DependentModule"));
+    ASSERT_NE(FindModule(L"DependentModule"), nullptr) << "the DLL beside the plug-in was not searched";
+    BASObserveData record = Record(name, kOutsider);
+    Broadcast(&record);
+    EXPECT_EQ(record.value, 42);
+}
+
+TEST_F(PluginLoading, TheCurrentDirectoryIsNotSearchedForDlls) {
+    PluginTree::Copy(kProbeDll, tree_.Path() + L"\\", L"cwd-probe.dll");
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(tree_.Path().c_str());
+    HMODULE found = LoadLibraryW(L"cwd-probe.dll");
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(found, nullptr) << "a DLL planted in the current directory was loaded by name";
+}
+
+}  // namespace
