@@ -157,10 +157,11 @@ std::wstring PreferencesPath(const std::wstring& appDataBase, const std::wstring
 void PreloadImages(const std::wstring& installDir) {
     for (const char* name : kPreloadedImages) {
         const std::wstring path = installDir + L"Resources\\" + Wide(name);
+        // Asking the bitmap for its status would reset it to Ok, and the
+        // error state is what tells its users that the file failed.
+        if (!FileExistsOnDisk(path)) LOG(ERROR) << "Image " << Utf8(path) << " is missing";
         // Owned by the image table for the rest of the process.
-        auto* bitmap = new Gdiplus::Bitmap(path.c_str());
-        if (bitmap->GetLastStatus() != Gdiplus::Ok) LOG(ERROR) << "Image " << Utf8(path) << " could not be loaded";
-        SetNamedImage(name, bitmap);
+        SetNamedImage(name, new Gdiplus::Bitmap(path.c_str()));
     }
 }
 
