@@ -34,20 +34,22 @@ std::string PathForLog(const wchar_t* path) {
 // The whole file; false with a reason when it cannot be read or is
 // implausibly large.
 bool ReadFileBytes(const wchar_t* path, std::vector<uint8_t>* bytes, std::string* why) {
-    FILE* file = _wfopen(path, L"rb");
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(_wfopen(path, L"rb"), fclose);
     if (!file) {
         *why = "cannot be opened";
         return false;
     }
-    const long size = fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
-    if (size < 0 || size > kMaxCatalogBytes || fseek(file, 0, SEEK_SET) != 0) {
+    const long size = fseek(file.get(), 0, SEEK_END) == 0 ? ftell(file.get()) : -1;
+    if (size < 0 || size > kMaxCatalogBytes || fseek(file.get(), 0, SEEK_SET) != 0) {
         *why = "has an unreadable or implausible size";
-    } else {
-        bytes->resize(size_t(size));
-        if (fread(bytes->data(), 1, bytes->size(), file) != bytes->size()) *why = "cannot be read";
+        return false;
     }
-    fclose(file);
-    return why->empty();
+    bytes->resize(size_t(size));
+    if (fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
+        *why = "cannot be read";
+        return false;
+    }
+    return true;
 }
 
 // Strict UTF-8 to UTF-16: a malformed text yields nothing.
