@@ -12,6 +12,7 @@
 #include "settings_catalog.h"
 #include "startup_window.h"
 #include "system_info.h"
+#include "windowing_module.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
 
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
+        WindowingModule windowing;
 
         exitCode = Run(showCommand);
         ShutDownApplication();
