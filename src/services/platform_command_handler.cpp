@@ -30,7 +30,7 @@ void AnswerProductAlias(BASObserveData* record) { record->wideText = _wcsdup(Pro
 
 void AnswerAppName(BASObserveData* record) { record->wideText = _wcsdup(ProductIdentity::SecondTitle().c_str()); }
 
-// The day's log folder, made if a new day began since start-up.
+// The day's log folder, made again when it was removed or a new day began.
 void AnswerTempDir(BASObserveData* record) {
     const std::wstring folder = CreateTodaysLogFolder() + L"\\";
     record->wideText = _wcsdup(folder.c_str());
