@@ -80,10 +80,6 @@ void DialogBase::EndDialog(INT_PTR code) {
     }
 }
 
-bool DialogBase::ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) {
-    return false;
-}
-
 HWND DialogBase::CreateFromTemplate(HWND parent, bool modal, MessageLoop* loop) {
     assert(!window_ && "one object, one dialog");
     modal_ = modal;

@@ -42,8 +42,6 @@ public:
     // The code given to the last EndDialog.
     INT_PTR Result() const { return result_; }
 
-    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                              LRESULT& result) override;
     virtual void OnFinalMessage(HWND window) {}
 
 private:

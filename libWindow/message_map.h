@@ -25,8 +25,12 @@
 class MessageMap {
 public:
     // Returns true when the message was handled; result then holds the answer.
+    // The empty map handles nothing, so a map may end in CHAIN_MSG_MAP to any
+    // base of this layer (WindowBase, DialogBase, SubclassedWindow).
     virtual bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                      LRESULT& result) = 0;
+                                      LRESULT& result) {
+        return false;
+    }
 
 protected:
     MessageMap() = default;

@@ -38,10 +38,6 @@ HWND SubclassedWindow::Detach() {
     return control;
 }
 
-bool SubclassedWindow::ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) {
-    return false;
-}
-
 LRESULT SubclassedWindow::DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefSubclassProc(window_, message, wParam, lParam);
 }

@@ -30,8 +30,6 @@ public:
     HWND Detach();
     HWND Handle() const { return window_; }
 
-    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                              LRESULT& result) override;
     virtual void OnFinalMessage(HWND window) {}
 
 protected:

@@ -49,10 +49,6 @@ HWND WindowBase::Create(const WindowCreateArgs& args) {
                            args.parent, menuOrId, WindowLayerInstance(), this);
 }
 
-bool WindowBase::ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) {
-    return false;
-}
-
 LRESULT WindowBase::DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window_, message, wParam, lParam);
 }

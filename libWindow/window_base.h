@@ -48,9 +48,6 @@ public:
     HWND Create(const WindowCreateArgs& args);
     HWND Handle() const { return window_; }
 
-    // The map of the base handles nothing, so CHAIN_MSG_MAP(WindowBase) ends a map.
-    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                              LRESULT& result) override;
     // Last call for the window, after it has been forgotten.
     virtual void OnFinalMessage(HWND window) {}
 
