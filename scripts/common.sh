@@ -33,4 +33,10 @@ ensure_display() {
   return 1
 }
 
+# Ends the Wine session of the build's prefix (its server and services).
+stop_wine() {
+  WINEPREFIX="$LUMAREST_WINEPREFIX" WINESERVER="$(command -v /usr/lib/wine/wineserver64 || command -v wineserver)" \
+    wineserver -k >/dev/null 2>&1 || true
+}
+
 stop_display() { [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null; XVFB_PID=""; }

@@ -6,8 +6,5 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 setup_and_build
 prepare_wine
 ensure_display
-trap stop_display EXIT
-# One Xvfb and one Wine server for the whole run.
-WINEPREFIX="$LUMAREST_WINEPREFIX" WINESERVER="$(command -v /usr/lib/wine/wineserver64 || command -v wineserver)" \
-  wineserver -p 60 || true
+trap 'stop_wine; stop_display' EXIT
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "${LUMAREST_TEST_JOBS:-2}" "$@"

@@ -27,6 +27,13 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 
+# Wine's background programs (services.exe, explorer.exe, ...) start with
+# the first program of a session and inherit its standard output; ctest waits
+# for that output to close, so they are started here detached from it. The
+# server lingers a minute between programs, keeping the session warm.
+wineserver -p 60 </dev/null >/dev/null 2>&1 || true
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+
 wine "$@"
 rc=$?
 [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
