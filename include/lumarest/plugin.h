@@ -89,6 +89,54 @@ typedef struct BASSizeChange {
     int32_t height;
 } BASSizeChange;
 
+/*
+ * Create commands. When the host lays out its view it sends each catalog
+ * module the "command-create" of its manifest, with `window` = the view (the
+ * parent for the module's window) and `data` = a placement block in the
+ * view's client coordinates. A pane module answers its own window in
+ * `window`; when it does not, the view itself stands for its pane.
+ *
+ *   "Recovery"  data: BASIconPlacement, top 89; value 0 ("Phone Rescue"),
+ *               or 1 for a second pane ("Card Rescue") when the host has one.
+ *   "Toolkit"   data: BASPlacement, top 89.
+ *   "Title"     data: BASIconPlacement, top 0 and bottom 88; object: the
+ *               BASPaneList of the panes made before; arg: the product version
+ *               (UTF-8); wideText: the product title.
+ *   "Comm"      data: the product identity, compact UTF-8 JSON
+ *               {"alias":..,"version":..,"brand":..}.
+ *
+ * Everything the record points to is valid only during the send: copy what
+ * you keep. The icon and the pane pictures stay valid for the life of the
+ * process and are never freed by a module.
+ */
+typedef struct BASPlacement {
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+} BASPlacement;
+
+typedef struct BASIconPlacement {
+    void* icon; /* HICON of the application, 32 x 32, kept by the host */
+    int32_t left;
+    int32_t top;
+    int32_t right;
+    int32_t bottom;
+} BASIconPlacement;
+
+/* One section of the product: a pane made by a module. */
+typedef struct BASPaneEntry {
+    const wchar_t* title; /* translated section name */
+    void* window;         /* HWND of the pane, a child of the view */
+    void* image;          /* Gdiplus::Bitmap* of the section's picture; may be in an error state */
+} BASPaneEntry;
+
+/* The sections in display order, handed to the "Title" module in `object`. */
+typedef struct BASPaneList {
+    uint32_t count;
+    BASPaneEntry* entries; /* count entries */
+} BASPaneList;
+
 LUMAREST_STATIC_ASSERT(sizeof(void*) == 4, "the record layout needs 32-bit pointers");
 LUMAREST_STATIC_ASSERT(sizeof(wchar_t) == 2, "wideText is UTF-16");
 LUMAREST_STATIC_ASSERT(offsetof(BASObserveData, reserved0) == 0, "reserved0");
@@ -116,6 +164,22 @@ LUMAREST_STATIC_ASSERT(offsetof(CommandEndpoint, owner) == 8, "owner");
 LUMAREST_STATIC_ASSERT(offsetof(CommandEndpoint, reserved) == 12, "reserved");
 LUMAREST_STATIC_ASSERT(sizeof(CommandEndpoint) == 16, "the endpoint is 16 bytes");
 LUMAREST_STATIC_ASSERT(sizeof(BASSizeChange) == 8, "two 32-bit integers");
+LUMAREST_STATIC_ASSERT(offsetof(BASPlacement, left) == 0, "left");
+LUMAREST_STATIC_ASSERT(offsetof(BASPlacement, bottom) == 12, "bottom");
+LUMAREST_STATIC_ASSERT(sizeof(BASPlacement) == 16, "four 32-bit integers");
+LUMAREST_STATIC_ASSERT(offsetof(BASIconPlacement, icon) == 0, "icon");
+LUMAREST_STATIC_ASSERT(offsetof(BASIconPlacement, left) == 4, "left");
+LUMAREST_STATIC_ASSERT(offsetof(BASIconPlacement, top) == 8, "top");
+LUMAREST_STATIC_ASSERT(offsetof(BASIconPlacement, right) == 12, "right");
+LUMAREST_STATIC_ASSERT(offsetof(BASIconPlacement, bottom) == 16, "bottom");
+LUMAREST_STATIC_ASSERT(sizeof(BASIconPlacement) == 20, "an icon and four 32-bit integers");
+LUMAREST_STATIC_ASSERT(offsetof(BASPaneEntry, title) == 0, "title");
+LUMAREST_STATIC_ASSERT(offsetof(BASPaneEntry, window) == 4, "window");
+LUMAREST_STATIC_ASSERT(offsetof(BASPaneEntry, image) == 8, "image");
+LUMAREST_STATIC_ASSERT(sizeof(BASPaneEntry) == 12, "three pointers");
+LUMAREST_STATIC_ASSERT(offsetof(BASPaneList, count) == 0, "count");
+LUMAREST_STATIC_ASSERT(offsetof(BASPaneList, entries) == 4, "entries");
+LUMAREST_STATIC_ASSERT(sizeof(BASPaneList) == 8, "a count and a pointer");
 
 /*
  * Command names. "to host": the host answers or acts; "to plug-ins": the host

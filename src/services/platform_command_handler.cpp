@@ -36,7 +36,7 @@ void AnswerTempDir(BASObserveData* record) {
     record->wideText = _wcsdup(folder.c_str());
 }
 
-void AnswerCompleteVersion(BASObserveData* record) { record->value = _wtoi(kCompleteVersionText); }
+void AnswerCompleteVersion(BASObserveData* record) { record->value = CompleteVersionNumber(); }
 
 // Accepted so that plug-ins may send it; the host has nothing to do.
 void Ignore(BASObserveData*) {}
@@ -146,6 +146,8 @@ constexpr bool RoutesMatchRegistration() {
 static_assert(RoutesMatchRegistration(), "kRoutes must route each name of kHostCommandNames once");
 
 }  // namespace
+
+int CompleteVersionNumber() { return _wtoi(kCompleteVersionText); }
 
 void __cdecl PlatformCommandHandler(BASObserveData* record) {
     if (!record || !record->command) return;

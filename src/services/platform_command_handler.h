@@ -12,6 +12,11 @@ extern const size_t kHostCommandNameCount;
 // Answers or acts on one record, on the sending thread.
 void __cdecl PlatformCommandHandler(BASObserveData* record);
 
+// The build's complete-version number, as "LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION"
+// answers it; the product catalog makes its second recovery pane only when
+// it is not 0.
+int CompleteVersionNumber();
+
 // For commands whose window or dialog this build lacks: notes the command at
 // INFO and leaves the record as it came.
 void LogCommandUnavailable(const BASObserveData* record);

@@ -1,0 +1,63 @@
+// The product catalog: right after the main frame has made its view, the
+// host asks the recovery and toolkit modules for their panes, hands the
+// resulting sections to the title module and tells the communication module
+// who the product is. Modules are found by their fixed folder names; a
+// module that is not loaded is skipped with its section.
+#pragma once
+
+#include <windows.h>
+
+#include <lumarest/plugin.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ModuleRecord;
+
+// Loads the application icon (resource 128, 32 x 32) into *appIconOut, which
+// the caller keeps, and sends the catalog modules their create commands.
+// Called once, on the main thread, from the main frame's creation.
+void BuildProductCatalog(HWND view, HICON* appIconOut);
+
+// ---- the steps behind it, free of the registry so that tests can drive them ----
+
+// Where the title band ends and the panes begin, in view client coordinates.
+constexpr int32_t kTitleBandBottom = 88;
+constexpr int32_t kPaneTop = 89;
+
+enum class SectionModule { Recovery, Toolkit };
+
+// One section of the catalog, before its module is asked for a pane.
+struct SectionPlan {
+    SectionModule module;
+    const wchar_t* title;    // English name, translated when the pane is listed
+    const wchar_t* picture;  // file name below the installation's "Resources\"
+    int64_t value;           // `value` of the create record
+    bool reusesRecord;       // sent in the previous section's record, not a fresh one
+};
+
+// The sections in list order: "Phone Rescue" when the recovery module is
+// loaded, "Card Rescue" too when the complete-version number is not 0,
+// then "Multi Toolbox" when the toolkit is loaded.
+std::vector<SectionPlan> PlanSections(bool recoveryLoaded, bool toolkitLoaded, int completeVersion);
+
+BASIconPlacement RecoveryPlacement(const RECT& viewClient, HICON icon);
+BASPlacement ToolkitPlacement(const RECT& viewClient);
+BASIconPlacement TitlePlacement(const RECT& viewClient, HICON icon);
+
+// The compact JSON text {"alias":..,"version":..,"brand":..} (UTF-8 members).
+std::string IdentityJson(const std::string& alias, const std::string& version, const std::string& brand);
+
+// The four catalog modules; null where one is not loaded.
+struct CatalogModules {
+    const ModuleRecord* recovery = nullptr;
+    const ModuleRecord* toolkit = nullptr;
+    const ModuleRecord* title = nullptr;
+    const ModuleRecord* comm = nullptr;
+};
+CatalogModules FindCatalogModules();
+
+// Steps 2 to 6 of the catalog for the given modules: the panes' create
+// commands, then the title's with the pane list, then the identity.
+void SendCatalog(HWND view, HICON icon, const CatalogModules& modules, int completeVersion);
