@@ -6,6 +6,14 @@
 set -uo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+# Descriptors inherited from the caller (a lock held by flock, a pipe of
+# ctest) would otherwise pass to Wine's long-lived background programs and be
+# held open after this program ends.
+for fd in /proc/$$/fd/*; do
+  fd=${fd##*/}
+  [ "$fd" -gt 2 ] 2>/dev/null && eval "exec $fd>&-" 2>/dev/null
+done
 export WINEPREFIX="${LUMAREST_WINEPREFIX:-${WINEPREFIX:-$HOME/.cache/lumarest/wineprefix}}"
 export WINEARCH=win32
 export WINEDEBUG=-all
