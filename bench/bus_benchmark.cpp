@@ -81,7 +81,7 @@ void CompareSingleSends(int calls) {
     std::printf("%-12s %12s %12s %12s %14s %14s\n", "endpoints", "bus ns", "floor ns", "signals2 ns", "bus/floor",
                 "bus/signals2");
     for (int endpoints : {1, 4}) {
-        const char* name = endpoints == 1 ? "BENCH_ONE" : "BENCH_FOUR";
+        const char* name = endpoints == 1 ? "LIBPLATFORM_COMMAND_BENCH_ONE" : "LIBPLATFORM_COMMAND_BENCH_FOUR";
         Register(name, endpoints);
         BASObserveData record = MakeRecord(name);
 
@@ -106,7 +106,7 @@ void CompareThreads(int callsPerThread) {
             std::vector<std::thread> senders;
             for (int t = 0; t < threads; ++t) {
                 senders.emplace_back([&] {
-                    BASObserveData record = MakeRecord("BENCH_ONE");
+                    BASObserveData record = MakeRecord("LIBPLATFORM_COMMAND_BENCH_ONE");
                     while (!go.load()) std::this_thread::yield();
                     for (int i = 0; i < callsPerThread; ++i) Broadcast(&record);
                 });

@@ -78,22 +78,34 @@ public:
     std::atomic<HWND> mainWindow{nullptr};
 
 private:
-    static size_t Slot(const char* name) { return (reinterpret_cast<uintptr_t>(name) >> 2) % kLookasideSlots; }
+    // Mixes the address's low bits so literals packed next to each other
+    // land in different slots; a mask, not a division, on every send.
+    static size_t Slot(const char* name) {
+        uintptr_t address = reinterpret_cast<uintptr_t>(name);
+        return (address ^ address >> 7) & (kLookasideSlots - 1);
+    }
 
-    static constexpr size_t kLookasideSlots = 61;
+    static constexpr size_t kLookasideSlots = 64;
     pthread_mutex_t lock_;
     std::unordered_map<std::string, std::unique_ptr<EndpointList>> lists_;
     std::atomic<EndpointList*> lookaside_[kLookasideSlots] = {};
 };
 
 pthread_once_t registryOnce = PTHREAD_ONCE_INIT;
-CommandRegistry* registry;
+std::atomic<CommandRegistry*> registry{nullptr};
 
-void CreateRegistry() { registry = new CommandRegistry; }  // lives until the process ends
+// Lives until the process ends.
+void CreateRegistry() { registry.store(new CommandRegistry, std::memory_order_release); }
 
+// Every send passes here, so the created registry is found with one load;
+// pthread_once settles the race of the first uses.
 CommandRegistry& Registry() {
-    pthread_once(&registryOnce, CreateRegistry);
-    return *registry;
+    CommandRegistry* created = registry.load(std::memory_order_acquire);
+    if (!created) {
+        pthread_once(&registryOnce, CreateRegistry);
+        created = registry.load(std::memory_order_acquire);
+    }
+    return *created;
 }
 
 template <bool StopWhenHandled>
