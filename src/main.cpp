@@ -9,8 +9,8 @@
 #include "common/logging.h"
 #include "common/plugin_util.h"
 #include "host_state.h"
+#include "main_frame.h"
 #include "settings_catalog.h"
-#include "startup_window.h"
 #include "system_info.h"
 #include "windowing_module.h"
 
@@ -23,15 +23,17 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-// Creates and shows the main window and runs the loop; 0 when the window
-// cannot be made.
+// Creates and shows the main frame and runs the thread's message loop until
+// the frame's close ends it; 0 when the frame cannot be made. The loop is
+// registered before the frame exists: the frame joins it while it is created.
 int Run(int showCommand) {
-    StartupWindow window;
-    if (!window.Create(showCommand)) {
+    ThreadMessageLoop loop;
+    CMainFrame frame;
+    if (!frame.Open(showCommand)) {
         LOG(ERROR) << "The main window could not be created (error " << GetLastError() << ")";
         return 0;
     }
-    return StartupWindow::RunMessageLoop();
+    return loop.Run();
 }
 
 void ShutDownApplication() {

@@ -1,0 +1,27 @@
+// The main frame's arithmetic, kept free of windows so it can be checked on
+// its own: where the frame opens, where the view sits inside it, which part
+// of the frame a point is on, and what the cursor and a press do there.
+#pragma once
+
+#include <windows.h>
+
+// 954 x 614 on a 1280-pixel-wide screen, scaled with the screen's width and
+// keeping that aspect, centred on the screen.
+RECT InitialFrameRect(int screenWidth, int screenHeight);
+
+// The view's place in the frame's client area: (1, 1), four pixels narrower
+// and lower than the client, inside the grey border. Left, top, right, bottom.
+RECT ViewRectInClient(int clientWidth, int clientHeight);
+
+// The hit-test code of a screen point on a frame with windowRect: the
+// five-pixel band along each side resizes (corners first), every other point
+// drags the frame as a caption would.
+LRESULT FrameHitTest(POINT screenPoint, const RECT& windowRect);
+
+// The system size cursor for an edge hit-test code, or null for any other
+// code (the frame then leaves the cursor alone).
+const wchar_t* SizeCursorForHit(LRESULT hitCode);
+
+// The WMSZ_ edge (left 1 to bottom-right 8) that SC_SIZE takes for an edge
+// hit-test code, or 0 for any other code.
+int SizeEdgeForHit(LRESULT hitCode);
