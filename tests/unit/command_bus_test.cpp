@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bus_test_support.h"
 #include "common/command_bus.h"
 #include "common/observer.h"
 
@@ -22,14 +23,6 @@ namespace {
 void* const kModuleA = reinterpret_cast<void*>(0x1000);
 void* const kModuleB = reinterpret_cast<void*>(0x2000);
 void* const kModuleC = reinterpret_cast<void*>(0x3000);
-
-BASObserveData Record(const char* command, void* sender) {
-    BASObserveData record;
-    std::memset(&record, 0, sizeof record);
-    record.command = command;
-    record.sender = sender;
-    return record;
-}
 
 // Each receiver appends its letter to the record's trail, kept in `object`.
 std::string& Trail(BASObserveData* record) { return *static_cast<std::string*>(record->object); }
@@ -283,32 +276,9 @@ TEST(NamedTables, UnknownKeysGiveEmptyTextAndNull) {
 // Main-thread calls need a window and a message loop on this thread.
 class MainThreadCallTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = &WindowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"MainThreadCallTest";
-        RegisterClassW(&windowClass);
-        window_ = CreateWindowW(L"MainThreadCallTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-        ASSERT_NE(window_, nullptr);
-        SetMainThreadWindow(window_);
-    }
-    void TearDown() override {
-        SetMainThreadWindow(nullptr);
-        DestroyWindow(window_);
-    }
-    static LRESULT CALLBACK WindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-        if (m == kMainThreadCallMessage) {
-            RunMainThreadCall(wp);
-            return 0;
-        }
-        return DefWindowProcW(w, m, wp, lp);
-    }
-    static void Pump() {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    }
-    HWND window_ = nullptr;
+    void SetUp() override { ASSERT_NE(window_.get(), nullptr); }
+    static void Pump() { MainThreadCallWindow::Pump(); }
+    MainThreadCallWindow window_;
 };
 
 DWORD ranOnThread;

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "bus_test_support.h"
 #include "app_lifecycle.h"
 #include "common/command_bus.h"
 #include "product_identity.h"
@@ -27,13 +28,9 @@ void* const kTitlePlugin = reinterpret_cast<void*>(0x52000);
 void* const kUpdatePlugin = reinterpret_cast<void*>(0x53000);
 void* const kCrashWatcher = reinterpret_cast<void*>(0x54000);
 
-BASObserveData Record(const char* command, void* sender = kCommPlugin) {
-    BASObserveData record;
-    std::memset(&record, 0, sizeof record);
-    record.command = command;
-    record.sender = sender;
-    return record;
-}
+// Most commands here come from the communication plug-in.
+using ::Record;
+BASObserveData Record(const char* command) { return ::Record(command, kCommPlugin); }
 
 BASObserveData Served(BASObserveData record) {
     PlatformCommandHandler(&record);
@@ -254,30 +251,9 @@ class MainThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         deliveries.clear();
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = &WindowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"PlatformCommandHandlerTest";
-        RegisterClassW(&windowClass);
-        window_ = CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-        ASSERT_NE(window_, nullptr);
-        SetMainThreadWindow(window_);
+        ASSERT_NE(window_.get(), nullptr);
     }
-    void TearDown() override {
-        SetMainThreadWindow(nullptr);
-        DestroyWindow(window_);
-    }
-    static LRESULT CALLBACK WindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-        if (m == kMainThreadCallMessage) {
-            RunMainThreadCall(wp);
-            return 0;
-        }
-        return DefWindowProcW(w, m, wp, lp);
-    }
-    static void Pump() {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    }
+    static void Pump() { MainThreadCallWindow::Pump(); }
     // Serves the record on a thread of its own, as a plug-in's send would.
     static BASObserveData ServedOnPluginThread(BASObserveData record) {
         std::thread plugin([&] { PlatformCommandHandler(&record); });
@@ -285,7 +261,7 @@ protected:
         return record;
     }
 
-    HWND window_ = nullptr;
+    MainThreadCallWindow window_;
 };
 
 TEST_F(MainThreadTest, ReadyStartServerComesBackOnTheMainThreadToEveryPluginTheSenderIncluded) {

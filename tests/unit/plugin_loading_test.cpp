@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "bus_test_support.h"
 #include "common/command_bus.h"
 #include "common/logging.h"
 #include "common/plugin_util.h"
@@ -62,14 +63,6 @@ std::string Utf8Of(const std::wstring& text) {
     std::string out;
     for (wchar_t c : text) out += static_cast<char>(c);  // the test paths are ASCII
     return out;
-}
-
-BASObserveData Record(const char* command, void* sender) {
-    BASObserveData record;
-    std::memset(&record, 0, sizeof record);
-    record.command = command;
-    record.sender = sender;
-    return record;
 }
 
 TEST_F(PluginLoading, LoadsTheHighestVersionAndRecordsItsManifest) {

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "bus_test_support.h"
 #include "common/command_bus.h"
 #include "common/plugin_util.h"
 #include "plugin_tree.h"
@@ -46,14 +47,6 @@ protected:
     std::wstring log_;
     std::vector<std::wstring> variables_;
 };
-
-BASObserveData Record(const char* command, void* sender) {
-    BASObserveData record;
-    std::memset(&record, 0, sizeof record);
-    record.command = command;
-    record.sender = sender;
-    return record;
-}
 
 // What the stand-in host handler saw, written on the probe's thread.
 std::mutex seenLock;
