@@ -11,6 +11,7 @@
 #include "common/command_bus.h"
 #include "product_identity.h"
 #include "services/platform_command_handler.h"
+#include "shared_dialogs.h"
 
 namespace {
 
@@ -161,4 +162,5 @@ void BuildProductCatalog(HWND view, HICON* appIconOut) {
                                                kAppIconSize, kAppIconSize, LR_DEFAULTCOLOR));
     if (appIconOut) *appIconOut = icon;
     SendCatalog(view, icon, FindCatalogModules(), CompleteVersionNumber());
+    if (SharedDialog* sheet = FindSharedDialog(kSheetDialog)) sheet->Realign();
 }

@@ -1,0 +1,22 @@
+/*
+ * A stand-in program for the process helper tests:
+ *
+ *     lumarest-sleeper.exe <milliseconds> <exit code> [marker file]
+ *
+ * sleeps, then writes the marker file (when given) and exits with the code.
+ */
+#include <windows.h>
+
+#include <stdlib.h>
+#include <wchar.h>
+
+int wmain(int argc, wchar_t** argv) {
+    DWORD milliseconds = argc > 1 ? (DWORD)wcstoul(argv[1], NULL, 10) : 0;
+    int exitCode = argc > 2 ? _wtoi(argv[2]) : 0;
+    Sleep(milliseconds);
+    if (argc > 3) {
+        HANDLE marker = CreateFileW(argv[3], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
+    }
+    return exitCode;
+}
