@@ -17,10 +17,11 @@ ensure_display
 trap stop_display EXIT
 "$here/scripts/wine-run.sh" "$exe" "$@" &
 host=$!
-title="Zentrovia Handset Message + Contact Rescue"
+# xdotool matches names as regular expressions: the title's '+' is escaped.
+title_pattern='^Zentrovia Handset Message \+ Contact Rescue$'
 window=""
 for _ in $(seq 600); do
-  window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n1 || true)
+  window=$(xdotool search --onlyvisible --name "$title_pattern" 2>/dev/null | head -n1 || true)
   [ -n "$window" ] && break
   kill -0 "$host" 2>/dev/null || { echo "[lumarest] the program ended before showing its window" >&2; exit 1; }
   sleep 0.5
