@@ -106,13 +106,13 @@ bool HostProcess::Start() {
     return true;
 }
 
-HWND HostProcess::WaitForMainWindow(DWORD timeoutMs) {
+HWND HostProcess::WaitForMainWindow(DWORD timeoutMs, DWORD pollMs) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
         WindowSearch search{processId_, nullptr};
         EnumWindows(FindVisibleTopLevel, reinterpret_cast<LPARAM>(&search));
         if (search.found) return search.found;
-        if (WaitForSingleObject(process_.get(), 100) == WAIT_OBJECT_0) return nullptr;
+        if (WaitForSingleObject(process_.get(), pollMs) == WAIT_OBJECT_0) return nullptr;
     }
     return nullptr;
 }

@@ -27,8 +27,9 @@ public:
     HostProcess& operator=(const HostProcess&) = delete;
 
     bool Start();
-    // The host's visible top-level window, or null after the timeout.
-    HWND WaitForMainWindow(DWORD timeoutMs);
+    // The host's visible top-level window, or null after the timeout. It is
+    // looked for every pollMs milliseconds.
+    HWND WaitForMainWindow(DWORD timeoutMs, DWORD pollMs = 100);
     // Posts WM_CLOSE to the main window (the user's close path).
     bool RequestClose();
     // The exit code, or STILL_ACTIVE after the timeout.
