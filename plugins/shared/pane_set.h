@@ -1,0 +1,40 @@
+// The panes a module made for the host's view: each answers a create
+// command and follows the view's size changes. Used on the main thread only,
+// where the host sends both commands.
+#pragma once
+
+#include <windows.h>
+
+#include <lumarest/plugin.h>
+
+#include <memory>
+#include <vector>
+
+#include "child_window.h"
+
+namespace plugin {
+
+class PaneSet {
+public:
+    // Makes pane's window at place inside the record's window (the view) and
+    // answers it in record.window; a pane that cannot be made is dropped and
+    // the record left as it came.
+    void Add(std::unique_ptr<ChildWindow> pane, BASObserveData& record, const RECT& place, const wchar_t* className) {
+        if (!pane->Create(static_cast<HWND>(record.window), place, className)) return;
+        record.window = pane->Handle();
+        panes_.push_back(std::move(pane));
+    }
+
+    // "LIBWINDOW_COMMAND_SIZE_CHANGE": each pane keeps its left and top and
+    // reaches the view's right and bottom.
+    void Stretch(const BASObserveData& record) {
+        const auto* size = static_cast<const BASSizeChange*>(record.data);
+        if (!size) return;
+        for (const auto& pane : panes_) pane->StretchTo(size->width, size->height);
+    }
+
+private:
+    std::vector<std::unique_ptr<ChildWindow>> panes_;
+};
+
+}  // namespace plugin

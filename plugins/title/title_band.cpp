@@ -1,0 +1,144 @@
+#include "title_band.h"
+
+#include "drawing.h"
+#include "plugin_bus.h"
+
+namespace title {
+namespace {
+
+using plugin::Rgb;
+using plugin::ToRectF;
+
+constexpr uint32_t kVersionText = 0xCFE0F5;
+constexpr uint32_t kCloseHot = 0xE81123;
+constexpr int kPictureSize = 48;
+
+void PaintIcon(Gdiplus::Graphics& graphics, HICON icon, const RECT& box) {
+    if (!icon) return;
+    HDC dc = graphics.GetHDC();
+    DrawIconEx(dc, box.left, box.top, icon, box.right - box.left, box.bottom - box.top, 0, nullptr, DI_NORMAL);
+    graphics.ReleaseHDC(dc);
+}
+
+// The glyph of a caption button, in white lines centred in box.
+void PaintGlyph(Gdiplus::Graphics& graphics, Part part, const RECT& box) {
+    Gdiplus::Pen pen(Rgb(0xFFFFFF), 1.3f);
+    const float cx = (box.left + box.right) / 2.0f, cy = (box.top + box.bottom) / 2.0f, r = 5.0f;
+    switch (part) {
+    case Part::Minimize: graphics.DrawLine(&pen, cx - r, cy, cx + r, cy); break;
+    case Part::Maximize: graphics.DrawRectangle(&pen, cx - r, cy - r, 2 * r, 2 * r); break;
+    case Part::Close:
+        graphics.DrawLine(&pen, cx - r, cy - r, cx + r, cy + r);
+        graphics.DrawLine(&pen, cx - r, cy + r, cx + r, cy - r);
+        break;
+    default: break;
+    }
+}
+
+}  // namespace
+
+void TitleBand::Select(int index) {
+    if (index < 0 || index >= static_cast<int>(content_.tabs.size())) return;
+    selected_ = index;
+    const HWND view = GetParent(Handle());
+    for (int i = 0; i < static_cast<int>(content_.tabs.size()); ++i) {
+        const HWND pane = content_.tabs[i].pane;
+        // A module that made no window of its own is listed with the view,
+        // which must never be hidden.
+        if (pane && pane != view) ShowWindow(pane, i == index ? SW_SHOW : SW_HIDE);
+    }
+    Redraw();
+}
+
+TitleLayout TitleBand::Layout() const {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    return LayOutTitle(client.right, static_cast<int>(content_.tabs.size()));
+}
+
+HWND TitleBand::TopLevel() const { return GetAncestor(Handle(), GA_ROOT); }
+
+void TitleBand::Paint(Gdiplus::Graphics& graphics, int width, int height) {
+    Gdiplus::LinearGradientBrush background(Gdiplus::Point(0, 0), Gdiplus::Point(0, height > 0 ? height : 1),
+                                            Rgb(plugin::palette::kTitleBand), Rgb(plugin::palette::kTitleBandDeep));
+    graphics.FillRectangle(&background, 0, 0, width, height);
+
+    const TitleLayout layout = Layout();
+    PaintIcon(graphics, content_.icon, layout.icon);
+    plugin::DrawText(graphics, content_.productName.c_str(), ToRectF(layout.name),
+                     {.size = 15.0f, .bold = true, .color = 0xFFFFFF, .vertical = Gdiplus::StringAlignmentFar});
+    const std::wstring version = L"Version " + content_.version;
+    plugin::DrawText(graphics, version.c_str(), ToRectF(layout.version),
+                     {.size = 12.0f, .color = kVersionText, .wrap = false});
+    for (size_t i = 0; i < content_.tabs.size(); ++i) {
+        const bool hot = hot_.part == Part::Tab && hot_.tab == static_cast<int>(i);
+        PaintTab(graphics, content_.tabs[i], layout.tabs[i], static_cast<int>(i) == selected_, hot);
+    }
+    PaintCaptionButtons(graphics, layout);
+}
+
+void TitleBand::PaintTab(Gdiplus::Graphics& graphics, const Tab& tab, const RECT& box, bool selected,
+                         bool hot) const {
+    const Gdiplus::RectF area = ToRectF(box);
+    if (selected) {
+        Gdiplus::SolidBrush fill(Rgb(plugin::palette::kAccent));
+        graphics.FillRectangle(&fill, area);
+        Gdiplus::SolidBrush bar(Rgb(0xFFFFFF));
+        graphics.FillRectangle(&bar, area.X, area.GetBottom() - 3, area.Width, 3.0f);
+    } else if (hot) {
+        Gdiplus::SolidBrush fill(Rgb(0xFFFFFF, 28));
+        graphics.FillRectangle(&fill, area);
+    }
+    // A picture that did not load is an object in an error state: skip it.
+    if (tab.picture && tab.picture->GetLastStatus() == Gdiplus::Ok) {
+        const int x = (box.left + box.right - kPictureSize) / 2;
+        graphics.DrawImage(tab.picture, x, box.top + 8, kPictureSize, kPictureSize);
+    }
+    const Gdiplus::RectF label(area.X + 4, area.Y + 60, area.Width - 8, 22);
+    plugin::DrawText(graphics, tab.name.c_str(), label,
+                     {.size = 12.0f,
+                      .bold = selected,
+                      .color = 0xFFFFFF,
+                      .horizontal = Gdiplus::StringAlignmentCenter,
+                      .wrap = false});
+}
+
+void TitleBand::PaintCaptionButtons(Gdiplus::Graphics& graphics, const TitleLayout& layout) const {
+    const std::pair<Part, RECT> buttons[] = {
+        {Part::Minimize, layout.minimize}, {Part::Maximize, layout.maximize}, {Part::Close, layout.close}};
+    for (const auto& [part, box] : buttons) {
+        if (hot_.part == part) {
+            Gdiplus::SolidBrush fill(part == Part::Close ? Rgb(kCloseHot) : Rgb(0xFFFFFF, 40));
+            graphics.FillRectangle(&fill, ToRectF(box));
+        }
+        PaintGlyph(graphics, part, box);
+    }
+}
+
+void TitleBand::Press(POINT point) {
+    const Hit hit = HitTest(Layout(), point);
+    switch (hit.part) {
+    case Part::Tab: Select(hit.tab); break;
+    case Part::Minimize: ShowWindow(TopLevel(), SW_MINIMIZE); break;
+    case Part::Maximize: plugin::SendPlain(LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET); break;
+    case Part::Close: PostMessageW(TopLevel(), WM_CLOSE, 0, 0); break;
+    case Part::None:
+        // The band is the borderless window's caption: a press elsewhere drags it.
+        ReleaseCapture();
+        SendMessageW(TopLevel(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+        break;
+    }
+}
+
+void TitleBand::DoubleClick(POINT point) {
+    if (HitTest(Layout(), point).part == Part::None) plugin::SendPlain(LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET);
+}
+
+void TitleBand::Hover(POINT point) {
+    const Hit hit = point.x < 0 ? Hit{} : HitTest(Layout(), point);
+    if (hit == hot_) return;
+    hot_ = hit;
+    Redraw();
+}
+
+}  // namespace title

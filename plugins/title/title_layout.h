@@ -1,0 +1,44 @@
+// Where the title band puts its parts for a given width, and which part a
+// point falls on. Plain arithmetic, so that it can be checked without
+// windows.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+namespace title {
+
+constexpr int kBandHeight = 88;
+constexpr int kTabWidth = 120;
+constexpr int kTabsMinLeft = 360;  // right of the product's name and version
+constexpr int kCaptionButtonWidth = 40;
+constexpr int kCaptionButtonHeight = 30;
+
+enum class Part { None, Tab, Minimize, Maximize, Close };
+
+struct Hit {
+    Part part = Part::None;
+    int tab = -1;  // the tab's index when part is Tab
+    bool operator==(const Hit&) const = default;
+};
+
+struct TitleLayout {
+    RECT icon{};
+    RECT name{};
+    RECT version{};
+    std::vector<RECT> tabs;
+    RECT minimize{};
+    RECT maximize{};
+    RECT close{};
+};
+
+// The parts for a band width pixels wide with tabCount tabs: the icon and
+// the product's name at the left, the tabs centred in what is left (never
+// left of kTabsMinLeft), the caption buttons in the top right corner.
+TitleLayout LayOutTitle(int width, int tabCount);
+
+// The caption buttons win over a tab they overlap on a narrow band.
+Hit HitTest(const TitleLayout& layout, POINT point);
+
+}  // namespace title
