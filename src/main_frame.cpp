@@ -44,6 +44,9 @@ HWND MainFrameWindow() { return mainFrame ? mainFrame->Handle() : nullptr; }
 HWND MainViewWindow() { return mainFrame ? mainFrame->ViewWindow() : nullptr; }
 
 CMainFrame::~CMainFrame() {
+    // Destroyed here, while the frame's own handlers still answer, so that it
+    // leaves the message loop's filters and idle handlers.
+    if (Handle()) DestroyWindow(Handle());
     if (mainFrame == this) mainFrame = nullptr;
 }
 

@@ -20,7 +20,8 @@
 class CMainFrame : public WindowBase, public MessageFilter, public IdleHandler {
 public:
     CMainFrame() = default;
-    // Forgets the process-wide pointer when it still names this frame.
+    // Destroys a window still open, then forgets the process-wide pointer
+    // when it still names this frame.
     ~CMainFrame() override;
 
     // Creates the frame centred on the screen, titled with the product title,
