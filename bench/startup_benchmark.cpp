@@ -222,9 +222,9 @@ double PerModuleMs(const SizeResult& size, const SizeResult& baseline) {
 }
 
 // A size costs measurably more than the baseline when the difference is
-// well above the spread of the baseline's own runs.
+// above the spread of the baseline's own runs.
 bool AboveNoise(const SizeResult& size, const SizeResult& baseline) {
-    return size.bestMs - baseline.bestMs > 2 * (baseline.worstMs - baseline.bestMs);
+    return size.bestMs - baseline.bestMs > baseline.worstMs - baseline.bestMs;
 }
 
 void PrintTable(const SizeResult& baseline, const std::vector<SizeResult>& sizes) {
