@@ -62,7 +62,8 @@
  *     child        ON only: a new child window of the received record's window
  *     null, or a number
  * Read kinds: u8, u16, heap8 / heap16 (shown, then released with free()),
- *   i32xN (N 32-bit integers), hex (the default for pointers).
+ *   i32xN (N 32-bit integers), panes (a BASPaneList, shown as
+ *   [count:"title",window,image;...]), hex (the default for pointers).
  *
  * Example: ask the host for its temporary folder and release the answer.
  *   WAITFOR LIBWINDOW_COMMAND_SIZE_CHANGE
@@ -371,6 +372,15 @@ std::string Decoded(void* pointer, const std::string& kind) {
         int n = atoi(kind.c_str() + 4);
         shown = "[";
         for (int i = 0; i < n; ++i) shown += (i ? "," : "") + std::to_string(static_cast<const int32_t*>(pointer)[i]);
+        shown += "]";
+    } else if (kind == "panes") {
+        const auto* list = static_cast<const BASPaneList*>(pointer);
+        shown = "[" + std::to_string(list->count) + ":";
+        for (uint32_t i = 0; i < list->count; ++i) {
+            const BASPaneEntry& entry = list->entries[i];
+            shown += (i ? ";" : "") + Quote(entry.title ? Narrow(entry.title) : "") + "," + Hex(entry.window) + "," +
+                     Hex(entry.image);
+        }
         shown += "]";
     } else return Hex(pointer);
     if (StartsWith(kind, "heap")) free(pointer);

@@ -4,13 +4,17 @@
  *     lumarest-sleeper.exe <milliseconds> <exit code> [marker file]
  *
  * sleeps, then writes the marker file (when given) and exits with the code.
+ * It is a windowless GUI-subsystem program, so starting it makes no console
+ * (whose host would outlive the test and hold its output open).
  */
 #include <windows.h>
 
 #include <stdlib.h>
 #include <wchar.h>
 
-int wmain(int argc, wchar_t** argv) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, int show) {
+    int argc = __argc;
+    wchar_t** argv = __wargv;
     DWORD milliseconds = argc > 1 ? (DWORD)wcstoul(argv[1], NULL, 10) : 0;
     int exitCode = argc > 2 ? _wtoi(argv[2]) : 0;
     Sleep(milliseconds);
