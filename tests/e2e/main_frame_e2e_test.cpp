@@ -218,6 +218,43 @@ TEST_F(MainFrameE2eTest, PaintsAWhiteClientInsideAGreyBorderWithRoundedCorners) 
     EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
 }
 
+// With the installation's own modules the view holds the title band above
+// row 89 and the two section panes from row 89 down, one of them shown.
+TEST_F(MainFrameE2eTest, ShowsTheShippedTitleBandAboveTheActivePane) {
+    HostProcess::Options options;
+    options.tempDir = temp_.Path();  // plug-ins: the installation's own folder
+    HostProcess host(options);
+    HWND frame = StartAndWaitForFrame(host);
+    ASSERT_NE(frame, nullptr);
+    HWND view = GetWindow(frame, GW_CHILD);
+    ASSERT_NE(view, nullptr);
+    int bands = 0, panes = 0, shownPanes = 0;
+    for (HWND child = GetWindow(view, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const RECT c = ChildRect(child);
+        if (c.top == 0 && c.bottom <= 89) ++bands;
+        if (c.top == 89) {
+            ++panes;
+            if (IsWindowVisible(child)) ++shownPanes;
+        }
+    }
+    EXPECT_EQ(bands, 1) << "no title band at the top of the view";
+    EXPECT_EQ(panes, 2) << "the recovery and toolbox panes start at row 89";
+    EXPECT_EQ(shownPanes, 1) << "exactly the first tab's pane is shown";
+
+    const RECT r = WindowRect(frame);
+    CreateDirectoryW(kArtifactsDir.c_str(), nullptr);
+    const std::wstring shot = kArtifactsDir + L"\\product-" + std::to_wstring(r.right - r.left) + L".bmp";
+    EXPECT_TRUE(SaveScreenBmp(r, shot)) << "no screenshot written";
+    const RECT v = WindowRect(view);
+    const COLORREF band = ScreenPixel(v.right - 300, v.top + 44);
+    EXPECT_GT(GetBValue(band), GetRValue(band) + 60) << "the band above row 89 is not the title's blue";
+    const COLORREF pane = ScreenPixel((v.left + v.right) / 2, v.top + 89 + (v.bottom - v.top - 89) / 2);
+    EXPECT_LT(GetBValue(pane) - GetRValue(pane), 40) << "the band's blue reaches below row 89";
+
+    ASSERT_TRUE(host.RequestClose());
+    EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
+}
+
 TEST_F(MainFrameE2eTest, HitTestingGivesFivePixelEdgesAndACaptionElsewhere) {
     HostProcess host(Alone());
     HWND frame = StartAndWaitForFrame(host);
