@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -35,21 +36,38 @@ public:
     void Unlock() { pthread_mutex_unlock(&lock_); }
 
     // The list for name, or null. Lists are never removed, so a list found
-    // once stays valid; the lookaside table below remembers lists by the
-    // address of the name text a sender used (normally a literal) and is
-    // checked against the list's own name, so a reused buffer never maps to
-    // the wrong list.
+    // once stays valid. Two lookaside tables keep the common case off the
+    // lock and the hash table, keyed by the address of the name text a sender
+    // used:
+    // - names that lie in a read-only section of a module that is never
+    //   unloaded (the host, a loaded plug-in: in practice every literal)
+    //   cannot change, so the address alone identifies them;
+    // - any other name is checked against the list's own name first, so a
+    //   reused buffer never maps to the wrong list.
     EndpointList* Find(const char* name) {
-        std::atomic<EndpointList*>& slot = lookaside_[Slot(name)];
-        EndpointList* cached = slot.load(std::memory_order_acquire);
+        const size_t slot = Slot(name);
+        const FixedName* fixed = fixedNames_[slot].load(std::memory_order_acquire);
+        if (fixed && fixed->text == name) return fixed->list;
+        EndpointList* cached = lookaside_[slot].load(std::memory_order_acquire);
         if (cached && std::strcmp(cached->name.c_str(), name) == 0) return cached;
         Lock();
         auto it = lists_.find(name);
         EndpointList* list = it == lists_.end() ? nullptr : it->second.get();
         Unlock();
-        if (list) slot.store(list, std::memory_order_release);
+        if (!list) return nullptr;
+        lookaside_[slot].store(list, std::memory_order_release);
+        // The module query takes the system's loader lock: never under ours.
+        if (HMODULE module = FixedTextModule(name)) {
+            Lock();
+            const FixedName* remembered = IsPermanent(module) ? Remember(name, list) : nullptr;
+            Unlock();
+            if (remembered) fixedNames_[slot].store(remembered, std::memory_order_release);
+        }
         return list;
     }
+
+    // With the lock held: a module whose text may key the fixed-name table.
+    void AddPermanentModule(HMODULE module) { permanentModules_.push_back(module); }
 
     // With the lock held.
     void Append(const char* name, CommandEndpoint* endpoint) {
@@ -85,10 +103,49 @@ private:
         return (address ^ address >> 7) & (kLookasideSlots - 1);
     }
 
+    // A name text at a fixed address, and its list; never freed.
+    struct FixedName {
+        const char* text;
+        EndpointList* list;
+    };
+
+    // The module whose read-only image memory holds the whole text, or null
+    // when the text is anywhere else (stack, heap, writable data).
+    static HMODULE FixedTextModule(const char* name) {
+        MEMORY_BASIC_INFORMATION region{};
+        if (!VirtualQuery(name, &region, sizeof region) || region.Type != MEM_IMAGE) return nullptr;
+        const DWORD access = region.Protect & 0xFF;
+        if (access != PAGE_READONLY && access != PAGE_EXECUTE_READ) return nullptr;
+        const char* regionEnd = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        if (static_cast<size_t>(regionEnd - name) <= std::strlen(name)) return nullptr;
+        HMODULE module = nullptr;
+        if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                reinterpret_cast<LPCWSTR>(name), &module))
+            return nullptr;
+        return module;
+    }
+
+    // With the lock held: a module that stays loaded until the process ends.
+    bool IsPermanent(HMODULE module) const {
+        return module == HostInstance() ||
+               std::find(permanentModules_.begin(), permanentModules_.end(), module) != permanentModules_.end();
+    }
+
+    // With the lock held: one entry per address, reused, so the table's
+    // memory is bounded by the number of distinct literals.
+    const FixedName* Remember(const char* name, EndpointList* list) {
+        auto& entry = fixedByAddress_[name];
+        if (!entry) entry = std::make_unique<FixedName>(FixedName{name, list});
+        return entry.get();
+    }
+
     static constexpr size_t kLookasideSlots = 64;
     pthread_mutex_t lock_;
     std::unordered_map<std::string, std::unique_ptr<EndpointList>> lists_;
+    std::unordered_map<const char*, std::unique_ptr<FixedName>> fixedByAddress_;
+    std::vector<HMODULE> permanentModules_;
     std::atomic<EndpointList*> lookaside_[kLookasideSlots] = {};
+    std::atomic<const FixedName*> fixedNames_[kLookasideSlots] = {};
 };
 
 pthread_once_t registryOnce = PTHREAD_ONCE_INIT;
@@ -163,6 +220,10 @@ void RegisterEndpoint(const char* command, CommandEndpoint* endpoint) {
 
 void RegisterEndpointUnlocked(const char* command, CommandEndpoint* endpoint) {
     if (command && endpoint) Registry().Append(command, endpoint);
+}
+
+void AddPermanentModule(HMODULE module) {
+    if (module) WithRegistryLock([&] { Registry().AddPermanentModule(module); });
 }
 
 void LockRegistry() { Registry().Lock(); }

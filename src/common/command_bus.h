@@ -38,6 +38,10 @@ void HostSend(BASObserveData* record);
 CommandEndpoint* RegisterHandler(const char* command, BASCommandFunction receive);
 // Appends an existing endpoint to command's list (the plug-in loader's way in).
 void RegisterEndpoint(const char* command, CommandEndpoint* endpoint);
+// Declares that module stays loaded until the process ends (the loader never
+// unloads plug-ins), so command names in its read-only data never change and
+// the bus may know them by address alone.
+void AddPermanentModule(HMODULE module);
 // A zeroed, never-freed endpoint whose send is Broadcast.
 CommandEndpoint* NewEndpoint(void* owner);
 

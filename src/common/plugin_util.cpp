@@ -157,6 +157,7 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
     HMODULE library = LoadPluginLibrary(libraryPath);
     held.reset();
     if (!library) return false;
+    AddPermanentModule(library);  // libraries are never unloaded
     // A library without the entry point stays loaded: libraries are never
     // unloaded, whatever became of them.
     auto registerModule = Export<RegisterModuleFunction>(library, LUMAREST_ENTRY_POINT_NAME);
