@@ -145,6 +145,10 @@ void __cdecl ReceiveCreate(BASObserveData* record) {
     record->value2 = 77;  // shows whether the next send reused this record
 }
 
+// The windows that the fake pane modules answer.
+void* const kRecoveryPane = reinterpret_cast<void*>(0x1111);
+void* const kToolkitPane = reinterpret_cast<void*>(0x2222);
+
 class CatalogSendTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -166,6 +170,15 @@ protected:
     void TearDown() override { DestroyWindow(view_); }
 
     // A loaded module with a create command of its own, answering window.
+    // Recovery and toolkit answering their own panes, and the title.
+    CatalogModules AllThreeModules() {
+        CatalogModules modules;
+        modules.recovery = Module(FakeKind::Recovery, kRecoveryPane);
+        modules.toolkit = Module(FakeKind::Toolkit, kToolkitPane);
+        modules.title = Module(FakeKind::Title);
+        return modules;
+    }
+
     const ModuleRecord* Module(FakeKind kind, void* answerWindow = nullptr) {
         static int serial = 0;
         auto record = std::make_unique<ModuleRecord>();
@@ -192,14 +205,9 @@ private:
 };
 ULONG_PTR CatalogSendTest::gdiplusToken_ = 0;
 
-void* const kRecoveryPane = reinterpret_cast<void*>(0x1111);
-void* const kToolkitPane = reinterpret_cast<void*>(0x2222);
 
 TEST_F(CatalogSendTest, TitleGetsVersionTitleAndBothPanesInOrder) {
-    CatalogModules modules;
-    modules.recovery = Module(FakeKind::Recovery, kRecoveryPane);
-    modules.toolkit = Module(FakeKind::Toolkit, kToolkitPane);
-    modules.title = Module(FakeKind::Title);
+    CatalogModules modules = AllThreeModules();
     SendCatalog(view_, kFakeIcon, modules, 0);
 
     const CreateSeen* title = SeenBy(modules.title);
@@ -250,10 +258,7 @@ TEST_F(CatalogSendTest, WithoutRecoveryThePaneListBeginsWithMultiToolbox) {
 }
 
 TEST_F(CatalogSendTest, ASecondRecoverySendReusesTheRecordWithValueOne) {
-    CatalogModules modules;
-    modules.recovery = Module(FakeKind::Recovery, kRecoveryPane);
-    modules.toolkit = Module(FakeKind::Toolkit, kToolkitPane);
-    modules.title = Module(FakeKind::Title);
+    CatalogModules modules = AllThreeModules();
     SendCatalog(view_, kFakeIcon, modules, 5);
 
     const CreateSeen* card = SeenBy(modules.recovery, 1);
@@ -281,10 +286,7 @@ TEST_F(CatalogSendTest, AModuleWithoutAnAnsweredWindowListsTheView) {
 }
 
 TEST_F(CatalogSendTest, PanePicturesComeFromTheInstallationsResources) {
-    CatalogModules modules;
-    modules.recovery = Module(FakeKind::Recovery, kRecoveryPane);
-    modules.toolkit = Module(FakeKind::Toolkit, kToolkitPane);
-    modules.title = Module(FakeKind::Title);
+    CatalogModules modules = AllThreeModules();
     SendCatalog(view_, kFakeIcon, modules, 0);
 
     const CreateSeen* title = SeenBy(modules.title);
