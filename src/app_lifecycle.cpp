@@ -27,7 +27,9 @@ bool SingleInstance::AnotherIsRunning(const std::wstring& name) {
     return static_cast<bool>(existing);
 }
 
-SingleInstance::SingleInstance(const std::wstring& name) : mutex_(CreateMutexW(nullptr, TRUE, name.c_str())) {}
+SingleInstance::SingleInstance(const std::wstring& name) : mutex_(CreateMutexW(nullptr, TRUE, name.c_str())) {
+    anotherWasFirst_ = mutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
+}
 
 CommandLineArgs::CommandLineArgs(const wchar_t* commandLine) {
     // CommandLineToArgvW turns an empty line into the program's own path.

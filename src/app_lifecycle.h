@@ -18,10 +18,15 @@ class SingleInstance {
 public:
     // True when another process already holds the mutex called name.
     static bool AnotherIsRunning(const std::wstring& name);
+    // Creates the mutex, initially owned. Two starts at the same moment may
+    // both find no mutex to open; the one whose create finds it already there
+    // counts as the second.
     explicit SingleInstance(const std::wstring& name);
+    bool AnotherWasFirst() const { return anotherWasFirst_; }
 
 private:
     UniqueHandle mutex_;
+    bool anotherWasFirst_ = false;
 };
 
 // The arguments of the command line (the program name excluded), split by

@@ -50,6 +50,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int showCommand) {
     const std::wstring mutexName = InstanceMutexName();
     if (SingleInstance::AnotherIsRunning(mutexName)) return 0;
     std::optional<SingleInstance> instance(std::in_place, mutexName);
+    if (instance->AnotherWasFirst()) return 0;
 
     std::optional<CommandLineArgs> args(std::in_place, commandLine);
     InitSettings(*args);
