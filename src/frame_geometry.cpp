@@ -24,7 +24,11 @@ RECT InitialFrameRect(int screenWidth, int screenHeight) {
     return RECT{left, top, left + width, top + height};
 }
 
-RECT ViewRectInClient(int clientWidth, int clientHeight) {
+RECT ViewRectAtCreation(int clientWidth, int clientHeight) {
+    return RECT{kViewOffset, kViewOffset, clientWidth - kViewInset, clientHeight - kViewInset};
+}
+
+RECT ViewRectAfterRefit(int clientWidth, int clientHeight) {
     return RECT{kViewOffset, kViewOffset, kViewOffset + clientWidth - kViewInset,
                 kViewOffset + clientHeight - kViewInset};
 }

@@ -9,9 +9,13 @@
 // keeping that aspect, centred on the screen.
 RECT InitialFrameRect(int screenWidth, int screenHeight);
 
-// The view's place in the frame's client area: (1, 1), four pixels narrower
-// and lower than the client, inside the grey border. Left, top, right, bottom.
-RECT ViewRectInClient(int clientWidth, int clientHeight);
+// The view's place in the frame's client area (left, top, right, bottom),
+// inside the grey border. At creation it spans (1, 1) to (cx - 4, cy - 4):
+// 949 x 609 on a 954 x 614 frame.
+RECT ViewRectAtCreation(int clientWidth, int clientHeight);
+// After a drag on an edge the view sits at (1, 1) and is four pixels
+// narrower and lower than the client, so it may grow by one pixel then.
+RECT ViewRectAfterRefit(int clientWidth, int clientHeight);
 
 // The hit-test code of a screen point on a frame with windowRect: the
 // five-pixel band along each side resizes (corners first), every other point

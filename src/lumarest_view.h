@@ -1,16 +1,17 @@
 // The main frame's one child window, filled by the plug-ins' windows and the
-// host's long-lived dialogs. It tells the plug-ins every size change.
+// host's long-lived dialogs. It reports every size change to the application.
 #pragma once
 
 #include <windows.h>
 
-#include "gdi_owners.h"
+#include "main_frame_events.h"
 #include "window_base.h"
 
 class CLumarestView : public WindowBase {
 public:
+    explicit CLumarestView(MainFrameEvents& events) : events_(events) {}
+
     BEGIN_MSG_MAP(CLumarestView)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
         MESSAGE_HANDLER(WM_SIZE, OnSize)
         CHAIN_MSG_MAP(WindowBase)
     END_MSG_MAP()
@@ -19,8 +20,7 @@ protected:
     WindowClassInfo GetWindowClassInfo() const override;
 
 private:
-    LRESULT OnCreate(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     LRESULT OnSize(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 
-    UniquePen pen_;  // one pixel, the border grey
+    MainFrameEvents& events_;
 };

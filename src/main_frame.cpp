@@ -1,15 +1,9 @@
 #include "main_frame.h"
 
-#include <lumarest/plugin.h>
-
 #include "common/logging.h"
-#include "common/plugin_util.h"
 #include "double_buffer.h"
 #include "frame_geometry.h"
 #include "product_identity.h"
-#include "services/product_catalog.h"
-#include "shared_dialogs.h"
-#include "windowing_module.h"
 
 namespace {
 
@@ -24,30 +18,10 @@ constexpr DWORD kFrameStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr DWORD kFrameExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
 constexpr DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 
-CMainFrame* mainFrame = nullptr;
-
-// Puts the close to the plug-ins; true when one of them keeps the window.
-bool CloseIsRefused() {
-    BASObserveData record{};
-    record.command = LIBPLATFORM_COMMAND_CLOSE_ENSURE;
-    record.sender = HostInstance();
-    SendUntilHandled(&record);
-    return record.value != 0;
-}
-
 }  // namespace
 
-CMainFrame* MainFrame() { return mainFrame; }
-
-HWND MainFrameWindow() { return mainFrame ? mainFrame->Handle() : nullptr; }
-
-HWND MainViewWindow() { return mainFrame ? mainFrame->ViewWindow() : nullptr; }
-
 CMainFrame::~CMainFrame() {
-    // Destroyed here, while the frame's own handlers still answer, so that it
-    // leaves the message loop's filters and idle handlers.
     if (Handle()) DestroyWindow(Handle());
-    if (mainFrame == this) mainFrame = nullptr;
 }
 
 WindowClassInfo CMainFrame::GetWindowClassInfo() const { return {.name = L"LumarestMainFrame"}; }
@@ -62,33 +36,23 @@ bool CMainFrame::Open(int showCommand) {
     return true;
 }
 
-// The order matters: plug-ins are loaded with the frame already taking
-// main-thread calls and before the view exists; the panes are built once the
-// view is there; the update check is scheduled last.
+bool CMainFrame::CreateView() {
+    const RECT place = ViewRectAtCreation(creationSize_.cx, creationSize_.cy);
+    if (view_.Create({.parent = Handle(), .rect = place, .style = kViewStyle})) return true;
+    LOG(ERROR) << "The view could not be created (error " << GetLastError() << ")";
+    return false;
+}
+
+void CMainFrame::ScheduleUpdateCheck() { SetTimer(Handle(), kUpdateCheckTimer, kUpdateCheckDelayMs, nullptr); }
+
 LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM lParam, bool&) {
-    SetMainThreadWindow(Handle());
-    mainFrame = this;
-    LoadPlugins();
-    borderPen_.reset(CreatePen(PS_SOLID, kBorderWidth, kBorderGrey));
-
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-    if (!view_.Create({.parent = Handle(), .rect = ViewRectInClient(create->cx, create->cy), .style = kViewStyle}))
-        LOG(ERROR) << "The view could not be created (error " << GetLastError() << ")";
-    // The shared dialogs are entered in the registry (shared_dialogs.h) here
-    // once the dialog toolkit provides them.
-
-    if (MessageLoop* loop = WindowingModule::GetMessageLoop()) {
-        loop->AddMessageFilter(this);
-        loop->AddIdleHandler(this);
-    }
+    creationSize_ = {create->cx, create->cy};
+    borderPen_.reset(CreatePen(PS_SOLID, kBorderWidth, kBorderGrey));
     RECT frame{};
     GetWindowRect(Handle(), &frame);
     lastPosition_ = {frame.left, frame.top};
-
-    HICON icon = nullptr;
-    BuildProductCatalog(view_.Handle(), &icon);
-    appIcon_.reset(icon);
-    SetTimer(Handle(), kUpdateCheckTimer, kUpdateCheckDelayMs, nullptr);
+    events_.OnFrameCreated(*this);
     return 0;
 }
 
@@ -119,9 +83,8 @@ LRESULT CMainFrame::OnPaint(UINT, WPARAM, LPARAM, bool&) {
     return 0;
 }
 
-LRESULT CMainFrame::OnSizing(UINT, WPARAM, LPARAM lParam, bool&) {
-    sizingRect_ = *reinterpret_cast<const RECT*>(lParam);
-    pendingResize_.push_back(1);
+LRESULT CMainFrame::OnSizing(UINT, WPARAM, LPARAM, bool&) {
+    resizedByDrag_ = true;
     return 0;
 }
 
@@ -131,7 +94,8 @@ LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM, bool& handled) {
         RefitViewAfterDrag();
         return 0;
     case kUpdateCheckTimer:
-        CheckForUpdate();
+        KillTimer(Handle(), kUpdateCheckTimer);
+        events_.OnUpdateCheckDue();
         return 0;
     default:
         handled = false;
@@ -142,21 +106,13 @@ LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM, bool& handled) {
 // Only a drag on an edge refits the view here; whoever sizes the frame by
 // program places the view itself.
 void CMainFrame::RefitViewAfterDrag() {
-    if (!pendingResize_.empty()) {
-        RECT client{};
-        GetClientRect(Handle(), &client);
-        const RECT view = ViewRectInClient(client.right, client.bottom);
-        MoveWindow(view_.Handle(), view.left, view.top, view.right - view.left, view.bottom - view.top, TRUE);
-        pendingResize_.clear();
-    }
     KillTimer(Handle(), kRefitTimer);
-}
-
-void CMainFrame::CheckForUpdate() {
-    KillTimer(Handle(), kUpdateCheckTimer);
-    BASObserveData record{};
-    record.command = LIBCOMM_COMMAND_CHECK_FOR_UPDATE;
-    HostSend(&record);
+    if (!resizedByDrag_) return;
+    resizedByDrag_ = false;
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const RECT view = ViewRectAfterRefit(client.right, client.bottom);
+    MoveWindow(view_.Handle(), view.left, view.top, view.right - view.left, view.bottom - view.top, TRUE);
 }
 
 LRESULT CMainFrame::OnNcHitTest(UINT, WPARAM, LPARAM lParam, bool&) {
@@ -190,15 +146,13 @@ LRESULT CMainFrame::OnMove(UINT, WPARAM, LPARAM lParam, bool&) {
     const int dx = now.x - lastPosition_.x;
     const int dy = now.y - lastPosition_.y;
     lastPosition_ = now;
-    if (SharedDialog* sheet = FindSharedDialog(kSheetDialog)) sheet->MoveBy(dx, dy);
+    events_.OnFrameMoved(dx, dy);
     return 0;
 }
 
+// However the frame goes (its close, a plug-in, the system), the run ends.
 LRESULT CMainFrame::OnDestroy(UINT, WPARAM, LPARAM, bool& handled) {
-    if (MessageLoop* loop = WindowingModule::GetMessageLoop()) {
-        loop->RemoveMessageFilter(this);
-        loop->RemoveIdleHandler(this);
-    }
+    PostQuitMessage(0);
     handled = false;
     return 0;
 }
@@ -206,16 +160,6 @@ LRESULT CMainFrame::OnDestroy(UINT, WPARAM, LPARAM, bool& handled) {
 // Handled either way: the default close would destroy the frame without
 // asking the plug-ins.
 LRESULT CMainFrame::OnClose(UINT, WPARAM, LPARAM, bool&) {
-    if (CloseIsRefused()) {
-        LOG(INFO) << "A plug-in kept the main window open";
-        return 0;
-    }
-    PostQuitMessage(0);
-    DestroyWindow(Handle());
-    return 0;
-}
-
-LRESULT CMainFrame::OnMainThreadCall(UINT, WPARAM wParam, LPARAM, bool&) {
-    RunMainThreadCall(wParam);
+    if (events_.OnCloseRequested()) DestroyWindow(Handle());
     return 0;
 }

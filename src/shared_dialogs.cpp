@@ -1,36 +1,15 @@
 #include "shared_dialogs.h"
 
-#include <map>
-#include <mutex>
-
-namespace {
-
-// The frame fills the registry on the main thread while plug-ins that are
-// already loaded may look dialogs up from threads of their own.
-struct Registry {
-    std::mutex lock;
-    std::map<int, SharedDialog*> dialogs;
-};
-
-Registry& Dialogs() {
-    static Registry registry;
-    return registry;
+SharedDialog* SharedDialogs::Find(int number) const {
+    std::lock_guard<std::mutex> guard(lock_);
+    auto it = dialogs_.find(number);
+    return it == dialogs_.end() ? nullptr : it->second;
 }
 
-}  // namespace
-
-SharedDialog* FindSharedDialog(int number) {
-    Registry& registry = Dialogs();
-    std::lock_guard<std::mutex> guard(registry.lock);
-    auto it = registry.dialogs.find(number);
-    return it == registry.dialogs.end() ? nullptr : it->second;
-}
-
-void RegisterSharedDialog(int number, SharedDialog* dialog) {
-    Registry& registry = Dialogs();
-    std::lock_guard<std::mutex> guard(registry.lock);
+void SharedDialogs::Register(int number, SharedDialog* dialog) {
+    std::lock_guard<std::mutex> guard(lock_);
     if (dialog)
-        registry.dialogs[number] = dialog;
+        dialogs_[number] = dialog;
     else
-        registry.dialogs.erase(number);
+        dialogs_.erase(number);
 }

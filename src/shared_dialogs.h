@@ -1,11 +1,14 @@
-// The main frame's shared dialogs: long-lived modeless dialogs that the frame
+// The main frame's shared dialogs: long-lived modeless dialogs that the host
 // creates once, parented to the view, and that the command handler, the
-// device-server supervision and the update flow fetch by number to show. They
-// are never destroyed before the process ends.
+// device-server supervision and the update flow fetch by number to show.
+// They are never destroyed before the process ends.
 #pragma once
 
-// What the frame and its view ask of a shared dialog while they move and
-// change size; the dialog toolkit's dialogs implement it.
+#include <map>
+#include <mutex>
+
+// What the host asks of a shared dialog while the frame moves and the view
+// changes size; the dialog toolkit's dialogs implement it.
 class SharedDialog {
 public:
     // Moves the dialog's window by dx, dy, keeping its size (no z-order
@@ -27,7 +30,16 @@ enum SharedDialogNumber : int {
     kProgressDialog = 4,
 };
 
-// The dialog registered under number, or null when there is none.
-SharedDialog* FindSharedDialog(int number);
-// Enters dialog under number, replacing what was there; null removes it.
-void RegisterSharedDialog(int number, SharedDialog* dialog);
+// The dialogs by number. The host fills it on the main thread while plug-ins
+// that are already loaded may look dialogs up from threads of their own.
+class SharedDialogs {
+public:
+    // The dialog registered under number, or null when there is none.
+    SharedDialog* Find(int number) const;
+    // Enters dialog under number, replacing what was there; null removes it.
+    void Register(int number, SharedDialog* dialog);
+
+private:
+    mutable std::mutex lock_;
+    std::map<int, SharedDialog*> dialogs_;
+};

@@ -16,10 +16,10 @@
 void HardenDllSearchPath();
 
 // The bootstrap: loads every module folder below the plug-ins folder, in
-// listing order, then records the host as the module "Product" and registers
-// the host's command handler for its names. Runs once, on the main thread,
-// while the main window is being created. (Kept in plugin_bootstrap.cpp so
-// that the loader links without the host's handler.)
+// listing order, then records the host as the module "Product". The host
+// registers its own commands right after, so that for any command name the
+// plug-ins' endpoints come first. Runs once, on the main thread, while the
+// main window is being created.
 void LoadPlugins();
 
 // Loads at most one version of the module in folder (a full path ending in a

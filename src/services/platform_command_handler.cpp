@@ -1,23 +1,32 @@
 #include "services/platform_command_handler.h"
 
 #include <cstdlib>
-#include <cstring>
-#include <iterator>
-#include <string_view>
+#include <exception>
+#include <mutex>
+#include <set>
+#include <string>
+#include <type_traits>
 
 #include "app_lifecycle.h"
 #include "common/command_bus.h"
 #include "common/logging.h"
 #include "product_identity.h"
 #include "services/device_server.h"
+#include "services/platform_context.h"
 #include "services/progress_commands.h"
 #include "services/update_flow.h"
 #include "services/window_commands.h"
+#include "settings_catalog.h"
 
 namespace {
 
 // The complete-version number is a build constant kept as text.
 constexpr wchar_t kCompleteVersionText[] = L"0";
+
+// Set once by RegisterPlatformCommands, before any command can arrive. The
+// bus's receive functions take no context of their own, so the table's
+// entries reach it here.
+PlatformContext* context = nullptr;
 
 void FindUrl(BASObserveData* record) {
     record->object = const_cast<char*>(FindNamedUrl(static_cast<const char*>(record->arg)));
@@ -41,121 +50,15 @@ void AnswerCompleteVersion(BASObserveData* record) { record->value = CompleteVer
 // Accepted so that plug-ins may send it; the host has nothing to do.
 void Ignore(BASObserveData*) {}
 
-using CommandHandler = void (*)(BASObserveData*);
-
-struct CommandRoute {
-    const char* name;
-    CommandHandler handler;
-};
-
-// Every served command and the one function that serves it, grouped by the
-// part of the host that does the work.
-constexpr CommandRoute kRoutes[] = {
-    // Answered at once from what the host keeps.
-    {LIBPLATFORM_COMMAND_FIND_URL, FindUrl},
-    {LIBPLATFORM_COMMAND_FIND_IMAGE, FindImage},
-    {LIBPLATFORM_COMMAND_GET_PRODUCT_ALIAS, AnswerProductAlias},
-    {LIBPLATFORM_COMMAND_GET_APP_NAME, AnswerAppName},
-    {LIBPLATFORM_COMMAND_GET_TEMP_DIR, AnswerTempDir},
-    {LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION, AnswerCompleteVersion},
-    // Windows and modal dialogs, on the sending thread.
-    {LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET, PressMaxOrReset},
-    {LIBPLATFORM_COMMAND_OPEN_ABOUT, OpenAbout},
-    {LIBPLATFORM_COMMAND_OPEN_SETTING, OpenSetting},
-    {LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE, OpenAlertMessage},
-    {LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE, OpenConfirmMessage},
-    // The shared progress dialog.
-    {LIBPLATFORM_COMMAND_START_PROGRESS, StartProgress},
-    {LIBPLATFORM_COMMAND_NOTIFY_PROGRESS, NotifyProgress},
-    {LIBPLATFORM_COMMAND_NOTIFY_PROGRESS_FINISH, NotifyProgressFinish},
-    {LIBPLATFORM_COMMAND_CANCEL_PROGRESS, CancelProgress},
-    // Update check, download and installation.
-    {LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE, RequestUpdateCheck},
-    {LIBCOMM_COMMAND_CHECK_FOR_UPDATE, ReceiveUpdateAnswer},
-    {LIBCOMM_COMMAND_DOWNLOAD_UPDATE, ReceiveDownloadAnswer},
-    {LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL, Ignore},
-    {LIBCOMM_COMMAND_EXIT_SERVER, InstallUpdate},
-    // The device server.
-    {LIBCOMM_COMMAND_GET_ANDROID_SERVER_PATH, AnswerServerPath},
-    {LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH, AnswerServicePath},
-    {LIBCOMM_COMMAND_READY_START_SERVER, RelayServerStart},
-    {LIBCOMM_COMMAND_SERVER_CRASH, ReportServerCrash},
-    {LIBCOMM_COMMAND_START_SERVER_FINISH, ServerStartFinished},
-    {LIBCOMM_COMMAND_START_SERVICE_FAIL, Ignore},
-    {LIBCOMM_COMMAND_ANDROID_STATUS_RECV, ReceiveDeviceStatus},
-};
-
-CommandHandler FindHandler(const char* command) {
-    for (const CommandRoute& route : kRoutes) {
-        if (std::strcmp(route.name, command) == 0) return route.handler;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
-// The order in which the bootstrap registers the handler.
-constexpr const char* const kHostCommandNames[] = {
-    LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET,
-    LIBPLATFORM_COMMAND_OPEN_ABOUT,
-    LIBPLATFORM_COMMAND_FIND_URL,
-    LIBPLATFORM_COMMAND_FIND_IMAGE,
-    LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE,
-    LIBPLATFORM_COMMAND_OPEN_SETTING,
-    LIBCOMM_COMMAND_CHECK_FOR_UPDATE,
-    LIBCOMM_COMMAND_DOWNLOAD_UPDATE,
-    LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL,
-    LIBCOMM_COMMAND_EXIT_SERVER,
-    LIBCOMM_COMMAND_READY_START_SERVER,
-    LIBCOMM_COMMAND_SERVER_CRASH,
-    LIBCOMM_COMMAND_START_SERVICE_FAIL,
-    LIBCOMM_COMMAND_ANDROID_STATUS_RECV,
-    LIBCOMM_COMMAND_START_SERVER_FINISH,
-    LIBPLATFORM_COMMAND_GET_PRODUCT_ALIAS,
-    LIBPLATFORM_COMMAND_GET_APP_NAME,
-    LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH,
-    LIBCOMM_COMMAND_GET_ANDROID_SERVER_PATH,
-    LIBPLATFORM_COMMAND_NOTIFY_PROGRESS,
-    LIBPLATFORM_COMMAND_NOTIFY_PROGRESS_FINISH,
-    LIBPLATFORM_COMMAND_START_PROGRESS,
-    LIBPLATFORM_COMMAND_CANCEL_PROGRESS,
-    LIBPLATFORM_COMMAND_GET_TEMP_DIR,
-    LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION,
-    LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE,
-    LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE,
-};
-const size_t kHostCommandNameCount = std::size(kHostCommandNames);
-
-namespace {
-
-constexpr size_t RoutesFor(std::string_view name) {
-    size_t found = 0;
-    for (const CommandRoute& route : kRoutes) found += name == route.name;
-    return found;
-}
-
-// Every registered name reaches exactly one handler, and no handler waits for
-// a name that is never registered.
-constexpr bool RoutesMatchRegistration() {
-    if (std::size(kRoutes) != std::size(kHostCommandNames)) return false;
-    for (const char* name : kHostCommandNames) {
-        if (RoutesFor(name) != 1) return false;
-    }
-    return true;
-}
-static_assert(RoutesMatchRegistration(), "kRoutes must route each name of kHostCommandNames once");
-
-}  // namespace
-
-int CompleteVersionNumber() { return _wtoi(kCompleteVersionText); }
-
-void __cdecl PlatformCommandHandler(BASObserveData* record) {
-    if (!record || !record->command) return;
-    CommandHandler handler = FindHandler(record->command);
-    if (!handler) return;
-    // Runs on a plug-in's thread: nothing may escape into the plug-in.
+// The receive function of one table entry: runs its command on the sending
+// thread, a plug-in's, so nothing may escape into the plug-in.
+template <auto Command>
+void __cdecl Serve(BASObserveData* record) noexcept {
     try {
-        handler(record);
+        if constexpr (std::is_invocable_v<decltype(Command), PlatformContext&, BASObserveData*>)
+            Command(*context, record);
+        else
+            Command(record);
     } catch (const std::exception& e) {
         LOG(ERROR) << record->command << " failed: " << e.what();
     } catch (...) {
@@ -163,6 +66,55 @@ void __cdecl PlatformCommandHandler(BASObserveData* record) {
     }
 }
 
+struct CommandEntry {
+    const char* name;
+    BASCommandFunction receive;
+};
+
+// Every command the host serves, in the order it registers them; the bus has
+// found the entry by name before the function runs.
+constexpr CommandEntry kCommands[] = {
+    {LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET, Serve<PressMaxOrReset>},
+    {LIBPLATFORM_COMMAND_OPEN_ABOUT, Serve<OpenAbout>},
+    {LIBPLATFORM_COMMAND_FIND_URL, Serve<FindUrl>},
+    {LIBPLATFORM_COMMAND_FIND_IMAGE, Serve<FindImage>},
+    {LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE, Serve<RequestUpdateCheck>},
+    {LIBPLATFORM_COMMAND_OPEN_SETTING, Serve<OpenSetting>},
+    {LIBCOMM_COMMAND_CHECK_FOR_UPDATE, Serve<ReceiveUpdateAnswer>},
+    {LIBCOMM_COMMAND_DOWNLOAD_UPDATE, Serve<ReceiveDownloadAnswer>},
+    {LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL, Serve<Ignore>},
+    {LIBCOMM_COMMAND_EXIT_SERVER, Serve<InstallUpdate>},
+    {LIBCOMM_COMMAND_READY_START_SERVER, Serve<RelayServerStart>},
+    {LIBCOMM_COMMAND_SERVER_CRASH, Serve<ReportServerCrash>},
+    {LIBCOMM_COMMAND_START_SERVICE_FAIL, Serve<Ignore>},
+    {LIBCOMM_COMMAND_ANDROID_STATUS_RECV, Serve<ReceiveDeviceStatus>},
+    {LIBCOMM_COMMAND_START_SERVER_FINISH, Serve<ServerStartFinished>},
+    {LIBPLATFORM_COMMAND_GET_PRODUCT_ALIAS, Serve<AnswerProductAlias>},
+    {LIBPLATFORM_COMMAND_GET_APP_NAME, Serve<AnswerAppName>},
+    {LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH, Serve<AnswerServicePath>},
+    {LIBCOMM_COMMAND_GET_ANDROID_SERVER_PATH, Serve<AnswerServerPath>},
+    {LIBPLATFORM_COMMAND_NOTIFY_PROGRESS, Serve<NotifyProgress>},
+    {LIBPLATFORM_COMMAND_NOTIFY_PROGRESS_FINISH, Serve<NotifyProgressFinish>},
+    {LIBPLATFORM_COMMAND_START_PROGRESS, Serve<StartProgress>},
+    {LIBPLATFORM_COMMAND_CANCEL_PROGRESS, Serve<CancelProgress>},
+    {LIBPLATFORM_COMMAND_GET_TEMP_DIR, Serve<AnswerTempDir>},
+    {LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION, Serve<AnswerCompleteVersion>},
+    {LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE, Serve<OpenAlertMessage>},
+    {LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE, Serve<OpenConfirmMessage>},
+};
+
+}  // namespace
+
+void RegisterPlatformCommands(PlatformContext& commandContext) {
+    context = &commandContext;
+    for (const CommandEntry& command : kCommands) RegisterHandler(command.name, command.receive);
+}
+
+int CompleteVersionNumber() { return _wtoi(kCompleteVersionText); }
+
 void LogCommandUnavailable(const BASObserveData* record) {
-    LOG(INFO) << record->command << " is not available in this build";
+    static std::mutex lock;
+    static std::set<std::string> noted;
+    std::lock_guard<std::mutex> guard(lock);
+    if (noted.insert(record->command).second) LOG(INFO) << record->command << " is not available in this build";
 }

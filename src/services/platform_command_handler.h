@@ -1,16 +1,15 @@
-// The host's one receive function for the commands it serves.
+// The host's side of the bus: one table of the commands it serves, each name
+// with the one function that serves it, registered in the table's order.
 #pragma once
 
 #include <lumarest/plugin.h>
 
-#include <cstddef>
+class PlatformContext;
 
-// The names the host registers its handler for, in registration order.
-extern const char* const kHostCommandNames[];
-extern const size_t kHostCommandNameCount;
-
-// Answers or acts on one record, on the sending thread.
-void __cdecl PlatformCommandHandler(BASObserveData* record);
+// Registers an endpoint of the host for every command of the table, in its
+// order, after the plug-ins have registered theirs; the commands act on what
+// context gives them. Once per process, on the main thread.
+void RegisterPlatformCommands(PlatformContext& context);
 
 // The build's complete-version number, as "LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION"
 // answers it; the product catalog makes its second recovery pane only when
@@ -18,5 +17,6 @@ void __cdecl PlatformCommandHandler(BASObserveData* record);
 int CompleteVersionNumber();
 
 // For commands whose window or dialog this build lacks: notes the command at
-// INFO and leaves the record as it came.
+// INFO the first time it comes (plug-ins may send some thousands of times a
+// second) and leaves the record as it came.
 void LogCommandUnavailable(const BASObserveData* record);

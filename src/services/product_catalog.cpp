@@ -11,7 +11,6 @@
 #include "common/command_bus.h"
 #include "product_identity.h"
 #include "services/platform_command_handler.h"
-#include "shared_dialogs.h"
 
 namespace {
 
@@ -157,10 +156,9 @@ void SendCatalog(HWND view, HICON icon, const CatalogModules& modules, int compl
     if (modules.comm) SendIdentity(view, *modules.comm);
 }
 
-void BuildProductCatalog(HWND view, HICON* appIconOut) {
+HICON BuildProductCatalog(HWND view) {
     HICON icon = static_cast<HICON>(LoadImageW(HostInstance(), MAKEINTRESOURCEW(kAppIconResource), IMAGE_ICON,
                                                kAppIconSize, kAppIconSize, LR_DEFAULTCOLOR));
-    if (appIconOut) *appIconOut = icon;
     SendCatalog(view, icon, FindCatalogModules(), CompleteVersionNumber());
-    if (SharedDialog* sheet = FindSharedDialog(kSheetDialog)) sheet->Realign();
+    return icon;
 }

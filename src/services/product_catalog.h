@@ -15,10 +15,11 @@
 
 struct ModuleRecord;
 
-// Loads the application icon (resource 128, 32 x 32) into *appIconOut, which
-// the caller keeps, and sends the catalog modules their create commands.
-// Called once, on the main thread, from the main frame's creation.
-void BuildProductCatalog(HWND view, HICON* appIconOut);
+// Loads the application icon (resource 128, 32 x 32) and sends the catalog
+// modules their create commands; returns the icon, which the caller keeps
+// for as long as the process runs (the panes may draw with it until the
+// end). Called once, on the main thread, from the main frame's creation.
+HICON BuildProductCatalog(HWND view);
 
 // ---- the steps behind it, free of the registry so that tests can drive them ----
 

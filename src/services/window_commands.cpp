@@ -1,14 +1,10 @@
 #include "services/window_commands.h"
 
-#include "common/command_bus.h"
 #include "common/logging.h"
-#include "services/maximize_toggle.h"
 #include "services/platform_command_handler.h"
+#include "services/platform_context.h"
 
 namespace {
-
-// The maximized flag and the saved frame rectangle, kept for the process.
-MaximizeState maximizeState;
 
 void Place(HWND window, const WindowPlacement& where) {
     SetWindowPos(window, HWND_TOP, where.x, where.y, where.width, where.height, SWP_SHOWWINDOW);
@@ -16,8 +12,8 @@ void Place(HWND window, const WindowPlacement& where) {
 
 }  // namespace
 
-void PressMaxOrReset(BASObserveData* record) {
-    HWND frame = MainThreadWindow();
+void PressMaxOrReset(PlatformContext& context, BASObserveData* record) {
+    HWND frame = context.FrameWindow();
     RECT frameNow{};
     RECT workArea{};
     if (!frame || !GetWindowRect(frame, &frameNow)) {
@@ -28,11 +24,11 @@ void PressMaxOrReset(BASObserveData* record) {
         LOG(ERROR) << record->command << ": no work area (error " << GetLastError() << "); the frame stays";
         return;
     }
-    const MaximizeStep step = ToggleMaximize(maximizeState, frameNow, workArea);
-    maximizeState = step.next;
+    MaximizeState& state = context.Maximize();
+    const MaximizeStep step = ToggleMaximize(state, frameNow, workArea);
+    state = step.next;
     Place(frame, step.frame);
-    // The view is the frame's only child window.
-    if (HWND view = GetWindow(frame, GW_CHILD)) Place(view, step.view);
+    if (HWND view = context.ViewWindow()) Place(view, step.view);
 }
 
 void OpenAbout(BASObserveData* record) { LogCommandUnavailable(record); }
@@ -41,8 +37,8 @@ void OpenSetting(BASObserveData* record) { LogCommandUnavailable(record); }
 
 void OpenAlertMessage(BASObserveData* record) { LogCommandUnavailable(record); }
 
+// A confirm always answers 0 or 1; with no dialog nobody can confirm.
 void OpenConfirmMessage(BASObserveData* record) {
-    // A confirm always answers 0 or 1; with no dialog nobody can confirm.
     record->value = 0;
-    LOG(INFO) << record->command << ": no confirm dialog is available in this build; answered 0";
+    LogCommandUnavailable(record);
 }

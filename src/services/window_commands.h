@@ -1,11 +1,13 @@
-// Commands that show or move windows on the sending thread: the main frame's
-// maximise toggle and the modal about, settings, alert and confirm dialogs.
+// Commands that show or move windows: the main frame's maximise toggle and
+// the modal about, settings, alert and confirm dialogs.
 #pragma once
 
 #include <lumarest/plugin.h>
 
+class PlatformContext;
+
 // "LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET"
-void PressMaxOrReset(BASObserveData* record);
+void PressMaxOrReset(PlatformContext& context, BASObserveData* record);
 // "LIBPLATFORM_COMMAND_OPEN_ABOUT"
 void OpenAbout(BASObserveData* record);
 // "LIBPLATFORM_COMMAND_OPEN_SETTING"

@@ -188,8 +188,9 @@ TEST_F(MainFrameE2eTest, OpensCentredAtTheScreensScaleAsABorderlessPopup) {
     const RECT v = ChildRect(view);
     EXPECT_EQ(v.left, 1);
     EXPECT_EQ(v.top, 1);
-    EXPECT_EQ(v.right - v.left, expected.width - 4);
-    EXPECT_EQ(v.bottom - v.top, expected.height - 4);
+    // (1, 1) to (cx - 4, cy - 4): 949 x 609 on a 954 x 614 frame.
+    EXPECT_EQ(v.right - v.left, expected.width - 5);
+    EXPECT_EQ(v.bottom - v.top, expected.height - 5);
 
     ASSERT_TRUE(host.RequestClose());
     EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);

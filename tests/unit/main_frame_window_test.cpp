@@ -1,72 +1,32 @@
-// The main frame and its view as windows of this test process: what their
-// messages do to the windows, the command bus and the shared dialogs. Every
-// frame here loads plug-ins from an empty folder, so the bus holds only the
-// endpoints that the tests attach.
+// The main frame and its view as windows of this test process, raising their
+// events to a fake application instead of the host object.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <string>
-#include <thread>
 #include <vector>
 
-#include "common/command_bus.h"
-#include "lumarest_view.h"
 #include "main_frame.h"
-#include "shared_dialogs.h"
-#include "test_files.h"
 #include "windowing_module.h"
 
 namespace {
 
-void* const kFakeModule = reinterpret_cast<void*>(0x4000);
-
-// What reached the fake module, copied at delivery.
-struct Delivery {
-    BASObserveData record;
-    BASSizeChange size{};
-};
-std::vector<Delivery> deliveries;
-
-void __cdecl Receive(BASObserveData* record) {
-    Delivery delivery{*record};
-    if (record->data && std::string(record->command) == LIBWINDOW_COMMAND_SIZE_CHANGE)
-        delivery.size = *static_cast<const BASSizeChange*>(record->data);
-    deliveries.push_back(delivery);
-}
-
-// Attaches the fake module to the names the frame and the view send, once:
-// the bus never forgets an endpoint.
-void AttachFakeModuleOnce() {
-    static bool attached = false;
-    if (attached) return;
-    attached = true;
-    for (const char* name : {LIBWINDOW_COMMAND_SIZE_CHANGE, LIBCOMM_COMMAND_CHECK_FOR_UPDATE}) {
-        CommandEndpoint* endpoint = NewEndpoint(kFakeModule);
-        endpoint->receive = Receive;
-        RegisterEndpoint(name, endpoint);
-    }
-}
-
-std::vector<Delivery> DeliveriesOf(const char* command) {
-    std::vector<Delivery> found;
-    for (const Delivery& d : deliveries) {
-        if (std::string(d.record.command) == command) found.push_back(d);
-    }
-    return found;
-}
-
-// Dispatches this thread's messages for ms milliseconds.
-void Pump(DWORD ms) {
+// Dispatches this thread's messages for ms milliseconds; true when WM_QUIT
+// came, with its exit code in *exitCode.
+bool Pump(DWORD ms, WPARAM* exitCode = nullptr) {
     const DWORD start = GetTickCount();
     do {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
+            if (message.message == WM_QUIT) {
+                if (exitCode) *exitCode = message.wParam;
+                return true;
+            }
             DispatchMessageW(&message);
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     } while (GetTickCount() - start < ms);
+    return false;
 }
 
 RECT ChildRect(HWND child) {
@@ -76,186 +36,144 @@ RECT ChildRect(HWND child) {
     return r;
 }
 
-struct CountingSheet : SharedDialog {
-    void MoveBy(int dx, int dy) override { moves.push_back({dx, dy}); }
-    void Realign() override { ++realigns; }
+struct FakeApplication : MainFrameEvents {
+    void OnFrameCreated(CMainFrame& frame) override {
+        viewBeforeCreated = frame.ViewWindow();
+        frame.CreateView();
+        frame.ScheduleUpdateCheck();
+    }
+    bool OnCloseRequested() override {
+        ++closeRequests;
+        return allowClose;
+    }
+    void OnFrameMoved(int dx, int dy) override { moves.push_back({dx, dy}); }
+    void OnViewSized(HWND, int width, int height) override { sizes.push_back({width, height}); }
+    void OnUpdateCheckDue() override { ++updateChecks; }
+
+    HWND viewBeforeCreated = reinterpret_cast<HWND>(-1);
+    bool allowClose = true;
+    int closeRequests = 0;
+    int updateChecks = 0;
     std::vector<POINT> moves;
-    int realigns = 0;
+    std::vector<SIZE> sizes;
 };
 
 class MainFrameWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        AttachFakeModuleOnce();
-        SetEnvironmentVariableW(L"LUMAREST_PLUGINS_DIR", plugins_.Path().c_str());
-        deliveries.clear();
-    }
-    void TearDown() override {
-        RegisterSharedDialog(kSheetDialog, nullptr);
-        SetEnvironmentVariableW(L"LUMAREST_PLUGINS_DIR", nullptr);
+        Pump(0);  // the quit that the previous test's frame posted when it went
+        ASSERT_TRUE(frame_.Open(SW_SHOWNOACTIVATE));
     }
 
-    TempFolder plugins_;
     WindowingModule windowing_;
     ThreadMessageLoop loop_;
+    FakeApplication app_;
+    CMainFrame frame_{app_};
 };
 
-// Where the frame opens and how it looks is checked in real runs; here, how
-// other code finds it.
-TEST_F(MainFrameWindowTest, IsFoundThroughTheMainFramePointerAndTakesMainThreadCalls) {
-    CMainFrame frame;
-    ASSERT_TRUE(frame.Open(SW_SHOWNOACTIVATE));
-    EXPECT_EQ(MainFrame(), &frame);
-    EXPECT_EQ(MainFrameWindow(), frame.Handle());
-    EXPECT_EQ(MainThreadWindow(), frame.Handle()) << "main-thread calls would go nowhere";
-    ASSERT_NE(MainViewWindow(), nullptr);
-    EXPECT_EQ(GetParent(MainViewWindow()), frame.Handle());
-    MSG message{};
-    EXPECT_FALSE(loop_.PreTranslateMessage(&message)) << "the frame's filter must let every message through";
-    DestroyWindow(frame.Handle());
-    EXPECT_EQ(MainFrameWindow(), nullptr) << "a destroyed frame must not be handed out";
-}
+TEST_F(MainFrameWindowTest, RaisesCreatedBeforeItsViewExistsAndTheViewReportsSignedSizes) {
+    EXPECT_EQ(app_.viewBeforeCreated, nullptr) << "plug-ins would miss the view's first size";
+    const RECT view = ChildRect(frame_.ViewWindow());
+    EXPECT_EQ(view.left, 1);
+    EXPECT_EQ(view.right - view.left, 949);
+    EXPECT_EQ(view.bottom - view.top, 609);
+    ASSERT_FALSE(app_.sizes.empty()) << "the view's first size was not reported";
 
-TEST_F(MainFrameWindowTest, TheViewAnnouncesItsSizeAndRealignsTheSheet) {
-    CountingSheet sheet;
-    RegisterSharedDialog(kSheetDialog, &sheet);
-    CMainFrame frame;
-    ASSERT_TRUE(frame.Open(SW_SHOWNOACTIVATE));
-    HWND view = frame.ViewWindow();
-    deliveries.clear();
-    sheet.realigns = 0;
-
-    MoveWindow(view, 1, 1, 400, 250, TRUE);
-    std::vector<Delivery> sizes = DeliveriesOf(LIBWINDOW_COMMAND_SIZE_CHANGE);
-    ASSERT_EQ(sizes.size(), 1u);
-    EXPECT_EQ(sizes[0].record.window, view) << "plug-ins look their panes up under the view";
-    EXPECT_EQ(sizes[0].record.sender, HostInstance());
-    EXPECT_EQ(sizes[0].size.width, 400);
-    EXPECT_EQ(sizes[0].size.height, 250);
-    EXPECT_EQ(sheet.realigns, 1);
-
-    // The words of the message are signed.
-    SendMessageW(view, WM_SIZE, SIZE_RESTORED, MAKELPARAM(0xFFF6, 0x8000));
-    sizes = DeliveriesOf(LIBWINDOW_COMMAND_SIZE_CHANGE);
-    ASSERT_EQ(sizes.size(), 2u);
-    EXPECT_EQ(sizes[1].size.width, -10);
-    EXPECT_EQ(sizes[1].size.height, -32768);
-    DestroyWindow(frame.Handle());
+    SendMessageW(frame_.ViewWindow(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(0xFFF6, 0x8000));
+    EXPECT_EQ(app_.sizes.back().cx, -10);
+    EXPECT_EQ(app_.sizes.back().cy, -32768);
 }
 
 TEST_F(MainFrameWindowTest, OnlyADragOnAnEdgeRefitsTheView) {
-    CMainFrame frame;
-    ASSERT_TRUE(frame.Open(SW_SHOWNOACTIVATE));
-    HWND window = frame.Handle();
-    HWND view = frame.ViewWindow();
+    HWND window = frame_.Handle();
     Pump(200);
-    const RECT before = ChildRect(view);
-
+    const RECT before = ChildRect(frame_.ViewWindow());
     // A programmatic size change: the caller places the view itself.
     SetWindowPos(window, nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    Pump(400);
-    const RECT after = ChildRect(view);
+    Pump(300);
+    const RECT after = ChildRect(frame_.ViewWindow());
     EXPECT_TRUE(EqualRect(&before, &after)) << "a size change without WM_SIZING moved the view";
 
     RECT drag{0, 0, 640, 480};
     SendMessageW(window, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&drag));
     SetWindowPos(window, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    Pump(400);
-    const RECT refit = ChildRect(view);
+    Pump(300);
+    const RECT refit = ChildRect(frame_.ViewWindow());
     EXPECT_EQ(refit.left, 1);
     EXPECT_EQ(refit.top, 1);
     EXPECT_EQ(refit.right - refit.left, 636);
     EXPECT_EQ(refit.bottom - refit.top, 476);
-    DestroyWindow(window);
 }
 
 TEST_F(MainFrameWindowTest, EverySizeRenewsTheRoundedOutlineButAZeroSizeLeavesIt) {
-    CMainFrame frame;
-    ASSERT_TRUE(frame.Open(SW_SHOWNOACTIVATE));
-    HWND window = frame.Handle();
+    HWND window = frame_.Handle();
     SetWindowPos(window, nullptr, 0, 0, 600, 400, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     HRGN region = CreateRectRgn(0, 0, 0, 0);
-    HRGN expected = CreateRoundRectRgn(0, 0, 600, 400, 8, 8);
     ASSERT_NE(GetWindowRgn(window, region), ERROR) << "the frame has no region of its own";
     RECT box{};
-    RECT expectedBox{};
     GetRgnBox(region, &box);
-    GetRgnBox(expected, &expectedBox);
-    EXPECT_TRUE(EqualRect(&box, &expectedBox)) << "the outline does not follow the new size";
+    EXPECT_EQ(box.right, 599) << "the outline does not follow the new size";
+    EXPECT_EQ(box.bottom, 399);
     EXPECT_FALSE(PtInRegion(region, 0, 0)) << "the corners are not rounded";
     EXPECT_TRUE(PtInRegion(region, 300, 0));
 
     SendMessageW(window, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 400));
     ASSERT_NE(GetWindowRgn(window, region), ERROR);
     GetRgnBox(region, &box);
-    EXPECT_TRUE(EqualRect(&box, &expectedBox)) << "a zero width replaced the outline";
-    DeleteObject(expected);
+    EXPECT_EQ(box.right, 599) << "a zero width replaced the outline";
     DeleteObject(region);
-    DestroyWindow(window);
 }
 
-TEST_F(MainFrameWindowTest, SizeCursorsOnTheEdgesAndNoneElsewhere) {
-    CMainFrame frame;
-    ASSERT_TRUE(frame.Open(SW_SHOWNOACTIVATE));
-    HWND window = frame.Handle();
-    EXPECT_TRUE(SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTTOPRIGHT, WM_MOUSEMOVE)));
-    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_SIZENESW));
-    EXPECT_TRUE(SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTBOTTOM, WM_MOUSEMOVE)));
+TEST_F(MainFrameWindowTest, SizeCursorsOnTheEdgesAndNoneOnTheCaption) {
+    HWND window = frame_.Handle();
+    const WPARAM self = reinterpret_cast<WPARAM>(window);
+    EXPECT_TRUE(SendMessageW(window, WM_SETCURSOR, self, MAKELPARAM(HTBOTTOM, WM_MOUSEMOVE)));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_SIZENS));
-    EXPECT_FALSE(SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
+    EXPECT_FALSE(SendMessageW(window, WM_SETCURSOR, self, MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_SIZENS)) << "the caption must leave the cursor alone";
-    DestroyWindow(window);
 }
 
-TEST_F(MainFrameWindowTest, AMoveCarriesTheSheetByTheChange) {
-    CountingSheet sheet;
-    CMainFrame frame;
-    ASSERT_TRUE(frame.Open(SW_SHOWNOACTIVATE));
-    HWND window = frame.Handle();
-    RegisterSharedDialog(kSheetDialog, &sheet);
+TEST_F(MainFrameWindowTest, RaisesEachMoveAsTheChangeSinceTheLastOne) {
+    HWND window = frame_.Handle();
     RECT start{};
     GetWindowRect(window, &start);
+    app_.moves.clear();
     SetWindowPos(window, nullptr, start.left + 30, start.top - 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(window, nullptr, start.left + 25, start.top - 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ASSERT_EQ(sheet.moves.size(), 2u);
-    EXPECT_EQ(sheet.moves[0].x, 30);
-    EXPECT_EQ(sheet.moves[0].y, -20);
-    EXPECT_EQ(sheet.moves[1].x, -5) << "the change is from the last position, not from the first";
-    EXPECT_EQ(sheet.moves[1].y, 0);
-    DestroyWindow(window);
+    ASSERT_EQ(app_.moves.size(), 2u);
+    EXPECT_EQ(app_.moves[0].x, 30);
+    EXPECT_EQ(app_.moves[0].y, -20);
+    EXPECT_EQ(app_.moves[1].x, -5);
+    EXPECT_EQ(app_.moves[1].y, 0);
 }
 
-TEST_F(MainFrameWindowTest, AsksForUpdatesOnceTwoSecondsAfterCreation) {
-    CMainFrame frame;
-    const DWORD opened = GetTickCount();
-    ASSERT_TRUE(frame.Open(SW_SHOWNOACTIVATE));
+TEST_F(MainFrameWindowTest, RaisesTheUpdateCheckOnceTwoSecondsAfterScheduling) {
     Pump(1500);
-    EXPECT_TRUE(DeliveriesOf(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).empty()) << "asked before two seconds";
-    while (DeliveriesOf(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).empty() && GetTickCount() - opened < 5000) Pump(50);
+    EXPECT_EQ(app_.updateChecks, 0) << "too early";
     Pump(2500);
-    const std::vector<Delivery> checks = DeliveriesOf(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
-    ASSERT_EQ(checks.size(), 1u) << "timer 2 must fire once";
-    EXPECT_EQ(checks[0].record.sender, HostInstance());
-    EXPECT_EQ(checks[0].record.value, 0);
-    DestroyWindow(frame.Handle());
+    EXPECT_EQ(app_.updateChecks, 1);
 }
 
-void __cdecl MarkCalled(BASObserveData* record) {
-    record->value = 0;
-    ++*static_cast<int*>(record->object);
-    free(record);
-}
+TEST_F(MainFrameWindowTest, ARefusedCloseKeepsTheFrameAndAnyDestructionEndsTheRun) {
+    app_.allowClose = false;
+    SendMessageW(frame_.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(app_.closeRequests, 1);
+    ASSERT_TRUE(IsWindow(frame_.Handle())) << "the default close ran past the refusal";
+    EXPECT_FALSE(Pump(100)) << "a refused close ended the run";
 
-TEST_F(MainFrameWindowTest, RunsMainThreadCallsPostedFromAnotherThread) {
-    CMainFrame frame;
-    ASSERT_TRUE(frame.Open(SW_SHOWNOACTIVATE));
-    int calls = 0;
-    BASObserveData record{};
-    record.object = &calls;
-    std::thread([&record] { PostToMainThread(MarkCalled, CopyRecord(&record)); }).join();
-    Pump(200);
-    EXPECT_EQ(calls, 1);
-    DestroyWindow(frame.Handle());
+    app_.allowClose = true;
+    SendMessageW(frame_.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(frame_.Handle(), nullptr);
+    WPARAM exitCode = 99;
+    EXPECT_TRUE(Pump(100, &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+
+    // Destroyed by anyone else, the frame still ends the run.
+    FakeApplication other;
+    CMainFrame second(other);
+    ASSERT_TRUE(second.Open(SW_SHOWNOACTIVATE));
+    DestroyWindow(second.Handle());
+    EXPECT_TRUE(Pump(100));
 }
 
 }  // namespace

@@ -1,0 +1,134 @@
+#include "lumarest_host.h"
+
+#include <commctrl.h>
+
+#include <lumarest/plugin.h>
+
+#include "BASUserDefaults.h"
+#include "app_lifecycle.h"
+#include "common/command_bus.h"
+#include "common/logging.h"
+#include "common/plugin_util.h"
+#include "host_state.h"
+#include "services/platform_command_handler.h"
+#include "services/product_catalog.h"
+#include "settings_catalog.h"
+#include "system_info.h"
+#include "windowing_module.h"
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    char* utf8 = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
+    std::string out = utf8;
+    BASUtilityString::Free(utf8);
+    return out;
+}
+
+}  // namespace
+
+int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
+    const std::wstring mutexName = InstanceMutexName();
+    if (SingleInstance::AnotherIsRunning(mutexName)) return 0;
+    std::optional<SingleInstance> instance(std::in_place, mutexName);
+    if (instance->AnotherWasFirst()) return 0;
+
+    std::optional<CommandLineArgs> args(std::in_place, commandLine);
+    InitSettings(*args);
+
+    Host().logFolder = CreateTodaysLogFolder();
+    std::optional<LogGuard> log(std::in_place, Host().logFolder);
+    LOG(INFO) << "SysInfoStr: " << SystemInfoJson(CollectSystemInfo());
+    LOG(INFO) << "Host configuration: " << (Host().hostConfigPath.empty() ? "(none)" : Utf8(Host().hostConfigPath));
+
+    int exitCode = 0;
+    {
+        ProcessServices services;
+        InitImagesAndLanguage();
+        Host().dumpPath = Host().logFolder + L"\\" + NowFormatted("%Y%m%d%H%M%S") + L".dmp";
+
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+        InitCommonControlsEx(&controls);
+        WindowingModule windowing;
+
+        exitCode = RunMainFrame(showCommand);
+        ShutDownApplication();
+    }
+    Host().exitFlag = true;
+
+    instance.reset();
+    log.reset();
+    args.reset();
+    return exitCode;
+}
+
+// The loop is registered before the frame exists: dialogs that plug-ins open
+// while the frame is being created already find it.
+int LumarestHost::RunMainFrame(int showCommand) {
+    ThreadMessageLoop loop;
+    frame_.emplace(static_cast<MainFrameEvents&>(*this));
+    if (!frame_->Open(showCommand)) {
+        LOG(ERROR) << "The main window could not be created (error " << GetLastError() << ")";
+        frame_.reset();
+        return 0;
+    }
+    const int exitCode = loop.Run();
+    frame_.reset();
+    return exitCode;
+}
+
+void LumarestHost::ShutDownApplication() {
+    if (BASUserDefaults* store = BASUserDefaults::StandardUserDefaults()) {
+        if (!store->WriteAll()) LOG(ERROR) << "Settings could not be written to " << Utf8(store->Path());
+    }
+    RemoveLogFolderIfEmpty(Host().dumpPath);
+}
+
+// The order is what the plug-ins see: they load while the frame is being
+// created and before the view exists, hear the view's first size, are then
+// asked for their panes, and hear about updates last.
+void LumarestHost::OnFrameCreated(CMainFrame& frame) {
+    LoadPlugins();
+    RegisterPlatformCommands(*this);
+    if (!frame.CreateView()) return;
+    // The shared dialogs are entered in dialogs_ here once the dialog toolkit
+    // provides them.
+    appIcon_ = BuildProductCatalog(frame.ViewWindow());
+    if (SharedDialog* sheet = dialogs_.Find(kSheetDialog)) sheet->Realign();
+    frame.ScheduleUpdateCheck();
+}
+
+// The close is put to the plug-ins first; any of them may keep the frame.
+bool LumarestHost::OnCloseRequested() {
+    BASObserveData record{};
+    record.command = LIBPLATFORM_COMMAND_CLOSE_ENSURE;
+    record.sender = HostInstance();
+    SendUntilHandled(&record);
+    if (record.value == 0) return true;
+    LOG(INFO) << "A plug-in kept the main window open";
+    return false;
+}
+
+void LumarestHost::OnFrameMoved(int dx, int dy) {
+    if (SharedDialog* sheet = dialogs_.Find(kSheetDialog)) sheet->MoveBy(dx, dy);
+}
+
+void LumarestHost::OnViewSized(HWND view, int width, int height) {
+    BASSizeChange size{width, height};
+    BASObserveData record{};
+    record.command = LIBWINDOW_COMMAND_SIZE_CHANGE;
+    record.window = view;
+    record.data = &size;
+    HostSend(&record);
+    if (SharedDialog* sheet = dialogs_.Find(kSheetDialog)) sheet->Realign();
+}
+
+void LumarestHost::OnUpdateCheckDue() {
+    BASObserveData record{};
+    record.command = LIBCOMM_COMMAND_CHECK_FOR_UPDATE;
+    HostSend(&record);
+}
+
+HWND LumarestHost::FrameWindow() const { return frame_ ? frame_->Handle() : nullptr; }
+
+HWND LumarestHost::ViewWindow() const { return frame_ ? frame_->ViewWindow() : nullptr; }

@@ -1,0 +1,52 @@
+// The application: owns the order of start-up and shut-down and what the
+// process keeps while it runs (the main frame, the shared dialogs, the
+// maximise state, the application icon). The main frame is only a window that
+// raises its events here; the platform commands get the windows they act on
+// from here.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+
+#include "main_frame.h"
+#include "main_frame_events.h"
+#include "services/platform_context.h"
+#include "shared_dialogs.h"
+
+class LumarestHost final : private MainFrameEvents, private PlatformContext {
+public:
+    LumarestHost() = default;
+    LumarestHost(const LumarestHost&) = delete;
+    LumarestHost& operator=(const LumarestHost&) = delete;
+
+    // The whole life of the process after the DLL search path is hardened:
+    // returns the exit code for wWinMain (0 also when another instance runs).
+    int Run(const wchar_t* commandLine, int showCommand);
+
+private:
+    // Creates and shows the main frame and runs the thread's message loop
+    // until the frame is gone; 0 when the frame cannot be made.
+    int RunMainFrame(int showCommand);
+    void ShutDownApplication();
+
+    // MainFrameEvents
+    void OnFrameCreated(CMainFrame& frame) override;
+    bool OnCloseRequested() override;
+    void OnFrameMoved(int dx, int dy) override;
+    void OnViewSized(HWND view, int width, int height) override;
+    void OnUpdateCheckDue() override;
+
+    // PlatformContext
+    HWND FrameWindow() const override;
+    HWND ViewWindow() const override;
+    MaximizeState& Maximize() override { return maximize_; }
+    SharedDialogs& Dialogs() override { return dialogs_; }
+
+    std::optional<CMainFrame> frame_;  // while the run lasts
+    SharedDialogs dialogs_;
+    MaximizeState maximize_;
+    // Never destroyed: the SDK promises plug-ins the icon for the life of
+    // the process, and they may draw with it until the very end.
+    HICON appIcon_ = nullptr;
+};

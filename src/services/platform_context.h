@@ -1,0 +1,22 @@
+// What the platform commands act on, handed to them by the host object: the
+// main frame's windows, the maximise state and the shared dialogs. Commands
+// never find windows by searching for them.
+#pragma once
+
+#include <windows.h>
+
+#include "services/maximize_toggle.h"
+#include "shared_dialogs.h"
+
+class PlatformContext {
+public:
+    // Null before the frame exists and after it is gone.
+    virtual HWND FrameWindow() const = 0;
+    virtual HWND ViewWindow() const = 0;
+    // Kept for the process; only the maximise command changes it.
+    virtual MaximizeState& Maximize() = 0;
+    virtual SharedDialogs& Dialogs() = 0;
+
+protected:
+    ~PlatformContext() = default;
+};
