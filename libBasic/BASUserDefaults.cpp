@@ -11,10 +11,12 @@
 #include <string>
 
 #include "BASUtility.h"
+#include "JsonText.h"
 
 struct BASUserDefaults::Impl {
     std::wstring path;
     rapidjson::Document document;
+    std::string readError;  // why an existing file was not taken
 };
 
 namespace {
@@ -37,6 +39,24 @@ bool ReadWholeFile(const std::wstring& path, std::string& out) {
     bool ok = !ferror(file);
     fclose(file);
     return ok;
+}
+
+std::string& LastError() {
+    static std::string error;
+    return error;
+}
+
+// Reads the file at path as a JSON object; false with the reason in error.
+bool ReadStore(const std::wstring& path, rapidjson::Document& document, std::string& error) {
+    std::string text;
+    if (!ReadWholeFile(path, text)) {
+        error = "cannot be read";
+        return false;
+    }
+    if (!json_text::Parse(document, text, error)) return false;
+    if (document.IsObject()) return true;
+    error = "the root is not an object";
+    return false;
 }
 
 const rapidjson::Value* Find(const rapidjson::Value& root, const char* key) {
@@ -94,11 +114,12 @@ BASUserDefaults::~BASUserDefaults() = default;
 bool BASUserDefaults::InitStandardUserDefaults(const wchar_t* makerName, const wchar_t* productTitle) {
     auto impl = std::make_unique<Impl>();
     impl->path = StandardStorePath(makerName ? makerName : L"", productTitle ? productTitle : L"");
-    std::string text;
     // A missing or damaged file starts an empty store; the damaged file is
-    // only replaced when the store is written.
-    if (!ReadWholeFile(impl->path, text) || impl->document.Parse(text.c_str()).HasParseError() ||
-        !impl->document.IsObject()) {
+    // only replaced when the store is written. A file that is there but
+    // refused keeps its reason for the caller to log.
+    const bool exists = GetFileAttributesW(impl->path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!ReadStore(impl->path, impl->document, impl->readError)) {
+        if (!exists) impl->readError.clear();
         impl->document.SetObject();
     }
     Stores()[kStandardName].reset(new BASUserDefaults(std::move(impl)));
@@ -111,9 +132,8 @@ bool BASUserDefaults::InitUserDefaults(const char* name, const wchar_t* path) {
     if (!name || !path) return false;
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    std::string text;
-    if (!ReadWholeFile(impl->path, text)) return false;
-    if (impl->document.Parse(text.c_str()).HasParseError() || !impl->document.IsObject()) return false;
+    if (!ReadStore(impl->path, impl->document, LastError())) return false;
+    LastError().clear();
     Stores()[name].reset(new BASUserDefaults(std::move(impl)));
     return true;
 }
@@ -128,6 +148,10 @@ void BASUserDefaults::DisposeUserDefaults(const char* name) {
     if (name) Stores().erase(name);
 }
 
+const std::string& BASUserDefaults::LastInitError() { return LastError(); }
+
+const std::string& BASUserDefaults::ReadError() const { return impl_->readError; }
+
 bool BASUserDefaults::IsOk() const { return impl_->document.IsObject(); }
 
 bool BASUserDefaults::HasMember(const char* key) const { return Find(impl_->document, key) != nullptr; }
@@ -141,7 +165,12 @@ int BASUserDefaults::GetInt(const char* key) const {
     const rapidjson::Value* value = Find(impl_->document, key);
     if (!value) return 0;
     if (value->IsInt()) return value->GetInt();
-    if (value->IsNumber()) return static_cast<int>(value->GetDouble());
+    // A fraction is cut to its integer part; a number beyond int's range is
+    // refused like any other unusable value.
+    if (value->IsNumber()) {
+        const double number = value->GetDouble();
+        if (number > -2147483649.0 && number < 2147483648.0) return static_cast<int>(number);
+    }
     return 0;
 }
 

@@ -14,8 +14,10 @@ public:
     static BASUserDefaults* StandardUserDefaults();
 
     // Loads the JSON file at path as the store called name (UTF-8). False,
-    // and no store, when the file cannot be read or is not a JSON object.
+    // and no store, when the file cannot be read, is not a JSON object or is
+    // nested too deeply; LastInitError then says which.
     static bool InitUserDefaults(const char* name, const wchar_t* path);
+    static const std::string& LastInitError();
     static BASUserDefaults* GetUserDefaults(const char* name);
     static void DisposeUserDefaults(const char* name);
 
@@ -24,12 +26,15 @@ public:
     BASUserDefaults& operator=(const BASUserDefaults&) = delete;
 
     bool IsOk() const;
+    // Why the standard store's existing file was not taken (it then starts
+    // empty); empty when it was read or did not exist.
+    const std::string& ReadError() const;
     // Keys are colon-separated paths ("url:help"): a member of that exact
     // name is taken first, else the path is walked through nested objects.
     bool HasMember(const char* key) const;
     // UTF-8 text owned by the store; "" when the key is absent or not a string.
     const char* GetString(const char* key) const;
-    // 0 when absent or not a number.
+    // 0 when absent, not a number, or beyond the range of int.
     int GetInt(const char* key) const;
     // A COLORREF from "#RRGGBB" or "RRGGBB" text or an integer 0xRRGGBB;
     // fallback when absent or malformed.

@@ -121,7 +121,8 @@ bool LoadResourceCatalog(const std::wstring& installDir) {
                                  ? BASUserDefaults::GetUserDefaults("url")
                                  : nullptr;
     if (!store) {
-        Note("Resource catalog " + Utf8(path) + " not loaded: no URLs, product type 0, fallback colours");
+        Note("Resource catalog " + Utf8(path) + " not loaded (" + BASUserDefaults::LastInitError() +
+             "): no URLs, product type 0, fallback colours");
         return false;
     }
     for (const char* key : kCatalogUrlKeys) SetNamedUrl(key, store->GetString(key));
@@ -134,7 +135,8 @@ HostConfigOutcome ReadHostConfiguration(const std::wstring& path) {
     Settings().deviceServerPath.clear();
     Settings().deviceServicePath.clear();
     if (!BASUserDefaults::InitUserDefaults("HOST", path.c_str())) {
-        Note("Host configuration " + Utf8(path) + " could not be loaded; no device paths");
+        Note("Host configuration " + Utf8(path) + " could not be loaded (" + BASUserDefaults::LastInitError() +
+             "); no device paths");
         return HostConfigOutcome::NotLoaded;
     }
     const HostConfigOutcome outcome = AcceptDevicePaths(*BASUserDefaults::GetUserDefaults("HOST"), path);
@@ -157,17 +159,26 @@ std::wstring PreferencesPath(const std::wstring& appDataBase, const std::wstring
 void PreloadImages(const std::wstring& installDir) {
     for (const char* name : kPreloadedImages) {
         const std::wstring path = installDir + L"Resources\\" + Wide(name);
-        // Asking the bitmap for its status would reset it to Ok, and the
-        // error state is what tells its users that the file failed.
-        if (!FileExistsOnDisk(path)) LOG(ERROR) << "Image " << Utf8(path) << " is missing";
         // Owned by the image table for the rest of the process.
-        SetNamedImage(name, new Gdiplus::Bitmap(path.c_str()));
+        auto* bitmap = new Gdiplus::Bitmap(path.c_str());
+        if (const Gdiplus::Status status = bitmap->GetLastStatus(); status != Gdiplus::Ok) {
+            LOG(ERROR) << "Image " << Utf8(path) << (FileExistsOnDisk(path) ? " cannot be decoded" : " is missing")
+                       << " (GDI+ status " << status << ")";
+            // Asking for the status cleared it; a bitmap made again from the
+            // same file keeps the error state that tells its users it failed.
+            delete bitmap;
+            bitmap = new Gdiplus::Bitmap(path.c_str());
+        }
+        SetNamedImage(name, bitmap);
     }
 }
 
 void InitSettings(const CommandLineArgs& args) {
     BASUserDefaults::InitStandardUserDefaults(ProductIdentity::MakerName().c_str(),
                                               ProductIdentity::ProductTitle().c_str());
+    const BASUserDefaults* store = BASUserDefaults::StandardUserDefaults();
+    if (store && !store->ReadError().empty())
+        Note("Settings " + Utf8(store->Path()) + " refused (" + store->ReadError() + "); starting from defaults");
     const std::wstring installDir = InstallDir();
     LoadResourceCatalog(installDir);
     if (args.Count() >= 1) {

@@ -1,7 +1,7 @@
 #include "plugin_manifest.h"
 
 #include <rapidjson/document.h>
-#include <rapidjson/error/en.h>
+#include "JsonText.h"
 
 #include "BASUtility.h"
 
@@ -42,10 +42,9 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 ManifestReading ParsePluginManifest(const char* text) {
     rapidjson::Document document;
-    document.Parse(text ? text : "");
-    if (document.HasParseError()) {
-        ManifestReading reading = Refused(std::string(rapidjson::GetParseError_En(document.GetParseError())) +
-                                          " (offset " + std::to_string(document.GetErrorOffset()) + ")");
+    std::string error;
+    if (!json_text::Parse(document, text ? text : "", error)) {
+        ManifestReading reading = Refused(std::move(error));
         reading.parseError = true;
         return reading;
     }

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include <rapidjson/document.h>
-#include <rapidjson/error/en.h>
+#include "JsonText.h"
 
 #include "common/command_bus.h"
 #include "common/logging.h"
@@ -76,11 +76,7 @@ DeviceStatusReading ReadDeviceStatus(const char* json, const char* statusWord) {
         return reading;
     }
     rapidjson::Document document;
-    document.Parse(json);
-    if (document.HasParseError()) {
-        reading.error = rapidjson::GetParseError_En(document.GetParseError());
-        return reading;
-    }
+    if (!json_text::Parse(document, json, reading.error)) return reading;
     if (!document.IsObject()) {
         reading.error = "the status is not a JSON object";
         return reading;

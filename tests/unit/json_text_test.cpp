@@ -1,0 +1,41 @@
+// Hostile JSON text: deep nesting that would overflow a recursive reader,
+// byte-order marks that editors write, and brackets hidden in strings.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "JsonText.h"
+
+namespace {
+
+std::string Nested(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+
+TEST(JsonText, RefusesNestingDeeperThanTheLimitBeforeReadingIt) {
+    rapidjson::Document document;
+    std::string error;
+    EXPECT_TRUE(json_text::Parse(document, Nested(json_text::kMaxDepth), error)) << error;
+    EXPECT_FALSE(json_text::Parse(document, Nested(json_text::kMaxDepth + 1), error));
+    EXPECT_NE(error.find("nested deeper"), std::string::npos) << error;
+    // 60,000 levels in 120 KB: a recursive reader dies on its stack here.
+    EXPECT_FALSE(json_text::Parse(document, Nested(60000), error));
+    EXPECT_FALSE(json_text::Parse(document, std::string(60000, '{'), error));
+}
+
+TEST(JsonText, CountsOnlyBracketsOutsideStrings) {
+    rapidjson::Document document;
+    std::string error;
+    const std::string deepText = R"({"a":")" + std::string(200, '[') + R"(\"[{"})";
+    ASSERT_TRUE(json_text::Parse(document, deepText, error)) << error;
+    EXPECT_EQ(document["a"].GetStringLength(), 203u);
+}
+
+TEST(JsonText, SkipsAByteOrderMarkAndNamesTheReadersError) {
+    rapidjson::Document document;
+    std::string error;
+    ASSERT_TRUE(json_text::Parse(document, "\xEF\xBB\xBF{\"language\":2}", error)) << error;
+    EXPECT_EQ(document["language"].GetInt(), 2);
+    EXPECT_FALSE(json_text::Parse(document, "{\"language\":", error));
+    EXPECT_NE(error.find("offset 12"), std::string::npos) << error;
+}
+
+}  // namespace
