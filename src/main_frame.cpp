@@ -17,6 +17,7 @@ constexpr int kBorderWidth = 4;
 constexpr DWORD kFrameStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr DWORD kFrameExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
 constexpr DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+constexpr int kShadowSize = 12;
 
 }  // namespace
 
@@ -53,6 +54,12 @@ LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM lParam, bool&) {
     GetWindowRect(Handle(), &frame);
     lastPosition_ = {frame.left, frame.top};
     events_.OnFrameCreated(*this);
+    // The frame looks the same without it, so a shadow that cannot be made
+    // is only noted.
+    if (shadow_.Create(Handle()))
+        shadow_.SetShadowSize(kShadowSize);
+    else
+        LOG(ERROR) << "The main window's shadow could not be created (error " << GetLastError() << ")";
     return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "gdi_owners.h"
 #include "lumarest_view.h"
 #include "main_frame_events.h"
+#include "themed_shadow_wnd.h"
 #include "window_base.h"
 
 class CMainFrame : public WindowBase {
@@ -70,4 +71,5 @@ private:
     POINT lastPosition_{};        // screen position at the last WM_MOVE
     SIZE creationSize_{};         // the size the frame was created with, for the view
     UniquePen borderPen_;         // four pixels, RGB(200, 200, 200)
+    CThemedShadowWnd shadow_;
 };

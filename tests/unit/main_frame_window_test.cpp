@@ -154,6 +154,26 @@ TEST_F(MainFrameWindowTest, RaisesTheUpdateCheckOnceTwoSecondsAfterScheduling) {
     EXPECT_EQ(app_.updateChecks, 1);
 }
 
+TEST_F(MainFrameWindowTest, CastsAClickThroughShadowThatFollowsItAndGoesWithIt) {
+    HWND shadow = FindWindowExW(nullptr, nullptr, L"WTL_ThemedShadowWindow", nullptr);
+    ASSERT_NE(shadow, nullptr);
+    const LONG_PTR exStyle = GetWindowLongPtrW(shadow, GWL_EXSTYLE);
+    EXPECT_EQ(exStyle & (WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE),
+              WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE) << "the shadow could take clicks or focus";
+    EXPECT_FALSE(GetWindowLongPtrW(shadow, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    SetWindowPos(frame_.Handle(), nullptr, 50, 40, 600, 400, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT r{};
+    GetWindowRect(shadow, &r);
+    EXPECT_EQ(r.left, 62);
+    EXPECT_EQ(r.top, 52);
+    EXPECT_EQ(r.right - r.left, 600);
+    EXPECT_EQ(GetWindow(frame_.Handle(), GW_HWNDNEXT), shadow) << "the shadow must lie directly below the frame";
+
+    DestroyWindow(frame_.Handle());
+    EXPECT_FALSE(IsWindow(shadow)) << "the shadow outlived its owner";
+}
+
 TEST_F(MainFrameWindowTest, ARefusedCloseKeepsTheFrameAndAnyDestructionEndsTheRun) {
     app_.allowClose = false;
     SendMessageW(frame_.Handle(), WM_CLOSE, 0, 0);

@@ -1,0 +1,147 @@
+#include "themed_shadow_wnd.h"
+
+#include "themed_shadow_geometry.h"
+
+namespace {
+
+constexpr int kCornerDiameter = 20;  // quarter arcs of the rounded outline
+constexpr BYTE kConstantAlpha = 128;
+
+}  // namespace
+
+CThemedShadowWnd::~CThemedShadowWnd() { ReleaseOwner(); }
+
+WindowClassInfo CThemedShadowWnd::GetWindowClassInfo() const {
+    return {.name = L"WTL_ThemedShadowWindow", .style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS};
+}
+
+bool CThemedShadowWnd::Create(HWND owner) {
+    owner_ = owner;
+    if (WindowBase::Create({.rect = {1, 1, 1, 1}, .style = WS_VISIBLE})) return true;
+    owner_ = nullptr;
+    return false;
+}
+
+// Click-through and never activated, so the shadow can never take a click or
+// the focus from the windows around it.
+LRESULT CThemedShadowWnd::OnCreate(UINT, WPARAM, LPARAM, bool& handled) {
+    const LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);
+    SetWindowLongPtrW(Handle(), GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX));
+    LONG_PTR exStyle = GetWindowLongPtrW(Handle(), GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_TRANSPARENT;
+    exStyle = (exStyle & ~static_cast<LONG_PTR>(WS_EX_TOPMOST)) | WS_EX_NOACTIVATE;
+    SetWindowLongPtrW(Handle(), GWL_EXSTYLE, exStyle);
+    // The owner's user data names the shadow while the hook is in place; the
+    // windowing layer keeps its own objects in window properties, so the
+    // slot is free.
+    SetWindowLongPtrW(owner_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ownerProcedure_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CThemedShadowWnd::OwnerHook)));
+    handled = false;
+    return 0;
+}
+
+LRESULT CThemedShadowWnd::OnSize(UINT, WPARAM, LPARAM, bool& handled) {
+    needsRendering_ = true;
+    handled = false;
+    return 0;
+}
+
+// The shadow goes with its owner, never on its own.
+LRESULT CThemedShadowWnd::OnDestroy(UINT, WPARAM, LPARAM, bool&) { return 0; }
+
+LRESULT CALLBACK CThemedShadowWnd::OwnerHook(HWND owner, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* shadow = reinterpret_cast<CThemedShadowWnd*>(GetWindowLongPtrW(owner, GWLP_USERDATA));
+    if (!shadow) return DefWindowProcW(owner, message, wParam, lParam);
+    const WNDPROC ownerProcedure = shadow->ownerProcedure_;
+    shadow->FollowOwner(message, wParam);
+    return CallWindowProcW(ownerProcedure, owner, message, wParam, lParam);
+}
+
+void CThemedShadowWnd::FollowOwner(UINT message, WPARAM wParam) {
+    switch (message) {
+    case WM_DESTROY:
+        ReleaseOwner();
+        break;
+    case WM_MOVE:
+    case WM_SIZE:
+    case WM_ACTIVATE:
+    case WM_ERASEBKGND:
+    case WM_NCACTIVATE:
+        if (IsWindowVisible(owner_)) Place();
+        break;
+    case WM_SHOWWINDOW:
+        ShowWindow(Handle(), wParam ? SW_SHOWNA : SW_HIDE);
+        break;
+    default:
+        break;
+    }
+}
+
+// Gives the owner its own procedure back and destroys the shadow window.
+void CThemedShadowWnd::ReleaseOwner() {
+    if (!owner_) return;
+    if (ownerProcedure_) SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ownerProcedure_));
+    SetWindowLongPtrW(owner_, GWLP_USERDATA, 0);
+    owner_ = nullptr;
+    ownerProcedure_ = nullptr;
+    if (Handle()) DestroyWindow(Handle());
+}
+
+void CThemedShadowWnd::Place() {
+    RECT ownerRect{};
+    GetWindowRect(owner_, &ownerRect);
+    const RECT place = ShadowRect(ownerRect, size_);
+    SetWindowPos(Handle(), owner_, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOACTIVATE);
+    GetClientRect(Handle(), &client_);
+    if (!needsRendering_) return;
+    needsRendering_ = false;
+    Render();
+}
+
+// A rounded outline filled with a gradient from transparent at the edge to
+// black a twentieth of the way in; the part behind the owner stays clear.
+void CThemedShadowWnd::Render() {
+    bitmapHandle_.reset();
+    bitmap_.reset();
+    const int width = client_.right - client_.left;
+    const int height = client_.bottom - client_.top;
+    if (width <= 0 || height <= 0) return;
+
+    Gdiplus::GraphicsPath outline;
+    const int right = client_.left + width - kCornerDiameter;
+    const int bottom = client_.top + height - kCornerDiameter;
+    outline.AddArc(client_.left, client_.top, kCornerDiameter, kCornerDiameter, 180, 90);
+    outline.AddArc(right, client_.top, kCornerDiameter, kCornerDiameter, 270, 90);
+    outline.AddArc(right, bottom, kCornerDiameter, kCornerDiameter, 0, 90);
+    outline.AddArc(client_.left, bottom, kCornerDiameter, kCornerDiameter, 90, 90);
+    outline.CloseFigure();
+
+    bitmap_ = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics graphics(bitmap_.get());
+        Gdiplus::PathGradientBrush brush(&outline);
+        Gdiplus::Color colours[] = {Gdiplus::Color(0x00FFFFFF), Gdiplus::Color(0xFF000000),
+                                    Gdiplus::Color(0xFF000000)};
+        Gdiplus::REAL positions[] = {0.0f, 0.05f, 1.0f};
+        brush.SetInterpolationColors(colours, positions, 3);
+        const RECT hidden = ShadowHiddenPart(client_, size_, inset_);
+        graphics.ExcludeClip(Gdiplus::Rect(hidden.left, hidden.top, hidden.right - hidden.left, hidden.bottom - hidden.top));
+        graphics.FillPath(&brush, &outline);
+    }
+    HBITMAP handle = nullptr;
+    if (bitmap_->GetHBITMAP(Gdiplus::Color(0xFF000000), &handle) != Gdiplus::Ok) return;
+    bitmapHandle_.reset(handle);
+
+    WindowDC screen(nullptr);
+    MemoryDC memory(screen.get());
+    ScopedSelectObject selected(memory.get(), bitmapHandle_.get());
+    WindowDC own(Handle());
+    RECT window{};
+    GetWindowRect(Handle(), &window);
+    POINT position{window.left, window.top};
+    SIZE size{width, height};
+    POINT source{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, kConstantAlpha, AC_SRC_ALPHA};
+    UpdateLayeredWindow(Handle(), own.get(), &position, &size, memory.get(), &source, 0, &blend, ULW_ALPHA);
+}

@@ -1,0 +1,58 @@
+// A soft drop shadow for a borderless window: a layered, click-through,
+// never-activated top-level window of the owner's size, size pixels down and
+// to the right, directly below the owner, painted with a per-pixel-alpha
+// gradient. It follows its owner by hooking the owner's window procedure, so
+// the owner only creates it; it goes when the owner is destroyed.
+#pragma once
+
+#include <windows.h>
+
+#include "GdiplusInclude.h"
+
+#include <memory>
+
+#include "gdi_owners.h"
+#include "window_base.h"
+
+class CThemedShadowWnd : public WindowBase {
+public:
+    CThemedShadowWnd() = default;
+    ~CThemedShadowWnd() override;
+
+    // Creates the shadow for owner (empty until the owner's next move, size
+    // or activation) and starts following it. False when it cannot be made:
+    // the owner then simply has no shadow.
+    bool Create(HWND owner);
+    void SetShadowSize(int size) { size_ = size; }
+    int ShadowSize() const { return size_; }
+
+    BEGIN_MSG_MAP(CThemedShadowWnd)
+        MESSAGE_HANDLER(WM_CREATE, OnCreate)
+        MESSAGE_HANDLER(WM_SIZE, OnSize)
+        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        CHAIN_MSG_MAP(WindowBase)
+    END_MSG_MAP()
+
+protected:
+    WindowClassInfo GetWindowClassInfo() const override;
+
+private:
+    LRESULT OnCreate(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnSize(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnDestroy(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+
+    static LRESULT CALLBACK OwnerHook(HWND owner, UINT message, WPARAM wParam, LPARAM lParam);
+    void FollowOwner(UINT message, WPARAM wParam);
+    void Place();
+    void Render();
+    void ReleaseOwner();
+
+    HWND owner_ = nullptr;
+    WNDPROC ownerProcedure_ = nullptr;  // the owner's own procedure, called after the hook
+    int size_ = 5;
+    int inset_ = 1;
+    RECT client_{};
+    bool needsRendering_ = false;
+    std::unique_ptr<Gdiplus::Bitmap> bitmap_;
+    UniqueBitmap bitmapHandle_;
+};
