@@ -1,0 +1,169 @@
+#include "ui/bas_switch_button.h"
+
+#include "ui/control_window.h"
+
+Gdiplus::Color OpaqueColour(COLORREF colour) {
+    return Gdiplus::Color(255, GetRValue(colour), GetGValue(colour), GetBValue(colour));
+}
+
+void AddRoundedRectangle(Gdiplus::GraphicsPath& path, const Gdiplus::RectF& box, float radius) {
+    const float d = 2 * radius;
+    path.AddArc(box.X, box.Y, d, d, 180, 90);
+    path.AddArc(box.X + box.Width - d, box.Y, d, d, 270, 90);
+    path.AddArc(box.X + box.Width - d, box.Y + box.Height - d, d, d, 0, 90);
+    path.AddArc(box.X, box.Y + box.Height - d, d, d, 90, 90);
+    path.CloseFigure();
+}
+
+BASSwitchButton::~BASSwitchButton() = default;
+
+bool BASSwitchButton::Create(HWND parent, int controlId) {
+    const DWORD style = BS_OWNERDRAW | WS_CHILD | (visibleOnCreation_ ? WS_VISIBLE : 0);
+    HWND button = CreateWindowExW(0, L"BUTTON", L"", style, 0, 0, 0, 0, parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), nullptr, nullptr);
+    if (!button || !Attach(button)) return false;
+    ownFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 12.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    font_ = ownFont_.get();
+    return true;
+}
+
+void BASSwitchButton::SetFont(Gdiplus::Font* font, bool releasePrevious) {
+    if (releasePrevious && font_ == ownFont_.get()) ownFont_.reset();
+    font_ = font;
+}
+
+void BASSwitchButton::SetLabelAndColours(int anchorX, int anchorY, const std::wstring& label, COLORREF normalBack,
+                                         COLORREF normalText, COLORREF pressedBack, COLORREF pressedText) {
+    normalBack_ = normalBack;
+    normalText_ = normalText;
+    pressedBack_ = pressedBack;
+    pressedText_ = pressedText;
+    anchorX_ = anchorX;
+    anchorY_ = anchorY;
+    SetLabel(label);
+}
+
+void BASSwitchButton::SetLabel(const std::wstring& label) {
+    label_ = label;
+    Gdiplus::RectF measured;
+    if (font_ && Handle()) {
+        HDC dc = GetDC(Handle());
+        {
+            Gdiplus::Graphics graphics(dc);
+            graphics.MeasureString(label_.c_str(), -1, font_, Gdiplus::PointF(0, 0), &measured);
+        }
+        ReleaseDC(Handle(), dc);
+    }
+    width_ = LabelButtonExtent(measured.Width, marginX_);
+    height_ = LabelButtonExtent(measured.Height, marginY_);
+    Reanchor(anchorX_, anchorY_);
+}
+
+void BASSwitchButton::Reanchor(int anchorX, int anchorY) {
+    anchorX_ = anchorX;
+    anchorY_ = anchorY;
+    if (!Handle()) return;
+    PlaceAnchored(Handle(), anchorX, anchorY, width_, height_);
+    InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+void BASSwitchButton::SetEnabled(bool enabled) {
+    state_ = enabled ? ControlState::Normal : ControlState::Disabled;
+    EnableWindow(Handle(), enabled);
+    InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+LRESULT BASSwitchButton::OnMouseMove(UINT, WPARAM, LPARAM, bool& handled) {
+    if (!tracking_) {
+        TrackHoverAndLeave(Handle());
+        tracking_ = true;
+    }
+    handled = false;
+    return 0;
+}
+
+LRESULT BASSwitchButton::OnMouseHover(UINT, WPARAM, LPARAM, bool&) {
+    if (state_ == ControlState::Disabled) return 0;
+    if (!toggle_ || state_ != ControlState::Pressed) state_ = ControlState::Hover;
+    InvalidateRect(Handle(), nullptr, FALSE);
+    return 0;
+}
+
+// The command fires on the press, not on the release.
+LRESULT BASSwitchButton::OnLButtonDown(UINT, WPARAM, LPARAM, bool&) {
+    if (state_ == ControlState::Disabled) return 0;
+    state_ = ControlState::Pressed;
+    PostControlCommand(Handle());
+    InvalidateRect(Handle(), nullptr, FALSE);
+    return 0;
+}
+
+LRESULT BASSwitchButton::OnMouseLeave(UINT, WPARAM, LPARAM, bool&) {
+    if (tracking_) {
+        const bool keep = toggle_ ? state_ == ControlState::Pressed : state_ == ControlState::Disabled;
+        if (!keep) state_ = ControlState::Normal;
+        InvalidateRect(Handle(), nullptr, !toggle_);
+    }
+    tracking_ = false;
+    return 0;
+}
+
+LRESULT BASSwitchButton::OnClick(UINT, WPARAM, LPARAM, bool& handled) {
+    if (state_ != ControlState::Disabled) state_ = ControlState::Pressed;
+    handled = false;
+    return 0;
+}
+
+LRESULT BASSwitchButton::OnEraseBackground(UINT, WPARAM wParam, LPARAM, bool&) {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    HBRUSH brush = CreateSolidBrush(surround_);
+    FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+    DeleteObject(brush);
+    return TRUE;
+}
+
+LRESULT BASSwitchButton::OnDrawItem(UINT, WPARAM, LPARAM lParam, bool&) {
+    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+    Paint(item->hDC, item->rcItem);
+    return TRUE;
+}
+
+// Drawn into an ARGB bitmap of the client's size and copied in one step.
+void BASSwitchButton::Paint(HDC dc, const RECT& client) const {
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    if (width <= 0 || height <= 0) return;
+    Gdiplus::Bitmap canvas(width, height, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics graphics(&canvas);
+        graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        const Gdiplus::RectF inner(2, 2, static_cast<Gdiplus::REAL>(width - 4), static_cast<Gdiplus::REAL>(height - 4));
+        COLORREF back = normalBack_, text = normalText_;
+        if (state_ == ControlState::Pressed || state_ == ControlState::Hover) back = pressedBack_, text = pressedText_;
+        if (state_ == ControlState::Disabled) back = disabledBack_, text = disabledText_;
+
+        Gdiplus::SolidBrush surround(OpaqueColour(surround_));
+        graphics.FillRectangle(&surround, 0, 0, width, height);
+        Gdiplus::GraphicsPath shape;
+        if (rounded_)
+            AddRoundedRectangle(shape, inner, static_cast<float>(radius_));
+        else
+            shape.AddRectangle(inner);
+        Gdiplus::SolidBrush fill(OpaqueColour(back));
+        graphics.FillPath(&fill, &shape);
+        if (border_ != kNoBorder) {
+            Gdiplus::Pen outline(OpaqueColour(border_), 1);
+            graphics.DrawPath(&outline, &shape);
+        }
+        if (!label_.empty() && font_) {
+            Gdiplus::StringFormat centred;
+            centred.SetAlignment(Gdiplus::StringAlignmentCenter);
+            centred.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+            Gdiplus::SolidBrush ink(OpaqueColour(text));
+            graphics.DrawString(label_.c_str(), -1, font_, inner, &centred, &ink);
+        }
+    }
+    Gdiplus::Graphics target(dc);
+    target.DrawImage(&canvas, client.left, client.top, width, height);
+}

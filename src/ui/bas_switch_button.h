@@ -1,0 +1,98 @@
+// A flat text button, optionally rounded: every labelled button of the
+// dialogs. Its command fires on the press. Sized from its label and margins
+// and placed by its anchors; drawn off-screen on the reflected draw-item.
+#pragma once
+
+#include <windows.h>
+
+#include "GdiplusInclude.h"
+
+#include <memory>
+#include <string>
+
+#include "subclass.h"
+#include "ui/control_layout.h"
+
+class BASSwitchButton : public SubclassedWindow {
+public:
+    BASSwitchButton() = default;
+    ~BASSwitchButton() override;
+
+    // An owner-drawn "BUTTON" child of parent, visible unless
+    // SetVisibleOnCreation(false) came first; false when it cannot be made.
+    bool Create(HWND parent, int controlId);
+
+    // The font stays the caller's unless releasePrevious lets the button
+    // release the one it held (its own default font).
+    void SetFont(Gdiplus::Font* font, bool releasePrevious);
+    void SetMargins(int horizontal, int vertical) {
+        marginX_ = horizontal;
+        marginY_ = vertical;
+    }
+    void SetRounded(bool rounded, int radius = 6) {
+        rounded_ = rounded;
+        radius_ = radius;
+    }
+    void SetBorderColour(COLORREF colour) { border_ = colour; }
+    void SetSurroundColour(COLORREF colour) { surround_ = colour; }
+    void SetToggleMode(bool on) { toggle_ = on; }
+    void SetVisibleOnCreation(bool visible) { visibleOnCreation_ = visible; }
+
+    void SetLabelAndColours(int anchorX, int anchorY, const std::wstring& label, COLORREF normalBack,
+                            COLORREF normalText, COLORREF pressedBack, COLORREF pressedText);
+    // Measures the label, sizes the button and places it by its anchors.
+    void SetLabel(const std::wstring& label);
+    void SetEnabled(bool enabled);
+    // Places the button again by its anchors (after the parent changed size).
+    void Reanchor(int anchorX, int anchorY);
+
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    ControlState State() const { return state_; }
+    const std::wstring& Label() const { return label_; }
+
+    static constexpr COLORREF kNoBorder = 0xFFFFFFFF;
+
+    BEGIN_MSG_MAP(BASSwitchButton)
+        MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
+        MESSAGE_HANDLER(WM_MOUSEHOVER, OnMouseHover)
+        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+        MESSAGE_HANDLER(WM_LBUTTONDBLCLK, OnLButtonDown)
+        MESSAGE_HANDLER(WM_MOUSELEAVE, OnMouseLeave)
+        MESSAGE_HANDLER(BM_CLICK, OnClick)
+        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
+        MESSAGE_HANDLER(OCM_DRAWITEM, OnDrawItem)
+    END_MSG_MAP()
+
+private:
+    LRESULT OnMouseMove(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnMouseHover(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnLButtonDown(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnMouseLeave(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnClick(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnEraseBackground(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnDrawItem(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    void Paint(HDC dc, const RECT& client) const;
+
+    ControlState state_ = ControlState::Normal;
+    bool tracking_ = false;
+    bool toggle_ = true;
+    std::unique_ptr<Gdiplus::Font> ownFont_;  // the default, until a dialog gives its own
+    Gdiplus::Font* font_ = nullptr;
+    std::wstring label_;
+    COLORREF normalBack_ = 0, normalText_ = 0, pressedBack_ = 0, pressedText_ = 0;
+    COLORREF disabledBack_ = 0x7F7F7F, disabledText_ = 0xFFFFFF;
+    int marginX_ = 10, marginY_ = 10;
+    bool rounded_ = false;
+    int radius_ = 6;
+    COLORREF border_ = kNoBorder;
+    COLORREF surround_ = 0xFFFFFF;
+    bool visibleOnCreation_ = true;
+    int anchorX_ = 0, anchorY_ = 0;
+    int width_ = 0, height_ = 0;
+};
+
+// An opaque GDI+ colour from a COLORREF.
+Gdiplus::Color OpaqueColour(COLORREF colour);
+// The button's shape: a rectangle whose corners are quarter circles of radius.
+void AddRoundedRectangle(Gdiplus::GraphicsPath& path, const Gdiplus::RectF& box, float radius);

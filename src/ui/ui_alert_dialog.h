@@ -1,0 +1,56 @@
+// The host's message box: an optional icon at the left, a wrapped message,
+// and one button (alert) or two (confirm) at the bottom right. Always modal:
+// constructed on the caller's stack, filled with SetContent, run with DoModal,
+// which returns 5051 for the confirming button, 5052 for the second and
+// 5050 for the close button.
+#pragma once
+
+#include "ui/bas_switch_button.h"
+#include "ui/ui_dialog.h"
+
+class UiAlertDialog : public UiDialog {
+public:
+    // Pictures come from the image catalog and stay the caller's; icon may be
+    // null. Labels come translated.
+    UiAlertDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage, Gdiplus::Image* icon,
+                  bool twoButtons, const std::wstring& secondText, const std::wstring& confirmText);
+    ~UiAlertDialog() override;
+
+    // parent null: centred on the top-level owner. height is replaced by the
+    // layout. confirmText, when not null, replaces the confirming label.
+    void SetContent(HWND parent, int width, int height, const std::wstring& message, const wchar_t* confirmText);
+    // Only shows or hides the window: a modal run leaves the parent to the loop.
+    void Show(int showCommand) override;
+    bool Confirmed() const { return confirmed_; }
+
+    BEGIN_MSG_MAP(UiAlertDialog)
+        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        COMMAND_ID_HANDLER(kConfirmButtonId, OnButton)
+        COMMAND_ID_HANDLER(kSecondButtonId, OnButton)
+        COMMAND_ID_HANDLER(kCloseButtonId, OnButton)
+        CHAIN_MSG_MAP(UiDialog)
+    END_MSG_MAP()
+
+protected:
+    void DrawContent(HDC dc, int left, int top, int right, int bottom) override;
+    // The fonts in the character set of the current language.
+    void CreateFonts();
+    std::unique_ptr<Gdiplus::Font> textFont_;
+    std::unique_ptr<Gdiplus::Font> buttonFont_;
+
+private:
+    LRESULT OnInitDialog(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnButton(WORD notifyCode, WORD id, HWND control, bool& handled);
+    void LayOut();
+
+    bool confirmed_ = false;
+    bool twoButtons_;
+    BASSwitchButton confirmButton_;
+    BASSwitchButton secondButton_;
+    std::wstring confirmText_;
+    std::wstring secondText_;
+    std::wstring message_;
+    Gdiplus::Image* icon_;
+    float textX_ = 20;
+    float textWidth_ = 0;
+};

@@ -1,0 +1,137 @@
+#include "ui/ui_dialog.h"
+
+#include "BASUserDefaults.h"
+#include "double_buffer.h"
+#include "gdi_owners.h"
+
+namespace {
+
+constexpr int kTitleBarHeight = 26;
+constexpr COLORREF kFrameGrey = 0x7F7F7F;
+constexpr int kShadowSize = 4;
+constexpr int kCloseAnchorX = -8;
+constexpr int kCloseAnchorY = 4;
+
+// The top-level window above dialog: parents of children, owners of popups.
+HWND TopLevelOwner(HWND dialog) {
+    HWND found = nullptr;
+    for (HWND up = GetParent(dialog); up; up = GetParent(up)) found = up;
+    return found;
+}
+
+}  // namespace
+
+POINT CentredDialogOrigin(const RECT& parentRect, int width, int height) {
+    return POINT{parentRect.left + (parentRect.right - parentRect.left - width) / 2,
+                 parentRect.top + (parentRect.bottom - parentRect.top - height) / 2};
+}
+
+COLORREF CatalogColour(const char* key, COLORREF fallback) {
+    const BASUserDefaults* store = BASUserDefaults::GetUserDefaults("url");
+    return store && store->IsOk() ? store->GetRGB(key, fallback) : fallback;
+}
+
+UiDialog::UiDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage)
+    : DialogBase({.style = WS_POPUP | WS_SYSMENU | DS_SETFONT | DS_FIXEDSYS, .width = 316, .height = 183}),
+      closeImage_(closeImage),
+      closePressedImage_(closePressedImage),
+      titleFont_(std::make_unique<Gdiplus::Font>(L"Arial", 13.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel)) {}
+
+UiDialog::~UiDialog() = default;
+
+bool UiDialog::Create(HWND parent, int width, int height) {
+    SetPlacement(parent, width, height);
+    DialogBase::Create(parent);
+    return true;
+}
+
+void UiDialog::Show(int showCommand) {
+    if (HWND shadow = shadow_.Handle()) ShowWindow(shadow, showCommand == SW_SHOW ? SW_SHOWNA : showCommand);
+    if (parent_) EnableWindow(parent_, showCommand != SW_SHOW);
+    if (Handle()) ShowWindow(Handle(), showCommand);
+}
+
+void UiDialog::Reset() { finished_ = closed_ = false; }
+
+void UiDialog::MoveBy(int dx, int dy) {
+    RECT place{};
+    if (!Handle() || !GetWindowRect(Handle(), &place)) return;
+    SetWindowPos(Handle(), nullptr, place.left + dx, place.top + dy, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT UiDialog::OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
+    InitialiseBase();
+    return FALSE;  // the dialog sets no focus of its own
+}
+
+void UiDialog::InitialiseBase() {
+    if (!parent_) parent_ = TopLevelOwner(Handle());
+    RECT parentRect{};
+    if (parent_) GetWindowRect(parent_, &parentRect);
+    const POINT origin = CentredDialogOrigin(parentRect, width_, height_);
+    SetWindowPos(Handle(), HWND_TOP, origin.x, origin.y, width_, height_, SWP_HIDEWINDOW | SWP_NOACTIVATE);
+    if (shadow_.Create(Handle())) shadow_.SetShadowSize(kShadowSize);
+    titleColour_ = CatalogColour("color:title:background", kFrameGrey);
+    if (closeButton_.Create(Handle(), kCloseButtonId, true)) {
+        closeButton_.SetImages(closeImage_, kCloseAnchorX, kCloseAnchorY, closePressedImage_);
+        closeButton_.SetBackground(titleColour_);
+    }
+}
+
+LRESULT UiDialog::OnPaintMessage(UINT, WPARAM, LPARAM, bool&) {
+    OnPaint();
+    return 0;
+}
+
+// Painting covers every pixel: erasing first would only flicker.
+LRESULT UiDialog::OnEraseBackground(UINT, WPARAM, LPARAM, bool&) { return TRUE; }
+
+void UiDialog::OnPaint() {
+    PaintDC paint(Handle());
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    DoubleBuffer buffer(paint.get(), client);
+    HDC dc = buffer.get();
+    SetBkMode(dc, TRANSPARENT);
+    {
+        UniquePen framePen(CreatePen(PS_SOLID, 1, kFrameGrey));
+        ScopedSelectObject pen(dc, framePen.get());
+        ScopedSelectObject brush(dc, GetStockObject(WHITE_BRUSH));
+        Rectangle(dc, client.left, client.top, client.right, client.bottom);
+    }
+    RECT bar{client.left, client.top, client.right, client.top + kTitleBarHeight};
+    UniqueBrush barBrush(CreateSolidBrush(titleColour_));
+    FillRect(dc, &bar, barBrush.get());
+    if (!title_.empty() && titleFont_) {
+        Gdiplus::Graphics graphics(dc);
+        Gdiplus::RectF measured;
+        graphics.MeasureString(title_.c_str(), -1, titleFont_.get(), Gdiplus::PointF(0, 0), &measured);
+        Gdiplus::StringFormat centred;
+        centred.SetAlignment(Gdiplus::StringAlignmentCenter);
+        centred.SetLineAlignment(Gdiplus::StringAlignmentCenter);
+        const Gdiplus::RectF box(8, std::abs(kTitleBarHeight - measured.Height) / 2, measured.Width, measured.Height);
+        Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
+        graphics.DrawString(title_.c_str(), -1, titleFont_.get(), box, &centred, &white);
+    }
+    DrawContent(dc, client.left + 1, client.top + kTitleBarHeight, client.right - 1, client.bottom - 1);
+}
+
+// Pressing anywhere on the body drags the dialog, as its caption would.
+LRESULT UiDialog::OnLButtonDown(UINT, WPARAM, LPARAM lParam, bool&) {
+    PostMessageW(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, lParam);
+    return 0;
+}
+
+LRESULT UiDialog::OnColourMessage(UINT, WPARAM, LPARAM, bool&) { return 0; }
+
+LRESULT UiDialog::OnCloseButton(WORD, WORD, HWND, bool&) {
+    OnClose();
+    return 0;
+}
+
+void UiDialog::OnClose() {
+    if (parent_) EnableWindow(parent_, TRUE);
+    Show(SW_HIDE);
+    closed_ = true;
+}

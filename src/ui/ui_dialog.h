@@ -1,0 +1,111 @@
+// The common base of the host's own dialogs: a borderless popup with a flat
+// coloured title bar 26 pixels high, a grey one-pixel frame, a white body, a
+// close button at the top right, a drop shadow, and dragging by any point.
+// Modal (constructed on the caller's stack and run with DoModal) or
+// modeless (created once by the host, then shown and hidden many times).
+#pragma once
+
+#include <windows.h>
+
+#include "GdiplusInclude.h"
+
+#include <memory>
+#include <string>
+
+#include "common/observer.h"
+#include "dialog_base.h"
+#include "shared_dialogs.h"
+#include "themed_shadow_wnd.h"
+#include "ui/bas_img_button.h"
+
+// Control identifiers, also the end codes of a modal run.
+constexpr int kCloseButtonId = 5050;
+constexpr int kConfirmButtonId = 5051;
+constexpr int kSecondButtonId = 5052;
+
+class UiDialog : public DialogBase, public BASSubject, public BASObserver, public SharedDialog {
+public:
+    // The close button's pictures, from the image catalog; not owned.
+    UiDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage);
+    ~UiDialog() override;
+
+    void SetTitle(const std::wstring& title) { title_ = title; }
+    // The window this dialog centres on and disables while shown; null: the
+    // top-level window that owns it. The size is the client size in pixels.
+    void SetPlacement(HWND parent, int width, int height) {
+        parent_ = parent;
+        width_ = width;
+        height_ = height;
+    }
+
+    // Modeless: stores the three values and creates the hidden window with
+    // parent as owner. True also when no window could be made (the dialog
+    // then just never shows), as callers cannot do anything else.
+    virtual bool Create(HWND parent, int width, int height);
+    // Shows or hides the dialog and its shadow; SW_SHOW disables the parent,
+    // anything else enables it again.
+    virtual void Show(int showCommand);
+    virtual void Reset();
+    virtual void MarkFinished() { finished_ = true; }
+    void MoveBy(int dx, int dy) override;
+
+    bool IsFinished() const { return finished_; }
+    bool IsClosed() const { return closed_; }
+    HWND ParentWindow() const { return parent_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+    BEGIN_MSG_MAP(UiDialog)
+        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        MESSAGE_HANDLER(WM_PAINT, OnPaintMessage)
+        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
+        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+        MESSAGE_HANDLER(WM_CTLCOLORSTATIC, OnColourMessage)
+        MESSAGE_HANDLER(WM_CTLCOLORBTN, OnColourMessage)
+        COMMAND_ID_HANDLER(kCloseButtonId, OnCloseButton)
+        REFLECT_NOTIFICATIONS()
+    END_MSG_MAP()
+
+protected:
+    // The base initialisation: placement, shadow, title colour, close button.
+    void InitialiseBase();
+    // Paints frame and title bar, then the body through DrawContent.
+    virtual void OnPaint();
+    // The body below the title bar, inside the frame, on the buffered context.
+    virtual void DrawContent(HDC dc, int left, int top, int right, int bottom) {}
+    // The close button: hides a modeless dialog; modal dialogs end instead.
+    virtual void OnClose();
+
+    LRESULT OnInitDialog(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnPaintMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnEraseBackground(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnLButtonDown(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnColourMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT OnCloseButton(WORD notifyCode, WORD id, HWND control, bool& handled);
+
+    Gdiplus::Image* CloseImage() const { return closeImage_; }
+    COLORREF TitleColour() const { return titleColour_; }
+    void SetClosed() { closed_ = true; }
+    void SetFinished(bool finished) { finished_ = finished; }
+
+    BASImgButton closeButton_;
+
+private:
+    HWND parent_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+    bool finished_ = true;
+    bool closed_ = true;
+    Gdiplus::Image* closeImage_;
+    Gdiplus::Image* closePressedImage_;
+    CThemedShadowWnd shadow_;
+    std::wstring title_;
+    COLORREF titleColour_ = 0x7F7F7F;
+    std::unique_ptr<Gdiplus::Font> titleFont_;
+};
+
+// The placement of a W x H dialog centred on parentRect (integer halves).
+POINT CentredDialogOrigin(const RECT& parentRect, int width, int height);
+// A colour of the store "url", or fallback when the store is missing or not
+// loaded.
+COLORREF CatalogColour(const char* key, COLORREF fallback);
