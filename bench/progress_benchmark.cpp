@@ -43,7 +43,7 @@ int main() {
     });
 
     ProgressState state;
-    state.Start("benchmark", nullptr, 0);
+    state.Reset();
     std::atomic<bool> running{true};
     std::thread painter([&] {
         while (running) {

@@ -89,13 +89,13 @@ void ProgressState::FreeRetired(bool all) {
     }
 }
 
-void ProgressState::Start(std::string owner, ProgressEndCallback callback, int64_t datum) {
+void ProgressState::Reset() {
     ClearTexts();
     done_ = total_ = failed_ = 0;
     shownDone_ = shownTotal_ = 0;
-    owner_ = std::move(owner);
-    callback_ = callback;
-    datum_ = datum;
+    owner_.clear();
+    callback_ = nullptr;
+    datum_ = 0;
     finished_ = false;
 }
 

@@ -27,9 +27,14 @@ public:
     void SetStatusText(const wchar_t* text);
 
     // ---- the user-interface thread ----
-    // A new run: counters 0, empty text, not finished, owned by owner, ended
-    // early through callback (may be null).
-    void Start(std::string owner, ProgressEndCallback callback, int64_t datum);
+    // A new run: counters 0, empty text, not finished, no owner, no callback.
+    void Reset();
+    void SetOwner(std::string owner) { owner_ = std::move(owner); }
+    // Called when the user ends the run before it finished; may be null.
+    void SetEndCallback(ProgressEndCallback callback, int64_t datum) {
+        callback_ = callback;
+        datum_ = datum;
+    }
     // Takes the latest values as the shown ones; true when any differs from
     // what was shown, so that a repeated update causes no repaint. Frees the
     // texts that no painter can read any more.

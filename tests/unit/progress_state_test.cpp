@@ -24,7 +24,12 @@ class ProgressStateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         callbackCalls = 0;
-        state_.Start("recovery", CountEnd, 42);
+        Begin("recovery", CountEnd, 42);
+    }
+    void Begin(const char* owner, ProgressEndCallback callback, int64_t datum) {
+        state_.Reset();
+        state_.SetOwner(owner);
+        state_.SetEndCallback(callback, datum);
     }
     ProgressState state_;
 };
@@ -56,7 +61,7 @@ TEST_F(ProgressStateTest, EndsWithTheFailuresBeforeTheLastTextAndTheBarAtTheSucc
     EXPECT_EQ(state_.ShownDone(), 7);
     EXPECT_EQ(state_.ShownTotal(), 10);
 
-    state_.Start("recovery", nullptr, 0);
+    Begin("recovery", nullptr, 0);
     state_.SetStatusText(L"last");
     state_.Refresh();
     state_.MarkFinished();
@@ -72,7 +77,7 @@ TEST_F(ProgressStateTest, TheEndCallbackRunsOnceAndOnlyForARunTheUserEndedEarly)
     EXPECT_EQ(callbackCalls, 1);
     EXPECT_EQ(callbackDatum, 42);
 
-    state_.Start("recovery", CountEnd, 7);
+    Begin("recovery", CountEnd, 7);
     EXPECT_TRUE(state_.StopRequestedBy("recovery"));
     EXPECT_FALSE(state_.StopRequestedBy("recovery")) << "a finished run was stopped again";
     state_.EndByUser();  // "OK" after the end
@@ -93,7 +98,7 @@ constexpr size_t kMarkedBlock = sizeof(void*) + (kMarkedLength + 1) * sizeof(wch
 
 TEST(ProgressStateThreads, FourSendersAndAPainterLoseNoCountAndNeverHoldMoreThanTwoTexts) {
     ProgressState state;
-    state.Start("recovery", nullptr, 0);
+    state.Reset();
     const size_t before = heap_census::LiveBlocksOfSize(kMarkedBlock);
     constexpr int kSenders = 4;
     constexpr int kPerSender = 20000;

@@ -1,0 +1,162 @@
+#include "ui/ui_progress_dialog.h"
+
+#include "BASUtility.h"
+#include "I18n.h"
+
+namespace {
+
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshMs = 500;
+constexpr int kMargin = 20;
+constexpr int kBarTop = 70;
+constexpr int kBarHeight = 12;
+constexpr int kTextTop = 50;
+
+}  // namespace
+
+UiProgressDialog::UiProgressDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage)
+    : UiDialog(closeImage, closePressedImage) {}
+
+UiProgressDialog::~UiProgressDialog() = default;
+
+LRESULT UiProgressDialog::OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
+    InitialiseBase();
+    barColour_ = CatalogColour("color:title:background", 0x7F7F7F);
+    const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
+    const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
+    folderLabel_ = wxGetTranslation(L"Show in folder");
+    cancelLabel_ = wxGetTranslation(L"Cancel");
+    okLabel_ = wxGetTranslation(L"OK");
+    statusFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
+    buttonFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 13.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
+    for (auto [button, id, label] : {std::tuple{&folderButton_, kConfirmButtonId, &folderLabel_},
+                                     std::tuple{&cancelButton_, kSecondButtonId, &cancelLabel_}}) {
+        button->SetToggleMode(false);
+        if (!button->Create(Handle(), id)) continue;
+        button->SetFont(buttonFont_.get(), true);
+        button->SetMargins(10, 6);
+        button->SetRounded(true, 4);
+        button->SetLabelAndColours(0, 0, *label, normal, 0xFFFFFF, pressed, 0xFFFFFF);
+    }
+    Layout();
+    return FALSE;
+}
+
+void UiProgressDialog::Layout() {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const int w = client.right;
+    const int h = client.bottom;
+    const int cancelX = w - kMargin - cancelButton_.Width();
+    const int buttonsY = h - 16 - cancelButton_.Height();
+    SetWindowPos(cancelButton_.Handle(), nullptr, cancelX, buttonsY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(folderButton_.Handle(), nullptr, cancelX - kMargin - folderButton_.Width(), buttonsY, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    bar_ = {kMargin, kBarTop, w - kMargin, kBarTop + kBarHeight};
+    upperArea_ = {kMargin, 0, w - kMargin, kBarTop};
+}
+
+void UiProgressDialog::Reset() {
+    UiDialog::Reset();
+    state_.Reset();
+    closing_ = false;
+    showFolderButton_ = true;
+    if (cancelButton_.Handle()) cancelButton_.SetLabel(cancelLabel_);
+    if (Handle()) Layout();
+}
+
+void UiProgressDialog::Start() {
+    ShowWindow(folderButton_.Handle(), showFolderButton_ ? SW_SHOW : SW_HIDE);
+    state_.Refresh();
+    SetTimer(Handle(), kRefreshTimer, kRefreshMs, nullptr);
+    timerRunning_ = true;
+    Show(SW_SHOW);
+    UpdateWindow(Handle());
+}
+
+void UiProgressDialog::Stop() {
+    KillTimer(Handle(), kRefreshTimer);
+    timerRunning_ = false;
+    Show(SW_HIDE);
+    state_.ClearTexts();
+}
+
+bool UiProgressDialog::CancelBy(const char* canceller) {
+    if (!state_.StopRequestedBy(canceller)) return false;
+    Stop();
+    return true;
+}
+
+void UiProgressDialog::InvalidateProgress() {
+    InvalidateRect(Handle(), &upperArea_, FALSE);
+    InvalidateRect(Handle(), &bar_, FALSE);
+}
+
+LRESULT UiProgressDialog::OnTimer(UINT, WPARAM wParam, LPARAM, bool& handled) {
+    if (wParam != kRefreshTimer) {
+        handled = false;
+        return 0;
+    }
+    Tick();
+    return 0;
+}
+
+void UiProgressDialog::Tick() {
+    if (state_.Refresh()) InvalidateProgress();
+    if (!state_.IsFinished()) return;
+    state_.ShowEnd(wxGetTranslation(L"Finish"), wxGetTranslation(L"Failed"));
+    KillTimer(Handle(), kRefreshTimer);
+    timerRunning_ = false;
+    cancelButton_.SetLabel(okLabel_);
+    Layout();
+    InvalidateProgress();
+}
+
+void UiProgressDialog::OnCancel() {
+    KillTimer(Handle(), kRefreshTimer);
+    timerRunning_ = false;
+    state_.ClearTexts();
+    state_.EndByUser();
+    OnClose();
+}
+
+LRESULT UiProgressDialog::OnCancelCommand(WORD, WORD, HWND, bool&) {
+    OnCancel();
+    return 0;
+}
+
+LRESULT UiProgressDialog::OnFolderCommand(WORD, WORD, HWND, bool&) {
+    if (!folder_.empty()) BASUtilityApp::OpenFolder(folder_.c_str());
+    return 0;
+}
+
+void UiProgressDialog::DrawContent(HDC dc, int, int, int right, int) {
+    ScopedSelectObject font(dc, statusFont_.get());
+    {
+        UniquePen barPen(CreatePen(PS_SOLID, 1, 0xDDDDDD));
+        ScopedSelectObject pen(dc, barPen.get());
+        ScopedSelectObject brush(dc, GetStockObject(WHITE_BRUSH));
+        RoundRect(dc, bar_.left, bar_.top, bar_.right, bar_.bottom, 8, 8);
+    }
+    const int done = state_.ShownDone();
+    const int total = state_.ShownTotal();
+    const int fill = ProgressFillWidth(bar_.left, bar_.right, done, total);
+    if (fill > 0) {
+        RECT filled{bar_.left + 4, bar_.top + 2, bar_.left + 4 + fill, bar_.bottom - 2};
+        UniqueBrush barBrush(CreateSolidBrush(barColour_));
+        FillRect(dc, &filled, barBrush.get());
+    }
+    const std::wstring percent = ProgressPercentText(done, total);
+    const wchar_t* status = state_.ShownText();
+    SIZE percentSize{};
+    GetTextExtentPoint32W(dc, percent.c_str(), static_cast<int>(percent.size()), &percentSize);
+    SIZE statusSize{};
+    GetTextExtentPoint32W(dc, L"Ag", 2, &statusSize);
+    RECT band{kMargin, kTextTop, right, kTextTop + statusSize.cy};
+    FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetBkMode(dc, TRANSPARENT);
+    RECT statusBox{kMargin, kTextTop, right - percentSize.cx - 40, kTextTop + statusSize.cy};
+    DrawTextW(dc, status, -1, &statusBox, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    RECT percentBox{bar_.right - percentSize.cx, kTextTop, bar_.right, kTextTop + statusSize.cy};
+    DrawTextW(dc, percent.c_str(), -1, &percentBox, DT_RIGHT | DT_TOP | DT_SINGLELINE);
+}
