@@ -84,6 +84,8 @@ protected:
     LRESULT OnCloseButton(WORD notifyCode, WORD id, HWND control, bool& handled);
 
     Gdiplus::Image* CloseImage() const { return closeImage_; }
+    Gdiplus::Image* ClosePressedImage() const { return closePressedImage_; }
+    CThemedShadowWnd& Shadow() { return shadow_; }
     COLORREF TitleColour() const { return titleColour_; }
     void SetClosed() { closed_ = true; }
     void SetFinished(bool finished) { finished_ = finished; }

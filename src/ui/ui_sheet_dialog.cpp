@@ -1,0 +1,156 @@
+#include "ui/ui_sheet_dialog.h"
+
+#include <commctrl.h>
+
+#include "BASUtility.h"
+#include "double_buffer.h"
+
+namespace {
+
+constexpr UINT_PTR kOpeningTimer = 1;
+constexpr UINT kOpeningStepMs = 50;
+constexpr UINT_PTR kDisplayTimer = 2;
+constexpr UINT kDisplayMs = 5000;
+constexpr int kStep = UiSheetDialog::kFullHeight / 5;
+constexpr int kShadowSize = 2;
+constexpr int kCloseInset = 8;
+
+RECT WindowRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+}  // namespace
+
+UiSheetDialog::UiSheetDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage)
+    : UiDialog(closeImage, closePressedImage) {}
+
+UiSheetDialog::~UiSheetDialog() = default;
+
+bool UiSheetDialog::Create(HWND parent, int width, int) { return UiDialog::Create(parent, width, kFullHeight); }
+
+int UiSheetDialog::CurrentHeight() const {
+    const RECT r = WindowRect(Handle());
+    return r.bottom - r.top;
+}
+
+LRESULT UiSheetDialog::OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
+    POINT origin{0, 0};
+    ClientToScreen(ParentWindow(), &origin);
+    SetWindowPos(Handle(), nullptr, origin.x, origin.y + 68, Width(), kStep, SWP_NOZORDER | SWP_NOACTIVATE);
+    CThemedShadowWnd& shadow = Shadow();
+    if (shadow.Create(Handle())) shadow.SetShadowSize(kShadowSize);
+    if (closeButton_.Create(Handle(), kCloseButtonId, false)) {
+        closeButton_.SetImages(CloseImage(), -kCloseInset, kCloseInset, ClosePressedImage());
+        closeButton_.SetBackground(kStripColour);
+    }
+    INITCOMMONCONTROLSEX links{sizeof links, ICC_LINK_CLASS};
+    InitCommonControlsEx(&links);
+    link_ = CreateWindowExW(0, WC_LINK, L"", WS_CHILD | WS_TABSTOP, 0, 0, 0, 0, Handle(),
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kConfirmButtonId)), nullptr, nullptr);
+    linkFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
+    if (link_) {
+        SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
+        SetClassLongPtrW(link_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(NULL_BRUSH)));
+    }
+    Realign();
+    return FALSE;
+}
+
+void UiSheetDialog::SetNoticeText(const std::wstring& text) {
+    const std::wstring markup = L"<A HREF=\"\">" + text + L"</A>";
+    if (link_) SetWindowTextW(link_, markup.c_str());
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void UiSheetDialog::Show(int showCommand) {
+    if (!Handle()) return;
+    if (showCommand == SW_SHOW) {
+        KillTimer(Handle(), kOpeningTimer);
+        SetTimer(Handle(), kOpeningTimer, kOpeningStepMs, nullptr);
+        ShowWindow(Handle(), SW_SHOWNA);
+        return;
+    }
+    KillTimer(Handle(), kOpeningTimer);
+    KillTimer(Handle(), kDisplayTimer);
+    ShowWindow(Handle(), SW_HIDE);
+    MarkFinished();
+}
+
+void UiSheetDialog::Realign() {
+    HWND parent = ParentWindow();
+    if (!Handle() || !parent) return;
+    const RECT area = WindowRect(parent);
+    SetWindowPos(Handle(), nullptr, area.left, area.top + topOffset_, area.right - area.left, CurrentHeight(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (closeButton_.Handle()) {
+        RECT client{};
+        GetClientRect(Handle(), &client);
+        RECT button = WindowRect(closeButton_.Handle());
+        const int width = button.right - button.left;
+        SetWindowPos(closeButton_.Handle(), nullptr, client.right - kCloseInset - width, kCloseInset, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+LRESULT UiSheetDialog::OnTimer(UINT, WPARAM wParam, LPARAM, bool& handled) {
+    if (wParam == kOpeningTimer) {
+        Grow();
+    } else if (wParam == kDisplayTimer) {
+        KillTimer(Handle(), kDisplayTimer);
+        Show(SW_HIDE);
+    } else {
+        handled = false;
+    }
+    return 0;
+}
+
+// One step of the opening: 8 pixels more with the top edge kept; at the full
+// height the text and the close button appear and the five seconds begin.
+void UiSheetDialog::Grow() {
+    const int height = CurrentHeight();
+    if (height < kFullHeight) {
+        SetHeight(height + kStep);
+        return;
+    }
+    KillTimer(Handle(), kOpeningTimer);
+    SetTimer(Handle(), kDisplayTimer, kDisplayMs, nullptr);
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    if (link_) {
+        SetWindowPos(link_, nullptr, 16, 8, client.right - 20, kFullHeight - 20, SWP_NOZORDER | SWP_NOACTIVATE);
+        ShowWindow(link_, SW_SHOWNA);
+    }
+    ShowWindow(closeButton_.Handle(), SW_SHOWNA);
+    SetHeight(kFullHeight);
+}
+
+void UiSheetDialog::SetHeight(int height) {
+    const RECT r = WindowRect(Handle());
+    SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT UiSheetDialog::OnSwallow(UINT, WPARAM, LPARAM, bool&) { return 0; }
+
+LRESULT UiSheetDialog::OnColour(UINT, WPARAM wParam, LPARAM, bool&) {
+    SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+}
+
+LRESULT UiSheetDialog::OnLinkClick(int, NMHDR*, bool&) {
+    if (clickCallback_) clickCallback_();
+    Show(SW_HIDE);
+    return 0;
+}
+
+void UiSheetDialog::OnClose() { Show(SW_HIDE); }
+
+void UiSheetDialog::OnPaint() {
+    PaintDC paint(Handle());
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    DoubleBuffer buffer(paint.get(), client);
+    UniqueBrush strip(CreateSolidBrush(kStripColour));
+    FillRect(buffer.get(), &client, strip.get());
+}
