@@ -107,9 +107,10 @@ public:                                                                         
 #define MSG_WM_MOVE(func) MSG_MAP_ENTRY_(message == WM_MOVE, result = 0; func(PointFromLParam(lParam)))
 
 // void func(UINT edge, RECT* dragRect): the rectangle may be changed in place.
+// Answers 0: the system reads the rectangle back, not the answer.
 #define MSG_WM_SIZING(func) \
     MSG_MAP_ENTRY_(message == WM_SIZING,                                                     \
-                   result = TRUE; func(static_cast<UINT>(wParam), reinterpret_cast<RECT*>(lParam)))
+                   result = 0; func(static_cast<UINT>(wParam), reinterpret_cast<RECT*>(lParam)))
 
 // UINT func(POINT screenPoint): the hit-test code.
 #define MSG_WM_NCHITTEST(func) MSG_MAP_ENTRY_(message == WM_NCHITTEST, result = func(PointFromLParam(lParam)))
