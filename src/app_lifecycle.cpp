@@ -5,8 +5,6 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "GdiplusInclude.h"
-
 #include <cstdlib>
 
 #include "Utf8.h"
