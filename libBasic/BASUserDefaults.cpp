@@ -12,6 +12,7 @@
 
 #include "BASUtility.h"
 #include "JsonText.h"
+#include "UniqueResource.h"
 
 struct BASUserDefaults::Impl {
     std::wstring path;
@@ -31,14 +32,12 @@ std::map<std::string, std::unique_ptr<BASUserDefaults>>& Stores() {
 constexpr const char* kStandardName = "\x01standard";
 
 bool ReadWholeFile(const std::wstring& path, std::string& out) {
-    FILE* file = _wfopen(path.c_str(), L"rb");
+    const UniqueFile file(_wfopen(path.c_str(), L"rb"));
     if (!file) return false;
     char chunk[8192];
     size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) out.append(chunk, n);
-    bool ok = !ferror(file);
-    fclose(file);
-    return ok;
+    while ((n = fread(chunk, 1, sizeof chunk, file.get())) > 0) out.append(chunk, n);
+    return !ferror(file.get());
 }
 
 std::string& LastError() {
@@ -204,10 +203,11 @@ bool BASUserDefaults::WriteAll() const {
     std::wstring folder = impl_->path.substr(0, impl_->path.find_last_of(L"\\/"));
     if (!folder.empty()) SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
     std::wstring temporary = impl_->path + L".tmp";
-    FILE* file = _wfopen(temporary.c_str(), L"wb");
+    UniqueFile file(_wfopen(temporary.c_str(), L"wb"));
     if (!file) return false;
-    bool ok = fwrite(buffer.GetString(), 1, buffer.GetSize(), file) == buffer.GetSize();
-    ok = fclose(file) == 0 && ok;
+    bool ok = fwrite(buffer.GetString(), 1, buffer.GetSize(), file.get()) == buffer.GetSize();
+    // Closing flushes: its failure is a failed write.
+    ok = fclose(file.release()) == 0 && ok;
     if (!ok || !MoveFileExW(temporary.c_str(), impl_->path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temporary.c_str());
         return false;

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "MessageCatalog.h"
+#include "UniqueResource.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -23,18 +25,12 @@ std::unique_ptr<I18nLocale>& CurrentLocale() {
     return locale;
 }
 
-std::string PathForLog(const wchar_t* path) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, path, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return {};
-    std::string out(size_t(size - 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, path, -1, out.data(), size, nullptr, nullptr);
-    return out;
-}
+std::string PathForLog(const wchar_t* path) { return ToUtf8(path); }
 
 // The whole file; false with a reason when it cannot be read or is
 // implausibly large.
 bool ReadFileBytes(const wchar_t* path, std::vector<uint8_t>* bytes, std::string* why) {
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(_wfopen(path, L"rb"), fclose);
+    const UniqueFile file(_wfopen(path, L"rb"));
     if (!file) {
         *why = "cannot be opened";
         return false;
@@ -52,15 +48,6 @@ bool ReadFileBytes(const wchar_t* path, std::vector<uint8_t>* bytes, std::string
     return true;
 }
 
-// Strict UTF-8 to UTF-16: a malformed text yields nothing.
-std::optional<std::wstring> WideFromUtf8(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), nullptr, 0);
-    if (size <= 0) return std::nullopt;
-    std::wstring out(size_t(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), out.data(), size);
-    return out;
-}
 
 }  // namespace
 
@@ -81,8 +68,8 @@ bool I18nLocale::LoadCatalog(const wchar_t* path) {
     }
     size_t malformed = 0;
     for (const auto& [english, translation] : parse.entries) {
-        std::optional<std::wstring> key = WideFromUtf8(english);
-        std::optional<std::wstring> value = WideFromUtf8(translation);
+        std::optional<std::wstring> key = FromUtf8Strict(english);
+        std::optional<std::wstring> value = FromUtf8Strict(translation);
         if (key && value)
             translations_.insert_or_assign(std::move(*key), std::move(*value));
         else

@@ -1,8 +1,10 @@
-// Owners for GDI handles and device contexts.
+// Owners for GDI handles, icons and device contexts; the kernel and file
+// owners are libBasic's UniqueResource.h, whose template these share.
 //
 // UniqueGdiObject<H> owns a brush, pen, font, bitmap or region and deletes it;
-// it is move-only. GdiObjectRef<H> is a borrowed handle: it never deletes, so
-// a signature says which of the two it takes. ScopedSelectObject selects into
+// UniqueIcon destroys an icon; both are move-only. GdiObjectRef<H> is a
+// borrowed handle: it never deletes, so a signature says which of the two it
+// takes. ScopedSelectObject selects into
 // a DC and puts the previous object back. PaintDC, WindowDC and MemoryDC own
 // the three kinds of device context that painting code uses.
 #pragma once
@@ -12,39 +14,27 @@
 #include <cassert>
 #include <utility>
 
-template <typename Handle>
-class UniqueGdiObject {
-public:
-    UniqueGdiObject() = default;
-    explicit UniqueGdiObject(Handle handle) : handle_(handle) {}
-    UniqueGdiObject(UniqueGdiObject&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    UniqueGdiObject& operator=(UniqueGdiObject&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.handle_, nullptr));
-        return *this;
-    }
-    UniqueGdiObject(const UniqueGdiObject&) = delete;
-    UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-    ~UniqueGdiObject() { reset(); }
+#include "UniqueResource.h"
 
-    Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void reset(Handle handle = nullptr) {
-        if (handle_) DeleteObject(handle_);
-        handle_ = handle;
-    }
-    // Gives the handle up, for calls that take it over (SetWindowRgn keeps the
-    // region it is given).
-    [[nodiscard]] Handle release() { return std::exchange(handle_, nullptr); }
-
-private:
-    Handle handle_ = nullptr;
+struct DeleteGdiObject {
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
 };
+struct DestroyIconHandle {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+
+// The owners of libBasic's UniqueResource.h, for GDI: move-only, reset,
+// release (SetWindowRgn keeps the region it is given).
+template <typename Handle>
+using UniqueGdiObject = UniqueResource<Handle, DeleteGdiObject>;
 
 using UniqueBrush = UniqueGdiObject<HBRUSH>;
 using UniquePen = UniqueGdiObject<HPEN>;
 using UniqueFont = UniqueGdiObject<HFONT>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;
 using UniqueRegion = UniqueGdiObject<HRGN>;
+// An icon made by LoadImage or CreateIcon (never a shared or system icon).
+using UniqueIcon = UniqueResource<HICON, DestroyIconHandle>;
 
 // A handle owned elsewhere (a stock object, a control's font, an owner's
 // object lent for a call).

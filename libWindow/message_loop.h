@@ -58,11 +58,6 @@ public:
         }
         return false;
     }
-    size_t Count() const {
-        size_t count = 0;
-        for (Entry* slot : entries_) count += slot != nullptr;
-        return count;
-    }
     // Calls visit on each entry present when the walk starts, newest first,
     // until visit returns true; returns whether one did.
     template <typename Visit>

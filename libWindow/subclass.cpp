@@ -38,10 +38,6 @@ HWND SubclassedWindow::Detach() {
     return control;
 }
 
-LRESULT SubclassedWindow::DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefSubclassProc(window_, message, wParam, lParam);
-}
-
 LRESULT CALLBACK SubclassedWindow::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                                 UINT_PTR, DWORD_PTR object) noexcept {
     return reinterpret_cast<SubclassedWindow*>(object)->Route(window, message, wParam, lParam);

@@ -32,10 +32,6 @@ public:
 
     virtual void OnFinalMessage(HWND window) {}
 
-protected:
-    // The control's own answer, for handlers that act and then pass a message on.
-    LRESULT DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam);
-
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR object) noexcept;

@@ -49,10 +49,6 @@ HWND WindowBase::Create(const WindowCreateArgs& args) {
                            args.parent, menuOrId, WindowLayerInstance(), this);
 }
 
-LRESULT WindowBase::DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcW(window_, message, wParam, lParam);
-}
-
 LRESULT CALLBACK WindowBase::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == WM_NCCREATE) {
         auto* self = static_cast<WindowBase*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);

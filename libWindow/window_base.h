@@ -53,9 +53,6 @@ public:
 
 protected:
     virtual WindowClassInfo GetWindowClassInfo() const = 0;
-    // The answer of the default procedure, for handlers that pass a message on
-    // after acting on it.
-    LRESULT DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;

@@ -5,10 +5,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "GdiplusInclude.h"
-
 #include <cstdlib>
 
+#include "Utf8.h"
 #include "common/logging.h"
 #include "host_state.h"
 #include "product_identity.h"
@@ -62,11 +61,9 @@ std::wstring CreateTodaysLogFolder() {
 
 namespace {
 std::string ToAnsi(const std::wstring& text) {
-    char* utf8 = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
-    char* ansi = BASUtilityString::ConvertUtf8ToAnsi(utf8);
-    std::string out = ansi;
+    char* ansi = BASUtilityString::ConvertUtf8ToAnsi(ToUtf8(text).c_str());
+    std::string out = ansi ? ansi : "";
     BASUtilityString::Free(ansi);
-    BASUtilityString::Free(utf8);
     return out;
 }
 }  // namespace
@@ -89,32 +86,28 @@ LogGuard::~LogGuard() {
     google::ShutdownGoogleLogging();
 }
 
-ProcessServices::ProcessServices() {
+ProcessServices::Winsock::Winsock() {
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
-    CoInitialize(nullptr);
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr);
 }
 
-ProcessServices::~ProcessServices() {
-    if (gdiplusToken_) Gdiplus::GdiplusShutdown(gdiplusToken_);
-    CoUninitialize();
-    WSACleanup();
-}
+ProcessServices::Winsock::~Winsock() { WSACleanup(); }
+
+ProcessServices::Com::Com() { CoInitialize(nullptr); }
+
+ProcessServices::Com::~Com() { CoUninitialize(); }
 
 bool RemoveLogFolderIfEmpty(const std::wstring& dumpPath) {
     size_t slash = dumpPath.find_last_of(L'\\');
     if (slash == std::wstring::npos) return false;
     std::wstring folder = dumpPath.substr(0, slash);
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*.*").c_str(), &entry);
+    const UniqueFindHandle search(FindFirstFileW((folder + L"\\*.*").c_str(), &entry));
     bool onlyDots = true;
-    if (search != INVALID_HANDLE_VALUE) {
+    if (search) {
         do {
             if (entry.cFileName[0] != L'.') onlyDots = false;
-        } while (onlyDots && FindNextFileW(search, &entry));
-        FindClose(search);
+        } while (onlyDots && FindNextFileW(search.get(), &entry));
     }
     return onlyDots && RemoveDirectoryW(folder.c_str());
 }

@@ -8,7 +8,8 @@
 
 #include <string>
 
-#include "UniqueHandle.h"
+#include "UniqueResource.h"
+#include "gdiplus_session.h"
 
 // "Global_" + product title + "_" + version. The plain "Global_" prefix keeps
 // the name in the per-logon namespace: one instance per logged-on user.
@@ -66,17 +67,23 @@ private:
     std::string logFolder_;
 };
 
-// Winsock, COM and GDI+ for the life of the run. Their start-up results are
+// Winsock, COM and GDI+ for the life of the run, started in that order and
+// ended in the reverse one (the members' order). Their start-up results are
 // ignored: a failure leaves the program running with what it has.
 class ProcessServices {
-public:
-    ProcessServices();
-    ~ProcessServices();
-    ProcessServices(const ProcessServices&) = delete;
-    ProcessServices& operator=(const ProcessServices&) = delete;
-
 private:
-    ULONG_PTR gdiplusToken_ = 0;
+    struct Winsock {
+        Winsock();
+        ~Winsock();
+    };
+    struct Com {
+        Com();
+        ~Com();
+    };
+
+    Winsock winsock_;
+    Com com_;
+    GdiplusSession gdiplus_;
 };
 
 // Removes the folder holding dumpPath when it holds no entry besides names

@@ -6,8 +6,8 @@ WindowClassInfo CLumarestView::GetWindowClassInfo() const {
 
 // The plug-ins lay their panes out again from the new size; the whole view is
 // repainted, since every pane may have moved.
-LRESULT CLumarestView::OnSize(UINT, WPARAM, LPARAM lParam, bool&) {
-    events_.OnViewSized(Handle(), static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+// The size is announced with signed words, as plug-ins have always read it.
+void CLumarestView::OnSize(UINT, SIZE size) {
+    events_.OnViewSized(Handle(), static_cast<short>(size.cx), static_cast<short>(size.cy));
     InvalidateRect(Handle(), nullptr, TRUE);
-    return 0;
 }

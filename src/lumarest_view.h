@@ -12,7 +12,7 @@ public:
     explicit CLumarestView(MainFrameEvents& events) : events_(events) {}
 
     BEGIN_MSG_MAP(CLumarestView)
-        MESSAGE_HANDLER(WM_SIZE, OnSize)
+        MSG_WM_SIZE(OnSize)
         CHAIN_MSG_MAP(WindowBase)
     END_MSG_MAP()
 
@@ -20,7 +20,7 @@ protected:
     WindowClassInfo GetWindowClassInfo() const override;
 
 private:
-    LRESULT OnSize(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    void OnSize(UINT type, SIZE size);
 
     MainFrameEvents& events_;
 };

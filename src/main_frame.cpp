@@ -1,7 +1,6 @@
 #include "main_frame.h"
 
 #include "common/logging.h"
-#include "double_buffer.h"
 #include "frame_geometry.h"
 #include "product_identity.h"
 
@@ -46,8 +45,7 @@ bool CMainFrame::CreateView() {
 
 void CMainFrame::ScheduleUpdateCheck() { SetTimer(Handle(), kUpdateCheckTimer, kUpdateCheckDelayMs, nullptr); }
 
-LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM lParam, bool&) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+int CMainFrame::OnCreate(CREATESTRUCTW* create) {
     creationSize_ = {create->cx, create->cy};
     borderPen_.reset(CreatePen(PS_SOLID, kBorderWidth, kBorderGrey));
     RECT frame{};
@@ -65,48 +63,39 @@ LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM lParam, bool&) {
 
 // A new size renews the rounded outline and schedules the view's refit; a
 // minimised frame (zero width or height) keeps both.
-LRESULT CMainFrame::OnSize(UINT, WPARAM, LPARAM lParam, bool& handled) {
-    const SIZE size = SizeFromLParam(lParam);
+void CMainFrame::OnSize(UINT, SIZE size) {
     if (size.cx != 0 && size.cy != 0) {
         UniqueRegion outline(CreateRoundRectRgn(0, 0, size.cx, size.cy, kCornerDiameter, kCornerDiameter));
         // The window keeps the region it is given.
         if (outline && SetWindowRgn(Handle(), outline.get(), FALSE)) static_cast<void>(outline.release());
         SetTimer(Handle(), kRefitTimer, kRefitDelayMs, nullptr);
     }
-    handled = false;
-    return 0;
+    SetMsgHandled(false);
 }
 
-LRESULT CMainFrame::OnPaint(UINT, WPARAM, LPARAM, bool&) {
-    PaintDC paint(Handle());
+void CMainFrame::OnPaint(HDC dc, const RECT&) {
     RECT client{};
     GetClientRect(Handle(), &client);
-    DoubleBuffer buffer(paint.get(), client);
-    HDC dc = buffer.get();
     ScopedSelectObject brush(dc, GetStockObject(WHITE_BRUSH));
     ScopedSelectObject pen(dc, borderPen_.get());
     SetBkMode(dc, TRANSPARENT);
     Rectangle(dc, client.left, client.top, client.right, client.bottom);
-    return 0;
 }
 
-LRESULT CMainFrame::OnSizing(UINT, WPARAM, LPARAM, bool&) {
-    resizedByDrag_ = true;
-    return 0;
-}
+void CMainFrame::OnSizing(UINT, RECT*) { resizedByDrag_ = true; }
 
-LRESULT CMainFrame::OnTimer(UINT, WPARAM wParam, LPARAM, bool& handled) {
-    switch (wParam) {
+void CMainFrame::OnTimer(UINT_PTR timerId) {
+    switch (timerId) {
     case kRefitTimer:
         RefitViewAfterDrag();
-        return 0;
+        break;
     case kUpdateCheckTimer:
         KillTimer(Handle(), kUpdateCheckTimer);
         events_.OnUpdateCheckDue();
-        return 0;
+        break;
     default:
-        handled = false;
-        return 0;
+        SetMsgHandled(false);
+        break;
     }
 }
 
@@ -122,51 +111,46 @@ void CMainFrame::RefitViewAfterDrag() {
     MoveWindow(view_.Handle(), view.left, view.top, view.right - view.left, view.bottom - view.top, TRUE);
 }
 
-LRESULT CMainFrame::OnNcHitTest(UINT, WPARAM, LPARAM lParam, bool&) {
+UINT CMainFrame::OnNcHitTest(POINT screenPoint) {
     RECT frame{};
     GetWindowRect(Handle(), &frame);
-    return FrameHitTest(PointFromLParam(lParam), frame);
+    return static_cast<UINT>(FrameHitTest(screenPoint, frame));
 }
 
-LRESULT CMainFrame::OnSetCursor(UINT, WPARAM, LPARAM lParam, bool&) {
-    const wchar_t* cursor = SizeCursorForHit(static_cast<short>(LOWORD(lParam)));
-    if (!cursor) return FALSE;
+bool CMainFrame::OnSetCursor(HWND, UINT hitTest, UINT) {
+    const wchar_t* cursor = SizeCursorForHit(static_cast<short>(hitTest));
+    if (!cursor) return false;
     SetCursor(LoadCursorW(nullptr, cursor));
-    return TRUE;
+    return true;
 }
 
 // The frame has no sizing border of the system's, so a press on one of its
 // edges starts the system's size loop itself; any other press (the caption
 // code) gets the default handling, which drags the frame.
-LRESULT CMainFrame::OnNcLButtonDown(UINT, WPARAM wParam, LPARAM lParam, bool& handled) {
-    const int edge = SizeEdgeForHit(static_cast<LRESULT>(wParam));
+void CMainFrame::OnNcLButtonDown(UINT hitTest, POINT screenPoint) {
+    const int edge = SizeEdgeForHit(static_cast<LRESULT>(hitTest));
     if (edge == 0) {
-        handled = false;
-        return 0;
+        SetMsgHandled(false);
+        return;
     }
-    SendMessageW(Handle(), WM_SYSCOMMAND, SC_SIZE + edge, lParam);
-    return 0;
+    SendMessageW(Handle(), WM_SYSCOMMAND, SC_SIZE + edge, MAKELPARAM(screenPoint.x, screenPoint.y));
 }
 
-LRESULT CMainFrame::OnMove(UINT, WPARAM, LPARAM lParam, bool&) {
-    const POINT now = PointFromLParam(lParam);
+void CMainFrame::OnMove(POINT now) {
     const int dx = now.x - lastPosition_.x;
     const int dy = now.y - lastPosition_.y;
     lastPosition_ = now;
     events_.OnFrameMoved(dx, dy);
-    return 0;
 }
 
 // However the frame goes (its close, a plug-in, the system), the run ends.
-LRESULT CMainFrame::OnDestroy(UINT, WPARAM, LPARAM, bool& handled) {
+void CMainFrame::OnDestroy() {
     PostQuitMessage(0);
-    handled = false;
-    return 0;
+    SetMsgHandled(false);
 }
 
 // Handled either way: the default close would destroy the frame without
 // asking the plug-ins.
-LRESULT CMainFrame::OnClose(UINT, WPARAM, LPARAM, bool&) {
+void CMainFrame::OnClose() {
     if (events_.OnCloseRequested()) DestroyWindow(Handle());
-    return 0;
 }

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include "double_buffer.h"
 #include "gdi_owners.h"
 #include "lumarest_view.h"
 #include "main_frame_events.h"
@@ -33,17 +34,17 @@ public:
     void ScheduleUpdateCheck();
 
     BEGIN_MSG_MAP(CMainFrame)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
-        MESSAGE_HANDLER(WM_SIZE, OnSize)
-        MESSAGE_HANDLER(WM_PAINT, OnPaint)
-        MESSAGE_HANDLER(WM_SIZING, OnSizing)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
-        MESSAGE_HANDLER(WM_NCHITTEST, OnNcHitTest)
-        MESSAGE_HANDLER(WM_SETCURSOR, OnSetCursor)
-        MESSAGE_HANDLER(WM_NCLBUTTONDOWN, OnNcLButtonDown)
-        MESSAGE_HANDLER(WM_MOVE, OnMove)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
-        MESSAGE_HANDLER(WM_CLOSE, OnClose)
+        MSG_WM_CREATE(OnCreate)
+        MSG_WM_SIZE(OnSize)
+        MSG_WM_PAINT_BUFFERED(OnPaint)
+        MSG_WM_SIZING(OnSizing)
+        MSG_WM_TIMER(OnTimer)
+        MSG_WM_NCHITTEST(OnNcHitTest)
+        MSG_WM_SETCURSOR(OnSetCursor)
+        MSG_WM_NCLBUTTONDOWN(OnNcLButtonDown)
+        MSG_WM_MOVE(OnMove)
+        MSG_WM_DESTROY(OnDestroy)
+        MSG_WM_CLOSE(OnClose)
         CHAIN_MSG_MAP(WindowBase)
     END_MSG_MAP()
 
@@ -51,17 +52,17 @@ protected:
     WindowClassInfo GetWindowClassInfo() const override;
 
 private:
-    LRESULT OnCreate(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnSize(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnPaint(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnSizing(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnTimer(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnNcHitTest(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnSetCursor(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnNcLButtonDown(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnMove(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnDestroy(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnClose(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    int OnCreate(CREATESTRUCTW* create);
+    void OnSize(UINT type, SIZE size);
+    void OnPaint(HDC dc, const RECT& updateRect);
+    void OnSizing(UINT edge, RECT* dragRect);
+    void OnTimer(UINT_PTR timerId);
+    UINT OnNcHitTest(POINT screenPoint);
+    bool OnSetCursor(HWND cursorWindow, UINT hitTest, UINT mouseMessage);
+    void OnNcLButtonDown(UINT hitTest, POINT screenPoint);
+    void OnMove(POINT topLeft);
+    void OnDestroy();
+    void OnClose();
 
     void RefitViewAfterDrag();
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Utf8.h"
+
 namespace ProductIdentity {
 namespace {
 constexpr wchar_t kMaker[] = L"Zentrovia";
@@ -9,8 +11,6 @@ constexpr wchar_t kRawTitle[] = L"Zentrovia|Handset|Message|+|Contact|Rescue";
 constexpr wchar_t kRawSecondTitle[] = L"Zentrovia|Handset|Companion";
 constexpr wchar_t kVersion[] = L"4.4.39";
 constexpr wchar_t kBuildDate[] = L"Apr  2 2020";
-
-std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
 }  // namespace
 
 std::wstring DisplayTitle(const std::wstring& raw) {
@@ -27,12 +27,12 @@ std::wstring LastWord(const std::wstring& text) {
 }
 
 std::wstring MakerName() { return kMaker; }
-std::string MakerNameUtf8() { return Narrow(kMaker); }
+std::string MakerNameUtf8() { return ToUtf8(kMaker); }
 std::wstring ProductTitle() { return DisplayTitle(kRawTitle); }
-std::string ProductTitleUtf8() { return Narrow(ProductTitle()); }
+std::string ProductTitleUtf8() { return ToUtf8(ProductTitle()); }
 std::wstring SecondTitle() { return DisplayTitle(kRawSecondTitle); }
 std::wstring Version() { return kVersion; }
-std::string VersionUtf8() { return Narrow(kVersion); }
+std::string VersionUtf8() { return ToUtf8(kVersion); }
 std::wstring BuildYear() { return LastWord(kBuildDate); }
 
 }  // namespace ProductIdentity

@@ -6,6 +6,7 @@
 #include "BASUserDefaults.h"
 #include "BASUtility.h"
 #include "GdiplusInclude.h"
+#include "Utf8.h"
 #include "app_lifecycle.h"
 #include "common/command_bus.h"
 #include "common/logging.h"
@@ -66,14 +67,8 @@ std::wstring TakeWide(wchar_t* block) {
     return out;
 }
 
-std::wstring Wide(const char* utf8) { return TakeWide(BASUtilityString::ConvertUtf8ToUnicode(utf8 ? utf8 : "")); }
-
-std::string Utf8(const std::wstring& text) {
-    char* block = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
-    std::string out = block ? block : "";
-    BASUtilityString::Free(block);
-    return out;
-}
+// A store's text, which is null for a missing key.
+std::wstring Wide(const char* utf8) { return FromUtf8(utf8 ? utf8 : ""); }
 
 bool FileExistsOnDisk(const std::wstring& path) { return BASUtilityFile::IsFileExist(path.c_str()); }
 
@@ -87,7 +82,7 @@ std::wstring AppDataBase() {
 // Steps 2 to 4 of reading the host configuration, on its loaded store.
 HostConfigOutcome AcceptDevicePaths(const BASUserDefaults& store, const std::wstring& path) {
     if (!store.HasMember("ANDROID_SERVER_PATH")) {
-        Note("Host configuration " + Utf8(path) + " has no ANDROID_SERVER_PATH; no device paths");
+        Note("Host configuration " + ToUtf8(path) + " has no ANDROID_SERVER_PATH; no device paths");
         return HostConfigOutcome::NoServerPath;
     }
     const std::wstring server = Wide(store.GetString("ANDROID_SERVER_PATH"));
@@ -95,14 +90,14 @@ HostConfigOutcome AcceptDevicePaths(const BASUserDefaults& store, const std::wst
     const bool serverExists = FileExistsOnDisk(server);
     const bool serviceExists = FileExistsOnDisk(service);
     if (!serverExists || !serviceExists) {
-        Note("Host configuration " + Utf8(path) + " refused: server file \"" + Utf8(server) + "\" " +
-             (serverExists ? "exists" : "is missing") + ", service file \"" + Utf8(service) + "\" " +
+        Note("Host configuration " + ToUtf8(path) + " refused: server file \"" + ToUtf8(server) + "\" " +
+             (serverExists ? "exists" : "is missing") + ", service file \"" + ToUtf8(service) + "\" " +
              (serviceExists ? "exists" : "is missing"));
         return HostConfigOutcome::MissingFiles;
     }
     Settings().deviceServerPath = server;
     Settings().deviceServicePath = service;
-    Note("Host configuration " + Utf8(path) + " accepted: server " + Utf8(server) + ", service " + Utf8(service));
+    Note("Host configuration " + ToUtf8(path) + " accepted: server " + ToUtf8(server) + ", service " + ToUtf8(service));
     return HostConfigOutcome::Accepted;
 }
 
@@ -121,13 +116,13 @@ bool LoadResourceCatalog(const std::wstring& installDir) {
                                  ? BASUserDefaults::GetUserDefaults("url")
                                  : nullptr;
     if (!store) {
-        Note("Resource catalog " + Utf8(path) + " not loaded (" + BASUserDefaults::LastInitError() +
+        Note("Resource catalog " + ToUtf8(path) + " not loaded (" + BASUserDefaults::LastInitError() +
              "): no URLs, product type 0, fallback colours");
         return false;
     }
     for (const char* key : kCatalogUrlKeys) SetNamedUrl(key, store->GetString(key));
     Settings().productType = store->GetInt("product:type");
-    Note("Resource catalog " + Utf8(path) + " loaded, product type " + std::to_string(Settings().productType));
+    Note("Resource catalog " + ToUtf8(path) + " loaded, product type " + std::to_string(Settings().productType));
     return true;
 }
 
@@ -135,7 +130,7 @@ HostConfigOutcome ReadHostConfiguration(const std::wstring& path) {
     Settings().deviceServerPath.clear();
     Settings().deviceServicePath.clear();
     if (!BASUserDefaults::InitUserDefaults("HOST", path.c_str())) {
-        Note("Host configuration " + Utf8(path) + " could not be loaded (" + BASUserDefaults::LastInitError() +
+        Note("Host configuration " + ToUtf8(path) + " could not be loaded (" + BASUserDefaults::LastInitError() +
              "); no device paths");
         return HostConfigOutcome::NotLoaded;
     }
@@ -162,7 +157,7 @@ void PreloadImages(const std::wstring& installDir) {
         // Owned by the image table for the rest of the process.
         auto* bitmap = new Gdiplus::Bitmap(path.c_str());
         if (const Gdiplus::Status status = bitmap->GetLastStatus(); status != Gdiplus::Ok) {
-            LOG(ERROR) << "Image " << Utf8(path) << (FileExistsOnDisk(path) ? " cannot be decoded" : " is missing")
+            LOG(ERROR) << "Image " << ToUtf8(path) << (FileExistsOnDisk(path) ? " cannot be decoded" : " is missing")
                        << " (GDI+ status " << status << ")";
             // Asking for the status cleared it; a bitmap made again from the
             // same file keeps the error state that tells its users it failed.
@@ -178,7 +173,7 @@ void InitSettings(const CommandLineArgs& args) {
                                               ProductIdentity::ProductTitle().c_str());
     const BASUserDefaults* store = BASUserDefaults::StandardUserDefaults();
     if (store && !store->ReadError().empty())
-        Note("Settings " + Utf8(store->Path()) + " refused (" + store->ReadError() + "); starting from defaults");
+        Note("Settings " + ToUtf8(store->Path()) + " refused (" + store->ReadError() + "); starting from defaults");
     const std::wstring installDir = InstallDir();
     LoadResourceCatalog(installDir);
     if (args.Count() >= 1) {
@@ -187,7 +182,7 @@ void InitSettings(const CommandLineArgs& args) {
         ReadHostConfiguration(Host().hostConfigPath);
     } else if (ProductType() == 1) {
         Host().hostConfigPath = PreferencesPath(AppDataBase(), installDir, FileExistsOnDisk);
-        Note("Host configuration path from the suite's preferences: \"" + Utf8(Host().hostConfigPath) + "\"");
+        Note("Host configuration path from the suite's preferences: \"" + ToUtf8(Host().hostConfigPath) + "\"");
     }
 }
 

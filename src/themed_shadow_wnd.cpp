@@ -24,7 +24,7 @@ bool CThemedShadowWnd::Create(HWND owner) {
 
 // Click-through and never activated, so the shadow can never take a click or
 // the focus from the windows around it.
-LRESULT CThemedShadowWnd::OnCreate(UINT, WPARAM, LPARAM, bool& handled) {
+int CThemedShadowWnd::OnCreate(CREATESTRUCTW*) {
     const LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);
     SetWindowLongPtrW(Handle(), GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX));
     LONG_PTR exStyle = GetWindowLongPtrW(Handle(), GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_TRANSPARENT;
@@ -36,18 +36,14 @@ LRESULT CThemedShadowWnd::OnCreate(UINT, WPARAM, LPARAM, bool& handled) {
     SetWindowLongPtrW(owner_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ownerProcedure_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CThemedShadowWnd::OwnerHook)));
-    handled = false;
+    SetMsgHandled(false);
     return 0;
 }
 
-LRESULT CThemedShadowWnd::OnSize(UINT, WPARAM, LPARAM, bool& handled) {
+void CThemedShadowWnd::OnSize(UINT, SIZE) {
     needsRendering_ = true;
-    handled = false;
-    return 0;
+    SetMsgHandled(false);
 }
-
-// The shadow goes with its owner, never on its own.
-LRESULT CThemedShadowWnd::OnDestroy(UINT, WPARAM, LPARAM, bool&) { return 0; }
 
 LRESULT CALLBACK CThemedShadowWnd::OwnerHook(HWND owner, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* shadow = reinterpret_cast<CThemedShadowWnd*>(GetWindowLongPtrW(owner, GWLP_USERDATA));

@@ -27,9 +27,9 @@ public:
     int ShadowSize() const { return size_; }
 
     BEGIN_MSG_MAP(CThemedShadowWnd)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
-        MESSAGE_HANDLER(WM_SIZE, OnSize)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        MSG_WM_CREATE(OnCreate)
+        MSG_WM_SIZE(OnSize)
+        MSG_WM_DESTROY(OnDestroy)
         CHAIN_MSG_MAP(WindowBase)
     END_MSG_MAP()
 
@@ -37,9 +37,9 @@ protected:
     WindowClassInfo GetWindowClassInfo() const override;
 
 private:
-    LRESULT OnCreate(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnSize(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnDestroy(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    int OnCreate(CREATESTRUCTW* create);
+    void OnSize(UINT type, SIZE size);
+    void OnDestroy() {}  // the shadow goes with its owner, never on its own
 
     static LRESULT CALLBACK OwnerHook(HWND owner, UINT message, WPARAM wParam, LPARAM lParam);
     void FollowOwner(UINT message, WPARAM wParam);

@@ -96,10 +96,11 @@ typedef struct BASSizeChange {
  * view's client coordinates. A pane module answers its own window in
  * `window`; when it does not, the view itself stands for its pane.
  *
- *   "Recovery"  data: BASIconPlacement, top 89; value 0 ("Phone Rescue"),
+ *   "Recovery"  data: BASIconPlacement, top LUMAREST_PANE_TOP; value 0 ("Phone Rescue"),
  *               or 1 for a second pane ("Card Rescue") when the host has one.
- *   "Toolkit"   data: BASPlacement, top 89.
- *   "Title"     data: BASIconPlacement, top 0 and bottom 88; object: the
+ *   "Toolkit"   data: BASPlacement, top LUMAREST_PANE_TOP.
+ *   "Title"     data: BASIconPlacement, top 0 and bottom
+ *               LUMAREST_TITLE_BAND_BOTTOM; object: the
  *               BASPaneList of the panes made before; arg: the product version
  *               (UTF-8); wideText: the product title.
  *   "Comm"      data: the product identity, compact UTF-8 JSON
@@ -109,6 +110,12 @@ typedef struct BASSizeChange {
  * you keep. The icon and the pane pictures stay valid for the life of the
  * process and are never freed by a module.
  */
+
+/* The view's two rows, in its client coordinates: the title band ends above
+ * row 88 and the panes begin at row 89. */
+#define LUMAREST_TITLE_BAND_BOTTOM 88
+#define LUMAREST_PANE_TOP 89
+
 typedef struct BASPlacement {
     int32_t left;
     int32_t top;

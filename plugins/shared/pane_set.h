@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "child_window.h"
+#include "plugin_window.h"
 
 namespace plugin {
 

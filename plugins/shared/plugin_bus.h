@@ -1,36 +1,81 @@
 // The one bus endpoint of a Lumarest module and the small helpers every
-// module of this folder uses to send on it. Only <lumarest/plugin.h> and
-// Windows are needed.
+// module of this folder uses to send on it, header-only. Only
+// <lumarest/plugin.h> and Windows are needed; each module's DLL has its own
+// endpoint.
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <lumarest/plugin.h>
 
+#include <atomic>
+#include <cstring>
 #include <string>
 
 namespace plugin {
 
+// Set once in RegisterModule, before any other thread of the module runs.
+inline std::atomic<CommandEndpoint*>& Bus() {
+    static std::atomic<CommandEndpoint*> bus{nullptr};
+    return bus;
+}
+
 // Keeps the endpoint that RegisterModule was given and stores receive in it.
-void Attach(CommandEndpoint* endpoint, BASCommandFunction receive);
+inline void Attach(CommandEndpoint* endpoint, BASCommandFunction receive) {
+    endpoint->receive = receive;
+    Bus().store(endpoint);
+}
 
 // The module's own handle, as the host put it in the endpoint.
-HINSTANCE Module();
+inline HINSTANCE Module() {
+    CommandEndpoint* endpoint = Bus().load();
+    return endpoint ? static_cast<HINSTANCE>(endpoint->owner) : nullptr;
+}
 
 // A zeroed record for command with this module as sender.
-BASObserveData NewRecord(const char* command);
+inline BASObserveData NewRecord(const char* command) {
+    BASObserveData record;
+    std::memset(&record, 0, sizeof record);
+    record.command = command;
+    record.sender = Module();
+    return record;
+}
+
 // Sends through the bus; the record comes back with the receivers' answers.
-void Send(BASObserveData& record);
+inline void Send(BASObserveData& record) {
+    if (CommandEndpoint* endpoint = Bus().load()) endpoint->send(&record);
+}
+
 // Sends a record that carries nothing but its name.
-void SendPlain(const char* command);
+inline void SendPlain(const char* command) {
+    BASObserveData record = NewRecord(command);
+    Send(record);
+}
 
 // True when record is the command name (both non-null).
-bool Is(const BASObserveData* record, const char* command);
+inline bool Is(const BASObserveData* record, const char* command) {
+    return record && record->command && std::strcmp(record->command, command) == 0;
+}
+
+// The modules' one UTF-8 to UTF-16 conversion (the host's texts on the bus
+// are UTF-8 where they are not wide).
+inline std::wstring Wide(const std::string& text) {
+    const int size = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring out(n > 0 ? n : 0, L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), size, out.data(), n);
+    return out;
+}
 
 // Asks the host for the URL kept under key ("url:driver") and opens it.
-void OpenHostUrl(const char* key);
-
-std::string Utf8(const std::wstring& text);
-std::wstring Wide(const std::string& text);
+inline void OpenHostUrl(const char* key) {
+    BASObserveData record = NewRecord(LIBPLATFORM_COMMAND_FIND_URL);
+    record.arg = key;
+    Send(record);
+    // The host answers an unknown key with an empty text it keeps.
+    const char* url = static_cast<const char*>(record.object);
+    if (url && *url) ShellExecuteW(nullptr, L"open", Wide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
 
 }  // namespace plugin

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "child_window.h"
+#include "plugin_window.h"
 #include "title_layout.h"
 
 namespace title {

@@ -7,9 +7,12 @@
 
 #include <vector>
 
+#include <lumarest/plugin.h>
+
 namespace title {
 
-constexpr int kBandHeight = 88;
+// The band's height is the host's: the title block's bottom.
+constexpr int kBandHeight = LUMAREST_TITLE_BAND_BOTTOM;
 constexpr int kTabWidth = 120;
 constexpr int kTabsMinLeft = 360;  // right of the product's name and version
 constexpr int kCaptionButtonWidth = 40;

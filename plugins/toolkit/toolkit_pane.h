@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "child_window.h"
+#include "plugin_window.h"
 
 namespace toolkit {
 

@@ -4,7 +4,8 @@
 #include <memory>
 #include <string_view>
 
-#include "UniqueHandle.h"
+#include "UniqueResource.h"
+#include "Utf8.h"
 #include "command_bus.h"
 #include "logging.h"
 #include "plugin_image_check.h"
@@ -18,35 +19,11 @@ constexpr wchar_t kManifestName[] = L"plugin.load";
 constexpr char kParseErrorSource[] = "src\\common\\plugin_util";
 constexpr int kParseErrorLine = 153;
 
-std::string Utf8(const std::wstring& text) {
-    char* utf8 = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
-    std::string out = utf8 ? utf8 : "";
-    BASUtilityString::Free(utf8);
-    return out;
-}
-
-std::wstring Wide(const std::string& text) {
-    wchar_t* wide = BASUtilityString::ConvertUtf8ToUnicode(text.c_str());
-    std::wstring out = wide ? wide : L"";
-    BASUtilityString::Free(wide);
-    return out;
-}
-
 // An export as the function type it is known to have.
 template <typename Function>
 Function Export(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
-
-struct FindCloser {
-    void operator()(HANDLE search) const { FindClose(search); }
-};
-using FindHandle = std::unique_ptr<void, FindCloser>;
-
-struct FileCloser {
-    void operator()(FILE* file) const { fclose(file); }
-};
-using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
 // The module's name: the folder's last component, without the backslash.
 std::wstring ModuleNameOf(std::wstring folder) {
@@ -59,7 +36,7 @@ std::wstring ModuleNameOf(std::wstring folder) {
 std::vector<std::string> ListVersionFolders(const std::wstring& folder) {
     std::vector<std::string> versions;
     for (const std::wstring& name : ListSubfolders(folder)) {
-        if (BASUtilityFile::IsFileExist((folder + name + L"\\" + kManifestName).c_str())) versions.push_back(Utf8(name));
+        if (BASUtilityFile::IsFileExist((folder + name + L"\\" + kManifestName).c_str())) versions.push_back(ToUtf8(name));
     }
     return versions;
 }
@@ -67,7 +44,7 @@ std::vector<std::string> ListVersionFolders(const std::wstring& folder) {
 // The whole manifest, read in text mode into a zero-filled buffer one byte
 // longer than the file; false when it cannot be opened.
 bool ReadManifestText(const std::wstring& path, std::string& text) {
-    FileHandle file(_wfopen(path.c_str(), L"rt"));
+    UniqueFile file(_wfopen(path.c_str(), L"rt"));
     if (!file) return false;
     fseek(file.get(), 0, SEEK_END);
     long size = ftell(file.get());
@@ -118,7 +95,7 @@ HMODULE LoadPluginLibrary(const std::wstring& fullPath) {
 }
 
 void LogRefusal(const std::wstring& file, const std::string& reason) {
-    LOG(ERROR) << "Plug-in " << Utf8(file) << " refused: " << reason;
+    LOG(ERROR) << "Plug-in " << ToUtf8(file) << " refused: " << reason;
 }
 
 // Stores the module and registers its endpoint for every name it receives,
@@ -139,7 +116,7 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
     ManifestReading reading = ParsePluginManifest(text.c_str());
     if (reading.parseError) {
         google::LogMessage(kParseErrorSource, kParseErrorLine, google::GLOG_ERROR).stream()
-            << reading.refusal << " in " << Utf8(manifestPath);
+            << reading.refusal << " in " << ToUtf8(manifestPath);
         return false;
     }
     if (!reading.ok) {
@@ -147,7 +124,7 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
         return false;
     }
 
-    const std::wstring libraryPath = FullPath(versionFolder + Wide(reading.manifest.libraryPath));
+    const std::wstring libraryPath = FullPath(versionFolder + FromUtf8(reading.manifest.libraryPath));
     if (!BASUtilityFile::IsFileExist(libraryPath.c_str())) return false;
     UniqueHandle held;
     if (std::string reason = OpenAndCheckLibrary(libraryPath, held); !reason.empty()) {
@@ -164,12 +141,12 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
     if (!registerModule) return false;
 
     auto record = std::make_unique<ModuleRecord>(std::move(reading.manifest.record));
-    record->libraryPath = Utf8(libraryPath);
+    record->libraryPath = ToUtf8(libraryPath);
     CommandEndpoint* endpoint = NewEndpoint(library);
     // Outside the lock: the module may send from here, reaching the modules
     // registered so far.
     registerModule(endpoint);
-    LOG(INFO) << "Plug-in " << Utf8(name) << " " << record->version << " loaded from " << record->libraryPath;
+    LOG(INFO) << "Plug-in " << ToUtf8(name) << " " << record->version << " loaded from " << record->libraryPath;
     RecordModule(name, std::move(record), endpoint);
     return true;
 }
@@ -189,9 +166,8 @@ void HardenDllSearchPath() {
 std::vector<std::wstring> ListSubfolders(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW entry;
-    HANDLE first = FindFirstFileW((folder + L"*").c_str(), &entry);
-    if (first == INVALID_HANDLE_VALUE) return names;  // a missing folder lists nothing
-    FindHandle search(first);
+    const UniqueFindHandle search(FindFirstFileW((folder + L"*").c_str(), &entry));
+    if (!search) return names;  // a missing folder lists nothing
     do {
         std::wstring_view name = entry.cFileName;
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
@@ -204,6 +180,6 @@ void LoadPlugin(const std::wstring& folder) {
     const std::wstring name = ModuleNameOf(folder);
     if (FindModule(name.c_str())) return;  // a module is loaded once
     for (const std::string& version : OrderVersionCandidates(ListVersionFolders(folder))) {
-        if (LoadVersion(name, folder + Wide(version) + L"\\")) return;
+        if (LoadVersion(name, folder + FromUtf8(version) + L"\\")) return;
     }
 }

@@ -11,39 +11,28 @@
 #include <vector>
 
 #include "BASUtility.h"
-#include "UniqueHandle.h"
+#include "UniqueResource.h"
+#include "Utf8.h"
 #include "host_state.h"
 
 namespace {
-
-std::string Utf8(const std::wstring& text) {
-    char* block = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
-    std::string out = block ? block : "";
-    BASUtilityString::Free(block);
-    return out;
-}
 
 std::wstring Lowered(std::wstring text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
     return text;
 }
 
-// Owns a FindFirstFileW search.
+// The subfolders that a FindFirstFileW search finds.
 class FolderListing {
 public:
     explicit FolderListing(const std::wstring& pattern) : search_(FindFirstFileW(pattern.c_str(), &entry_)) {}
-    ~FolderListing() {
-        if (search_ != INVALID_HANDLE_VALUE) FindClose(search_);
-    }
-    FolderListing(const FolderListing&) = delete;
-    FolderListing& operator=(const FolderListing&) = delete;
 
     // The next subfolder's name other than "." and "..", or false at the end.
     bool NextFolder(std::wstring& name) {
-        while (search_ != INVALID_HANDLE_VALUE && !done_) {
+        while (search_ && !done_) {
             std::wstring current = entry_.cFileName;
             const bool isFolder = entry_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-            done_ = !FindNextFileW(search_, &entry_);
+            done_ = !FindNextFileW(search_.get(), &entry_);
             if (isFolder && current != L"." && current != L"..") {
                 name = std::move(current);
                 return true;
@@ -53,8 +42,8 @@ public:
     }
 
 private:
-    WIN32_FIND_DATAW entry_{};
-    HANDLE search_;
+    WIN32_FIND_DATAW entry_{};  // declared first: the search fills it at construction
+    UniqueFindHandle search_;
     bool done_ = false;
 };
 
@@ -112,7 +101,7 @@ std::wstring FindNewestAddin(const std::wstring& title) {
         if (!IsAddinVersionName(name)) continue;
         const std::wstring candidate = folder + name;
         if (!BASUtilityFile::IsFileExist((candidate + L"\\Bin\\" + title + L".exe").c_str())) continue;
-        if (newest.empty() || BASUtilityString::CompareVersion(Utf8(newestName).c_str(), Utf8(name).c_str()) == -1) {
+        if (newest.empty() || BASUtilityString::CompareVersion(ToUtf8(newestName).c_str(), ToUtf8(name).c_str()) == -1) {
             newest = candidate;
             newestName = name;
         }

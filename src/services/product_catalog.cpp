@@ -115,15 +115,15 @@ std::vector<SectionPlan> PlanSections(bool recoveryLoaded, bool toolkitLoaded, i
 }
 
 BASIconPlacement RecoveryPlacement(const RECT& viewClient, HICON icon) {
-    return {icon, viewClient.left, kPaneTop, viewClient.right, viewClient.bottom};
+    return {icon, viewClient.left, LUMAREST_PANE_TOP, viewClient.right, viewClient.bottom};
 }
 
 BASPlacement ToolkitPlacement(const RECT& viewClient) {
-    return {viewClient.left, kPaneTop, viewClient.right, viewClient.bottom};
+    return {viewClient.left, LUMAREST_PANE_TOP, viewClient.right, viewClient.bottom};
 }
 
 BASIconPlacement TitlePlacement(const RECT& viewClient, HICON icon) {
-    return {icon, viewClient.left, viewClient.top, viewClient.right, kTitleBandBottom};
+    return {icon, viewClient.left, viewClient.top, viewClient.right, LUMAREST_TITLE_BAND_BOTTOM};
 }
 
 std::string IdentityJson(const std::string& alias, const std::string& version, const std::string& brand) {

@@ -23,10 +23,6 @@ HICON BuildProductCatalog(HWND view);
 
 // ---- the steps behind it, free of the registry so that tests can drive them ----
 
-// Where the title band ends and the panes begin, in view client coordinates.
-constexpr int32_t kTitleBandBottom = 88;
-constexpr int32_t kPaneTop = 89;
-
 enum class SectionModule { Recovery, Toolkit };
 
 // One section of the catalog, before its module is asked for a pane.

@@ -30,38 +30,30 @@ void BASImgButton::SetState(ControlState state) {
     InvalidateRect(Handle(), nullptr, FALSE);
 }
 
-LRESULT BASImgButton::OnMouseMove(UINT, WPARAM, LPARAM, bool& handled) {
+void BASImgButton::OnMouseMove(UINT, POINT) {
     if (!tracking_) {
         TrackHoverAndLeave(Handle());
         tracking_ = true;
     }
-    handled = false;
-    return 0;
+    SetMsgHandled(false);
 }
 
-LRESULT BASImgButton::OnMouseHover(UINT, WPARAM, LPARAM, bool&) {
-    SetState(ControlState::Pressed);
-    return 0;
-}
+void BASImgButton::OnMouseHover(UINT, POINT) { SetState(ControlState::Pressed); }
 
 // The command fires on the press: a dialog closes before the button is let go.
-LRESULT BASImgButton::OnLButtonDown(UINT, WPARAM, LPARAM, bool&) {
+void BASImgButton::OnLButtonDown(UINT, POINT) {
     SetState(ControlState::Pressed);
     PostControlCommand(Handle());
-    return 0;
 }
 
-LRESULT BASImgButton::OnRelease(UINT message, WPARAM, LPARAM, bool&) {
-    if (message == WM_MOUSELEAVE) tracking_ = false;
+void BASImgButton::OnLButtonUp(UINT, POINT) { SetState(ControlState::Normal); }
+
+void BASImgButton::OnMouseLeave() {
+    tracking_ = false;
     SetState(ControlState::Normal);
-    return 0;
 }
 
-// The picture covers the whole button: erasing first would only flicker.
-LRESULT BASImgButton::OnEraseBackground(UINT, WPARAM, LPARAM, bool&) { return TRUE; }
-
-LRESULT BASImgButton::OnDrawItem(UINT, WPARAM, LPARAM lParam, bool&) {
-    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+void BASImgButton::OnDrawItem(UINT, DRAWITEMSTRUCT* item) {
     Gdiplus::Graphics graphics(item->hDC);
     if (backgroundOn_) {
         Gdiplus::SolidBrush fill(Gdiplus::Color(GetRValue(background_), GetGValue(background_), GetBValue(background_)));
@@ -73,5 +65,4 @@ LRESULT BASImgButton::OnDrawItem(UINT, WPARAM, LPARAM lParam, bool&) {
     if (state_ == ControlState::Pressed || state_ == ControlState::Hover) picture = pressed_;
     if (state_ == ControlState::Disabled) picture = grey_.get();
     if (picture) graphics.DrawImage(picture, 0, 0, width_, height_);
-    return TRUE;
 }

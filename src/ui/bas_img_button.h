@@ -25,23 +25,25 @@ public:
     ControlState State() const { return state_; }
 
     BEGIN_MSG_MAP(BASImgButton)
-        MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
-        MESSAGE_HANDLER(WM_MOUSEHOVER, OnMouseHover)
-        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
-        MESSAGE_HANDLER(WM_LBUTTONDBLCLK, OnLButtonDown)
-        MESSAGE_HANDLER(WM_LBUTTONUP, OnRelease)
-        MESSAGE_HANDLER(WM_MOUSELEAVE, OnRelease)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
-        MESSAGE_HANDLER(OCM_DRAWITEM, OnDrawItem)
+        MSG_WM_MOUSEMOVE(OnMouseMove)
+        MSG_WM_MOUSEHOVER(OnMouseHover)
+        MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        MSG_WM_LBUTTONDBLCLK(OnLButtonDown)
+        MSG_WM_LBUTTONUP(OnLButtonUp)
+        MSG_WM_MOUSELEAVE(OnMouseLeave)
+        MSG_WM_ERASEBKGND(OnEraseBackground)
+        MSG_OCM_DRAWITEM(OnDrawItem)
     END_MSG_MAP()
 
 private:
-    LRESULT OnMouseMove(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnMouseHover(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnLButtonDown(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnRelease(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnEraseBackground(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnDrawItem(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    void OnMouseMove(UINT keys, POINT point);
+    void OnMouseHover(UINT keys, POINT point);
+    void OnLButtonDown(UINT keys, POINT point);
+    void OnLButtonUp(UINT keys, POINT point);
+    void OnMouseLeave();
+    // The picture covers the whole button: erasing first would only flicker.
+    bool OnEraseBackground(HDC) { return true; }
+    void OnDrawItem(UINT controlId, DRAWITEMSTRUCT* item);
     void SetState(ControlState state);
 
     ControlState state_ = ControlState::Normal;

@@ -1,5 +1,6 @@
 #include "ui/bas_switch_button.h"
 
+#include "gdi_owners.h"
 #include "ui/control_window.h"
 
 Gdiplus::Color OpaqueColour(COLORREF colour) {
@@ -73,61 +74,52 @@ void BASSwitchButton::SetEnabled(bool enabled) {
     InvalidateRect(Handle(), nullptr, FALSE);
 }
 
-LRESULT BASSwitchButton::OnMouseMove(UINT, WPARAM, LPARAM, bool& handled) {
+void BASSwitchButton::OnMouseMove(UINT, POINT) {
     if (!tracking_) {
         TrackHoverAndLeave(Handle());
         tracking_ = true;
     }
-    handled = false;
-    return 0;
+    SetMsgHandled(false);
 }
 
-LRESULT BASSwitchButton::OnMouseHover(UINT, WPARAM, LPARAM, bool&) {
-    if (state_ == ControlState::Disabled) return 0;
+void BASSwitchButton::OnMouseHover(UINT, POINT) {
+    if (state_ == ControlState::Disabled) return;
     if (!toggle_ || state_ != ControlState::Pressed) state_ = ControlState::Hover;
     InvalidateRect(Handle(), nullptr, FALSE);
-    return 0;
 }
 
 // The command fires on the press, not on the release.
-LRESULT BASSwitchButton::OnLButtonDown(UINT, WPARAM, LPARAM, bool&) {
-    if (state_ == ControlState::Disabled) return 0;
+void BASSwitchButton::OnLButtonDown(UINT, POINT) {
+    if (state_ == ControlState::Disabled) return;
     state_ = ControlState::Pressed;
     PostControlCommand(Handle());
     InvalidateRect(Handle(), nullptr, FALSE);
-    return 0;
 }
 
-LRESULT BASSwitchButton::OnMouseLeave(UINT, WPARAM, LPARAM, bool&) {
+void BASSwitchButton::OnMouseLeave() {
     if (tracking_) {
         const bool keep = toggle_ ? state_ == ControlState::Pressed : state_ == ControlState::Disabled;
         if (!keep) state_ = ControlState::Normal;
         InvalidateRect(Handle(), nullptr, !toggle_);
     }
     tracking_ = false;
-    return 0;
 }
 
-LRESULT BASSwitchButton::OnClick(UINT, WPARAM, LPARAM, bool& handled) {
+LRESULT BASSwitchButton::OnClick(UINT, WPARAM, LPARAM) {
     if (state_ != ControlState::Disabled) state_ = ControlState::Pressed;
-    handled = false;
+    SetMsgHandled(false);
     return 0;
 }
 
-LRESULT BASSwitchButton::OnEraseBackground(UINT, WPARAM wParam, LPARAM, bool&) {
+bool BASSwitchButton::OnEraseBackground(HDC dc) {
     RECT client{};
     GetClientRect(Handle(), &client);
-    HBRUSH brush = CreateSolidBrush(surround_);
-    FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
-    DeleteObject(brush);
-    return TRUE;
+    UniqueBrush brush(CreateSolidBrush(surround_));
+    FillRect(dc, &client, brush.get());
+    return true;
 }
 
-LRESULT BASSwitchButton::OnDrawItem(UINT, WPARAM, LPARAM lParam, bool&) {
-    const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-    Paint(item->hDC, item->rcItem);
-    return TRUE;
-}
+void BASSwitchButton::OnDrawItem(UINT, DRAWITEMSTRUCT* item) { Paint(item->hDC, item->rcItem); }
 
 // Drawn into an ARGB bitmap of the client's size and copied in one step.
 void BASSwitchButton::Paint(HDC dc, const RECT& client) const {

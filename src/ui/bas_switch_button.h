@@ -54,24 +54,24 @@ public:
     static constexpr COLORREF kNoBorder = 0xFFFFFFFF;
 
     BEGIN_MSG_MAP(BASSwitchButton)
-        MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
-        MESSAGE_HANDLER(WM_MOUSEHOVER, OnMouseHover)
-        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
-        MESSAGE_HANDLER(WM_LBUTTONDBLCLK, OnLButtonDown)
-        MESSAGE_HANDLER(WM_MOUSELEAVE, OnMouseLeave)
+        MSG_WM_MOUSEMOVE(OnMouseMove)
+        MSG_WM_MOUSEHOVER(OnMouseHover)
+        MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        MSG_WM_LBUTTONDBLCLK(OnLButtonDown)
+        MSG_WM_MOUSELEAVE(OnMouseLeave)
         MESSAGE_HANDLER(BM_CLICK, OnClick)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
-        MESSAGE_HANDLER(OCM_DRAWITEM, OnDrawItem)
+        MSG_WM_ERASEBKGND(OnEraseBackground)
+        MSG_OCM_DRAWITEM(OnDrawItem)
     END_MSG_MAP()
 
 private:
-    LRESULT OnMouseMove(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnMouseHover(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnLButtonDown(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnMouseLeave(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnClick(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnEraseBackground(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnDrawItem(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    void OnMouseMove(UINT keys, POINT point);
+    void OnMouseHover(UINT keys, POINT point);
+    void OnLButtonDown(UINT keys, POINT point);
+    void OnMouseLeave();
+    LRESULT OnClick(UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnEraseBackground(HDC dc);
+    void OnDrawItem(UINT controlId, DRAWITEMSTRUCT* item);
     void Paint(HDC dc, const RECT& client) const;
 
     ControlState state_ = ControlState::Normal;

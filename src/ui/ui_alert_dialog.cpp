@@ -55,7 +55,7 @@ void UiAlertDialog::CreateFonts() {
     ReleaseDC(Handle(), dc);
 }
 
-LRESULT UiAlertDialog::OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
+bool UiAlertDialog::OnInitDialog(HWND, LPARAM) {
     CreateFonts();
     InitialiseBase();
     const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
@@ -72,7 +72,7 @@ LRESULT UiAlertDialog::OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
     }
     if (!twoButtons_) ShowWindow(secondButton_.Handle(), SW_HIDE);
     LayOut();
-    return FALSE;
+    return false;
 }
 
 // The window keeps its top-left corner; only its height follows the message.
@@ -100,10 +100,9 @@ void UiAlertDialog::LayOut() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT UiAlertDialog::OnButton(WORD, WORD id, HWND, bool&) {
+void UiAlertDialog::OnButton(UINT, int id, HWND) {
     confirmed_ = id == kConfirmButtonId;
     EndDialog(id);
-    return 0;
 }
 
 void UiAlertDialog::DrawContent(HDC dc, int, int top, int right, int bottom) {

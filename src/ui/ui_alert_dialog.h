@@ -24,7 +24,7 @@ public:
     bool Confirmed() const { return confirmed_; }
 
     BEGIN_MSG_MAP(UiAlertDialog)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        MSG_WM_INITDIALOG(OnInitDialog)
         COMMAND_ID_HANDLER(kConfirmButtonId, OnButton)
         COMMAND_ID_HANDLER(kSecondButtonId, OnButton)
         COMMAND_ID_HANDLER(kCloseButtonId, OnButton)
@@ -39,8 +39,8 @@ protected:
     std::unique_ptr<Gdiplus::Font> buttonFont_;
 
 private:
-    LRESULT OnInitDialog(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnButton(WORD notifyCode, WORD id, HWND control, bool& handled);
+    bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
+    void OnButton(UINT code, int id, HWND control);
     void LayOut();
 
     bool confirmed_ = false;

@@ -1,7 +1,6 @@
 #include "ui/ui_dialog.h"
 
 #include "BASUserDefaults.h"
-#include "double_buffer.h"
 #include "gdi_owners.h"
 
 namespace {
@@ -60,9 +59,9 @@ void UiDialog::MoveBy(int dx, int dy) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT UiDialog::OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
+bool UiDialog::OnInitDialog(HWND, LPARAM) {
     InitialiseBase();
-    return FALSE;  // the dialog sets no focus of its own
+    return false;  // the dialog sets no focus of its own
 }
 
 void UiDialog::InitialiseBase() {
@@ -79,20 +78,9 @@ void UiDialog::InitialiseBase() {
     }
 }
 
-LRESULT UiDialog::OnPaintMessage(UINT, WPARAM, LPARAM, bool&) {
-    OnPaint();
-    return 0;
-}
-
-// Painting covers every pixel: erasing first would only flicker.
-LRESULT UiDialog::OnEraseBackground(UINT, WPARAM, LPARAM, bool&) { return TRUE; }
-
-void UiDialog::OnPaint() {
-    PaintDC paint(Handle());
+void UiDialog::OnPaint(HDC dc, const RECT&) {
     RECT client{};
     GetClientRect(Handle(), &client);
-    DoubleBuffer buffer(paint.get(), client);
-    HDC dc = buffer.get();
     SetBkMode(dc, TRANSPARENT);
     {
         UniquePen framePen(CreatePen(PS_SOLID, 1, kFrameGrey));
@@ -118,17 +106,11 @@ void UiDialog::OnPaint() {
 }
 
 // Pressing anywhere on the body drags the dialog, as its caption would.
-LRESULT UiDialog::OnLButtonDown(UINT, WPARAM, LPARAM lParam, bool&) {
-    PostMessageW(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-    return 0;
+void UiDialog::OnLButtonDown(UINT, POINT point) {
+    PostMessageW(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
 }
 
-LRESULT UiDialog::OnColourMessage(UINT, WPARAM, LPARAM, bool&) { return 0; }
-
-LRESULT UiDialog::OnCloseButton(WORD, WORD, HWND, bool&) {
-    OnClose();
-    return 0;
-}
+void UiDialog::OnCloseButton(UINT, int, HWND) { OnClose(); }
 
 void UiDialog::OnClose() {
     if (parent_) EnableWindow(parent_, TRUE);

@@ -14,6 +14,7 @@
 
 #include "common/observer.h"
 #include "dialog_base.h"
+#include "double_buffer.h"
 #include "shared_dialogs.h"
 #include "themed_shadow_wnd.h"
 #include "ui/bas_img_button.h"
@@ -56,12 +57,11 @@ public:
     int Height() const { return height_; }
 
     BEGIN_MSG_MAP(UiDialog)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        MESSAGE_HANDLER(WM_PAINT, OnPaintMessage)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
-        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
-        MESSAGE_HANDLER(WM_CTLCOLORSTATIC, OnColourMessage)
-        MESSAGE_HANDLER(WM_CTLCOLORBTN, OnColourMessage)
+        MSG_WM_INITDIALOG(OnInitDialog)
+        MSG_WM_PAINT_BUFFERED(OnPaint)
+        MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        MSG_WM_CTLCOLORSTATIC(OnColourMessage)
+        MSG_WM_CTLCOLORBTN(OnColourMessage)
         COMMAND_ID_HANDLER(kCloseButtonId, OnCloseButton)
         REFLECT_NOTIFICATIONS()
     END_MSG_MAP()
@@ -69,19 +69,18 @@ public:
 protected:
     // The base initialisation: placement, shadow, title colour, close button.
     void InitialiseBase();
-    // Paints frame and title bar, then the body through DrawContent.
-    virtual void OnPaint();
+    // Paints frame and title bar, then the body through DrawContent, on the
+    // buffered context of the paint.
+    virtual void OnPaint(HDC dc, const RECT& updateRect);
     // The body below the title bar, inside the frame, on the buffered context.
     virtual void DrawContent(HDC dc, int left, int top, int right, int bottom) {}
     // The close button: hides a modeless dialog; modal dialogs end instead.
     virtual void OnClose();
 
-    LRESULT OnInitDialog(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnPaintMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnEraseBackground(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnLButtonDown(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnColourMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnCloseButton(WORD notifyCode, WORD id, HWND control, bool& handled);
+    bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
+    void OnLButtonDown(UINT keys, POINT point);
+    HBRUSH OnColourMessage(HDC, HWND) { return nullptr; }
+    void OnCloseButton(UINT code, int id, HWND control);
 
     Gdiplus::Image* CloseImage() const { return closeImage_; }
     Gdiplus::Image* ClosePressedImage() const { return closePressedImage_; }

@@ -19,7 +19,7 @@ UiProgressDialog::UiProgressDialog(Gdiplus::Image* closeImage, Gdiplus::Image* c
 
 UiProgressDialog::~UiProgressDialog() = default;
 
-LRESULT UiProgressDialog::OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
+bool UiProgressDialog::OnInitDialog(HWND, LPARAM) {
     InitialiseBase();
     barColour_ = CatalogColour("color:title:background", 0x7F7F7F);
     const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
@@ -39,7 +39,7 @@ LRESULT UiProgressDialog::OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
         button->SetLabelAndColours(0, 0, *label, normal, 0xFFFFFF, pressed, 0xFFFFFF);
     }
     Layout();
-    return FALSE;
+    return false;
 }
 
 void UiProgressDialog::Layout() {
@@ -92,13 +92,11 @@ void UiProgressDialog::InvalidateProgress() {
     InvalidateRect(Handle(), &bar_, FALSE);
 }
 
-LRESULT UiProgressDialog::OnTimer(UINT, WPARAM wParam, LPARAM, bool& handled) {
-    if (wParam != kRefreshTimer) {
-        handled = false;
-        return 0;
-    }
-    Tick();
-    return 0;
+void UiProgressDialog::OnTimer(UINT_PTR timerId) {
+    if (timerId == kRefreshTimer)
+        Tick();
+    else
+        SetMsgHandled(false);
 }
 
 void UiProgressDialog::Tick() {
@@ -120,14 +118,8 @@ void UiProgressDialog::OnCancel() {
     OnClose();
 }
 
-LRESULT UiProgressDialog::OnCancelCommand(WORD, WORD, HWND, bool&) {
-    OnCancel();
-    return 0;
-}
-
-LRESULT UiProgressDialog::OnFolderCommand(WORD, WORD, HWND, bool&) {
+void UiProgressDialog::OnFolderCommand(UINT, int, HWND) {
     if (!folder_.empty()) BASUtilityApp::OpenFolder(folder_.c_str());
-    return 0;
 }
 
 void UiProgressDialog::DrawContent(HDC dc, int, int, int right, int) {

@@ -45,8 +45,8 @@ public:
     ProgressState& State() { return state_; }
 
     BEGIN_MSG_MAP(UiProgressDialog)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        MSG_WM_INITDIALOG(OnInitDialog)
+        MSG_WM_TIMER(OnTimer)
         COMMAND_ID_HANDLER(kCloseButtonId, OnCancelCommand)
         COMMAND_ID_HANDLER(kSecondButtonId, OnCancelCommand)
         COMMAND_ID_HANDLER(kConfirmButtonId, OnFolderCommand)
@@ -65,10 +65,10 @@ protected:
     bool closing_ = false;  // the update download dialog's closing notice
 
 private:
-    LRESULT OnInitDialog(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnTimer(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnCancelCommand(WORD notifyCode, WORD id, HWND control, bool& handled);
-    LRESULT OnFolderCommand(WORD notifyCode, WORD id, HWND control, bool& handled);
+    bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
+    void OnTimer(UINT_PTR timerId);
+    void OnCancelCommand(UINT, int, HWND) { OnCancel(); }
+    void OnFolderCommand(UINT code, int id, HWND control);
 
     bool showFolderButton_ = true;
     std::wstring folder_;

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include "BASUtility.h"
-#include "double_buffer.h"
 
 namespace {
 
@@ -35,7 +34,7 @@ int UiSheetDialog::CurrentHeight() const {
     return r.bottom - r.top;
 }
 
-LRESULT UiSheetDialog::OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
+bool UiSheetDialog::OnInitDialog(HWND, LPARAM) {
     POINT origin{0, 0};
     ClientToScreen(ParentWindow(), &origin);
     SetWindowPos(Handle(), nullptr, origin.x, origin.y + 68, Width(), kStep, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -55,7 +54,7 @@ LRESULT UiSheetDialog::OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
         SetClassLongPtrW(link_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(NULL_BRUSH)));
     }
     Realign();
-    return FALSE;
+    return false;
 }
 
 void UiSheetDialog::SetNoticeText(const std::wstring& text) {
@@ -94,16 +93,15 @@ void UiSheetDialog::Realign() {
     }
 }
 
-LRESULT UiSheetDialog::OnTimer(UINT, WPARAM wParam, LPARAM, bool& handled) {
-    if (wParam == kOpeningTimer) {
+void UiSheetDialog::OnTimer(UINT_PTR timerId) {
+    if (timerId == kOpeningTimer) {
         Grow();
-    } else if (wParam == kDisplayTimer) {
+    } else if (timerId == kDisplayTimer) {
         KillTimer(Handle(), kDisplayTimer);
         Show(SW_HIDE);
     } else {
-        handled = false;
+        SetMsgHandled(false);
     }
-    return 0;
 }
 
 // One step of the opening: 8 pixels more with the top edge kept; at the full
@@ -131,14 +129,12 @@ void UiSheetDialog::SetHeight(int height) {
     SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT UiSheetDialog::OnSwallow(UINT, WPARAM, LPARAM, bool&) { return 0; }
-
-LRESULT UiSheetDialog::OnColour(UINT, WPARAM wParam, LPARAM, bool&) {
-    SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+HBRUSH UiSheetDialog::OnColour(HDC dc, HWND) {
+    SetBkMode(dc, TRANSPARENT);
+    return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
 }
 
-LRESULT UiSheetDialog::OnLinkClick(int, NMHDR*, bool&) {
+LRESULT UiSheetDialog::OnLinkClick(NMHDR*) {
     if (clickCallback_) clickCallback_();
     Show(SW_HIDE);
     return 0;
@@ -146,11 +142,9 @@ LRESULT UiSheetDialog::OnLinkClick(int, NMHDR*, bool&) {
 
 void UiSheetDialog::OnClose() { Show(SW_HIDE); }
 
-void UiSheetDialog::OnPaint() {
-    PaintDC paint(Handle());
+void UiSheetDialog::OnPaint(HDC dc, const RECT&) {
     RECT client{};
     GetClientRect(Handle(), &client);
-    DoubleBuffer buffer(paint.get(), client);
     UniqueBrush strip(CreateSolidBrush(kStripColour));
-    FillRect(buffer.get(), &client, strip.get());
+    FillRect(dc, &client, strip.get());
 }

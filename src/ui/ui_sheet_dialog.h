@@ -34,25 +34,25 @@ public:
     int CurrentHeight() const;
 
     BEGIN_MSG_MAP(UiSheetDialog)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
-        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnSwallow)
-        MESSAGE_HANDLER(WM_CTLCOLORSTATIC, OnColour)
-        MESSAGE_HANDLER(WM_CTLCOLORBTN, OnColour)
+        MSG_WM_INITDIALOG(OnInitDialog)
+        MSG_WM_TIMER(OnTimer)
+        MSG_WM_LBUTTONDOWN(OnSwallow)
+        MSG_WM_CTLCOLORSTATIC(OnColour)
+        MSG_WM_CTLCOLORBTN(OnColour)
         NOTIFY_HANDLER(kConfirmButtonId, NM_CLICK, OnLinkClick)
         CHAIN_MSG_MAP(UiDialog)
     END_MSG_MAP()
 
 protected:
-    void OnPaint() override;
+    void OnPaint(HDC dc, const RECT& updateRect) override;
     void OnClose() override;
 
 private:
-    LRESULT OnInitDialog(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnTimer(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnSwallow(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnColour(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnLinkClick(int id, NMHDR* notice, bool& handled);
+    bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
+    void OnTimer(UINT_PTR timerId);
+    void OnSwallow(UINT, POINT) {}  // the strip cannot be dragged
+    HBRUSH OnColour(HDC dc, HWND control);
+    LRESULT OnLinkClick(NMHDR* notice);
     void Grow();
     void SetHeight(int height);
 

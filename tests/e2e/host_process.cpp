@@ -56,12 +56,11 @@ BOOL CALLBACK FindVisibleTopLevel(HWND window, LPARAM context) {
 
 std::string ReadFile(const std::wstring& path) {
     std::string text;
-    FILE* file = _wfopen(path.c_str(), L"rb");
+    const UniqueFile file(_wfopen(path.c_str(), L"rb"));
     if (!file) return text;
     char chunk[4096];
     size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-    fclose(file);
+    while ((n = fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, n);
     return text;
 }
 
@@ -149,11 +148,10 @@ std::string HostProcess::ReadLogs() const {
     std::string text;
     const std::wstring folder = LogFolder();
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*.log.INFO.*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return text;
+    const UniqueFindHandle search(FindFirstFileW((folder + L"\\*.log.INFO.*").c_str(), &entry));
+    if (!search) return text;
     do {
         text += ReadFile(folder + L"\\" + entry.cFileName);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    } while (FindNextFileW(search.get(), &entry));
     return text;
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "UniqueHandle.h"
+#include "UniqueResource.h"
 
 class HostProcess {
 public:

@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "Utf8.h"
 #include "host_process.h"
 #include "plugin_tree.h"
 
@@ -37,13 +38,6 @@ constexpr char kScript[] =
     "SEND LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH wideText=u16:unanswered\n"
     "SEND LIBPLATFORM_COMMAND_GET_TEMP_DIR read:wideText=heap16\n"
     "SEND LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION value=77\n";
-
-std::string Utf8(const std::wstring& text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 // A path as a JSON string's content.
 std::string JsonEscaped(const std::string& text) {
@@ -148,7 +142,7 @@ TEST_F(PlatformCommandsRun, AnswersLookupsIdentityTemporaryFolderAndVersionToAPl
 
     // The dated temporary folder below the host's temporary path, made.
     EXPECT_TRUE(Contains(AnswerLine(log, "LIBPLATFORM_COMMAND_GET_TEMP_DIR"),
-                         "wideText=\"" + Utf8(logFolder_) + "\\\""))
+                         "wideText=\"" + ToUtf8(logFolder_) + "\\\""))
         << "expected <temp>\\Zentrovia\\<yyyymmdd>\\:\n" << log;
     const DWORD attributes = GetFileAttributesW(logFolder_.c_str());
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -163,16 +157,16 @@ TEST_F(PlatformCommandsRun, AnswersTheDevicePathsOfTheHostConfigurationOnTheComm
     const std::wstring server = files_.Write(L"device-server.jar", "server");
     const std::wstring service = files_.Write(L"device-service.apk", "service");
     const std::wstring configuration =
-        files_.Write(L"host configuration.json", "{\"ANDROID_SERVER_PATH\": \"" + JsonEscaped(Utf8(server)) +
+        files_.Write(L"host configuration.json", "{\"ANDROID_SERVER_PATH\": \"" + JsonEscaped(ToUtf8(server)) +
                                                      "\", \"ANDROID_SERVICE_PATH\": \"" +
-                                                     JsonEscaped(Utf8(service)) + "\"}");
+                                                     JsonEscaped(ToUtf8(service)) + "\"}");
     const std::string log = Run(L"\"" + configuration + L"\"");
     ASSERT_TRUE(Contains(log, "probe DONE")) << "the probe's script did not finish:\n" << log;
     EXPECT_EQ(exitCode_, 0u);
 
-    EXPECT_TRUE(Contains(AnswerLine(log, "LIBCOMM_COMMAND_GET_ANDROID_SERVER_PATH"), "wideText=\"" + Utf8(server) + "\""))
+    EXPECT_TRUE(Contains(AnswerLine(log, "LIBCOMM_COMMAND_GET_ANDROID_SERVER_PATH"), "wideText=\"" + ToUtf8(server) + "\""))
         << "the server path of the host configuration was not answered:\n" << log;
-    EXPECT_TRUE(Contains(AnswerLine(log, "LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH"), "wideText=\"" + Utf8(service) + "\""))
+    EXPECT_TRUE(Contains(AnswerLine(log, "LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH"), "wideText=\"" + ToUtf8(service) + "\""))
         << "the service path of the host configuration was not answered:\n" << log;
 }
 

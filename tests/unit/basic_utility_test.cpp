@@ -10,6 +10,7 @@
 
 #include "BASUserDefaults.h"
 #include "BASUtility.h"
+#include "Utf8.h"
 #include "test_files.h"
 
 namespace {
@@ -53,6 +54,12 @@ TEST(StringConversion, RoundTripsNonAsciiTextThroughUtf8) {
     EXPECT_STREQ(utf8.get(), "R\xc3\xa9" "cup\xc3\xa9ration \xe6\x95\xb0\xe6\x8d\xae \xf0\x9f\x93\xb1");
     WideText back(BASUtilityString::ConvertUtf8ToUnicode(utf8.get()));
     EXPECT_STREQ(back.get(), original);
+    // The host's one pair agrees, and only its strict form refuses a broken text.
+    EXPECT_EQ(ToUtf8(original), utf8.get());
+    EXPECT_EQ(FromUtf8(utf8.get()), original);
+    EXPECT_EQ(FromUtf8("ab\xff"), L"ab\ufffd");
+    EXPECT_FALSE(FromUtf8Strict("ab\xff").has_value());
+    EXPECT_EQ(FromUtf8Strict("").value_or(L"x"), L"");
 }
 
 TEST(StringConversion, NullAndEmptyGiveEmptyBlocks) {

@@ -5,6 +5,8 @@
 
 #include "double_buffer.h"
 #include "gdi_owners.h"
+#include "gdiplus_session.h"
+#include "GdiplusInclude.h"
 
 namespace {
 
@@ -97,6 +99,18 @@ TEST_F(DoubleBufferTest, TargetChangesOnlyWhenTheBufferGoes) {
     EXPECT_EQ(Pixel(29, 29), RGB(255, 0, 0));
     EXPECT_EQ(Pixel(9, 9), RGB(255, 255, 255)) << "the copy must land on the area, not the origin";
     EXPECT_EQ(Pixel(30, 30), RGB(255, 255, 255));
+}
+
+TEST_F(DoubleBufferTest, GdiplusDrawsInTheTargetsCoordinatesToo) {
+    GdiplusSession session;
+    ASSERT_TRUE(session.IsStarted());
+    {
+        DoubleBuffer buffer(target_.get(), RECT{10, 10, 30, 30});
+        Gdiplus::Graphics graphics(buffer.get());
+        Gdiplus::SolidBrush red(Gdiplus::Color(255, 255, 0, 0));
+        graphics.FillRectangle(&red, 20, 20, 5, 5);
+    }
+    EXPECT_EQ(Pixel(22, 22), RGB(255, 0, 0)) << "GDI+ ignored the buffer's shift";
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "UniqueHandle.h"
+#include "UniqueResource.h"
 #include "host_state.h"
 #include "services/process_helpers.h"
 #include "test_files.h"

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "I18n.h"
 #include "common/command_bus.h"
 #include "common/module_record.h"
+#include "gdiplus_session.h"
 #include "services/product_catalog.h"
 
 namespace {
@@ -152,14 +154,13 @@ void* const kToolkitPane = reinterpret_cast<void*>(0x2222);
 class CatalogSendTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr);
+        gdiplus_ = std::make_unique<GdiplusSession>();
         const wchar_t* tree = _wgetenv(L"LUMAREST_INSTALL_TREE");
         BASUtilityApp::SetProductDirOverrides(tree ? tree : L"", nullptr);
     }
     static void TearDownTestSuite() {
         BASUtilityApp::SetProductDirOverrides(nullptr, nullptr);
-        Gdiplus::GdiplusShutdown(gdiplusToken_);
+        gdiplus_.reset();
     }
 
     void SetUp() override {
@@ -201,9 +202,8 @@ protected:
     std::vector<std::unique_ptr<ModuleRecord>> modules_;
 
 private:
-    static ULONG_PTR gdiplusToken_;
+    static inline std::unique_ptr<GdiplusSession> gdiplus_;
 };
-ULONG_PTR CatalogSendTest::gdiplusToken_ = 0;
 
 
 TEST_F(CatalogSendTest, TitleGetsVersionTitleAndBothPanesInOrder) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "BASUserDefaults.h"
@@ -11,6 +12,7 @@
 #include "GdiplusInclude.h"
 #include "I18n.h"
 #include "common/command_bus.h"
+#include "gdiplus_session.h"
 #include "language_choice.h"
 #include "settings_catalog.h"
 #include "test_files.h"
@@ -243,14 +245,10 @@ TEST_F(HostConfiguration, AnUnreadableFileIsNotLoaded) {
 
 class ImagePreload : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-    }
-    static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token_); }
-    static ULONG_PTR token_;
+    static void SetUpTestSuite() { gdiplus_ = std::make_unique<GdiplusSession>(); }
+    static void TearDownTestSuite() { gdiplus_.reset(); }
+    static inline std::unique_ptr<GdiplusSession> gdiplus_;
 };
-ULONG_PTR ImagePreload::token_ = 0;
 
 TEST_F(ImagePreload, TheShippedPicturesLoad) {
     REQUIRE_INSTALL_TREE();

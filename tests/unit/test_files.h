@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "UniqueResource.h"
+
 class TempFolder {
 public:
     TempFolder() {
@@ -26,29 +28,24 @@ public:
     // Writes bytes to a file below the folder and returns its full path.
     std::wstring Write(const std::wstring& name, const std::string& bytes) const {
         std::wstring full = path_ + L"\\" + name;
-        FILE* file = _wfopen(full.c_str(), L"wb");
-        if (file) {
-            fwrite(bytes.data(), 1, bytes.size(), file);
-            fclose(file);
-        }
+        if (const UniqueFile file{_wfopen(full.c_str(), L"wb")}) fwrite(bytes.data(), 1, bytes.size(), file.get());
         return full;
     }
 
     std::string Read(const std::wstring& name) const {
         std::string out;
-        FILE* file = _wfopen((path_ + L"\\" + name).c_str(), L"rb");
+        const UniqueFile file(_wfopen((path_ + L"\\" + name).c_str(), L"rb"));
         if (!file) return out;
         char chunk[4096];
         size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) out.append(chunk, n);
-        fclose(file);
+        while ((n = fread(chunk, 1, sizeof chunk, file.get())) > 0) out.append(chunk, n);
         return out;
     }
 
     static void RemoveTree(const std::wstring& path) {
         WIN32_FIND_DATAW entry;
-        HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-        if (search != INVALID_HANDLE_VALUE) {
+        const UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
+        if (search) {
             do {
                 std::wstring name = entry.cFileName;
                 if (name == L"." || name == L"..") continue;
@@ -57,8 +54,7 @@ public:
                     RemoveTree(child);
                 else
                     DeleteFileW(child.c_str());
-            } while (FindNextFileW(search, &entry));
-            FindClose(search);
+            } while (FindNextFileW(search.get(), &entry));
         }
         RemoveDirectoryW(path.c_str());
     }

@@ -26,7 +26,7 @@ public:
     ProbeDialog() : DialogBase(ProbeTemplate()) {}
 
     BEGIN_MSG_MAP(ProbeDialog)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        MSG_WM_INITDIALOG(OnInitDialog)
         MESSAGE_HANDLER(kEndWith, OnEndWith)
         COMMAND_ID_HANDLER(IDCANCEL, OnCancel)
     END_MSG_MAP()
@@ -40,21 +40,18 @@ public:
     HWND finalWindow = nullptr;
 
 private:
-    LRESULT OnInitDialog(UINT, WPARAM, LPARAM, bool&) {
+    bool OnInitDialog(HWND, LPARAM) {
         ++initialised;
         owner = GetWindow(Handle(), GW_OWNER);
         if (onInit) onInit();
-        return TRUE;
+        return true;
     }
-    LRESULT OnEndWith(UINT, WPARAM code, LPARAM, bool&) {
+    LRESULT OnEndWith(UINT, WPARAM code, LPARAM) {
         ownerEnabledWhileRunning = owner && IsWindowEnabled(owner);
         EndDialog(static_cast<INT_PTR>(code));
         return 0;
     }
-    LRESULT OnCancel(WORD, WORD, HWND, bool&) {
-        EndDialog(IDCANCEL);
-        return 0;
-    }
+    void OnCancel(UINT, int, HWND) { EndDialog(IDCANCEL); }
 };
 
 class DialogTest : public testing::Test {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "double_buffer.h"
 #include "subclass.h"
 #include "window_test_support.h"
 
@@ -39,22 +40,16 @@ TEST(WindowTeardown, ForgetsTheObjectBeforeItsFinalMessage) {
     EXPECT_EQ(probe.Handle(), nullptr);
 }
 
-TEST(MessageMap, UnhandledMessageReachesTheDefaultProcedure) {
+TEST(MessageMap, OnlyAPassedOnMessageReachesTheDefaultProcedure) {
     ProbeWindow probe;
     HWND window = probe.CreateHidden();
     probe.swallowSetText = false;  // the handler looks and passes the message on
     SetWindowTextW(window, L"passed on");
-    EXPECT_EQ(probe.setTextSeen, 1);
     EXPECT_EQ(TextOf(window), L"passed on") << "DefWindowProc stores the text";
-}
-
-TEST(MessageMap, HandledMessageDoesNotReachTheDefaultProcedure) {
-    ProbeWindow probe;
-    HWND window = probe.CreateHidden();
     probe.swallowSetText = true;
     SetWindowTextW(window, L"swallowed");
-    EXPECT_EQ(probe.setTextSeen, 1);
-    EXPECT_EQ(TextOf(window), L"");
+    EXPECT_EQ(probe.setTextSeen, 2);
+    EXPECT_EQ(TextOf(window), L"passed on");
 }
 
 constexpr UINT kBaseOnly = WM_APP + 0x4001;
@@ -71,7 +66,7 @@ public:
 
 protected:
     WindowClassInfo GetWindowClassInfo() const override { return {.name = L"LumarestTestChain"}; }
-    LRESULT Answer1(UINT, WPARAM, LPARAM, bool&) { return 1; }
+    LRESULT Answer1(UINT, WPARAM, LPARAM) { return 1; }
 };
 
 class DerivedWindow : public BaseWindow {
@@ -85,10 +80,10 @@ public:
     int declined = 0;
 
 private:
-    LRESULT Answer2(UINT, WPARAM, LPARAM, bool&) { return 2; }
-    LRESULT Decline(UINT, WPARAM, LPARAM, bool& handled) {
+    LRESULT Answer2(UINT, WPARAM, LPARAM) { return 2; }
+    LRESULT Decline(UINT, WPARAM, LPARAM) {
         ++declined;
-        handled = false;
+        SetMsgHandled(false);
         return 99;
     }
 };
@@ -100,6 +95,67 @@ TEST(MessageMap, DerivedEntryWinsAndTheRestGoToTheChainedBase) {
     EXPECT_EQ(SendMessageW(window.Handle(), kBaseOnly, 0, 0), 1) << "not chained to the base";
     EXPECT_EQ(SendMessageW(window.Handle(), kDeclinedByDerived, 0, 0), 1) << "a declined message goes on";
     EXPECT_EQ(window.declined, 1);
+}
+
+// Records what the typed entries hand their handlers.
+class CrackedWindow : public WindowBase {
+public:
+    BEGIN_MSG_MAP(CrackedWindow)
+        MSG_WM_SIZE(OnSize)
+        MSG_WM_MOVE(OnMove)
+        MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        MSG_WM_NCHITTEST(OnNcHitTest)
+        MSG_WM_PAINT_BUFFERED(Draw)
+        CHAIN_MSG_MAP(WindowBase)
+    END_MSG_MAP()
+
+    SIZE size{};
+    POINT moved{}, pressed{}, hitPoint{};
+    bool passHitTestOn = false;
+
+protected:
+    WindowClassInfo GetWindowClassInfo() const override { return {.name = L"LumarestTestCracked"}; }
+
+private:
+    void OnSize(UINT, SIZE clientSize) { size = clientSize; }
+    void OnMove(POINT topLeft) { moved = topLeft; }
+    void OnLButtonDown(UINT, POINT point) { pressed = point; }
+    UINT OnNcHitTest(POINT screenPoint) {
+        hitPoint = screenPoint;
+        if (passHitTestOn) {
+            SetMsgHandled(false);
+            // A nested message handled meanwhile must not turn this one's flag back on.
+            SendMessageW(Handle(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(1, 1));
+        }
+        return HTCAPTION;
+    }
+    void Draw(HDC, const RECT&) {}
+};
+
+TEST(MessageCrackers, UnpackSignedPointsAndWideSizesAndPassOnWhenAsked) {
+    CrackedWindow cracked;
+    HWND window = cracked.Create({.rect = {0, 0, 50, 50}, .style = WS_POPUP});
+    ASSERT_NE(window, nullptr);
+    SendMessageW(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(40000, 300));
+    EXPECT_EQ(cracked.size.cx, 40000) << "a width is an unsigned word";
+    EXPECT_EQ(cracked.size.cy, 300);
+    SendMessageW(window, WM_MOVE, 0, MAKELPARAM(-1920, -5));
+    EXPECT_EQ(cracked.moved.x, -1920) << "a position left of the primary monitor is negative";
+    EXPECT_EQ(cracked.moved.y, -5);
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-3, 7));
+    EXPECT_EQ(cracked.pressed.x, -3);
+    EXPECT_EQ(cracked.pressed.y, 7);
+
+    EXPECT_EQ(SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(-100, -200)), HTCAPTION);
+    EXPECT_EQ(cracked.hitPoint.x, -100);
+    EXPECT_EQ(cracked.hitPoint.y, -200);
+    cracked.passHitTestOn = true;
+    EXPECT_EQ(SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(-100, -200)), HTNOWHERE)
+        << "a passed-on message must get the default procedure's answer, not the handler's";
+
+    WindowDC dc(window);
+    EXPECT_EQ(SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.get()), 0), TRUE)
+        << "a buffered painter must answer the erase itself, or the background flashes";
 }
 
 // A subclassed "EDIT" that looks at WM_SETTEXT and passes it on.
@@ -114,9 +170,9 @@ public:
     HWND finalWindow = nullptr;
 
 private:
-    LRESULT OnSetText(UINT, WPARAM, LPARAM, bool& handled) {
+    LRESULT OnSetText(UINT, WPARAM, LPARAM) {
         ++seen;
-        handled = false;
+        SetMsgHandled(false);
         return 0;
     }
 };
@@ -168,8 +224,8 @@ constexpr int kPlainId = 102;
 class SelfDrawingButton : public SubclassedWindow {
 public:
     BEGIN_MSG_MAP(SelfDrawingButton)
-        MESSAGE_HANDLER(OCM_DRAWITEM, OnDrawItem)
-        MESSAGE_HANDLER(OCM_COMMAND, OnCommand)
+        MSG_OCM_DRAWITEM(OnDrawItem)
+        COMMAND_REFLECTED_HANDLER(OnCommand)
     END_MSG_MAP()
 
     int drawn = 0;
@@ -178,15 +234,13 @@ public:
     WORD commandCode = 0xFFFF;
 
 private:
-    LRESULT OnDrawItem(UINT, WPARAM, LPARAM lParam, bool&) {
+    void OnDrawItem(UINT, DRAWITEMSTRUCT* item) {
         ++drawn;
-        drawnId = reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->CtlID;
-        return TRUE;
+        drawnId = item->CtlID;
     }
-    LRESULT OnCommand(UINT, WPARAM wParam, LPARAM, bool&) {
+    void OnCommand(UINT code, int, HWND) {
         ++commands;
-        commandCode = HIWORD(wParam);
-        return 0;
+        commandCode = static_cast<WORD>(code);
     }
 };
 
@@ -194,8 +248,8 @@ class ReflectingParent : public WindowBase {
 public:
     BEGIN_MSG_MAP(ReflectingParent)
         REFLECT_NOTIFICATIONS()
-        MESSAGE_HANDLER(WM_COMMAND, OnCommand)
-        MESSAGE_HANDLER(WM_DRAWITEM, OnDrawItem)
+        COMMAND_CODE_HANDLER(BN_CLICKED, OnCommand)
+        MSG_WM_DRAWITEM(OnDrawItem)
     END_MSG_MAP()
 
     int commands = 0;
@@ -205,14 +259,8 @@ protected:
     WindowClassInfo GetWindowClassInfo() const override { return {.name = L"LumarestTestReflector"}; }
 
 private:
-    LRESULT OnCommand(UINT, WPARAM, LPARAM, bool&) {
-        ++commands;
-        return 0;
-    }
-    LRESULT OnDrawItem(UINT, WPARAM, LPARAM, bool&) {
-        ++drawn;
-        return TRUE;
-    }
+    void OnCommand(UINT, int, HWND) { ++commands; }
+    void OnDrawItem(UINT, DRAWITEMSTRUCT*) { ++drawn; }
 };
 
 class Reflection : public testing::Test {

@@ -42,13 +42,13 @@ protected:
     WindowClassInfo GetWindowClassInfo() const override { return {.name = L"LumarestTestProbe"}; }
 
 private:
-    LRESULT OnAsk(UINT, WPARAM, LPARAM, bool&) { return 42; }
-    LRESULT OnSetText(UINT, WPARAM, LPARAM, bool& handled) {
+    LRESULT OnAsk(UINT, WPARAM, LPARAM) { return 42; }
+    LRESULT OnSetText(UINT, WPARAM, LPARAM) {
         ++setTextSeen;
-        handled = swallowSetText;
+        SetMsgHandled(swallowSetText);
         return TRUE;
     }
-    LRESULT OnAppMessage(UINT message, WPARAM, LPARAM, bool&) {
+    LRESULT OnAppMessage(UINT message, WPARAM, LPARAM) {
         ++appMessages[message];
         return 0;
     }
