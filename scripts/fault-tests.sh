@@ -19,5 +19,4 @@ cmake --build "$BUILD_DIR" --target ${names//|/ }
 prepare_wine
 ensure_display
 trap 'stop_wine; stop_display' EXIT
-export WINEDLLOVERRIDES="winedbg.exe=d"
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j 1 -R "^($1)\$"

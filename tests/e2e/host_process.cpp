@@ -40,6 +40,28 @@ std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& overri
     return block;
 }
 
+// A hard link where the file system allows one (the copies are many and the
+// program is megabytes), else a copy.
+void LinkOrCopy(const std::wstring& from, const std::wstring& to) {
+    if (!CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) CopyFileW(from.c_str(), to.c_str(), FALSE);
+}
+
+// Copies a file or a whole folder; a missing source copies nothing.
+void CopyTree(const std::wstring& from, const std::wstring& to) {
+    const DWORD attributes = GetFileAttributesW(from.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return LinkOrCopy(from, to);
+    CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((from + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") CopyTree(from + L"\\" + name, to + L"\\" + name);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
+
 struct WindowSearch {
     DWORD processId;
     HWND found;
@@ -54,23 +76,15 @@ BOOL CALLBACK FindVisibleTopLevel(HWND window, LPARAM context) {
     return FALSE;
 }
 
-std::string ReadFile(const std::wstring& path) {
-    std::string text;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file) return text;
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-    fclose(file);
-    return text;
-}
-
 }  // namespace
 
 std::wstring HostProcess::DefaultExePath() { return EnvironmentValue(L"LUMAREST_EXE"); }
 
 HostProcess::HostProcess(Options options) : options_(std::move(options)) {
     if (options_.exePath.empty()) options_.exePath = DefaultExePath();
+    // The build's installation tree is the program's own folder.
+    if (options_.installFrom.empty())
+        options_.installFrom = options_.exePath.substr(0, options_.exePath.find_last_of(L"\\/"));
 }
 
 HostProcess::~HostProcess() {
@@ -80,10 +94,22 @@ HostProcess::~HostProcess() {
     }
 }
 
+void HostProcess::Install() {
+    if (installed_) return;
+    installed_ = true;
+    LinkOrCopy(options_.exePath, install_.Path() + L"\\Lumarest.exe");
+    for (const wchar_t* part : {L"Option.json", L"I18n", L"Resources"})
+        CopyTree(WithoutTrailingSlash(options_.installFrom) + L"\\" + part, install_.Path() + L"\\" + part);
+    if (!options_.pluginsFrom.empty()) CopyTree(WithoutTrailingSlash(options_.pluginsFrom), install_.Path() + L"\\Plugins");
+}
+
 bool HostProcess::Start() {
+    Install();
+    const std::wstring exe = install_.Path() + L"\\Lumarest.exe";
     std::map<std::wstring, std::wstring> overrides;
-    if (!options_.installDir.empty()) overrides[L"LUMAREST_INSTALL_DIR"] = options_.installDir;
-    if (!options_.pluginsDir.empty()) overrides[L"LUMAREST_PLUGINS_DIR"] = options_.pluginsDir;
+    // A crash must end the run at once, not start Wine's debugger, which
+    // would hold the test's output open.
+    overrides[L"WINEDLLOVERRIDES"] = L"winedbg.exe=d";
     if (!options_.tempDir.empty()) {
         overrides[L"TMP"] = options_.tempDir;
         overrides[L"TEMP"] = options_.tempDir;
@@ -91,12 +117,12 @@ bool HostProcess::Start() {
     for (const auto& [name, value] : options_.environment) overrides[name] = value;
     std::wstring environment = EnvironmentBlock(overrides);
 
-    std::wstring commandLine = L"\"" + options_.exePath + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\"";
     if (!options_.arguments.empty()) commandLine += L" " + options_.arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(options_.exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                         CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &info)) {
         return false;
     }
@@ -152,7 +178,7 @@ std::string HostProcess::ReadLogs() const {
     HANDLE search = FindFirstFileW((folder + L"\\*.log.INFO.*").c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) return text;
     do {
-        text += ReadFile(folder + L"\\" + entry.cFileName);
+        text += ReadTextFile(folder + L"\\" + entry.cFileName);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
     return text;

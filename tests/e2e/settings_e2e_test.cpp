@@ -19,8 +19,8 @@ protected:
     std::string RunAndReadLog(const std::wstring& installDir, const std::wstring& arguments) {
         HostProcess::Options options;
         options.tempDir = temp_.Path();
-        options.pluginsDir = plugins_.Path();
-        options.installDir = installDir;
+        options.pluginsFrom = plugins_.Path();
+        options.installFrom = installDir;
         options.arguments = arguments;
         HostProcess host(options);
         EXPECT_TRUE(host.Start());

@@ -34,17 +34,6 @@ public:
         return full;
     }
 
-    std::string Read(const std::wstring& name) const {
-        std::string out;
-        FILE* file = _wfopen((path_ + L"\\" + name).c_str(), L"rb");
-        if (!file) return out;
-        char chunk[4096];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) out.append(chunk, n);
-        fclose(file);
-        return out;
-    }
-
     static void RemoveTree(const std::wstring& path) {
         WIN32_FIND_DATAW entry;
         HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
@@ -66,3 +55,15 @@ public:
 private:
     std::wstring path_;
 };
+
+// The text of a file, or empty.
+inline std::string ReadTextFile(const std::wstring& path) {
+    std::string out;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file) return out;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) out.append(chunk, n);
+    fclose(file);
+    return out;
+}
