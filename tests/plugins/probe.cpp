@@ -4,8 +4,7 @@
  *
  * Its tag is the "id" of the "plugin.load" beside the DLL ("probe" when there
  * is none), so copies of the same DLL in several module folders can be told
- * apart. Settings come from environment variables read in RegisterModule;
- * for each NAME below, NAME_<tag> is looked up first, then NAME:
+ * apart. Settings come from environment variables read in RegisterModule:
  *
  *   LUMAREST_PROBE_LOG            file that every line below is appended to
  *   LUMAREST_PROBE_SCRIPT         script file (format below)
@@ -18,27 +17,23 @@
  *   <tag> RECV <name> <fields>       a record delivered to the probe
  *   <tag> ANSWER <name> <fields>     a record the probe sent, after the send returned
  *   <tag> REFUSED <name> remaining=<n>
- *   <tag> CALLBACK context=<n> datum=<n>   the end callback ("callback" below) was called
  *   <tag> SCRIPT thread=<id> | LOG <text> | TIMEOUT <name> | DONE | ERROR <text>
  *
  *   <fields> = thread=<id> sender=<self|host|null|0x..> value=<n> value2=<n> value3=<n>
  *              count=<n> window=<p> data=<p> object=<p> arg=<p> wideText=<p>
  *   A pointer <p> is null, 0x.. (hex), or what a read: option decoded. wideText
  *   is always shown as text. Texts are quoted; inside them %, " and control
- *   characters are written as %XX.
+ *   characters are written as %XX. A heap text handed over to the probe is
+ *   followed by "(freed)" when it was a live C-heap block of its own, which the
+ *   probe then frees, or by "(not a live heap block)", left alone.
  *
  * Script: UTF-8, one step per line, run in order on a thread of the probe's
  * own, started when RegisterModule returns. Blank lines and lines starting
- * with # are skipped. Tokens are separated by blanks; inside a token %XX
- * stands for the byte XX (a blank is %20, a percent sign %25). ON steps take
- * effect before anything else, wherever they stand.
+ * with # are skipped. Tokens are separated by blanks.
  *
  *   SEND <name> [field=value]... [read:field=kind]...
  *       Sends a zeroed record with command <name> and sender = the probe's owner
  *       handle, then writes an ANSWER line with every field.
- *   ON <name> [field=value]... [read:field=kind]...
- *       Every record <name> that reaches the probe is logged (RECV, decoded as
- *       the read: options say) and then answered with the given fields.
  *   WAITFOR <name> [timeout-ms]
  *       Waits (default 30000 ms) until <name> has reached the probe once more
  *       than earlier WAITFOR steps for <name> consumed; TIMEOUT on expiry.
@@ -55,15 +50,9 @@
  *   arg, wideText, object, data, window:
  *     u8:TEXT      UTF-8 text owned by the probe for the send
  *     u16:TEXT     UTF-16 text owned by the probe
- *     heap8:TEXT   UTF-8 copy made with malloc, handed over (the receiver frees it)
- *     heap16:TEXT  UTF-16 copy made with malloc (_wcsdup), handed over
- *     i32:A,B,...  a block of 32-bit integers (a size change is i32:W,H)
- *     callback     the probe's progress end callback (logs CALLBACK)
- *     child        ON only: a new child window of the received record's window
  *     null, or a number
  * Read kinds: u8, u16, heap8 / heap16 (shown, then released with free()),
- *   i32xN (N 32-bit integers), panes (a BASPaneList, shown as
- *   [count:"title",window,image;...]), hex (the default for pointers).
+ *   hex (the default for pointers).
  *
  * Example: ask the host for its temporary folder and release the answer.
  *   WAITFOR LIBWINDOW_COMMAND_SIZE_CHANGE
@@ -72,6 +61,8 @@
 #include <windows.h>
 
 #include <lumarest/plugin.h>
+
+#include "heap_census.h"
 
 #include <condition_variable>
 #include <cstdio>
@@ -88,10 +79,9 @@ enum class Field { Arg, WideText, Object, Data, Window, Value, Value2, Value3, C
 
 struct FieldValue {
     Field field = Field::Unknown;
-    std::string kind;  // u8, u16, heap8, heap16, i32, callback, child, number
+    std::string kind;  // u8, u16, self, host, null, number
     std::string text;
     std::wstring wide;
-    std::vector<int32_t> ints;
     int64_t number = 0;
 };
 
@@ -114,7 +104,6 @@ std::string tag = "probe";
 std::wstring logPath;
 LONG refuseClose;
 std::vector<Step> steps;  // written once in RegisterModule, read afterwards
-std::vector<Step> rules;  // the ON steps
 std::mutex receivedLock;
 std::condition_variable receivedSignal;
 std::map<std::string, int> receivedCount;  // guarded by receivedLock
@@ -137,11 +126,6 @@ std::wstring Environment(const std::wstring& name) {
     wchar_t buffer[4096];
     DWORD n = GetEnvironmentVariableW(name.c_str(), buffer, ARRAYSIZE(buffer));
     return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
-}
-
-std::wstring ProbeSetting(const wchar_t* name) {
-    std::wstring specific = Environment(std::wstring(name) + L"_" + Widen(tag));
-    return specific.empty() ? Environment(name) : specific;
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
@@ -222,20 +206,6 @@ Field FieldNamed(const std::string& name) {
     return it == fields.end() ? Field::Unknown : it->second;
 }
 
-std::string PercentDecoded(const std::string& token) {
-    std::string out;
-    for (size_t i = 0; i < token.size(); ++i) {
-        if (token[i] == '%' && i + 2 < token.size() && isxdigit(static_cast<unsigned char>(token[i + 1])) &&
-            isxdigit(static_cast<unsigned char>(token[i + 2]))) {
-            out += static_cast<char>(strtol(token.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else {
-            out += token[i];
-        }
-    }
-    return out;
-}
-
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 FieldValue ParseFieldValue(Field field, const std::string& value) {
@@ -246,20 +216,10 @@ FieldValue ParseFieldValue(Field field, const std::string& value) {
     std::string rest = colon == std::string::npos ? "" : value.substr(colon + 1);
     if (field == Field::Sender && (value == "self" || value == "host" || value == "null")) {
         setting.kind = value;
-    } else if (kind == "u8" || kind == "heap8" || kind == "u16" || kind == "heap16") {
+    } else if (kind == "u8" || kind == "u16") {
         setting.kind = kind;
         setting.text = rest;
         setting.wide = Widen(rest);
-    } else if (kind == "i32") {
-        setting.kind = kind;
-        for (size_t start = 0; start <= rest.size();) {
-            size_t comma = rest.find(',', start);
-            if (comma == std::string::npos) comma = rest.size();
-            setting.ints.push_back(static_cast<int32_t>(strtol(rest.substr(start, comma - start).c_str(), nullptr, 0)));
-            start = comma + 1;
-        }
-    } else if (value == "callback" || value == "child") {
-        setting.kind = value;
     } else {
         setting.kind = "number";
         setting.number = value == "null" ? 0 : strtoll(value.c_str(), nullptr, 0);
@@ -278,7 +238,7 @@ Step ParseStep(const std::vector<std::string>& tokens) {
     if (step.verb == "LOG") {
         for (size_t i = 1; i < tokens.size(); ++i) step.text += (i > 1 ? " " : "") + tokens[i];
     }
-    if (step.verb != "SEND" && step.verb != "ON") return step;
+    if (step.verb != "SEND") return step;
     for (size_t i = 2; i < tokens.size(); ++i) {
         size_t eq = tokens[i].find('=');
         if (eq == std::string::npos) continue;
@@ -304,20 +264,15 @@ void LoadScript(const std::wstring& path) {
         std::vector<std::string> tokens;
         for (size_t p = line.find_first_not_of(" \t\r"); p != std::string::npos; p = line.find_first_not_of(" \t\r", p)) {
             size_t q = line.find_first_of(" \t\r", p);
-            tokens.push_back(PercentDecoded(line.substr(p, q == std::string::npos ? std::string::npos : q - p)));
+            tokens.push_back(line.substr(p, q == std::string::npos ? std::string::npos : q - p));
             p = q;
         }
         if (tokens.empty() || tokens[0][0] == '#') continue;
-        Step step = ParseStep(tokens);
-        (step.verb == "ON" ? rules : steps).push_back(std::move(step));
+        steps.push_back(ParseStep(tokens));
     }
 }
 
 // ---- records ----
-
-void __cdecl EndCallback(uint32_t context, int64_t datum) {
-    WriteLine("CALLBACK context=" + std::to_string(context) + " datum=" + std::to_string(datum));
-}
 
 void*& PointerSlot(BASObserveData& record, Field field) {
     static void* none;
@@ -353,13 +308,6 @@ void Apply(BASObserveData& record, const FieldValue& setting) {
     else if (kind == "host") slot = GetModuleHandleW(nullptr);
     else if (kind == "u8") slot = const_cast<char*>(setting.text.c_str());
     else if (kind == "u16") slot = const_cast<wchar_t*>(setting.wide.c_str());
-    else if (kind == "heap8") slot = _strdup(setting.text.c_str());
-    else if (kind == "heap16") slot = _wcsdup(setting.wide.c_str());
-    else if (kind == "i32") slot = const_cast<int32_t*>(setting.ints.data());
-    else if (kind == "callback") slot = reinterpret_cast<void*>(&EndCallback);
-    else if (kind == "child")
-        slot = CreateWindowExW(0, L"STATIC", Widen(tag).c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
-                               static_cast<HWND>(record.window), nullptr, static_cast<HINSTANCE>(bus->owner), nullptr);
     else slot = reinterpret_cast<void*>(static_cast<uintptr_t>(setting.number));
 }
 
@@ -368,23 +316,13 @@ std::string Decoded(void* pointer, const std::string& kind) {
     std::string shown;
     if (kind == "u8" || kind == "heap8") shown = Quote(static_cast<const char*>(pointer));
     else if (kind == "u16" || kind == "heap16") shown = Quote(Narrow(static_cast<const wchar_t*>(pointer)));
-    else if (StartsWith(kind, "i32x")) {
-        int n = atoi(kind.c_str() + 4);
-        shown = "[";
-        for (int i = 0; i < n; ++i) shown += (i ? "," : "") + std::to_string(static_cast<const int32_t*>(pointer)[i]);
-        shown += "]";
-    } else if (kind == "panes") {
-        const auto* list = static_cast<const BASPaneList*>(pointer);
-        shown = "[" + std::to_string(list->count) + ":";
-        for (uint32_t i = 0; i < list->count; ++i) {
-            const BASPaneEntry& entry = list->entries[i];
-            shown += (i ? ";" : "") + Quote(entry.title ? Narrow(entry.title) : "") + "," + Hex(entry.window) + "," +
-                     Hex(entry.image);
-        }
-        shown += "]";
-    } else return Hex(pointer);
-    if (StartsWith(kind, "heap")) free(pointer);
-    return shown;
+    else return Hex(pointer);
+    if (!StartsWith(kind, "heap")) return shown;
+    // A handed-over text must be a C-heap block of its own: freeing a static
+    // text or one freed already would corrupt the heap the whole process shares.
+    if (!heap_census::IsLiveBlock(pointer)) return shown + "(not a live heap block)";
+    free(pointer);
+    return shown + "(freed)";
 }
 
 std::string Describe(BASObserveData& record, const std::vector<Read>& reads) {
@@ -411,12 +349,7 @@ std::string Describe(BASObserveData& record, const std::vector<Read>& reads) {
 
 void Receive(BASObserveData* record) {
     const std::string name = record->command ? record->command : "";
-    const Step* rule = nullptr;
-    for (const Step& candidate : rules)
-        if (candidate.name == name) rule = &candidate;
-    WriteLine("RECV " + name + " " + Describe(*record, rule ? rule->reads : std::vector<Read>()));
-    if (rule)
-        for (const FieldValue& setting : rule->settings) Apply(*record, setting);
+    WriteLine("RECV " + name + " " + Describe(*record, {}));
     if (name == LIBPLATFORM_COMMAND_CLOSE_ENSURE) {
         LONG left = InterlockedDecrement(&refuseClose);
         if (left >= 0) {
@@ -486,9 +419,9 @@ extern "C" LUMAREST_EXPORT void LUMAREST_CDECL RegisterModule(CommandEndpoint* e
         endpoint->receive = &ReceiveGuarded;
         std::string id = OwnManifestId(static_cast<HMODULE>(endpoint->owner));
         if (!id.empty()) tag = id;
-        logPath = ProbeSetting(L"LUMAREST_PROBE_LOG");
-        refuseClose = static_cast<LONG>(wcstol(ProbeSetting(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
-        std::wstring script = ProbeSetting(L"LUMAREST_PROBE_SCRIPT");
+        logPath = Environment(L"LUMAREST_PROBE_LOG");
+        refuseClose = static_cast<LONG>(wcstol(Environment(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
+        std::wstring script = Environment(L"LUMAREST_PROBE_SCRIPT");
         if (!script.empty()) LoadScript(script);
         WriteLine("REGISTERED owner=" + Hex(endpoint->owner) + " thread=" + Thread());
         if (!steps.empty()) {
