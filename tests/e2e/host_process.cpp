@@ -1,7 +1,6 @@
 #include "host_process.h"
 
 #include <cstdio>
-#include <cwchar>
 #include <map>
 
 namespace {
@@ -17,28 +16,23 @@ std::wstring EnvironmentValue(const wchar_t* name) {
     return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
 }
 
-// This process's environment with the given variables replaced, as the
-// sorted, double-NUL-terminated block CreateProcessW wants.
-std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& overrides) {
-    std::map<std::wstring, std::wstring, bool (*)(const std::wstring&, const std::wstring&)> merged(
-        [](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) < 0; });
-    wchar_t* current = GetEnvironmentStringsW();
-    for (const wchar_t* entry = current; *entry; entry += wcslen(entry) + 1) {
-        const wchar_t* equals = wcschr(entry + 1, L'=');  // names may begin with '='
-        if (equals) merged[std::wstring(entry, equals)] = equals + 1;
+// Sets the variables in this process for as long as it lives, so that a
+// program started meanwhile inherits them; the old values come back after.
+class ScopedEnvironment {
+public:
+    explicit ScopedEnvironment(const std::map<std::wstring, std::wstring>& values) {
+        for (const auto& [name, value] : values) {
+            saved_[name] = EnvironmentValue(name.c_str());
+            SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+        }
     }
-    FreeEnvironmentStringsW(current);
-    for (const auto& [name, value] : overrides) {
-        if (value.empty())
-            merged.erase(name);
-        else
-            merged[name] = value;
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_) SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
     }
-    std::wstring block;
-    for (const auto& [name, value] : merged) block += name + L"=" + value + L'\0';
-    block += L'\0';
-    return block;
-}
+
+private:
+    std::map<std::wstring, std::wstring> saved_;
+};
 
 // A hard link where the file system allows one (the copies are many and the
 // program is megabytes), else a copy.
@@ -115,17 +109,15 @@ bool HostProcess::Start() {
         overrides[L"TEMP"] = options_.tempDir;
     }
     for (const auto& [name, value] : options_.environment) overrides[name] = value;
-    std::wstring environment = EnvironmentBlock(overrides);
+    const ScopedEnvironment environment(overrides);
 
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!options_.arguments.empty()) commandLine += L" " + options_.arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &info)) {
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
-    }
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     processId_ = info.dwProcessId;

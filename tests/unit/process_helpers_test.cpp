@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <psapi.h>
+#include <shlobj.h>
 
 #include <deque>
 #include <string>
@@ -80,15 +81,8 @@ protected:
 
     // Copies the sleeper to folder\name below the temporary folder; returns its path.
     std::wstring PlaceSleeper(const std::wstring& folder, const std::wstring& name) const {
-        std::wstring path = temp_.Path();
-        for (size_t start = 0; start < folder.size();) {
-            size_t end = folder.find(L'\\', start);
-            if (end == std::wstring::npos) end = folder.size();
-            path += L"\\" + folder.substr(start, end - start);
-            CreateDirectoryW(path.c_str(), nullptr);
-            start = end + 1;
-        }
-        path += L"\\" + name;
+        SHCreateDirectoryExW(nullptr, (temp_.Path() + L"\\" + folder).c_str(), nullptr);
+        const std::wstring path = temp_.Path() + L"\\" + folder + L"\\" + name;
         EXPECT_TRUE(CopyFileW(SleeperProgram().c_str(), path.c_str(), FALSE)) << "the sleeper program is missing";
         return path;
     }

@@ -67,6 +67,7 @@ TEST_F(Settings, EveryLanguageInstallsItsBuiltCatalogAndOthersNone) {
     }
     ASSERT_TRUE(InstallLanguage(2, InstallTree()));
     EXPECT_STREQ(wxGetTranslation(L"Open"), L"\u00D6ffnen");
+    EXPECT_EQ(LanguageCatalogPath(kLanguageCount), nullptr) << "the table ends at its last language";
     for (int index : {9, 12, -1}) {
         EXPECT_FALSE(InstallLanguage(index, InstallTree())) << index;
         EXPECT_EQ(wxGetLocale()->GetLanguage(), index);
