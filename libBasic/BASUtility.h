@@ -29,10 +29,9 @@ class BASUtilityApp {
 public:
     static wchar_t* GetAppModule();
     // The installation folder is the executable's folder; the plug-ins live
-    // in its "Plugins\" subfolder. Each ends in a backslash. Tests and
-    // portable set-ups may point them elsewhere with the environment
-    // variables LUMAREST_INSTALL_DIR and LUMAREST_PLUGINS_DIR, or in-process
-    // with SetProductDirOverrides.
+    // in its "Plugins\" subfolder. Each ends in a backslash. Only tests that
+    // run inside one process point them elsewhere, with SetProductDirOverrides;
+    // a real run always takes them from the program's own location.
     static wchar_t* GetProductInstallDir();
     static wchar_t* GetProductBinDir();
     static wchar_t* GetProductPluginsDir();

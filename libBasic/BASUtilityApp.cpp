@@ -25,13 +25,6 @@ std::wstring WithBackslash(std::wstring path) {
     return path;
 }
 
-std::wstring FromEnvironment(const wchar_t* name) {
-    wchar_t buffer[MAX_PATH * 2];
-    DWORD n = GetEnvironmentVariableW(name, buffer, ARRAYSIZE(buffer));
-    if (n == 0 || n >= ARRAYSIZE(buffer)) return {};
-    return WithBackslash(buffer);
-}
-
 std::wstring ModulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -73,15 +66,11 @@ wchar_t* BASUtilityApp::GetProductBinDir() {
 
 wchar_t* BASUtilityApp::GetProductInstallDir() {
     if (!InstallOverride().empty()) return NewCopy(InstallOverride());
-    std::wstring fromEnv = FromEnvironment(L"LUMAREST_INSTALL_DIR");
-    if (!fromEnv.empty()) return NewCopy(fromEnv);
     return GetProductBinDir();
 }
 
 wchar_t* BASUtilityApp::GetProductPluginsDir() {
     if (!PluginsOverride().empty()) return NewCopy(PluginsOverride());
-    std::wstring fromEnv = FromEnvironment(L"LUMAREST_PLUGINS_DIR");
-    if (!fromEnv.empty()) return NewCopy(fromEnv);
     wchar_t* install = GetProductInstallDir();
     std::wstring plugins = std::wstring(install) + L"Plugins\\";
     free(install);

@@ -17,6 +17,9 @@ done
 export WINEPREFIX="${LUMAREST_WINEPREFIX:-${WINEPREFIX:-$HOME/.cache/lumarest/wineprefix}}"
 export WINEARCH=win32
 export WINEDEBUG=-all
+# A crashing program must end at once: Wine's debugger would start and hold
+# ctest's output open until it is killed.
+export WINEDLLOVERRIDES="winedbg.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 # The native 64-bit server serves 32-bit clients and is much faster than an
 # emulated one where 32-bit code runs under qemu.
 [ -x /usr/lib/wine/wineserver64 ] && export WINESERVER=/usr/lib/wine/wineserver64

@@ -1,7 +1,6 @@
 #include "host_process.h"
 
 #include <cstdio>
-#include <cwchar>
 #include <map>
 
 namespace {
@@ -17,27 +16,44 @@ std::wstring EnvironmentValue(const wchar_t* name) {
     return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
 }
 
-// This process's environment with the given variables replaced, as the
-// sorted, double-NUL-terminated block CreateProcessW wants.
-std::wstring EnvironmentBlock(const std::map<std::wstring, std::wstring>& overrides) {
-    std::map<std::wstring, std::wstring, bool (*)(const std::wstring&, const std::wstring&)> merged(
-        [](const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) < 0; });
-    wchar_t* current = GetEnvironmentStringsW();
-    for (const wchar_t* entry = current; *entry; entry += wcslen(entry) + 1) {
-        const wchar_t* equals = wcschr(entry + 1, L'=');  // names may begin with '='
-        if (equals) merged[std::wstring(entry, equals)] = equals + 1;
+// Sets the variables in this process for as long as it lives, so that a
+// program started meanwhile inherits them; the old values come back after.
+class ScopedEnvironment {
+public:
+    explicit ScopedEnvironment(const std::map<std::wstring, std::wstring>& values) {
+        for (const auto& [name, value] : values) {
+            saved_[name] = EnvironmentValue(name.c_str());
+            SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+        }
     }
-    FreeEnvironmentStringsW(current);
-    for (const auto& [name, value] : overrides) {
-        if (value.empty())
-            merged.erase(name);
-        else
-            merged[name] = value;
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_) SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
     }
-    std::wstring block;
-    for (const auto& [name, value] : merged) block += name + L"=" + value + L'\0';
-    block += L'\0';
-    return block;
+
+private:
+    std::map<std::wstring, std::wstring> saved_;
+};
+
+// A hard link where the file system allows one (the copies are many and the
+// program is megabytes), else a copy.
+void LinkOrCopy(const std::wstring& from, const std::wstring& to) {
+    if (!CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) CopyFileW(from.c_str(), to.c_str(), FALSE);
+}
+
+// Copies a file or a whole folder; a missing source copies nothing.
+void CopyTree(const std::wstring& from, const std::wstring& to) {
+    const DWORD attributes = GetFileAttributesW(from.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return LinkOrCopy(from, to);
+    CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((from + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") CopyTree(from + L"\\" + name, to + L"\\" + name);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
 }
 
 struct WindowSearch {
@@ -54,22 +70,15 @@ BOOL CALLBACK FindVisibleTopLevel(HWND window, LPARAM context) {
     return FALSE;
 }
 
-std::string ReadFile(const std::wstring& path) {
-    std::string text;
-    const UniqueFile file(_wfopen(path.c_str(), L"rb"));
-    if (!file) return text;
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, n);
-    return text;
-}
-
 }  // namespace
 
 std::wstring HostProcess::DefaultExePath() { return EnvironmentValue(L"LUMAREST_EXE"); }
 
 HostProcess::HostProcess(Options options) : options_(std::move(options)) {
     if (options_.exePath.empty()) options_.exePath = DefaultExePath();
+    // The build's installation tree is the program's own folder.
+    if (options_.installFrom.empty())
+        options_.installFrom = options_.exePath.substr(0, options_.exePath.find_last_of(L"\\/"));
 }
 
 HostProcess::~HostProcess() {
@@ -79,26 +88,36 @@ HostProcess::~HostProcess() {
     }
 }
 
+void HostProcess::Install() {
+    if (installed_) return;
+    installed_ = true;
+    LinkOrCopy(options_.exePath, install_.Path() + L"\\Lumarest.exe");
+    for (const wchar_t* part : {L"Option.json", L"I18n", L"Resources"})
+        CopyTree(WithoutTrailingSlash(options_.installFrom) + L"\\" + part, install_.Path() + L"\\" + part);
+    if (!options_.pluginsFrom.empty()) CopyTree(WithoutTrailingSlash(options_.pluginsFrom), install_.Path() + L"\\Plugins");
+}
+
 bool HostProcess::Start() {
+    Install();
+    const std::wstring exe = install_.Path() + L"\\Lumarest.exe";
     std::map<std::wstring, std::wstring> overrides;
-    if (!options_.installDir.empty()) overrides[L"LUMAREST_INSTALL_DIR"] = options_.installDir;
-    if (!options_.pluginsDir.empty()) overrides[L"LUMAREST_PLUGINS_DIR"] = options_.pluginsDir;
+    // A crash must end the run at once, not start Wine's debugger, which
+    // would hold the test's output open.
+    overrides[L"WINEDLLOVERRIDES"] = L"winedbg.exe=d";
     if (!options_.tempDir.empty()) {
         overrides[L"TMP"] = options_.tempDir;
         overrides[L"TEMP"] = options_.tempDir;
     }
     for (const auto& [name, value] : options_.environment) overrides[name] = value;
-    std::wstring environment = EnvironmentBlock(overrides);
+    const ScopedEnvironment environment(overrides);
 
-    std::wstring commandLine = L"\"" + options_.exePath + L"\"";
+    std::wstring commandLine = L"\"" + exe + L"\"";
     if (!options_.arguments.empty()) commandLine += L" " + options_.arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(options_.exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &info)) {
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
         return false;
-    }
     CloseHandle(info.hThread);
     process_.reset(info.hProcess);
     processId_ = info.dwProcessId;
@@ -148,10 +167,11 @@ std::string HostProcess::ReadLogs() const {
     std::string text;
     const std::wstring folder = LogFolder();
     WIN32_FIND_DATAW entry;
-    const UniqueFindHandle search(FindFirstFileW((folder + L"\\*.log.INFO.*").c_str(), &entry));
-    if (!search) return text;
+    HANDLE search = FindFirstFileW((folder + L"\\*.log.INFO.*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return text;
     do {
-        text += ReadFile(folder + L"\\" + entry.cFileName);
-    } while (FindNextFileW(search.get(), &entry));
+        text += ReadTextFile(folder + L"\\" + entry.cFileName);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
     return text;
 }

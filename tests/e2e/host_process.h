@@ -1,6 +1,9 @@
-// Runs the real Lumarest.exe from a test: a chosen installation folder,
-// plug-ins folder, temporary folder and command line; waits for its main
-// window and its exit; reads its log.
+// Runs the real Lumarest.exe from a test. The program finds its installation
+// and plug-ins only beside itself, so each run gets an installation folder of
+// its own: a copy of the program, what the test wants of the build's
+// installation (Option.json, I18n, Resources) and a copy of the test's
+// plug-ins folder as "Plugins". Waits for its main window and its exit;
+// reads its log.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +12,14 @@
 #include <vector>
 
 #include "UniqueResource.h"
+#include "test_files.h"
 
 class HostProcess {
 public:
     struct Options {
-        std::wstring exePath;       // default: Lumarest.exe beside the test binary's build tree (LUMAREST_EXE)
-        std::wstring installDir;    // LUMAREST_INSTALL_DIR for the host; empty: the exe's folder
-        std::wstring pluginsDir;    // LUMAREST_PLUGINS_DIR for the host; empty: installDir\Plugins
+        std::wstring exePath;       // the program copied in; default: the build's Lumarest.exe (LUMAREST_EXE)
+        std::wstring installFrom;   // copy its Option.json, I18n and Resources; default: the program's folder
+        std::wstring pluginsFrom;   // copied in as "Plugins"; empty: no plug-ins
         std::wstring tempDir;       // TMP and TEMP for the host; empty: inherited
         std::wstring arguments;     // the command line after the program name
         std::vector<std::pair<std::wstring, std::wstring>> environment;  // extra variables
@@ -26,6 +30,8 @@ public:
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
 
+    // Builds the run's installation folder; Start does it when it was not done.
+    void Install();
     bool Start();
     // The host's visible top-level window, or null after the timeout. It is
     // looked for every pollMs milliseconds.
@@ -36,6 +42,8 @@ public:
     DWORD WaitForExit(DWORD timeoutMs);
     DWORD ProcessId() const { return processId_; }
     const Options& options() const { return options_; }
+    // The run's installation folder, without a trailing backslash.
+    const std::wstring& InstallDir() const { return install_.Path(); }
 
     // The full text of every glog INFO file below the day's log folder of
     // the temporary folder used by the host.
@@ -47,6 +55,8 @@ public:
 
 private:
     Options options_;
+    TempFolder install_;  // outlives the process, which the destructor ends first
     UniqueHandle process_;
     DWORD processId_ = 0;
+    bool installed_ = false;
 };

@@ -4,8 +4,7 @@
  *
  * Its tag is the "id" of the "plugin.load" beside the DLL ("probe" when there
  * is none), so copies of the same DLL in several module folders can be told
- * apart. Settings come from environment variables read in RegisterModule;
- * for each NAME below, NAME_<tag> is looked up first, then NAME:
+ * apart. Settings come from environment variables read in RegisterModule:
  *
  *   LUMAREST_PROBE_LOG            file that every line below is appended to
  *   LUMAREST_PROBE_SCRIPT         script file (format below)
@@ -14,60 +13,35 @@
  *
  * Log lines (one WriteFile each, appended, UTF-8):
  *
- *   <tag> REGISTERED owner=0x.. thread=<id>
+ *   <tag> REGISTERED thread=<id>
  *   <tag> RECV <name> <fields>       a record delivered to the probe
  *   <tag> ANSWER <name> <fields>     a record the probe sent, after the send returned
- *   <tag> REFUSED <name> remaining=<n>
- *   <tag> CALLBACK context=<n> datum=<n>   the end callback ("callback" below) was called
- *   <tag> SCRIPT thread=<id> | LOG <text> | TIMEOUT <name> | DONE | ERROR <text>
+ *   <tag> REFUSED <name>
+ *   <tag> TIMEOUT <name> | DONE | ERROR <text>
  *
- *   <fields> = thread=<id> sender=<self|host|null|0x..> value=<n> value2=<n> value3=<n>
- *              count=<n> window=<p> data=<p> object=<p> arg=<p> wideText=<p>
- *   A pointer <p> is null, 0x.. (hex), or what a read: option decoded. wideText
- *   is always shown as text. Texts are quoted; inside them %, " and control
- *   characters are written as %XX.
+ *   <fields> = thread=<id> sender=<self|host|null|0x..> value=<n> count=<n>
+ *              object=<p> arg=<p> wideText=<text>
+ *   A pointer <p> is null, 0x.. (hex), or the text a read: option asked for,
+ *   quoted. A heap text handed over to the probe is followed by "(freed)" when
+ *   it was a live C-heap block of its own, which the probe then frees, or by
+ *   "(not a live heap block)", left alone.
  *
- * Script: UTF-8, one step per line, run in order on a thread of the probe's
- * own, started when RegisterModule returns. Blank lines and lines starting
- * with # are skipped. Tokens are separated by blanks; inside a token %XX
- * stands for the byte XX (a blank is %20, a percent sign %25). ON steps take
- * effect before anything else, wherever they stand.
+ * Script: one step per line, run in order on a thread of the probe's own,
+ * started when RegisterModule returns. Tokens are separated by blanks.
  *
  *   SEND <name> [field=value]... [read:field=kind]...
- *       Sends a zeroed record with command <name> and sender = the probe's owner
- *       handle, then writes an ANSWER line with every field.
- *   ON <name> [field=value]... [read:field=kind]...
- *       Every record <name> that reaches the probe is logged (RECV, decoded as
- *       the read: options say) and then answered with the given fields.
- *   WAITFOR <name> [timeout-ms]
- *       Waits (default 30000 ms) until <name> has reached the probe once more
- *       than earlier WAITFOR steps for <name> consumed; TIMEOUT on expiry.
- *       The host registers its handler after every plug-in is loaded: begin a
- *       script that talks to the host with WAITFOR of a command the host sends
- *       (listed under "command-recv"), or with SLEEP.
+ *       Sends a zeroed record with command <name> and sender = the probe's
+ *       owner handle, then writes an ANSWER line.
+ *       Fields: value, count (numbers); sender (self, host or a number);
+ *       arg, object (u8:TEXT, the probe's UTF-8 text); wideText (u16:TEXT).
+ *       Read kinds: u8 (arg, object), heap16 (wideText: a copy handed over).
+ *   WAITFOR <name>
+ *       Waits up to 30 s until <name> has reached the probe once more than
+ *       earlier WAITFOR steps for <name> consumed; TIMEOUT on expiry. The host
+ *       registers its handler after every plug-in is loaded: a script that
+ *       talks to the host begins with WAITFOR of a command the host sends, or
+ *       with SLEEP.
  *   SLEEP <ms>
- *   LOG <text>
- *       Writes a LOG line, to mark a point of the run.
- *
- * Field values:
- *   value, value2, value3, count   a number (decimal, or 0x.. hex; may be negative)
- *   sender                         self (default), host, null, or a number
- *   arg, wideText, object, data, window:
- *     u8:TEXT      UTF-8 text owned by the probe for the send
- *     u16:TEXT     UTF-16 text owned by the probe
- *     heap8:TEXT   UTF-8 copy made with malloc, handed over (the receiver frees it)
- *     heap16:TEXT  UTF-16 copy made with malloc (_wcsdup), handed over
- *     i32:A,B,...  a block of 32-bit integers (a size change is i32:W,H)
- *     callback     the probe's progress end callback (logs CALLBACK)
- *     child        ON only: a new child window of the received record's window
- *     null, or a number
- * Read kinds: u8, u16, heap8 / heap16 (shown, then released with free()),
- *   i32xN (N 32-bit integers), panes (a BASPaneList, shown as
- *   [count:"title",window,image;...]), hex (the default for pointers).
- *
- * Example: ask the host for its temporary folder and release the answer.
- *   WAITFOR LIBWINDOW_COMMAND_SIZE_CHANGE
- *   SEND LIBPLATFORM_COMMAND_GET_TEMP_DIR read:wideText=heap16
  */
 #include <windows.h>
 
@@ -75,38 +49,21 @@
 
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "heap_census.h"
+
 namespace {
 
-enum class Field { Arg, WideText, Object, Data, Window, Value, Value2, Value3, Count, Sender, Unknown };
-
-struct FieldValue {
-    Field field = Field::Unknown;
-    std::string kind;  // u8, u16, heap8, heap16, i32, callback, child, number
-    std::string text;
-    std::wstring wide;
-    std::vector<int32_t> ints;
-    int64_t number = 0;
-};
-
-struct Read {
-    Field field = Field::Unknown;
-    std::string kind;
-};
-
 struct Step {
-    std::string verb;
-    std::string name;
-    std::vector<FieldValue> settings;
-    std::vector<Read> reads;
-    long long milliseconds = 0;
-    std::string text;
+    std::vector<std::string> tokens;  // verb, name, then field=value and read:field=kind
+    std::map<std::string, std::string> fields, reads;
+    std::map<std::string, std::wstring> wide;  // u16 texts, kept alive for the sends
 };
 
 CommandEndpoint* bus;
@@ -114,70 +71,41 @@ std::string tag = "probe";
 std::wstring logPath;
 LONG refuseClose;
 std::vector<Step> steps;  // written once in RegisterModule, read afterwards
-std::vector<Step> rules;  // the ON steps
 std::mutex receivedLock;
 std::condition_variable receivedSignal;
 std::map<std::string, int> receivedCount;  // guarded by receivedLock
 
-std::string Narrow(const std::wstring& text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+std::string Narrow(const wchar_t* text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
     return out;
 }
 
-std::wstring Widen(const std::string& text) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
-std::wstring Environment(const std::wstring& name) {
+std::wstring Environment(const wchar_t* name) {
     wchar_t buffer[4096];
-    DWORD n = GetEnvironmentVariableW(name.c_str(), buffer, ARRAYSIZE(buffer));
+    DWORD n = GetEnvironmentVariableW(name, buffer, ARRAYSIZE(buffer));
     return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
-}
-
-std::wstring ProbeSetting(const wchar_t* name) {
-    std::wstring specific = Environment(std::wstring(name) + L"_" + Widen(tag));
-    return specific.empty() ? Environment(name) : specific;
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
     std::string out;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file) return out;
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) out.append(chunk, n);
-    fclose(file);
+    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
+        char chunk[4096];
+        for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) out.append(chunk, n);
+        fclose(file);
+    }
     return out;
 }
 
 void WriteLine(const std::string& line) {
-    if (logPath.empty()) return;
     HANDLE file = CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
-    std::string whole = tag + " " + line + "\n";
+    const std::string whole = tag + " " + line + "\n";
     DWORD written = 0;
     WriteFile(file, whole.data(), static_cast<DWORD>(whole.size()), &written, nullptr);
     CloseHandle(file);
-}
-
-std::string Quote(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == '%' || c == '"') {
-            char escaped[4];
-            snprintf(escaped, sizeof escaped, "%%%02X", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
 }
 
 std::string Hex(const void* pointer) {
@@ -189,240 +117,63 @@ std::string Hex(const void* pointer) {
 
 std::string Thread() { return std::to_string(GetCurrentThreadId()); }
 
-// The "id" string of a manifest text, or empty.
-std::string ManifestId(const std::string& text) {
-    for (size_t at = text.find("\"id\""); at != std::string::npos; at = text.find("\"id\"", at + 1)) {
-        size_t p = text.find_first_not_of(" \t\r\n", at + 4);
-        if (p == std::string::npos || text[p] != ':') continue;
-        p = text.find_first_not_of(" \t\r\n", p + 1);
-        if (p == std::string::npos || text[p] != '"') continue;
-        size_t end = text.find('"', p + 1);
-        if (end != std::string::npos) return text.substr(p + 1, end - p - 1);
-    }
-    return {};
-}
-
+// The "id" string of the manifest beside the DLL, or empty.
 std::string OwnManifestId(HMODULE self) {
     wchar_t path[MAX_PATH * 2];
-    DWORD n = GetModuleFileNameW(self, path, ARRAYSIZE(path));
-    std::wstring folder(path, n);
-    folder.resize(folder.find_last_of(L"\\/") + 1);
-    return ManifestId(ReadFileBytes(folder + L"plugin.load"));
-}
-
-// ---- the script ----
-
-Field FieldNamed(const std::string& name) {
-    static const std::map<std::string, Field> fields = {
-        {"arg", Field::Arg},       {"wideText", Field::WideText}, {"object", Field::Object},
-        {"data", Field::Data},     {"window", Field::Window},     {"value", Field::Value},
-        {"value2", Field::Value2}, {"value3", Field::Value3},     {"count", Field::Count},
-        {"sender", Field::Sender}};
-    auto it = fields.find(name);
-    return it == fields.end() ? Field::Unknown : it->second;
-}
-
-std::string PercentDecoded(const std::string& token) {
-    std::string out;
-    for (size_t i = 0; i < token.size(); ++i) {
-        if (token[i] == '%' && i + 2 < token.size() && isxdigit(static_cast<unsigned char>(token[i + 1])) &&
-            isxdigit(static_cast<unsigned char>(token[i + 2]))) {
-            out += static_cast<char>(strtol(token.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else {
-            out += token[i];
-        }
-    }
-    return out;
-}
-
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
-
-FieldValue ParseFieldValue(Field field, const std::string& value) {
-    FieldValue setting;
-    setting.field = field;
-    size_t colon = value.find(':');
-    std::string kind = colon == std::string::npos ? value : value.substr(0, colon);
-    std::string rest = colon == std::string::npos ? "" : value.substr(colon + 1);
-    if (field == Field::Sender && (value == "self" || value == "host" || value == "null")) {
-        setting.kind = value;
-    } else if (kind == "u8" || kind == "heap8" || kind == "u16" || kind == "heap16") {
-        setting.kind = kind;
-        setting.text = rest;
-        setting.wide = Widen(rest);
-    } else if (kind == "i32") {
-        setting.kind = kind;
-        for (size_t start = 0; start <= rest.size();) {
-            size_t comma = rest.find(',', start);
-            if (comma == std::string::npos) comma = rest.size();
-            setting.ints.push_back(static_cast<int32_t>(strtol(rest.substr(start, comma - start).c_str(), nullptr, 0)));
-            start = comma + 1;
-        }
-    } else if (value == "callback" || value == "child") {
-        setting.kind = value;
-    } else {
-        setting.kind = "number";
-        setting.number = value == "null" ? 0 : strtoll(value.c_str(), nullptr, 0);
-    }
-    return setting;
-}
-
-Step ParseStep(const std::vector<std::string>& tokens) {
-    Step step;
-    step.verb = tokens[0];
-    if (tokens.size() > 1) step.name = tokens[1];
-    if (step.verb == "SLEEP" || step.verb == "WAITFOR") {
-        const std::string& number = step.verb == "SLEEP" ? step.name : (tokens.size() > 2 ? tokens[2] : "30000");
-        step.milliseconds = strtoll(number.c_str(), nullptr, 10);
-    }
-    if (step.verb == "LOG") {
-        for (size_t i = 1; i < tokens.size(); ++i) step.text += (i > 1 ? " " : "") + tokens[i];
-    }
-    if (step.verb != "SEND" && step.verb != "ON") return step;
-    for (size_t i = 2; i < tokens.size(); ++i) {
-        size_t eq = tokens[i].find('=');
-        if (eq == std::string::npos) continue;
-        std::string key = tokens[i].substr(0, eq), value = tokens[i].substr(eq + 1);
-        if (StartsWith(key, "read:")) {
-            step.reads.push_back({FieldNamed(key.substr(5)), value});
-        } else {
-            step.settings.push_back(ParseFieldValue(FieldNamed(key), value));
-        }
-    }
-    return step;
+    std::wstring folder(path, GetModuleFileNameW(self, path, ARRAYSIZE(path)));
+    const std::string text = ReadFileBytes(folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"plugin.load");
+    const size_t key = text.find("\"id\"");
+    const size_t open = key == std::string::npos ? key : text.find('"', text.find(':', key));
+    return open == std::string::npos ? "" : text.substr(open + 1, text.find('"', open + 1) - open - 1);
 }
 
 void LoadScript(const std::wstring& path) {
-    std::string text = ReadFileBytes(path);
-    if (StartsWith(text, "\xEF\xBB\xBF")) text.erase(0, 3);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        std::vector<std::string> tokens;
-        for (size_t p = line.find_first_not_of(" \t\r"); p != std::string::npos; p = line.find_first_not_of(" \t\r", p)) {
-            size_t q = line.find_first_of(" \t\r", p);
-            tokens.push_back(PercentDecoded(line.substr(p, q == std::string::npos ? std::string::npos : q - p)));
-            p = q;
+    std::istringstream lines(ReadFileBytes(path));
+    for (std::string line; std::getline(lines, line);) {
+        Step step;
+        std::istringstream words(line);
+        for (std::string token; words >> token;) {
+            step.tokens.push_back(token);
+            const size_t eq = token.find('=');
+            if (step.tokens.size() < 3 || eq == std::string::npos) continue;
+            const std::string key = token.substr(0, eq), value = token.substr(eq + 1);
+            if (key.rfind("read:", 0) == 0) step.reads[key.substr(5)] = value;
+            else step.fields[key] = value.rfind("u8:", 0) == 0 ? value.substr(3) : value;
+            if (value.rfind("u16:", 0) == 0) step.wide[key] = std::wstring(value.begin() + 4, value.end());  // ASCII
         }
-        if (tokens.empty() || tokens[0][0] == '#') continue;
-        Step step = ParseStep(tokens);
-        (step.verb == "ON" ? rules : steps).push_back(std::move(step));
+        if (step.tokens.size() >= 2) steps.push_back(std::move(step));
     }
 }
 
-// ---- records ----
-
-void __cdecl EndCallback(uint32_t context, int64_t datum) {
-    WriteLine("CALLBACK context=" + std::to_string(context) + " datum=" + std::to_string(datum));
+// A text handed over must be a C-heap block of its own: freeing a static text
+// or one freed already would corrupt the heap the whole process shares.
+std::string TakeHeapText(wchar_t* text) {
+    const std::string shown = "\"" + Narrow(text) + "\"";
+    if (!heap_census::IsLiveBlock(text)) return shown + "(not a live heap block)";
+    free(text);
+    return shown + "(freed)";
 }
 
-void*& PointerSlot(BASObserveData& record, Field field) {
-    static void* none;
-    switch (field) {
-    case Field::Arg: return const_cast<void*&>(record.arg);
-    case Field::WideText: return reinterpret_cast<void*&>(record.wideText);
-    case Field::Object: return record.object;
-    case Field::Data: return record.data;
-    case Field::Window: return record.window;
-    case Field::Sender: return record.sender;
-    default: return none;
-    }
-}
-
-int64_t* NumberSlot(BASObserveData& record, Field field) {
-    switch (field) {
-    case Field::Value: return &record.value;
-    case Field::Value2: return &record.value2;
-    case Field::Value3: return &record.value3;
-    case Field::Count: return &record.count;
-    default: return nullptr;
-    }
-}
-
-void Apply(BASObserveData& record, const FieldValue& setting) {
-    if (int64_t* number = NumberSlot(record, setting.field)) {
-        *number = setting.number;
-        return;
-    }
-    void*& slot = PointerSlot(record, setting.field);
-    const std::string& kind = setting.kind;
-    if (kind == "self") slot = bus->owner;
-    else if (kind == "host") slot = GetModuleHandleW(nullptr);
-    else if (kind == "u8") slot = const_cast<char*>(setting.text.c_str());
-    else if (kind == "u16") slot = const_cast<wchar_t*>(setting.wide.c_str());
-    else if (kind == "heap8") slot = _strdup(setting.text.c_str());
-    else if (kind == "heap16") slot = _wcsdup(setting.wide.c_str());
-    else if (kind == "i32") slot = const_cast<int32_t*>(setting.ints.data());
-    else if (kind == "callback") slot = reinterpret_cast<void*>(&EndCallback);
-    else if (kind == "child")
-        slot = CreateWindowExW(0, L"STATIC", Widen(tag).c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
-                               static_cast<HWND>(record.window), nullptr, static_cast<HINSTANCE>(bus->owner), nullptr);
-    else slot = reinterpret_cast<void*>(static_cast<uintptr_t>(setting.number));
-}
-
-std::string Decoded(void* pointer, const std::string& kind) {
-    if (!pointer || kind.empty() || kind == "hex") return Hex(pointer);
-    std::string shown;
-    if (kind == "u8" || kind == "heap8") shown = Quote(static_cast<const char*>(pointer));
-    else if (kind == "u16" || kind == "heap16") shown = Quote(Narrow(static_cast<const wchar_t*>(pointer)));
-    else if (StartsWith(kind, "i32x")) {
-        int n = atoi(kind.c_str() + 4);
-        shown = "[";
-        for (int i = 0; i < n; ++i) shown += (i ? "," : "") + std::to_string(static_cast<const int32_t*>(pointer)[i]);
-        shown += "]";
-    } else if (kind == "panes") {
-        const auto* list = static_cast<const BASPaneList*>(pointer);
-        shown = "[" + std::to_string(list->count) + ":";
-        for (uint32_t i = 0; i < list->count; ++i) {
-            const BASPaneEntry& entry = list->entries[i];
-            shown += (i ? ";" : "") + Quote(entry.title ? Narrow(entry.title) : "") + "," + Hex(entry.window) + "," +
-                     Hex(entry.image);
-        }
-        shown += "]";
-    } else return Hex(pointer);
-    if (StartsWith(kind, "heap")) free(pointer);
-    return shown;
-}
-
-std::string Describe(BASObserveData& record, const std::vector<Read>& reads) {
-    auto kindOf = [&](Field field, const char* fallback) {
-        for (const Read& read : reads)
-            if (read.field == field) return read.kind;
-        return std::string(fallback);
+std::string Describe(BASObserveData& record, const std::map<std::string, std::string>& reads) {
+    auto text = [&](const char* field, const void* pointer) {
+        return pointer && reads.count(field) ? "\"" + std::string(static_cast<const char*>(pointer)) + "\"" : Hex(pointer);
     };
-    std::string sender = record.sender == bus->owner ? "self"
-                         : record.sender == GetModuleHandleW(nullptr) ? "host"
-                                                                       : Hex(record.sender);
-    std::string out = "thread=" + Thread() + " sender=" + sender;
-    out += " value=" + std::to_string(record.value) + " value2=" + std::to_string(record.value2) +
-           " value3=" + std::to_string(record.value3) + " count=" + std::to_string(record.count);
-    out += " window=" + Decoded(record.window, kindOf(Field::Window, "hex"));
-    out += " data=" + Decoded(record.data, kindOf(Field::Data, "hex"));
-    out += " object=" + Decoded(record.object, kindOf(Field::Object, "hex"));
-    out += " arg=" + Decoded(const_cast<void*>(record.arg), kindOf(Field::Arg, "hex"));
-    out += " wideText=" + Decoded(record.wideText, kindOf(Field::WideText, "u16"));
-    return out;
+    const std::string sender = record.sender == bus->owner                 ? "self"
+                               : record.sender == GetModuleHandleW(nullptr) ? "host"
+                                                                             : Hex(record.sender);
+    std::string wideText = record.wideText ? "\"" + Narrow(record.wideText) + "\"" : "null";
+    if (record.wideText && reads.count("wideText")) wideText = TakeHeapText(record.wideText);
+    return "thread=" + Thread() + " sender=" + sender + " value=" + std::to_string(record.value) +
+           " count=" + std::to_string(record.count) + " object=" + text("object", record.object) +
+           " arg=" + text("arg", record.arg) + " wideText=" + wideText;
 }
-
-// ---- receiving and sending ----
 
 void Receive(BASObserveData* record) {
     const std::string name = record->command ? record->command : "";
-    const Step* rule = nullptr;
-    for (const Step& candidate : rules)
-        if (candidate.name == name) rule = &candidate;
-    WriteLine("RECV " + name + " " + Describe(*record, rule ? rule->reads : std::vector<Read>()));
-    if (rule)
-        for (const FieldValue& setting : rule->settings) Apply(*record, setting);
-    if (name == LIBPLATFORM_COMMAND_CLOSE_ENSURE) {
-        LONG left = InterlockedDecrement(&refuseClose);
-        if (left >= 0) {
-            record->value = 1;
-            WriteLine("REFUSED " + name + " remaining=" + std::to_string(left));
-        }
+    WriteLine("RECV " + name + " " + Describe(*record, {}));
+    if (name == LIBPLATFORM_COMMAND_CLOSE_ENSURE && InterlockedDecrement(&refuseClose) >= 0) {
+        record->value = 1;
+        WriteLine("REFUSED " + name);
     }
     {
         std::lock_guard<std::mutex> hold(receivedLock);
@@ -432,8 +183,7 @@ void Receive(BASObserveData* record) {
 }
 
 void __cdecl ReceiveGuarded(BASObserveData* record) noexcept {
-    // Nothing may throw into the host.
-    try {
+    try {  // nothing may throw into the host
         Receive(record);
     } catch (...) {
         WriteLine("ERROR exception while receiving");
@@ -443,33 +193,36 @@ void __cdecl ReceiveGuarded(BASObserveData* record) noexcept {
 void Send(const Step& step) {
     BASObserveData record;
     memset(&record, 0, sizeof record);
-    record.command = step.name.c_str();
+    record.command = step.tokens[1].c_str();
     record.sender = bus->owner;
-    for (const FieldValue& setting : step.settings) Apply(record, setting);
+    for (const auto& [field, value] : step.fields) {
+        if (field == "value") record.value = strtoll(value.c_str(), nullptr, 0);
+        else if (field == "count") record.count = strtoll(value.c_str(), nullptr, 0);
+        else if (field == "sender") record.sender = value == "host" ? GetModuleHandleW(nullptr) : bus->owner;
+        else if (field == "arg") record.arg = value.c_str();
+        else if (field == "object") record.object = const_cast<char*>(value.c_str());
+    }
+    if (step.wide.count("wideText")) record.wideText = const_cast<wchar_t*>(step.wide.at("wideText").c_str());
     bus->send(&record);
-    WriteLine("ANSWER " + step.name + " " + Describe(record, step.reads));
+    WriteLine("ANSWER " + step.tokens[1] + " " + Describe(record, step.reads));
 }
 
-void WaitFor(const Step& step, std::map<std::string, int>& consumed) {
+void WaitFor(const std::string& name, std::map<std::string, int>& consumed) {
     std::unique_lock<std::mutex> hold(receivedLock);
-    int& mine = consumed[step.name];
-    bool arrived = receivedSignal.wait_for(hold, std::chrono::milliseconds(step.milliseconds),
-                                           [&] { return receivedCount[step.name] > mine; });
-    hold.unlock();
-    if (arrived) ++mine;
-    else WriteLine("TIMEOUT " + step.name);
+    int& mine = consumed[name];
+    if (receivedSignal.wait_for(hold, std::chrono::seconds(30), [&] { return receivedCount[name] > mine; })) ++mine;
+    else WriteLine("TIMEOUT " + name);
 }
 
 DWORD WINAPI RunScript(void*) {
     try {
-        WriteLine("SCRIPT thread=" + Thread());
         std::map<std::string, int> consumed;
         for (const Step& step : steps) {
-            if (step.verb == "SEND") Send(step);
-            else if (step.verb == "SLEEP") Sleep(static_cast<DWORD>(step.milliseconds));
-            else if (step.verb == "WAITFOR") WaitFor(step, consumed);
-            else if (step.verb == "LOG") WriteLine("LOG " + step.text);
-            else WriteLine("ERROR unknown step " + step.verb);
+            const std::string& verb = step.tokens[0];
+            if (verb == "SEND") Send(step);
+            else if (verb == "SLEEP") Sleep(static_cast<DWORD>(strtoul(step.tokens[1].c_str(), nullptr, 10)));
+            else if (verb == "WAITFOR") WaitFor(step.tokens[1], consumed);
+            else WriteLine("ERROR unknown step " + verb);
         }
         WriteLine("DONE");
     } catch (...) {
@@ -484,16 +237,13 @@ extern "C" LUMAREST_EXPORT void LUMAREST_CDECL RegisterModule(CommandEndpoint* e
     try {
         bus = endpoint;
         endpoint->receive = &ReceiveGuarded;
-        std::string id = OwnManifestId(static_cast<HMODULE>(endpoint->owner));
-        if (!id.empty()) tag = id;
-        logPath = ProbeSetting(L"LUMAREST_PROBE_LOG");
-        refuseClose = static_cast<LONG>(wcstol(ProbeSetting(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
-        std::wstring script = ProbeSetting(L"LUMAREST_PROBE_SCRIPT");
-        if (!script.empty()) LoadScript(script);
-        WriteLine("REGISTERED owner=" + Hex(endpoint->owner) + " thread=" + Thread());
+        if (std::string id = OwnManifestId(static_cast<HMODULE>(endpoint->owner)); !id.empty()) tag = id;
+        logPath = Environment(L"LUMAREST_PROBE_LOG");
+        refuseClose = static_cast<LONG>(wcstol(Environment(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
+        if (std::wstring script = Environment(L"LUMAREST_PROBE_SCRIPT"); !script.empty()) LoadScript(script);
+        WriteLine("REGISTERED thread=" + Thread());
         if (!steps.empty()) {
-            HANDLE thread = CreateThread(nullptr, 0, &RunScript, nullptr, 0, nullptr);
-            if (thread) CloseHandle(thread);
+            if (HANDLE thread = CreateThread(nullptr, 0, &RunScript, nullptr, 0, nullptr)) CloseHandle(thread);
         }
     } catch (...) {
         WriteLine("ERROR exception in RegisterModule");

@@ -31,16 +31,10 @@ public:
     // Creates <module>\<version>\ with manifest as its "plugin.load"; returns
     // the version folder with a trailing backslash.
     std::wstring AddVersion(const std::wstring& module, const std::wstring& version, const std::string& manifest) const {
-        std::wstring folder = AddFolder(module, version);
-        root_.Write(module + L"\\" + version + L"\\plugin.load", manifest);
-        return folder;
-    }
-
-    // Creates <module>\<version>\ without a manifest.
-    std::wstring AddFolder(const std::wstring& module, const std::wstring& version) const {
         CreateDirectoryW((Path() + L"\\" + module).c_str(), nullptr);
-        std::wstring folder = ModuleFolder(module) + version + L"\\";
+        const std::wstring folder = ModuleFolder(module) + version + L"\\";
         CreateDirectoryW(folder.c_str(), nullptr);
+        root_.Write(module + L"\\" + version + L"\\plugin.load", manifest);
         return folder;
     }
 
@@ -66,18 +60,6 @@ public:
 private:
     TempFolder root_;
 };
-
-// The text of a file, or empty.
-inline std::string ReadTextFile(const std::wstring& path) {
-    std::string out;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file) return out;
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) out.append(chunk, n);
-    fclose(file);
-    return out;
-}
 
 // Waits until the file contains text; returns the file's text at that point,
 // or on time-out.

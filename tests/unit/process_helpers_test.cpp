@@ -5,7 +5,9 @@
 
 #include <windows.h>
 #include <psapi.h>
+#include <shlobj.h>
 
+#include <deque>
 #include <string>
 
 #include "UniqueResource.h"
@@ -17,18 +19,7 @@ namespace {
 
 constexpr wchar_t kTitle[] = L"Handset Rescue";
 
-// ---- FindNewestAddin ----
-
-TEST(AddinVersionName, OnlyThreeDottedNumbersMakeTheWholeName) {
-    EXPECT_TRUE(IsAddinVersionName(L"4.4.39"));
-    EXPECT_TRUE(IsAddinVersionName(L"10.0.123"));
-    EXPECT_FALSE(IsAddinVersionName(L"4.4.39.1")) << "a fourth number";
-    EXPECT_FALSE(IsAddinVersionName(L"v4.4.40")) << "something before the first number";
-    EXPECT_FALSE(IsAddinVersionName(L"4.4.39-beta")) << "something after the third number";
-    EXPECT_FALSE(IsAddinVersionName(L"")) << "an empty name";
-}
-
-class AddinSearchTest : public ::testing::Test {
+class AddinSearch : public ::testing::Test {
 protected:
     void SetUp() override {
         savedConfig_ = Host().hostConfigPath;
@@ -39,56 +30,31 @@ protected:
     // Addins\<title>\<version>\, with Bin\<title>.exe unless withProgram is false.
     void AddVersion(const std::wstring& version, bool withProgram = true) const {
         const std::wstring product = suite_.Path() + L"\\Addins\\" + kTitle;
-        CreateDirectoryW((suite_.Path() + L"\\Addins").c_str(), nullptr);
-        CreateDirectoryW(product.c_str(), nullptr);
-        CreateDirectoryW((product + L"\\" + version).c_str(), nullptr);
+        for (const std::wstring& folder : {suite_.Path() + L"\\Addins", product, product + L"\\" + version})
+            CreateDirectoryW(folder.c_str(), nullptr);
         if (!withProgram) return;
         CreateDirectoryW((product + L"\\" + version + L"\\Bin").c_str(), nullptr);
         suite_.Write(std::wstring(L"Addins\\") + kTitle + L"\\" + version + L"\\Bin\\" + kTitle + L".exe", "MZ");
     }
-
     std::wstring VersionFolder(const std::wstring& version) const {
         return suite_.Path() + L"\\Addins\\" + kTitle + L"\\" + version;
     }
 
     TempFolder suite_;
-
-private:
     std::wstring savedConfig_;
 };
 
-TEST_F(AddinSearchTest, NewestIsChosenNumericallyWhenTheOlderComesFirst) {
-    AddVersion(L"4.4.9");
-    AddVersion(L"4.4.39");
-    EXPECT_EQ(FindNewestAddin(kTitle), VersionFolder(L"4.4.39")) << "4.4.39 is newer than 4.4.9";
-}
-
-TEST_F(AddinSearchTest, NewestIsChosenNumericallyWhenTheNewerComesFirst) {
-    AddVersion(L"4.4.39");
-    AddVersion(L"4.4.9");
-    EXPECT_EQ(FindNewestAddin(kTitle), VersionFolder(L"4.4.39")) << "a later, older candidate replaced the newest";
-}
-
-TEST_F(AddinSearchTest, AVersionWithoutItsProgramIsNeverChosen) {
-    AddVersion(L"4.4.39");
+TEST_F(AddinSearch, TakesTheNumericallyNewestWholeVersionNameThatHasItsProgram) {
+    EXPECT_EQ(FindNewestAddin(kTitle), L"") << "no Addins folder";
+    for (const wchar_t* notAVersion : {L"4.4.39.1", L"v4.4.40", L"4.4.41-beta"}) AddVersion(notAVersion);
     AddVersion(L"5.0.0", false);
-    EXPECT_EQ(FindNewestAddin(kTitle), VersionFolder(L"4.4.39"));
-}
-
-TEST_F(AddinSearchTest, FoldersThatAreNotExactlyAVersionAreRefused) {
-    AddVersion(L"4.4.39.1");
-    AddVersion(L"v4.4.40");
-    EXPECT_EQ(FindNewestAddin(kTitle), L"") << "only a name of three numbers is a version";
+    EXPECT_EQ(FindNewestAddin(kTitle), L"") << "only a name of exactly three numbers, with its program, counts";
     AddVersion(L"4.4.9");
-    EXPECT_EQ(FindNewestAddin(kTitle), VersionFolder(L"4.4.9"));
-}
-
-TEST_F(AddinSearchTest, NoAddinsFolderGivesAnEmptyPath) { EXPECT_EQ(FindNewestAddin(kTitle), L""); }
-
-TEST_F(AddinSearchTest, TheBaseIsTheFolderOfTheHostConfiguration) {
     AddVersion(L"4.4.39");
+    AddVersion(L"4.4.10");
+    EXPECT_EQ(FindNewestAddin(kTitle), VersionFolder(L"4.4.39"));
     Host().hostConfigPath = suite_.Path() + L"\\Elsewhere\\Preferences.json";
-    EXPECT_EQ(FindNewestAddin(kTitle), L"") << "the add-ins were looked for beside another folder";
+    EXPECT_EQ(FindNewestAddin(kTitle), L"") << "the add-ins lie beside the host configuration";
 }
 
 // ---- the programs ----
@@ -115,15 +81,8 @@ protected:
 
     // Copies the sleeper to folder\name below the temporary folder; returns its path.
     std::wstring PlaceSleeper(const std::wstring& folder, const std::wstring& name) const {
-        std::wstring path = temp_.Path();
-        for (size_t start = 0; start < folder.size();) {
-            size_t end = folder.find(L'\\', start);
-            if (end == std::wstring::npos) end = folder.size();
-            path += L"\\" + folder.substr(start, end - start);
-            CreateDirectoryW(path.c_str(), nullptr);
-            start = end + 1;
-        }
-        path += L"\\" + name;
+        SHCreateDirectoryExW(nullptr, (temp_.Path() + L"\\" + folder).c_str(), nullptr);
+        const std::wstring path = temp_.Path() + L"\\" + folder + L"\\" + name;
         EXPECT_TRUE(CopyFileW(SleeperProgram().c_str(), path.c_str(), FALSE)) << "the sleeper program is missing";
         return path;
     }
@@ -154,53 +113,36 @@ protected:
     }
 
     TempFolder temp_;
-    std::vector<Started> started_;
+    std::deque<Started> started_;  // a deque: Start hands out references that must stay valid
 };
 
-TEST_F(ProgramTest, EndRunningCopiesEndsAProcessWhosePathDiffersInLetterCase) {
+TEST_F(ProgramTest, EndRunningCopiesEndsCopiesBelowThePathInAnyLetterCaseAndNothingElse) {
     const std::wstring program = PlaceSleeper(L"Suite\\Bin", L"Name.exe");
     Started& copy = Start(program, 60000);
+    Started& below = Start(PlaceSleeper(L"Suite\\Bin\\Tools", L"Tool.exe"), 60000);
+    Started& other = Start(PlaceSleeper(L"Other\\Bin", L"Name.exe"), 60000);
     ASSERT_FALSE(Ended(copy));
-    EndRunningCopies(CaseSwapped(program));
+    EndRunningCopies(CaseSwapped(temp_.Path() + L"\\Suite\\Bin"));
     EXPECT_TRUE(Ended(copy, 5000)) << "the comparison minded letter case";
+    EXPECT_TRUE(Ended(below, 5000)) << "only whole-path matches were ended";
+    EXPECT_FALSE(Ended(other, 500)) << "a program of the same name in another folder was ended";
     DWORD exitCode = 1;
     GetExitCodeProcess(copy.process.get(), &exitCode);
     EXPECT_EQ(exitCode, 0u) << "copies are ended with exit code 0";
 }
 
-TEST_F(ProgramTest, EndRunningCopiesEndsAProcessWhosePathContainsTheGivenOne) {
-    Started& copy = Start(PlaceSleeper(L"Suite\\Bin", L"Name.exe"), 60000);
-    EndRunningCopies(CaseSwapped(temp_.Path() + L"\\Suite\\Bin"));
-    EXPECT_TRUE(Ended(copy, 5000)) << "only whole-path matches were ended";
-}
-
-TEST_F(ProgramTest, EndRunningCopiesLeavesOtherProgramsRunning) {
-    const std::wstring product = PlaceSleeper(L"Suite\\Bin", L"Name.exe");
-    Started& other = Start(PlaceSleeper(L"Other\\Bin", L"Name.exe"), 60000);
-    EndRunningCopies(product);
-    EXPECT_FALSE(Ended(other, 500)) << "a program of the same name in another folder was ended";
-}
-
 TEST_F(ProgramTest, RunAndWaitReturnsOnlyAfterTheProgramEnded) {
-    const std::wstring program = PlaceSleeper(L"Updater", L"Setup.exe");
     const std::wstring marker = temp_.Path() + L"\\finished.txt";
     const ULONGLONG before = GetTickCount64();
-    RunAndWait(program, L"1500 0 " + marker);
+    RunAndWait(PlaceSleeper(L"Updater", L"Setup.exe"), L"1500 0 " + marker);
     EXPECT_GE(GetTickCount64() - before, 1400u) << "returned before the program's sleep was over";
-    EXPECT_NE(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES)
-        << "the program did not get its arguments or had not finished";
+    EXPECT_NE(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "the program did not get its arguments";
 }
 
-TEST_F(ProgramTest, ShellLaunchIsFalseForAProgramThatEndsWithZeroAtOnce) {
-    EXPECT_FALSE(ShellLaunch(PlaceSleeper(L"Launch", L"Quick.exe"), L"0 0", false));
-}
-
-TEST_F(ProgramTest, ShellLaunchIsTrueForAProgramEndingWithANonZeroCode) {
-    EXPECT_TRUE(ShellLaunch(PlaceSleeper(L"Launch", L"Failing.exe"), L"0 3", false));
-}
-
-TEST_F(ProgramTest, ShellLaunchIsTrueForAProgramStillRunningAfterASecond) {
-    const std::wstring program = PlaceSleeper(L"Launch", L"Slow.exe");
+TEST_F(ProgramTest, ShellLaunchIsTrueForANonZeroCodeOrAProgramStillRunningAfterASecond) {
+    const std::wstring program = PlaceSleeper(L"Launch", L"Program.exe");
+    EXPECT_FALSE(ShellLaunch(program, L"0 0", false));
+    EXPECT_TRUE(ShellLaunch(program, L"0 3", false));
     EXPECT_TRUE(ShellLaunch(program, L"4000 0", false)) << "STILL_ACTIVE after the one-second wait counts as running";
     EndRunningCopies(program);  // the launched copy is not ours to wait for
 }

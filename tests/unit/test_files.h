@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <string>
 
-#include "UniqueResource.h"
-
 class TempFolder {
 public:
     TempFolder() {
@@ -28,24 +26,18 @@ public:
     // Writes bytes to a file below the folder and returns its full path.
     std::wstring Write(const std::wstring& name, const std::string& bytes) const {
         std::wstring full = path_ + L"\\" + name;
-        if (const UniqueFile file{_wfopen(full.c_str(), L"wb")}) fwrite(bytes.data(), 1, bytes.size(), file.get());
+        FILE* file = _wfopen(full.c_str(), L"wb");
+        if (file) {
+            fwrite(bytes.data(), 1, bytes.size(), file);
+            fclose(file);
+        }
         return full;
-    }
-
-    std::string Read(const std::wstring& name) const {
-        std::string out;
-        const UniqueFile file(_wfopen((path_ + L"\\" + name).c_str(), L"rb"));
-        if (!file) return out;
-        char chunk[4096];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, file.get())) > 0) out.append(chunk, n);
-        return out;
     }
 
     static void RemoveTree(const std::wstring& path) {
         WIN32_FIND_DATAW entry;
-        const UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
-        if (search) {
+        HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
+        if (search != INVALID_HANDLE_VALUE) {
             do {
                 std::wstring name = entry.cFileName;
                 if (name == L"." || name == L"..") continue;
@@ -54,7 +46,8 @@ public:
                     RemoveTree(child);
                 else
                     DeleteFileW(child.c_str());
-            } while (FindNextFileW(search.get(), &entry));
+            } while (FindNextFileW(search, &entry));
+            FindClose(search);
         }
         RemoveDirectoryW(path.c_str());
     }
@@ -62,3 +55,15 @@ public:
 private:
     std::wstring path_;
 };
+
+// The text of a file, or empty.
+inline std::string ReadTextFile(const std::wstring& path) {
+    std::string out;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (!file) return out;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) out.append(chunk, n);
+    fclose(file);
+    return out;
+}
