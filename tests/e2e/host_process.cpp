@@ -61,11 +61,15 @@ struct WindowSearch {
     HWND found;
 };
 
+// The main frame: its shadow is a visible top-level window of the process too.
 BOOL CALLBACK FindVisibleTopLevel(HWND window, LPARAM context) {
     auto* search = reinterpret_cast<WindowSearch*>(context);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window) || GetWindow(window, GW_OWNER)) return TRUE;
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (owner != search->processId || !IsWindowVisible(window) || wcscmp(className, L"LumarestMainFrame") != 0)
+        return TRUE;
     search->found = window;
     return FALSE;
 }
