@@ -1,13 +1,14 @@
 #include "settings_catalog.h"
 
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "BASUserDefaults.h"
 #include "BASUtility.h"
 #include "GdiplusInclude.h"
 #include "app_lifecycle.h"
-#include "common/command_bus.h"
 #include "common/logging.h"
 #include "host_state.h"
 #include "language_choice.h"
@@ -56,6 +57,18 @@ struct SettingsState {
 SettingsState& Settings() {
     static SettingsState state;
     return state;
+}
+
+// Never destroyed: plug-ins may hold a URL or a bitmap until the process
+// ends, also while static objects are being torn down.
+struct NamedTables {
+    std::map<std::string, std::string, std::less<>> urls;
+    std::map<std::string, Gdiplus::Bitmap*, std::less<>> images;
+};
+
+NamedTables& Tables() {
+    static NamedTables* const tables = new NamedTables;
+    return *tables;
 }
 
 void Note(std::string text) { Settings().pendingNotes.push_back(std::move(text)); }
@@ -107,6 +120,28 @@ HostConfigOutcome AcceptDevicePaths(const BASUserDefaults& store, const std::wst
 }
 
 }  // namespace
+
+void SetNamedUrl(const char* key, const char* text) {
+    if (key) Tables().urls.insert_or_assign(key, text ? text : "");
+}
+
+const char* FindNamedUrl(const char* key) {
+    if (!key) return "";
+    const auto& urls = Tables().urls;
+    const auto it = urls.find(std::string_view(key));
+    return it == urls.end() ? "" : it->second.c_str();
+}
+
+void SetNamedImage(const char* key, Gdiplus::Bitmap* bitmap) {
+    if (key) Tables().images.insert_or_assign(key, bitmap);
+}
+
+Gdiplus::Bitmap* FindNamedImage(const char* key) {
+    if (!key) return nullptr;
+    const auto& images = Tables().images;
+    const auto it = images.find(std::string_view(key));
+    return it == images.end() ? nullptr : it->second;
+}
 
 int LanguageIndex() { return Settings().languageIndex; }
 void SetLanguageIndex(int index) { Settings().languageIndex = index; }

@@ -10,7 +10,6 @@
 #include "BASUtility.h"
 #include "GdiplusInclude.h"
 #include "I18n.h"
-#include "common/command_bus.h"
 #include "language_choice.h"
 #include "settings_catalog.h"
 #include "test_files.h"
@@ -170,6 +169,15 @@ TEST_F(ResourceCatalog, CopiesTheUrlKeysAndTheProductType) {
     EXPECT_STREQ(FindNamedUrl("url:support"), "");    // a listed key that the file lacks
     EXPECT_STREQ(FindNamedUrl("url:unlisted"), "");   // only the listed keys are copied
     EXPECT_EQ(ProductType(), 1);
+}
+
+TEST(NamedTables, KeepTheirOwnCopyAndAnswerUnknownKeysWithEmptyTextOrNull) {
+    EXPECT_STREQ(FindNamedUrl("url:never-set"), "");
+    EXPECT_EQ(FindNamedImage("never-set.png"), nullptr);
+    std::string value = "https://help.zentrovia.example/";
+    SetNamedUrl("url:test", value.c_str());
+    value.assign("overwritten");
+    EXPECT_STREQ(FindNamedUrl("url:test"), "https://help.zentrovia.example/") << "the table keeps its own copy";
 }
 
 TEST_F(ResourceCatalog, AMissingCatalogGivesProductTypeZero) {
