@@ -13,6 +13,7 @@
 #include "services/progress_commands.h"
 #include "services/update_flow.h"
 #include "services/window_commands.h"
+#include "settings_catalog.h"
 
 namespace {
 
@@ -146,6 +147,10 @@ constexpr bool RoutesMatchRegistration() {
 static_assert(RoutesMatchRegistration(), "kRoutes must route each name of kHostCommandNames once");
 
 }  // namespace
+
+void RegisterPlatformCommands() {
+    for (const char* name : kHostCommandNames) RegisterHandler(name, PlatformCommandHandler);
+}
 
 int CompleteVersionNumber() { return _wtoi(kCompleteVersionText); }
 

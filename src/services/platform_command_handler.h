@@ -9,6 +9,11 @@
 extern const char* const kHostCommandNames[];
 extern const size_t kHostCommandNameCount;
 
+// Registers PlatformCommandHandler for each of kHostCommandNames, in order.
+// Start-up calls it once, right after LoadPlugins(), so that for every name
+// the plug-ins' endpoints come before the host's.
+void RegisterPlatformCommands();
+
 // Answers or acts on one record, on the sending thread.
 void __cdecl PlatformCommandHandler(BASObserveData* record);
 

@@ -10,6 +10,7 @@
 #include "common/command_bus.h"
 #include "common/plugin_util.h"
 #include "plugin_tree.h"
+#include "services/platform_command_handler.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ TEST(PluginBootstrap, LoadsThePluginsFolderThenRecordsTheHostWhoseHandlerComesLa
 
     BASUtilityApp::SetProductDirOverrides(tree.Path().c_str(), tree.Path().c_str());
     LoadPlugins();
+    RegisterPlatformCommands();  // right after, as the main frame does
     BASUtilityApp::SetProductDirOverrides(nullptr, nullptr);
 
     EXPECT_NE(FindModule(L"BootProbe"), nullptr);
