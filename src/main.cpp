@@ -7,6 +7,7 @@
 #include "BASUserDefaults.h"
 #include "app_lifecycle.h"
 #include "common/logging.h"
+#include "common/main_thread_calls.h"
 #include "common/plugin_util.h"
 #include "host_state.h"
 #include "main_frame.h"
@@ -26,7 +27,10 @@ std::string Utf8(const std::wstring& text) {
 // Creates and shows the main frame and runs the thread's message loop until
 // the frame's close ends it; 0 when the frame cannot be made. The loop is
 // registered before the frame exists: the frame joins it while it is created.
+// Main-thread calls are taken before the plug-ins load and until the loop
+// has ended; what is still queued then is discarded unrun.
 int Run(int showCommand) {
+    MainThreadCalls mainThreadCalls;
     ThreadMessageLoop loop;
     CMainFrame frame;
     if (!frame.Open(showCommand)) {

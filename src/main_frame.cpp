@@ -7,6 +7,7 @@
 #include "double_buffer.h"
 #include "frame_geometry.h"
 #include "product_identity.h"
+#include "services/platform_command_handler.h"
 #include "services/product_catalog.h"
 #include "shared_dialogs.h"
 #include "windowing_module.h"
@@ -62,13 +63,13 @@ bool CMainFrame::Open(int showCommand) {
     return true;
 }
 
-// The order matters: plug-ins are loaded with the frame already taking
-// main-thread calls and before the view exists; the panes are built once the
-// view is there; the update check is scheduled last.
+// The order matters: plug-ins are loaded, and the host's handler registered
+// after them, before the view exists; the panes are built once the view is
+// there; the update check is scheduled last.
 LRESULT CMainFrame::OnCreate(UINT, WPARAM, LPARAM lParam, bool&) {
-    SetMainThreadWindow(Handle());
     mainFrame = this;
     LoadPlugins();
+    RegisterPlatformCommands();
     borderPen_.reset(CreatePen(PS_SOLID, kBorderWidth, kBorderGrey));
 
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
@@ -212,10 +213,5 @@ LRESULT CMainFrame::OnClose(UINT, WPARAM, LPARAM, bool&) {
     }
     PostQuitMessage(0);
     DestroyWindow(Handle());
-    return 0;
-}
-
-LRESULT CMainFrame::OnMainThreadCall(UINT, WPARAM wParam, LPARAM, bool&) {
-    RunMainThreadCall(wParam);
     return 0;
 }

@@ -44,7 +44,6 @@ public:
         MESSAGE_HANDLER(WM_MOVE, OnMove)
         MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         MESSAGE_HANDLER(WM_CLOSE, OnClose)
-        MESSAGE_HANDLER(kMainThreadCallMessage, OnMainThreadCall)
         CHAIN_MSG_MAP(WindowBase)
     END_MSG_MAP()
 
@@ -67,7 +66,6 @@ private:
     LRESULT OnMove(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     LRESULT OnDestroy(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
     LRESULT OnClose(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    LRESULT OnMainThreadCall(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
 
     void RefitViewAfterDrag();
     void CheckForUpdate();

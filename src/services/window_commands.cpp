@@ -1,7 +1,7 @@
 #include "services/window_commands.h"
 
-#include "common/command_bus.h"
 #include "common/logging.h"
+#include "main_frame.h"
 #include "services/maximize_toggle.h"
 #include "services/platform_command_handler.h"
 
@@ -16,16 +16,17 @@ void Place(HWND window, const WindowPlacement& where) {
 
 }  // namespace
 
-void PressMaxOrReset(BASObserveData* record) {
-    HWND frame = MainThreadWindow();
+void PressMaxOrReset(BASObserveData*) { ToggleFrameMaximized(MainFrameWindow()); }
+
+void ToggleFrameMaximized(HWND frame) {
     RECT frameNow{};
     RECT workArea{};
     if (!frame || !GetWindowRect(frame, &frameNow)) {
-        LOG(INFO) << record->command << ": there is no main frame to maximise or restore";
+        LOG(INFO) << "There is no main frame to maximise or restore";
         return;
     }
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) {
-        LOG(ERROR) << record->command << ": no work area (error " << GetLastError() << "); the frame stays";
+        LOG(ERROR) << "No work area (error " << GetLastError() << "); the frame stays";
         return;
     }
     const MaximizeStep step = ToggleMaximize(maximizeState, frameNow, workArea);

@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/command_bus.h"
@@ -102,12 +101,11 @@ protected:
 
 // Where the frame opens and how it looks is checked in real runs; here, how
 // other code finds it.
-TEST_F(MainFrameWindowTest, IsFoundThroughTheMainFramePointerAndTakesMainThreadCalls) {
+TEST_F(MainFrameWindowTest, IsFoundThroughTheMainFramePointer) {
     CMainFrame frame;
     ASSERT_TRUE(frame.Open(SW_SHOWNOACTIVATE));
     EXPECT_EQ(MainFrame(), &frame);
     EXPECT_EQ(MainFrameWindow(), frame.Handle());
-    EXPECT_EQ(MainThreadWindow(), frame.Handle()) << "main-thread calls would go nowhere";
     ASSERT_NE(MainViewWindow(), nullptr);
     EXPECT_EQ(GetParent(MainViewWindow()), frame.Handle());
     MSG message{};
@@ -237,24 +235,6 @@ TEST_F(MainFrameWindowTest, AsksForUpdatesOnceTwoSecondsAfterCreation) {
     ASSERT_EQ(checks.size(), 1u) << "timer 2 must fire once";
     EXPECT_EQ(checks[0].record.sender, HostInstance());
     EXPECT_EQ(checks[0].record.value, 0);
-    DestroyWindow(frame.Handle());
-}
-
-void __cdecl MarkCalled(BASObserveData* record) {
-    record->value = 0;
-    ++*static_cast<int*>(record->object);
-    free(record);
-}
-
-TEST_F(MainFrameWindowTest, RunsMainThreadCallsPostedFromAnotherThread) {
-    CMainFrame frame;
-    ASSERT_TRUE(frame.Open(SW_SHOWNOACTIVATE));
-    int calls = 0;
-    BASObserveData record{};
-    record.object = &calls;
-    std::thread([&record] { PostToMainThread(MarkCalled, CopyRecord(&record)); }).join();
-    Pump(200);
-    EXPECT_EQ(calls, 1);
     DestroyWindow(frame.Handle());
 }
 

@@ -20,6 +20,8 @@
 #include "services/maximize_toggle.h"
 #include "services/platform_command_handler.h"
 #include "services/update_flow.h"
+#include "services/window_commands.h"
+#include "settings_catalog.h"
 
 namespace {
 
@@ -246,14 +248,14 @@ TEST(MaximizeToggle, RestoreKeepsTheSavedRectangleForTheNextMaximise) {
     EXPECT_EQ(restore.frame, (WindowPlacement{200, 100, 600, 400}));
 }
 
-// Main-thread calls need a window that takes message 2024 and a loop on this thread.
+// Main-thread calls need their window and a loop on this thread.
 class MainThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         deliveries.clear();
-        ASSERT_NE(window_.get(), nullptr);
+        ASSERT_TRUE(calls_.IsOpen());
     }
-    static void Pump() { MainThreadCallWindow::Pump(); }
+    static void Pump() { PumpThreadMessages(); }
     // Serves the record on a thread of its own, as a plug-in's send would.
     static BASObserveData ServedOnPluginThread(BASObserveData record) {
         std::thread plugin([&] { PlatformCommandHandler(&record); });
@@ -261,7 +263,7 @@ protected:
         return record;
     }
 
-    MainThreadCallWindow window_;
+    MainThreadCalls calls_;
 };
 
 TEST_F(MainThreadTest, ReadyStartServerComesBackOnTheMainThreadToEveryPluginTheSenderIncluded) {
@@ -336,13 +338,12 @@ TEST(MaxOrResetCommand, MovesTheFrameAndViewAndBringsThemBack) {
     HWND view = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 1, 1, 796, 596, frame, nullptr, instance,
                                 nullptr);
     ASSERT_NE(view, nullptr);
-    SetMainThreadWindow(frame);
     RECT original{};
     GetWindowRect(frame, &original);
     RECT workArea{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
 
-    Served(Record(LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET));
+    ToggleFrameMaximized(frame);
     RECT maximized{};
     GetWindowRect(frame, &maximized);
     EXPECT_EQ(maximized.right - maximized.left, workArea.right - workArea.left);
@@ -351,12 +352,11 @@ TEST(MaxOrResetCommand, MovesTheFrameAndViewAndBringsThemBack) {
     GetWindowRect(view, &viewRect);
     EXPECT_EQ(viewRect.right - viewRect.left, workArea.right - workArea.left - 4) << "the view must follow the frame";
 
-    Served(Record(LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET));
+    ToggleFrameMaximized(frame);
     RECT restored{};
     GetWindowRect(frame, &restored);
     EXPECT_TRUE(EqualRect(&restored, &original));
 
-    SetMainThreadWindow(nullptr);
     DestroyWindow(frame);
 }
 
