@@ -22,7 +22,7 @@ struct EndpointSnapshot {
 struct CommandList;
 
 // One address at which a sender's module keeps this name in memory that
-// never changes (see IsFixedText); claimed once, never released.
+// never changes (see FixedTextModule); claimed once, never released.
 struct FixedName {
     std::atomic<const char*> text{nullptr};
     CommandList* list = nullptr;
