@@ -10,6 +10,8 @@
 #include <functional>
 #include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host_process.h"
 #include "plugin_tree.h"
@@ -59,6 +61,12 @@ std::string Field(const std::string& line, const std::string& field) {
     std::smatch match;
     const std::regex pattern(" " + field + "=(\"[^\"]*\"|\\[[^\\]]*\\]|\\S+)");
     return std::regex_search(line, match, pattern) ? match.str(1) : "";
+}
+
+// Of two probe lines, the one sent as the host first, then the other.
+std::pair<std::string, std::string> HostLineAndOther(const std::vector<std::string>& two) {
+    if (Field(two[1], "sender") == "host") return {two[1], two[0]};
+    return {two[0], two[1]};
 }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
@@ -267,18 +275,23 @@ TEST_F(ProductCatalogRun, CommStartsItsServerAnswersTheUpdateCheckAndStops) {
     ASSERT_EQ(finished.size(), 1u) << log;
     EXPECT_EQ(Field(finished[0], "thread"), mainThread) << "the server started off the main thread";
 
+    // The module answers from its own thread while the host's delivery may
+    // still be on its way to the watcher, so the two lines come in either
+    // order: they are told apart by sender.
     const std::vector<std::string> checks = LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_CHECK_FOR_UPDATE ");
     ASSERT_EQ(checks.size(), 2u) << log;
-    EXPECT_EQ(Field(checks[0], "sender"), "host") << "the host's automatic check comes first";
-    EXPECT_NE(Field(checks[1], "sender"), "host");
-    EXPECT_EQ(Field(checks[1], "value"), "1") << "the check is not reported as done";
-    EXPECT_EQ(Field(checks[1], "count"), "0") << "a newer version was offered";
-    EXPECT_NE(Field(checks[1], "thread"), mainThread) << "the answer did not come from the module's thread";
+    const auto [check, answer] = HostLineAndOther(checks);
+    EXPECT_EQ(Field(check, "sender"), "host") << "the host's automatic check is missing:\n" << log;
+    EXPECT_NE(Field(answer, "sender"), "host");
+    EXPECT_EQ(Field(answer, "value"), "1") << "the check is not reported as done";
+    EXPECT_EQ(Field(answer, "count"), "0") << "a newer version was offered";
+    EXPECT_NE(Field(answer, "thread"), mainThread) << "the answer did not come from the module's thread";
 
     const std::vector<std::string> stops = LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_EXIT_SERVER ");
     ASSERT_EQ(stops.size(), 2u) << log;
-    EXPECT_EQ(Field(stops[0], "sender"), "host") << "the watcher's own request";
-    EXPECT_NE(Field(stops[1], "sender"), "host") << "the module did not confirm the stop";
+    const auto [request, confirmation] = HostLineAndOther(stops);
+    EXPECT_EQ(Field(request, "sender"), "host") << "the watcher's own request";
+    EXPECT_NE(Field(confirmation, "sender"), "host") << "the module did not confirm the stop";
 }
 
 }  // namespace
