@@ -8,6 +8,7 @@
 #include "app_lifecycle.h"
 #include "common/command_bus.h"
 #include "common/logging.h"
+#include "common/main_thread_calls.h"
 #include "common/plugin_util.h"
 #include "host_state.h"
 #include "services/platform_command_handler.h"
@@ -62,9 +63,13 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
     return exitCode;
 }
 
-// The loop is registered before the frame exists: dialogs that plug-ins open
+// Main-thread calls are taken before the frame exists (plug-ins may post
+// from their threads as soon as they load) and until it is gone; what is
+// still queued then is discarded, never run half-way through the close. The
+// loop is registered before the frame exists: dialogs that plug-ins open
 // while the frame is being created already find it.
 int LumarestHost::RunMainFrame(int showCommand) {
+    MainThreadCalls mainThreadCalls;
     ThreadMessageLoop loop;
     frame_.emplace(static_cast<MainFrameEvents&>(*this));
     if (!frame_->Open(showCommand)) {

@@ -1,6 +1,8 @@
 #include "settings_catalog.h"
 
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "BASUserDefaults.h"
@@ -8,7 +10,6 @@
 #include "GdiplusInclude.h"
 #include "Utf8.h"
 #include "app_lifecycle.h"
-#include "common/command_bus.h"
 #include "common/logging.h"
 #include "host_state.h"
 #include "language_choice.h"
@@ -59,6 +60,18 @@ SettingsState& Settings() {
     return state;
 }
 
+// Never destroyed: plug-ins may hold a URL or a bitmap until the process
+// ends, also while static objects are being torn down.
+struct NamedTables {
+    std::map<std::string, std::string, std::less<>> urls;
+    std::map<std::string, Gdiplus::Bitmap*, std::less<>> images;
+};
+
+NamedTables& Tables() {
+    static NamedTables* const tables = new NamedTables;
+    return *tables;
+}
+
 void Note(std::string text) { Settings().pendingNotes.push_back(std::move(text)); }
 
 std::wstring TakeWide(wchar_t* block) {
@@ -102,6 +115,28 @@ HostConfigOutcome AcceptDevicePaths(const BASUserDefaults& store, const std::wst
 }
 
 }  // namespace
+
+void SetNamedUrl(const char* key, const char* text) {
+    if (key) Tables().urls.insert_or_assign(key, text ? text : "");
+}
+
+const char* FindNamedUrl(const char* key) {
+    if (!key) return "";
+    const auto& urls = Tables().urls;
+    const auto it = urls.find(std::string_view(key));
+    return it == urls.end() ? "" : it->second.c_str();
+}
+
+void SetNamedImage(const char* key, Gdiplus::Bitmap* bitmap) {
+    if (key) Tables().images.insert_or_assign(key, bitmap);
+}
+
+Gdiplus::Bitmap* FindNamedImage(const char* key) {
+    if (!key) return nullptr;
+    const auto& images = Tables().images;
+    const auto it = images.find(std::string_view(key));
+    return it == images.end() ? nullptr : it->second;
+}
 
 int LanguageIndex() { return Settings().languageIndex; }
 void SetLanguageIndex(int index) { Settings().languageIndex = index; }

@@ -11,6 +11,10 @@
 
 class CommandLineArgs;
 
+namespace Gdiplus {
+class Bitmap;
+}
+
 // Start-up, before the log opens: creates the standard store and loads the
 // resource catalog. The first command-line argument, when there is one,
 // sets the host-file flag, becomes the host configuration path and is read
@@ -32,6 +36,21 @@ int ProductType();
 // process, so their pointers may be handed out.
 const std::wstring& DeviceServerPath();
 const std::wstring& DeviceServicePath();
+
+// The URL and image tables that the host's handler answers look-ups from.
+// Both are filled on the main thread during start-up, before the main frame
+// and the plug-ins exist, and only read afterwards, so they take no lock.
+// What they hand out stays valid until the process ends (unless the same key
+// is set again, which only start-up and tests do).
+
+// Keeps a private copy of text (an empty text for null) under key.
+void SetNamedUrl(const char* key, const char* text);
+// The kept text, or an empty text (never null) for a key never set.
+const char* FindNamedUrl(const char* key);
+// Keeps bitmap (owned by the table from then on) under key.
+void SetNamedImage(const char* key, Gdiplus::Bitmap* bitmap);
+// The kept bitmap, or null for a key never set.
+Gdiplus::Bitmap* FindNamedImage(const char* key);
 
 // The catalog keys copied into the URL table, in this order.
 extern const std::array<const char*, 21> kCatalogUrlKeys;

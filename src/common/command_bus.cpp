@@ -1,180 +1,236 @@
 #include "command_bus.h"
 
-#include <pthread.h>
-
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
-
-#include "logging.h"
 
 namespace {
 
-struct EndpointList {
-    explicit EndpointList(std::string n) : name(std::move(n)) {}
+// The endpoints of one name as a delivery sees them; never changed once
+// published.
+struct EndpointSnapshot {
+    std::vector<CommandEndpoint*> endpoints;
+};
+
+struct CommandList;
+
+// One address at which a sender's module keeps this name in memory that
+// never changes (see FixedTextModule); claimed once, never released.
+struct FixedName {
+    std::atomic<const char*> text{nullptr};
+    CommandList* list = nullptr;
+};
+
+// One command name and its current endpoints. `current` only ever moves on
+// to a copy one endpoint longer, and is set before the name is published.
+struct CommandList {
+    explicit CommandList(const char* text) : name(text) {
+        for (FixedName& entry : fixedNames) entry.list = this;
+    }
     const std::string name;
-    std::vector<CommandEndpoint*> endpoints;  // guarded by the registry lock
+    std::atomic<const EndpointSnapshot*> current{nullptr};
+    // One per module that sends the name as a literal, in practice: the host
+    // and the plug-ins. Further addresses go by the name's text.
+    std::array<FixedName, 8> fixedNames;
 };
 
-// A posted continuation: the function and the C-heap record it owns.
-struct MainThreadCall {
-    void (*function)(BASObserveData*);
-    BASObserveData* record;
-    void operator()() const { function(record); }
+// The module whose read-only image memory holds the whole text, or null
+// when the text is anywhere else (stack, heap, writable data).
+HMODULE FixedTextModule(const char* name) {
+    MEMORY_BASIC_INFORMATION region{};
+    if (!VirtualQuery(name, &region, sizeof region) || region.Type != MEM_IMAGE) return nullptr;
+    const DWORD access = region.Protect & 0xFF;
+    if (access != PAGE_READONLY && access != PAGE_EXECUTE_READ) return nullptr;
+    const char* regionEnd = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    if (static_cast<size_t>(regionEnd - name) <= std::strlen(name)) return nullptr;
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(name), &module))
+        return nullptr;
+    return module;
+}
+
+// FNV-1a over the name up to its NUL: one pass, no length needed first.
+uint32_t HashName(const char* name) {
+    uint32_t hash = 2166136261u;
+    for (auto* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) hash = (hash ^ *p) * 16777619u;
+    return hash;
+}
+
+// The names known at one moment and their lists: open addressing in a
+// power-of-two array kept at most half full. Never changed once published.
+class NameTable {
+public:
+    // previous's names and added.
+    NameTable(const NameTable* previous, CommandList* added, uint32_t addedHash) {
+        const size_t names = (previous ? previous->names_ : 0) + 1;
+        size_t capacity = 16;
+        while (capacity < 2 * names) capacity *= 2;
+        slots_.resize(capacity);
+        mask_ = capacity - 1;
+        if (previous) {
+            for (const Slot& slot : previous->slots_) {
+                if (slot.list) Insert(slot);
+            }
+        }
+        Insert({addedHash, added});
+        names_ = names;
+    }
+
+    CommandList* Find(const char* name, uint32_t hash) const {
+        for (size_t i = hash & mask_;; i = (i + 1) & mask_) {
+            const Slot& slot = slots_[i];
+            if (!slot.list) return nullptr;
+            if (slot.hash == hash && std::strcmp(slot.list->name.c_str(), name) == 0) return slot.list;
+        }
+    }
+
+private:
+    struct Slot {
+        uint32_t hash = 0;
+        CommandList* list = nullptr;
+    };
+
+    void Insert(const Slot& entry) {
+        size_t i = entry.hash & mask_;
+        while (slots_[i].list) i = (i + 1) & mask_;
+        slots_[i] = entry;
+    }
+
+    std::vector<Slot> slots_;
+    size_t mask_ = 0;
+    size_t names_ = 0;
 };
 
+// Senders read the published table and snapshots without a lock;
+// registrations take the writer lock, build the next copy and publish it
+// with one release store. Superseded tables and snapshots are kept until
+// the process ends, because a delivery on another thread may still be
+// reading one; their number is bounded by the number of registrations.
+//
+// Most sends name their command with a literal of a module that stays loaded
+// until the process ends; such a text never changes, so its address alone
+// identifies the list. A small table by address keeps those, and spares the
+// common send the hashing and comparing of the name.
 class CommandRegistry {
 public:
-    CommandRegistry() { pthread_mutex_init(&lock_, nullptr); }
-
-    void Lock() { pthread_mutex_lock(&lock_); }
-    void Unlock() { pthread_mutex_unlock(&lock_); }
-
-    // The list for name, or null. Lists are never removed, so a list found
-    // once stays valid. Two lookaside tables keep the common case off the
-    // lock and the hash table, keyed by the address of the name text a sender
-    // used:
-    // - names that lie in a read-only section of a module that is never
-    //   unloaded (the host, a loaded plug-in: in practice every literal)
-    //   cannot change, so the address alone identifies them;
-    // - any other name is checked against the list's own name first, so a
-    //   reused buffer never maps to the wrong list.
-    EndpointList* Find(const char* name) {
-        const size_t slot = Slot(name);
-        const FixedName* fixed = fixedNames_[slot].load(std::memory_order_acquire);
-        if (fixed && fixed->text == name) return fixed->list;
-        EndpointList* cached = lookaside_[slot].load(std::memory_order_acquire);
-        if (cached && std::strcmp(cached->name.c_str(), name) == 0) return cached;
-        Lock();
-        auto it = lists_.find(name);
-        EndpointList* list = it == lists_.end() ? nullptr : it->second.get();
-        Unlock();
-        if (!list) return nullptr;
-        lookaside_[slot].store(list, std::memory_order_release);
-        // The module query takes the system's loader lock: never under ours.
-        if (HMODULE module = FixedTextModule(name)) {
-            Lock();
-            const FixedName* remembered = IsPermanent(module) ? Remember(name, list) : nullptr;
-            Unlock();
-            if (remembered) fixedNames_[slot].store(remembered, std::memory_order_release);
+    CommandList* Find(const char* name) {
+        std::atomic<const FixedName*>& known = byAddress_[Slot(name)];
+        const FixedName* fixed = known.load(std::memory_order_acquire);
+        if (fixed && fixed->text.load(std::memory_order_relaxed) == name) return fixed->list;
+        const NameTable* table = table_.load(std::memory_order_acquire);
+        CommandList* list = table ? table->Find(name, HashName(name)) : nullptr;
+        if (list) {
+            if (const FixedName* entry = FixedNameFor(name, *list)) known.store(entry, std::memory_order_release);
         }
         return list;
     }
 
-    // With the lock held: a module whose text may key the fixed-name table.
-    void AddPermanentModule(HMODULE module) { permanentModules_.push_back(module); }
+    void AddPermanentModule(HMODULE module) {
+        std::lock_guard guard(writeLock_);
+        auto next = std::make_unique<std::vector<HMODULE>>();
+        if (const auto* now = permanent_.load(std::memory_order_relaxed)) *next = *now;
+        next->push_back(module);
+        permanent_.store(next.get(), std::memory_order_release);
+        permanentSnapshots_.push_back(std::move(next));
+    }
 
-    // With the lock held.
     void Append(const char* name, CommandEndpoint* endpoint) {
-        auto& list = lists_[name];
-        if (!list) list = std::make_unique<EndpointList>(name);
-        list->endpoints.push_back(endpoint);
-    }
+        std::lock_guard guard(writeLock_);
+        const uint32_t hash = HashName(name);
+        const NameTable* table = table_.load(std::memory_order_relaxed);
+        CommandList* list = table ? table->Find(name, hash) : nullptr;
+        const bool isNew = !list;
+        if (isNew) list = lists_.emplace_back(std::make_unique<CommandList>(name)).get();
 
-    size_t Count(EndpointList* list) {
-        Lock();
-        size_t n = list->endpoints.size();
-        Unlock();
-        return n;
-    }
+        auto next = std::make_unique<EndpointSnapshot>();
+        if (const EndpointSnapshot* now = list->current.load(std::memory_order_relaxed)) next->endpoints = now->endpoints;
+        next->endpoints.push_back(endpoint);
+        list->current.store(next.get(), std::memory_order_release);
+        snapshots_.push_back(std::move(next));
 
-    CommandEndpoint* At(EndpointList* list, size_t i) {
-        Lock();
-        CommandEndpoint* endpoint = list->endpoints[i];
-        Unlock();
-        return endpoint;
+        if (isNew) {
+            tables_.push_back(std::make_unique<NameTable>(table, list, hash));
+            table_.store(tables_.back().get(), std::memory_order_release);
+        }
     }
-
-    std::map<std::wstring, std::unique_ptr<ModuleRecord>> modules;  // guarded
-    std::map<std::string, Gdiplus::Bitmap*> images;                 // main thread at start-up
-    std::map<std::string, char*> urls;                              // main thread at start-up
-    std::atomic<HWND> mainWindow{nullptr};
 
 private:
+    static constexpr size_t kAddressSlots = 256;
+
     // Mixes the address's low bits so literals packed next to each other
     // land in different slots; a mask, not a division, on every send.
     static size_t Slot(const char* name) {
-        uintptr_t address = reinterpret_cast<uintptr_t>(name);
-        return (address ^ address >> 7) & (kLookasideSlots - 1);
+        const uintptr_t address = reinterpret_cast<uintptr_t>(name);
+        return (address ^ address >> 7) & (kAddressSlots - 1);
     }
 
-    // A name text at a fixed address, and its list; never freed.
-    struct FixedName {
-        const char* text;
-        EndpointList* list;
-    };
-
-    // The module whose read-only image memory holds the whole text, or null
-    // when the text is anywhere else (stack, heap, writable data).
-    static HMODULE FixedTextModule(const char* name) {
-        MEMORY_BASIC_INFORMATION region{};
-        if (!VirtualQuery(name, &region, sizeof region) || region.Type != MEM_IMAGE) return nullptr;
-        const DWORD access = region.Protect & 0xFF;
-        if (access != PAGE_READONLY && access != PAGE_EXECUTE_READ) return nullptr;
-        const char* regionEnd = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
-        if (static_cast<size_t>(regionEnd - name) <= std::strlen(name)) return nullptr;
-        HMODULE module = nullptr;
-        if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                reinterpret_cast<LPCWSTR>(name), &module))
+    // The list's entry for name when name is a fixed text, claimed on its
+    // first send; null when it is not fixed or every entry is taken. A text
+    // found not fixed is remembered by address, so that the memory query runs
+    // once, not on every send (a wrong "not fixed" only costs speed).
+    const FixedName* FixedNameFor(const char* name, CommandList& list) {
+        for (const FixedName& entry : list.fixedNames) {
+            const char* text = entry.text.load(std::memory_order_acquire);
+            if (text == name) return &entry;
+            if (!text) break;  // entries are claimed in order
+        }
+        std::atomic<const char*>& notFixed = notFixed_[Slot(name)];
+        if (notFixed.load(std::memory_order_relaxed) == name) return nullptr;
+        if (!IsPermanent(FixedTextModule(name))) {
+            notFixed.store(name, std::memory_order_relaxed);
             return nullptr;
-        return module;
+        }
+        for (FixedName& entry : list.fixedNames) {
+            const char* expected = nullptr;
+            if (entry.text.compare_exchange_strong(expected, name, std::memory_order_acq_rel) || expected == name)
+                return &entry;
+        }
+        return nullptr;
     }
 
-    // With the lock held: a module that stays loaded until the process ends.
+    // A module that stays loaded until the process ends.
     bool IsPermanent(HMODULE module) const {
-        return module == HostInstance() ||
-               std::find(permanentModules_.begin(), permanentModules_.end(), module) != permanentModules_.end();
+        if (!module) return false;
+        if (module == HostInstance()) return true;
+        const auto* modules = permanent_.load(std::memory_order_acquire);
+        return modules && std::find(modules->begin(), modules->end(), module) != modules->end();
     }
 
-    // With the lock held: one entry per address, reused, so the table's
-    // memory is bounded by the number of distinct literals.
-    const FixedName* Remember(const char* name, EndpointList* list) {
-        auto& entry = fixedByAddress_[name];
-        if (!entry) entry = std::make_unique<FixedName>(FixedName{name, list});
-        return entry.get();
-    }
-
-    static constexpr size_t kLookasideSlots = 64;
-    pthread_mutex_t lock_;
-    std::unordered_map<std::string, std::unique_ptr<EndpointList>> lists_;
-    std::unordered_map<const char*, std::unique_ptr<FixedName>> fixedByAddress_;
-    std::vector<HMODULE> permanentModules_;
-    std::atomic<EndpointList*> lookaside_[kLookasideSlots] = {};
-    std::atomic<const FixedName*> fixedNames_[kLookasideSlots] = {};
+    std::atomic<const NameTable*> table_{nullptr};
+    std::atomic<const FixedName*> byAddress_[kAddressSlots] = {};
+    std::atomic<const char*> notFixed_[kAddressSlots] = {};
+    std::atomic<const std::vector<HMODULE>*> permanent_{nullptr};
+    std::mutex writeLock_;
+    // Everything ever published, owned here; guarded by writeLock_.
+    std::vector<std::unique_ptr<CommandList>> lists_;
+    std::vector<std::unique_ptr<const EndpointSnapshot>> snapshots_;
+    std::vector<std::unique_ptr<const NameTable>> tables_;
+    std::vector<std::unique_ptr<const std::vector<HMODULE>>> permanentSnapshots_;
 };
 
-pthread_once_t registryOnce = PTHREAD_ONCE_INIT;
-std::atomic<CommandRegistry*> registry{nullptr};
-
-// Lives until the process ends.
-void CreateRegistry() { registry.store(new CommandRegistry, std::memory_order_release); }
-
-// Every send passes here, so the created registry is found with one load;
-// pthread_once settles the race of the first uses.
+// Never destroyed: plug-in threads may send until the process ends.
 CommandRegistry& Registry() {
-    CommandRegistry* created = registry.load(std::memory_order_acquire);
-    if (!created) {
-        pthread_once(&registryOnce, CreateRegistry);
-        created = registry.load(std::memory_order_acquire);
-    }
-    return *created;
+    static CommandRegistry* const registry = new CommandRegistry;
+    return *registry;
 }
 
 template <bool StopWhenHandled>
 void Deliver(BASObserveData* record) {
     if (!record || !record->sender || !record->command) return;
-    CommandRegistry& reg = Registry();
-    EndpointList* list = reg.Find(record->command);
+    const CommandList* list = Registry().Find(record->command);
     if (!list) return;
-    // Endpoints registered after this point wait for the next delivery.
-    const size_t count = reg.Count(list);
-    for (size_t i = 0; i < count; ++i) {
-        CommandEndpoint* endpoint = reg.At(list, i);
+    // The endpoints registered before this point, and no others, for the
+    // whole delivery.
+    const EndpointSnapshot* snapshot = list->current.load(std::memory_order_acquire);
+    for (CommandEndpoint* endpoint : snapshot->endpoints) {
         if (endpoint->owner == record->sender || !endpoint->receive) continue;
         endpoint->receive(record);
         if (StopWhenHandled && record->value != 0) return;
@@ -215,96 +271,11 @@ CommandEndpoint* RegisterHandler(const char* command, BASCommandFunction receive
 }
 
 void RegisterEndpoint(const char* command, CommandEndpoint* endpoint) {
-    WithRegistryLock([&] { RegisterEndpointUnlocked(command, endpoint); });
-}
-
-void RegisterEndpointUnlocked(const char* command, CommandEndpoint* endpoint) {
     if (command && endpoint) Registry().Append(command, endpoint);
 }
 
 void AddPermanentModule(HMODULE module) {
-    if (module) WithRegistryLock([&] { Registry().AddPermanentModule(module); });
-}
-
-void LockRegistry() { Registry().Lock(); }
-void UnlockRegistry() { Registry().Unlock(); }
-
-ModuleRecord* RegisterHostModule(const wchar_t* name) {
-    auto record = std::make_unique<ModuleRecord>();
-    record->type = 2;
-    char* id = BASUtilityString::ConvertUnicodeToUtf8(name);
-    record->id = id;
-    BASUtilityString::Free(id);
-    ModuleRecord* kept = record.get();
-    return AddModule(name, std::move(record)) ? kept : FindModule(name);
-}
-
-bool AddModule(const wchar_t* name, std::unique_ptr<ModuleRecord> record) {
-    bool added = false;
-    WithRegistryLock([&] { added = AddModuleUnlocked(name, std::move(record)); });
-    return added;
-}
-
-bool AddModuleUnlocked(const wchar_t* name, std::unique_ptr<ModuleRecord> record) {
-    if (!name || !record) return false;
-    return Registry().modules.try_emplace(name, std::move(record)).second;
-}
-
-ModuleRecord* FindModule(const wchar_t* name) {
-    ModuleRecord* found = nullptr;
-    WithRegistryLock([&] { found = FindModuleUnlocked(name); });
-    return found;
-}
-
-ModuleRecord* FindModuleUnlocked(const wchar_t* name) {
-    if (!name) return nullptr;
-    auto& modules = Registry().modules;
-    auto it = modules.find(name);
-    return it == modules.end() ? nullptr : it->second.get();
-}
-
-void SetNamedImage(const char* key, Gdiplus::Bitmap* bitmap) {
-    if (key) Registry().images[key] = bitmap;
-}
-
-Gdiplus::Bitmap* FindNamedImage(const char* key) {
-    if (!key) return nullptr;
-    auto& images = Registry().images;
-    auto it = images.find(key);
-    return it == images.end() ? nullptr : it->second;
-}
-
-void SetNamedUrl(const char* key, const char* text) {
-    if (!key) return;
-    char*& slot = Registry().urls[key];
-    free(slot);
-    slot = _strdup(text ? text : "");
-}
-
-const char* FindNamedUrl(const char* key) {
-    if (!key) return "";
-    auto& urls = Registry().urls;
-    auto it = urls.find(key);
-    return it == urls.end() ? "" : it->second;
-}
-
-void SetMainThreadWindow(HWND window) { Registry().mainWindow.store(window); }
-
-HWND MainThreadWindow() { return Registry().mainWindow.load(); }
-
-void PostToMainThread(void (*fn)(BASObserveData*), BASObserveData* record) {
-    auto* call = new MainThreadCall{fn, record};
-    HWND window = MainThreadWindow();
-    if (window && PostMessageW(window, kMainThreadCallMessage, reinterpret_cast<WPARAM>(call), 0)) return;
-    LOG(ERROR) << "Main-thread call for " << (record && record->command ? record->command : "(none)")
-               << " dropped: no main window to take it (error " << GetLastError() << ")";
-    free(record);
-    delete call;
-}
-
-void RunMainThreadCall(WPARAM call) {
-    std::unique_ptr<MainThreadCall> owned(reinterpret_cast<MainThreadCall*>(call));
-    if (owned && owned->function) (*owned)();
+    if (module) Registry().AddPermanentModule(module);
 }
 
 void ForwardToPlugins(BASObserveData* record) {

@@ -1,6 +1,5 @@
 // The start-up bootstrap: every plug-in, then the host's own module record.
 #include "BASUtility.h"
-#include "command_bus.h"
 #include "plugin_util.h"
 
 void LoadPlugins() {

@@ -1,7 +1,9 @@
 #include "plugin_util.h"
 
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "UniqueResource.h"
@@ -12,6 +14,17 @@
 #include "plugin_manifest.h"
 
 namespace {
+
+// Never destroyed: plug-in threads may look modules up until the process ends.
+struct ModuleTable {
+    std::mutex lock;
+    std::map<std::wstring, std::unique_ptr<ModuleRecord>, std::less<>> modules;  // guarded by lock
+};
+
+ModuleTable& Modules() {
+    static ModuleTable* const table = new ModuleTable;
+    return *table;
+}
 
 constexpr wchar_t kManifestName[] = L"plugin.load";
 // Parse errors of manifests are reported from this one place, so that log
@@ -98,16 +111,6 @@ void LogRefusal(const std::wstring& file, const std::string& reason) {
     LOG(ERROR) << "Plug-in " << ToUtf8(file) << " refused: " << reason;
 }
 
-// Stores the module and registers its endpoint for every name it receives,
-// in one step under the registry lock.
-void RecordModule(const std::wstring& name, std::unique_ptr<ModuleRecord> record, CommandEndpoint* endpoint) {
-    WithRegistryLock([&] {
-        ModuleRecord* kept = record.get();
-        if (!AddModuleUnlocked(name.c_str(), std::move(record))) return;
-        for (const std::string& command : kept->receives) RegisterEndpointUnlocked(command.c_str(), endpoint);
-    });
-}
-
 // Tries one version folder; true when the module was loaded from it.
 bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
     const std::wstring manifestPath = versionFolder + kManifestName;
@@ -147,7 +150,7 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
     // registered so far.
     registerModule(endpoint);
     LOG(INFO) << "Plug-in " << ToUtf8(name) << " " << record->version << " loaded from " << record->libraryPath;
-    RecordModule(name, std::move(record), endpoint);
+    AddModule(name.c_str(), std::move(record), endpoint);
     return true;
 }
 
@@ -182,4 +185,34 @@ void LoadPlugin(const std::wstring& folder) {
     for (const std::string& version : OrderVersionCandidates(ListVersionFolders(folder))) {
         if (LoadVersion(name, folder + FromUtf8(version) + L"\\")) return;
     }
+}
+
+bool AddModule(const wchar_t* name, std::unique_ptr<ModuleRecord> record, CommandEndpoint* endpoint) {
+    if (!name || !record) return false;
+    ModuleTable& table = Modules();
+    // The bus takes its own lock inside RegisterEndpoint; it never calls back
+    // into the loader, so this order cannot deadlock.
+    std::lock_guard guard(table.lock);
+    const auto [entry, added] = table.modules.try_emplace(name, std::move(record));
+    if (!added) return false;
+    if (endpoint) {
+        for (const std::string& command : entry->second->receives) RegisterEndpoint(command.c_str(), endpoint);
+    }
+    return true;
+}
+
+ModuleRecord* FindModule(const wchar_t* name) {
+    if (!name) return nullptr;
+    ModuleTable& table = Modules();
+    std::lock_guard guard(table.lock);
+    const auto it = table.modules.find(std::wstring_view(name));
+    return it == table.modules.end() ? nullptr : it->second.get();
+}
+
+ModuleRecord* RegisterHostModule(const wchar_t* name) {
+    auto record = std::make_unique<ModuleRecord>();
+    record->type = 2;
+    record->id = ToUtf8(name ? name : L"");
+    ModuleRecord* kept = record.get();
+    return AddModule(name, std::move(record)) ? kept : FindModule(name);
 }

@@ -7,8 +7,13 @@
 // that fails falls back to the next.
 #pragma once
 
+#include <lumarest/plugin.h>
+
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "module_record.h"
 
 // Start-up's first step: DLLs that the process loads by name come from the
 // application's folder and the system folders only, never from the current
@@ -29,3 +34,18 @@ void LoadPlugin(const std::wstring& folder);
 // The names of the subfolders of folder (ending in a backslash), "." and ".."
 // left out, in the order in which the file system lists them.
 std::vector<std::wstring> ListSubfolders(const std::wstring& folder);
+
+// The module table: what was loaded, by module folder name. Names compare as
+// exact UTF-16 code units. Records live until the process ends. The table
+// has its own lock, and a module is stored and its receive names registered
+// under it in one step, so whoever finds a module finds it ready.
+
+// Stores record under name and registers endpoint (when given) on the bus
+// for each of record->receives, in order; false, and nothing stored or
+// registered, when the name is taken.
+bool AddModule(const wchar_t* name, std::unique_ptr<ModuleRecord> record, CommandEndpoint* endpoint = nullptr);
+// The record stored under name, or null.
+ModuleRecord* FindModule(const wchar_t* name);
+// Records the host itself as a module of type 2 whose id is name in UTF-8
+// (normally "Product"); the record already stored when the name is taken.
+ModuleRecord* RegisterHostModule(const wchar_t* name);

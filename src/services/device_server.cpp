@@ -7,6 +7,7 @@
 
 #include "common/command_bus.h"
 #include "common/logging.h"
+#include "common/main_thread_calls.h"
 #include "services/update_flow.h"
 #include "settings_catalog.h"
 

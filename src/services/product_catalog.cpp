@@ -9,6 +9,7 @@
 #include "GdiplusInclude.h"
 #include "I18n.h"
 #include "common/command_bus.h"
+#include "common/plugin_util.h"
 #include "product_identity.h"
 #include "services/platform_command_handler.h"
 

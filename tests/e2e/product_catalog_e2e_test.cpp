@@ -9,6 +9,8 @@
 #include <functional>
 #include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host_process.h"
 #include "plugin_tree.h"
@@ -54,6 +56,7 @@ std::string Field(const std::string& line, const std::string& field) {
     const std::regex pattern(" " + field + "=(\"[^\"]*\"|\\S+)");
     return std::regex_search(line, match, pattern) ? match.str(1) : "";
 }
+
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const DWORD start = GetTickCount();

@@ -15,7 +15,10 @@
 
 #include "bus_test_support.h"
 #include "common/command_bus.h"
+#include "common/main_thread_calls.h"
 #include "common/observer.h"
+#include "heap_census.h"
+#include "services/update_flow.h"
 
 namespace {
 
@@ -82,16 +85,63 @@ TEST(CommandBus, DropsRecordsWithoutSenderOrWithAnUnknownName) {
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "an unknown name leaves the record unchanged";
 }
 
+// Writable, although it lies in the test program's image like its literals.
+char globalBuffer[32];
+
 TEST(CommandBus, ComparesNamesByTextNotByPointer) {
     Attach("TEST_BY_TEXT", kModuleA, ReceiveA);
-    char buffer[32];
-    std::strcpy(buffer, "TEST_BY_TEXT");
-    EXPECT_EQ(Send(buffer, kModuleB), "A");
-    // The same buffer now names another command: it must not reuse the first list.
-    std::strcpy(buffer, "TEST_BY_TEXT_2");
-    EXPECT_EQ(Send(buffer, kModuleB), "");
-    Attach("TEST_BY_TEXT_2", kModuleC, ReceiveC);
-    EXPECT_EQ(Send(buffer, kModuleB), "C");
+    char stackBuffer[32];
+    for (char* buffer : {stackBuffer, globalBuffer}) {
+        std::strcpy(buffer, "TEST_BY_TEXT");
+        EXPECT_EQ(Send(buffer, kModuleB), "A");
+        // The same buffer now names another command: it must not reuse the first list.
+        std::strcpy(buffer, "TEST_BY_TEXT_2");
+        EXPECT_EQ(Send(buffer, kModuleB), buffer == stackBuffer ? "" : "C");
+        if (buffer == stackBuffer) Attach("TEST_BY_TEXT_2", kModuleC, ReceiveC);
+        EXPECT_EQ(Send(buffer, kModuleB), "C");
+    }
+}
+
+// More read-only names than the bus keeps addresses for, 16 bytes apart like
+// packed literals, so that many share a slot and keep displacing each other.
+constexpr int kManyNames = 600;
+using NameText = std::array<char, 16>;
+constexpr std::array<NameText, kManyNames> MakeNames() {
+    std::array<NameText, kManyNames> names{};
+    for (int i = 0; i < kManyNames; ++i) {
+        const char prefix[] = "TEST_SLOT_";
+        int at = 0;
+        for (const char* p = prefix; *p; ++p) names[i][at++] = *p;
+        names[i][at++] = static_cast<char>('0' + i / 100);
+        names[i][at++] = static_cast<char>('0' + i / 10 % 10);
+        names[i][at++] = static_cast<char>('0' + i % 10);
+    }
+    return names;
+}
+constexpr std::array<NameText, kManyNames> kSlotNames = MakeNames();
+
+void __cdecl CountIntoValue(BASObserveData* r) { ++r->value; }
+
+// Name i has i % 3 + 1 endpoints, so a send resolved to a neighbour's list
+// comes back with the wrong count.
+int64_t CountedSend(int i) {
+    BASObserveData record = Record(kSlotNames[i].data(), kModuleA);
+    Broadcast(&record);
+    return record.value;
+}
+
+TEST(CommandBus, KeepsLiteralNamesApartWhenTheyShareAnAddressSlot) {
+    for (int i = 0; i < kManyNames; ++i) {
+        for (int e = 0; e <= i % 3; ++e) Attach(kSlotNames[i].data(), kModuleB, CountIntoValue);
+    }
+    int wrong = 0;
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int k = 0; k < kManyNames; ++k) {
+            const int i = pass == 1 ? kManyNames - 1 - k : k * 7 % kManyNames;
+            if (CountedSend(i) != i % 3 + 1) ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "a send reached the list of another name";
 }
 
 void __cdecl KeepOpen(BASObserveData* r) {
@@ -242,66 +292,41 @@ TEST(CommandBus, ConcurrentSendersLoseAndDoubleNothingWhileAnotherThreadRegister
     EXPECT_EQ(tally, all) << "after registration every endpoint receives every send";
 }
 
-TEST(ModuleTable, FindsByExactNameAndRefusesDuplicates) {
-    auto record = std::make_unique<ModuleRecord>();
-    record->id = "recovery";
-    ModuleRecord* kept = record.get();
-    EXPECT_TRUE(AddModule(L"TestRecovery", std::move(record)));
-    EXPECT_EQ(FindModule(L"TestRecovery"), kept);
-    EXPECT_EQ(FindModule(L"testrecovery"), nullptr) << "letter case matters";
-    EXPECT_FALSE(AddModule(L"TestRecovery", std::make_unique<ModuleRecord>()));
-    EXPECT_EQ(FindModule(L"TestRecovery"), kept);
-}
-
-TEST(ModuleTable, HostModuleIsTypeTwoWithItsNameAsId) {
-    ModuleRecord* host = RegisterHostModule(L"Product");
-    ASSERT_NE(host, nullptr);
-    EXPECT_EQ(host->type, 2);
-    EXPECT_EQ(host->id, "Product");
-    EXPECT_EQ(FindModule(L"Product"), host);
-}
-
-TEST(NamedTables, UnknownKeysGiveEmptyTextAndNull) {
-    EXPECT_STREQ(FindNamedUrl("url:never-set"), "");
-    EXPECT_EQ(FindNamedImage("never-set.png"), nullptr);
-    std::string value = "https://help.zentrovia.example/";
-    SetNamedUrl("url:test", value.c_str());
-    value.assign("overwritten");
-    EXPECT_STREQ(FindNamedUrl("url:test"), "https://help.zentrovia.example/") << "the table keeps its own copy";
-    auto* bitmap = reinterpret_cast<Gdiplus::Bitmap*>(0x4242);
-    SetNamedImage("test.png", bitmap);
-    EXPECT_EQ(FindNamedImage("test.png"), bitmap);
-}
-
-// Main-thread calls need a window and a message loop on this thread.
+// Main-thread calls need their window and a loop on this thread.
 class MainThreadCallTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(window_.get(), nullptr); }
-    static void Pump() { MainThreadCallWindow::Pump(); }
-    MainThreadCallWindow window_;
+    void SetUp() override { ASSERT_TRUE(calls_.IsOpen()); }
+    MainThreadCalls calls_;
 };
 
-DWORD ranOnThread;
-int64_t ranWithValue;
+struct Ran {
+    DWORD thread;
+    int64_t value;
+};
+std::vector<Ran> ran;
 void Continue(BASObserveData* copy) {
-    ranOnThread = GetCurrentThreadId();
-    ranWithValue = copy->value;
+    ran.push_back({GetCurrentThreadId(), copy->value});
     free(copy);
 }
 
-TEST_F(MainThreadCallTest, RunsPostedCallsOnTheWindowThreadWithTheCopy) {
-    ranOnThread = 0;
+TEST_F(MainThreadCallTest, RunsPostedCallsInPostingOrderOnItsThreadWithTheCopy) {
+    ran.clear();
     std::thread plugin([] {
-        BASObserveData record = Record("TEST_POSTED", kModuleA);
-        record.value = 20;
-        PostToMainThread(Continue, CopyRecord(&record));
-        record.value = 0;  // the continuation must see the copy, not this local
+        for (int64_t value : {20, 21, 22}) {
+            BASObserveData record = Record("TEST_POSTED", kModuleA);
+            record.value = value;
+            PostToMainThread(Continue, CopyRecord(&record));
+            record.value = 0;  // the continuation must see the copy, not this local
+        }
     });
     plugin.join();
-    EXPECT_EQ(ranOnThread, 0u) << "nothing runs before the loop dispatches";
-    Pump();
-    EXPECT_EQ(ranOnThread, GetCurrentThreadId());
-    EXPECT_EQ(ranWithValue, 20);
+    EXPECT_TRUE(ran.empty()) << "nothing runs before the loop dispatches";
+    PumpThreadMessages();
+    ASSERT_EQ(ran.size(), 3u);
+    for (size_t i = 0; i < ran.size(); ++i) {
+        EXPECT_EQ(ran[i].thread, GetCurrentThreadId());
+        EXPECT_EQ(ran[i].value, 20 + static_cast<int64_t>(i)) << "calls must run in posting order";
+    }
 }
 
 TEST_F(MainThreadCallTest, ForwardToPluginsReachesTheFirstSenderToo) {
@@ -313,16 +338,77 @@ TEST_F(MainThreadCallTest, ForwardToPluginsReachesTheFirstSenderToo) {
     BASObserveData record = Record(name, kModuleA);
     record.object = &trail;
     PostToMainThread(ForwardToPlugins, CopyRecord(&record));
-    Pump();
+    PumpThreadMessages();
     EXPECT_EQ(trail, "AB") << "sent as the host: every plug-in, not the host's handler";
 }
 
-TEST(MainThreadCall, WithoutAWindowTheCopyIsFreedAndNothingRuns) {
-    SetMainThreadWindow(nullptr);
-    ranOnThread = 0;
-    BASObserveData record = Record("TEST_NO_WINDOW", kModuleA);
-    PostToMainThread(Continue, CopyRecord(&record));
-    EXPECT_EQ(ranOnThread, 0u);
+// Sizes that no other block of this process has, so that the census counts
+// only the texts these tests hand over.
+constexpr size_t kNotesSize = 4093;
+constexpr size_t kPathSize = 2 * 1021;
+constexpr size_t kKeptSize = 3001;
+
+int discards;
+void CountDiscard(BASObserveData* copy) {
+    ++discards;
+    free(copy);
+}
+
+// Posts from a thread of its own, as a plug-in would: the update answers
+// with and without texts to hand over, and one plain record.
+void PostUpdateAnswers(void* kept) {
+    BASObserveData notes = Record(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, kModuleA);
+    notes.value = 1;
+    notes.count = 2;
+    notes.data = malloc(kNotesSize);
+    PostToMainThread(Continue, CopyRecord(&notes), DiscardUpdateAnswer);
+    BASObserveData nothingNew = notes;  // count 0: data is not handed over
+    nothingNew.count = 0;
+    nothingNew.data = kept;
+    PostToMainThread(Continue, CopyRecord(&nothingNew), DiscardUpdateAnswer);
+    BASObserveData finished = Record(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, kModuleA);
+    finished.value = 1;
+    finished.wideText = static_cast<wchar_t*>(malloc(kPathSize));
+    PostToMainThread(Continue, CopyRecord(&finished), DiscardUpdateAnswer);
+    BASObserveData failed = finished;  // value 6: wideText is not handed over
+    failed.value = 6;
+    failed.wideText = static_cast<wchar_t*>(kept);
+    PostToMainThread(Continue, CopyRecord(&failed), DiscardUpdateAnswer);
+    BASObserveData plain = Record("TEST_PLAIN", kModuleA);
+    PostToMainThread(Continue, CopyRecord(&plain), CountDiscard);
+}
+
+TEST(MainThreadCalls, ClosingFreesQueuedCallsUnrunWithTheTextsTheyHandOver) {
+    using heap_census::LiveBlocksOfSize;
+    const size_t records = LiveBlocksOfSize(sizeof(BASObserveData));
+    const size_t notes = LiveBlocksOfSize(kNotesSize);
+    const size_t paths = LiveBlocksOfSize(kPathSize);
+    void* kept = malloc(kKeptSize);  // the plug-in's own block, which no answer hands over
+    ran.clear();
+    discards = 0;
+    {
+        MainThreadCalls calls;
+        ASSERT_TRUE(calls.IsOpen());
+        std::thread(PostUpdateAnswers, kept).join();
+        ASSERT_EQ(LiveBlocksOfSize(sizeof(BASObserveData)), records + 5) << "the census does not see the copies";
+        ASSERT_EQ(LiveBlocksOfSize(kNotesSize), notes + 1);
+    }
+    EXPECT_TRUE(ran.empty()) << "a call ran during the close";
+    EXPECT_EQ(discards, 1) << "each queued call is discarded exactly once";
+    EXPECT_EQ(LiveBlocksOfSize(sizeof(BASObserveData)), records) << "queued records leaked or were freed twice";
+    EXPECT_EQ(LiveBlocksOfSize(kNotesSize), notes) << "the release notes leaked";
+    EXPECT_EQ(LiveBlocksOfSize(kPathSize), paths) << "the installer path leaked";
+    EXPECT_TRUE(heap_census::IsLiveBlock(kept)) << "a text that no answer hands over was freed";
+
+    // With nothing to take it, a post is freed at once.
+    std::thread(PostUpdateAnswers, kept).join();
+    EXPECT_TRUE(ran.empty());
+    EXPECT_EQ(discards, 2);
+    EXPECT_EQ(LiveBlocksOfSize(sizeof(BASObserveData)), records);
+    EXPECT_EQ(LiveBlocksOfSize(kNotesSize), notes);
+    EXPECT_EQ(LiveBlocksOfSize(kPathSize), paths);
+    EXPECT_TRUE(heap_census::IsLiveBlock(kept));
+    free(kept);
 }
 
 class Recorder : public BASObserver {

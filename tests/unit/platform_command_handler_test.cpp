@@ -170,7 +170,7 @@ protected:
         plugin.join();
         return record;
     }
-    MainThreadCallWindow window_;
+    MainThreadCalls calls_;
 };
 
 TEST_F(MainThreadRelayTest, ReadyStartServerComesBackOnTheMainThreadToEveryPluginTheSenderIncluded) {
@@ -182,7 +182,7 @@ TEST_F(MainThreadRelayTest, ReadyStartServerComesBackOnTheMainThreadToEveryPlugi
     EXPECT_EQ(DeliveriesTo(kCommPlugin).size(), 0u) << "the sender got its own record back at once";
     deliveries.clear();
 
-    MainThreadCallWindow::Pump();
+    PumpThreadMessages();
     EXPECT_EQ(DeliveriesTo(kCommPlugin).size(), 1u) << "the first sender must receive the relay too";
     EXPECT_EQ(DeliveriesTo(kTitlePlugin).size(), 1u);
     for (const Delivery& delivery : deliveries) {
@@ -200,7 +200,7 @@ TEST_F(MainThreadRelayTest, EachServerCrashAsksOnceForANewStartWithTheCrashValue
         crash.arg = "not passed on";
         SentFromPluginThread(crash);
     }
-    MainThreadCallWindow::Pump();
+    PumpThreadMessages();
     const std::vector<Delivery> restarts = DeliveriesTo(kCrashWatcher);
     ASSERT_EQ(restarts.size(), 2u) << "every crash gives exactly one restart request";
     EXPECT_EQ(restarts[0].record.value, 3);

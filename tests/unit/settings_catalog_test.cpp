@@ -8,7 +8,6 @@
 
 #include "BASUserDefaults.h"
 #include "I18n.h"
-#include "common/command_bus.h"
 #include "language_choice.h"
 #include "settings_catalog.h"
 #include "test_files.h"

@@ -1,0 +1,94 @@
+#include "main_thread_calls.h"
+
+#include <cassert>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+
+#include "logging.h"
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"LumarestMainThreadCalls";
+
+struct PostedCall {
+    RecordFunction run;
+    RecordFunction discard;
+    BASObserveData* record;
+};
+using PostedCallPtr = std::unique_ptr<PostedCall>;
+
+// The window that takes posts. A post and the close take this lock, so a
+// post is either queued before the close drains the queue or sees no window
+// and discards its call at once.
+std::mutex targetLock;
+HWND target = nullptr;  // guarded by targetLock
+
+void Discard(PostedCallPtr call) {
+    if (call && call->discard) call->discard(call->record);
+}
+
+// The record's command name, for a log line; it may be missing.
+const char* CommandOf(const BASObserveData* record) {
+    return record && record->command ? record->command : "(none)";
+}
+
+}  // namespace
+
+void FreeRecord(BASObserveData* record) { free(record); }
+
+MainThreadCalls::MainThreadCalls() {
+    WNDCLASSEXW windowClass{sizeof windowClass};
+    windowClass.lpfnWndProc = &MainThreadCalls::WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kWindowClass;
+    RegisterClassExW(&windowClass);  // fails harmlessly when already registered
+    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
+                              nullptr);
+    if (!window_) {
+        LOG(ERROR) << "The main-thread call window could not be created (error " << GetLastError()
+                   << "); calls from other threads will be dropped";
+        return;
+    }
+    std::lock_guard guard(targetLock);
+    assert(!target && "only one MainThreadCalls at a time");
+    target = window_;
+}
+
+MainThreadCalls::~MainThreadCalls() {
+    if (!window_) return;
+    assert(GetWindowThreadProcessId(window_, nullptr) == GetCurrentThreadId());
+    {
+        std::lock_guard guard(targetLock);
+        if (target == window_) target = nullptr;
+    }
+    DiscardQueued();
+    DestroyWindow(window_);
+}
+
+// Every call posted before the close is in this thread's queue by now.
+void MainThreadCalls::DiscardQueued() {
+    MSG message;
+    while (PeekMessageW(&message, window_, kMainThreadCallMessage, kMainThreadCallMessage, PM_REMOVE))
+        Discard(PostedCallPtr(reinterpret_cast<PostedCall*>(message.wParam)));
+}
+
+LRESULT CALLBACK MainThreadCalls::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kMainThreadCallMessage) return DefWindowProcW(window, message, wParam, lParam);
+    PostedCallPtr call(reinterpret_cast<PostedCall*>(wParam));
+    if (call && call->run) call->run(call->record);
+    return 0;
+}
+
+void PostToMainThread(RecordFunction run, BASObserveData* record, RecordFunction discard) {
+    auto call = std::make_unique<PostedCall>(PostedCall{run, discard, record});
+    {
+        std::lock_guard guard(targetLock);
+        if (target && PostMessageW(target, kMainThreadCallMessage, reinterpret_cast<WPARAM>(call.get()), 0)) {
+            call.release();  // the window's queue owns it now
+            return;
+        }
+    }
+    LOG(ERROR) << "Main-thread call for " << CommandOf(record) << " dropped: no main-thread window takes it";
+    Discard(std::move(call));
+}
