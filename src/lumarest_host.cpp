@@ -4,9 +4,11 @@
 
 #include <lumarest/plugin.h>
 
+#include "BASDbgReport.h"
 #include "BASUserDefaults.h"
 #include "app_lifecycle.h"
 #include "common/command_bus.h"
+#include "crash_report.h"
 #include "common/logging.h"
 #include "common/plugin_util.h"
 #include "host_state.h"
@@ -46,6 +48,7 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
         ProcessServices services;
         InitImagesAndLanguage();
         Host().dumpPath = Host().logFolder + L"\\" + NowFormatted("%Y%m%d%H%M%S") + L".dmp";
+        BASDbgReport::RegisterCrashFilter(Host().dumpPath.c_str(), CrashNotice, CrashContent);
 
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
