@@ -41,8 +41,10 @@ struct CrashFilterState {
     BASDbgReport::Fault fault;
 };
 
+// Never destroyed: a fault while the C runtime runs its exit-time
+// destructors is still reported.
 CrashFilterState& State() {
-    static CrashFilterState state;
+    static CrashFilterState& state = *new CrashFilterState;
     return state;
 }
 
@@ -134,7 +136,8 @@ DWORD WINAPI ReporterMain(void*) {
     const DWORD code = pointers->ExceptionRecord->ExceptionCode;
     const LONG first = InterlockedCompareExchange(&state.faultingThreadId, static_cast<LONG>(self), 0);
     if (first != 0) {
-        if (static_cast<DWORD>(first) == self || self == state.reporterThreadId) TerminateProcess(GetCurrentProcess(), code);
+        if (static_cast<DWORD>(first) == self || self == state.reporterThreadId)
+            TerminateProcess(GetCurrentProcess(), code);
         for (;;) Sleep(INFINITE);
     }
     state.pointers = pointers;
@@ -162,9 +165,11 @@ DWORD WINAPI ReporterMain(void*) {
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* pointers) { Report(pointers); }
 
-// Stack overflow is caught when it is first raised: searching the frames for
-// a handler and calling the unhandled-exception filter would need stack that
-// the thread no longer has. Nothing recovers from it in this program.
+// Stack overflow is caught when it is first raised: on Windows, searching
+// the frames for a handler and calling the unhandled-exception filter may need
+// more stack than the guard page leaves. (Under Wine the filter is reached
+// either way: measured with neither this handler nor the guarantee below.)
+// Nothing recovers from an overflow in this program.
 LONG CALLBACK OnFirstChanceException(EXCEPTION_POINTERS* pointers) {
     if (pointers->ExceptionRecord->ExceptionCode == EXCEPTION_STACK_OVERFLOW) Report(pointers);
     return EXCEPTION_CONTINUE_SEARCH;
@@ -178,15 +183,17 @@ void __cdecl OnInvalidParameter(const wchar_t*, const wchar_t*, const wchar_t*, 
     ReportHere(kCrashCodeInvalidParameter);
 }
 
-// msvcrt.dll has the invalid-parameter handler only from Vista on, and
-// mingw-w64 does not declare it for msvcrt: look it up.
+// msvcrt.dll has the invalid-parameter handler only from Vista on (Wine's
+// has none: it logs bad arguments and returns an error), and mingw-w64's own
+// _set_invalid_parameter_handler for msvcrt only records the handler for
+// mingw's code: look msvcrt's up.
 void InstallInvalidParameterHandler() {
     using Handler = void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t);
     using Setter = Handler(__cdecl*)(Handler);
     HMODULE crt = GetModuleHandleW(L"msvcrt.dll");
     if (!crt) return;
-    if (auto set = reinterpret_cast<Setter>(reinterpret_cast<void*>(GetProcAddress(crt, "_set_invalid_parameter_handler"))))
-        set(OnInvalidParameter);
+    FARPROC setter = GetProcAddress(crt, "_set_invalid_parameter_handler");
+    if (setter) reinterpret_cast<Setter>(reinterpret_cast<void*>(setter))(OnInvalidParameter);
 }
 
 // Runtimes and other crash reporters loaded later call

@@ -2,7 +2,7 @@
 //
 //     lumarest-crasher.exe <way> <report folder> <thread file>
 //
-// logs one line with glog into the report folder, registers the crash filter
+// logs two lines with glog into the report folder, registers the crash filter
 // with the host's content callback and a notice that settles the folder
 // without opening it, lets another filter try to take over, writes the ids
 // of the threads that will fault into the thread file, and dies the given
