@@ -63,7 +63,9 @@ void RecordFault(const EXCEPTION_POINTERS* pointers, DWORD threadId) {
     fault.address = reinterpret_cast<uintptr_t>(pointers->ExceptionRecord->ExceptionAddress);
     fault.threadId = threadId;
     HMODULE module = nullptr;
-    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    // A call through a null pointer faults at 0, which is in no module (the
+    // lookup would answer with the executable).
+    if (fault.address != 0 && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                            reinterpret_cast<LPCWSTR>(fault.address), &module)) {
         GetModuleFileNameW(module, fault.module, MAX_PATH);
     }
