@@ -48,7 +48,8 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
         ProcessServices services;
         InitImagesAndLanguage();
         Host().dumpPath = Host().logFolder + L"\\" + NowFormatted("%Y%m%d%H%M%S") + L".dmp";
-        BASDbgReport::RegisterCrashFilter(Host().dumpPath.c_str(), CrashNotice, CrashContent);
+        if (!BASDbgReport::RegisterCrashFilter(Host().dumpPath.c_str(), CrashNotice, CrashContent))
+            LOG(ERROR) << "The crash reporter's thread could not be started; faults are reported on their own thread";
 
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
