@@ -20,6 +20,7 @@
 #include "BASDbgReport.h"
 #include "UniqueHandle.h"
 #include "crash_report.h"
+#include "host_state.h"
 #include "product_identity.h"
 #include "test_files.h"
 
@@ -215,6 +216,15 @@ TEST(CrashReport, CleaningKeepsEveryNameContainingZipInAnyCase) {
     std::vector<std::wstring> left = EntriesOf(folder.Path());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::wstring>{L"old.zip", L"report.ZIP.txt"}));
+}
+
+TEST(CrashReport, NoticeAfterTheOrderlyEndLeavesTheFolderAlone) {
+    TempFolder folder;
+    folder.Write(L"20261206.dmp", "MDMP");
+    Host().exitFlag = true;
+    CrashNotice((folder.Path() + L"\\20261206.zip").c_str());
+    Host().exitFlag = false;
+    EXPECT_EQ(EntriesOf(folder.Path()), std::vector<std::wstring>{L"20261206.dmp"}) << "a dying process was announced";
 }
 
 }  // namespace
