@@ -29,7 +29,7 @@ ensure_sources() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386; changed=1
   fi
-  # glog is cross-built from Debian's own source package.
+  # glog and minizip (zlib's contrib) are cross-built from Debian's own source packages.
   local src=/etc/apt/sources.list.d/lumarest-src.sources
   if [ ! -f "$src" ]; then
     cat >"$src" <<'SRC'
@@ -145,7 +145,27 @@ build_gtest() {
   rm -rf "$work"
 }
 
-if [ -z "$(missing_packages)" ] && [ -f "$DEPS_PREFIX/lib/libglog.a" ] && [ -f "$DEPS_PREFIX/lib/libgtest.a" ]; then
+build_minizip() {
+  [ -f "$DEPS_PREFIX/lib/libminizip.a" ] && return 0
+  log "cross-building minizip into $DEPS_PREFIX"
+  local work; work=$(mktemp -d)
+  (cd "$work" && apt-get source -qq zlib >/dev/null)
+  local dir; dir=$(find "$work" -maxdepth 1 -type d -name 'zlib-*' | head -n1)/contrib/minizip
+  # zlib's contrib/minizip has no Windows build of its own: the four files the
+  # zip and unzip APIs need (iowin32 for UTF-16 paths) go into one archive,
+  # against mingw-w64's own zlib (libz-mingw-w64-dev).
+  local f
+  for f in ioapi zip unzip iowin32; do
+    i686-w64-mingw32-gcc-posix -O2 -c "$dir/$f.c" -o "$work/$f.o"
+  done
+  mkdir -p "$DEPS_PREFIX/lib" "$DEPS_PREFIX/include/minizip"
+  i686-w64-mingw32-ar rcs "$DEPS_PREFIX/lib/libminizip.a" "$work"/ioapi.o "$work"/zip.o "$work"/unzip.o "$work"/iowin32.o
+  install -m 644 "$dir"/ioapi.h "$dir"/zip.h "$dir"/unzip.h "$dir"/iowin32.h "$DEPS_PREFIX/include/minizip/"
+  rm -rf "$work"
+}
+
+if [ -z "$(missing_packages)" ] && [ -f "$DEPS_PREFIX/lib/libglog.a" ] && [ -f "$DEPS_PREFIX/lib/libgtest.a" ] \
+  && [ -f "$DEPS_PREFIX/lib/libminizip.a" ]; then
   [ "$(id -u)" -eq 0 ] && ensure_i386_execution
   exit 0
 fi
@@ -155,4 +175,5 @@ install_packages
 ensure_i386_execution
 build_glog
 build_gtest
+build_minizip
 log "ready"

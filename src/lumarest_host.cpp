@@ -4,9 +4,11 @@
 
 #include <lumarest/plugin.h>
 
+#include "BASDbgReport.h"
 #include "BASUserDefaults.h"
 #include "app_lifecycle.h"
 #include "common/command_bus.h"
+#include "crash_report.h"
 #include "common/logging.h"
 #include "common/main_thread_calls.h"
 #include "common/plugin_util.h"
@@ -47,6 +49,8 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
         ProcessServices services;
         InitImagesAndLanguage();
         Host().dumpPath = Host().logFolder + L"\\" + NowFormatted("%Y%m%d%H%M%S") + L".dmp";
+        if (!BASDbgReport::RegisterCrashFilter(Host().dumpPath.c_str(), CrashNotice, CrashContent))
+            LOG(ERROR) << "The crash reporter's thread could not be started; faults are reported on their own thread";
 
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);

@@ -32,7 +32,7 @@ SystemInfo CollectSystemInfo() {
     return info;
 }
 
-std::string SystemInfoJson(const SystemInfo& info) {
+std::string SystemInfoJson(const SystemInfo& info, const std::vector<std::pair<std::string, std::string>>& extra) {
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
     writer.StartObject();
@@ -46,6 +46,10 @@ std::string SystemInfoJson(const SystemInfo& info) {
     writer.Uint64(info.freeMemory);
     writer.Key("TotalMemSize");
     writer.Uint64(info.totalMemory);
+    for (const auto& [key, value] : extra) {
+        writer.Key(key.c_str());
+        writer.String(value.c_str());
+    }
     writer.EndObject();
     return buffer.GetString();
 }

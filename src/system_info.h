@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct SystemInfo {
     std::string product;
@@ -17,5 +19,7 @@ std::string FormatWindowsVersion(unsigned major, unsigned minor, unsigned build,
                                  unsigned servicePackMinor);
 // Reads this machine.
 SystemInfo CollectSystemInfo();
-// Compact JSON with Product, Version, System, FreeMemSize, TotalMemSize in that order.
-std::string SystemInfoJson(const SystemInfo& info);
+// Compact JSON with Product, Version, System, FreeMemSize, TotalMemSize in
+// that order, then the extra string members (key, value) in theirs.
+std::string SystemInfoJson(const SystemInfo& info,
+                           const std::vector<std::pair<std::string, std::string>>& extra = {});

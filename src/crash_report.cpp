@@ -1,0 +1,115 @@
+#include "crash_report.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+
+#include "BASDbgReport.h"
+#include "BASUtility.h"
+#include "Utf8.h"
+#include "common/logging.h"
+#include "host_state.h"
+#include "system_info.h"
+
+namespace {
+
+std::string Hex(uintptr_t value) {
+    char text[16];
+    snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(value));
+    return text;
+}
+
+bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix) {
+    return text.size() >= prefix.size() &&
+           CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool ContainsZipIgnoringCase(const wchar_t* name) {
+    std::wstring lower = name;
+    CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
+    return lower.find(L".zip") != std::wstring::npos;
+}
+
+// The one-button alert that names the folder, with "Open" on its button,
+// belongs here; the dialog toolkit does not exist yet, so nothing is shown
+// and the folder opens at once.
+void ShowCrashAlert(const std::wstring& folder) {}
+
+}  // namespace
+
+FaultingModule DescribeFaultingModule(const std::wstring& modulePath, const std::wstring& pluginsDir) {
+    FaultingModule module;
+    const size_t slash = modulePath.find_last_of(L'\\');
+    module.file = ToUtf8(slash == std::wstring::npos ? modulePath : modulePath.substr(slash + 1));
+    if (pluginsDir.empty() || !StartsWithIgnoringCase(modulePath, pluginsDir)) return module;
+    const std::wstring inside = modulePath.substr(pluginsDir.size());
+    const size_t first = inside.find(L'\\');
+    const size_t second = first == std::wstring::npos ? first : inside.find(L'\\', first + 1);
+    if (second == std::wstring::npos) return module;  // not <folder>\<version>\<file>
+    module.plugin = ToUtf8(inside.substr(0, first));
+    module.version = ToUtf8(inside.substr(first + 1, second - first - 1));
+    return module;
+}
+
+std::vector<std::pair<std::string, std::string>> CrashMembers(const FaultingModule& module, uint32_t code,
+                                                              uintptr_t address) {
+    std::vector<std::pair<std::string, std::string>> members{{"Module", module.file}};
+    if (!module.plugin.empty()) {
+        members.emplace_back("Plugin", module.plugin);
+        members.emplace_back("PluginVersion", module.version);
+    }
+    members.emplace_back("ExceptionCode", Hex(code));
+    members.emplace_back("ExceptionAddress", Hex(address));
+    return members;
+}
+
+void CleanReportFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*.*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L".." || ContainsZipIgnoringCase(name.c_str())) continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveDirectoryW(path.c_str());  // an empty one only; the log folder holds none of its own
+        else
+            DeleteFileW(path.c_str());
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
+
+void SettleReportFolder(const std::wstring& folder) {
+    if (!Host().logShutFlag) {
+        Host().logShutFlag = true;
+        google::ShutdownGoogleLogging();
+    }
+    CleanReportFolder(folder);
+}
+
+void __cdecl CrashContent(const wchar_t* reportFolder, wchar_t** extraFile) {
+    const std::wstring path = std::wstring(reportFolder) + L"Crash.json";
+    const BASDbgReport::Fault& fault = BASDbgReport::LastFault();
+    wchar_t* pluginsDir = BASUtilityApp::GetProductPluginsDir();
+    const FaultingModule module = DescribeFaultingModule(fault.module, pluginsDir ? pluginsDir : L"");
+    BASUtilityString::Free(pluginsDir);
+    const std::string text = SystemInfoJson(CollectSystemInfo(), CrashMembers(module, fault.code, fault.address));
+    // A file that cannot be written leaves the report without it; the path
+    // is handed back all the same, and the packing skips what is not there.
+    if (FILE* file = _wfopen(path.c_str(), L"wb")) {
+        fwrite(text.data(), 1, text.size(), file);
+        fclose(file);
+    }
+    *extraFile = _wcsdup(path.c_str());
+}
+
+void __cdecl CrashNotice(const wchar_t* reportPath) {
+    if (Host().exitFlag) return;
+    const std::wstring path = reportPath;
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    SettleReportFolder(folder);  // nothing is logged after this
+    ShowCrashAlert(folder);
+    BASUtilityApp::OpenFolder(folder.c_str());
+}
