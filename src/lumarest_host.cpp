@@ -21,6 +21,10 @@
 
 namespace {
 
+constexpr int kSheetTopOffset = 32;
+constexpr int kProgressWidth = 500;
+constexpr int kProgressHeight = 150;
+
 std::string Utf8(const std::wstring& text) {
     char* utf8 = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
     std::string out = utf8;
@@ -100,8 +104,7 @@ void LumarestHost::OnFrameCreated(CMainFrame& frame) {
     LoadPlugins();
     RegisterPlatformCommands(*this);
     if (!frame.CreateView()) return;
-    // The shared dialogs are entered in dialogs_ here once the dialog toolkit
-    // provides them.
+    CreateSharedDialogs(frame.ViewWindow());
     appIcon_ = BuildProductCatalog(frame.ViewWindow());
     if (SharedDialog* sheet = dialogs_.Find(kSheetDialog)) sheet->Realign();
     frame.ScheduleUpdateCheck();
@@ -136,6 +139,20 @@ void LumarestHost::OnUpdateCheckDue() {
     BASObserveData record{};
     record.command = LIBCOMM_COMMAND_CHECK_FOR_UPDATE;
     HostSend(&record);
+}
+
+void LumarestHost::CreateSharedDialogs(HWND view) {
+    Gdiplus::Image* close = FindNamedImage("close-normal.png");
+    Gdiplus::Image* closePressed = FindNamedImage("close-pressed.png");
+    RECT client{};
+    GetClientRect(view, &client);
+    sheet_ = std::make_unique<UiSheetDialog>(close, closePressed);
+    sheet_->SetTopOffset(kSheetTopOffset);
+    sheet_->Create(view, client.right, client.bottom);
+    dialogs_.Register(kSheetDialog, sheet_.get());
+    progress_ = std::make_unique<UiProgressDialog>(close, closePressed);
+    progress_->Create(view, kProgressWidth, kProgressHeight);
+    dialogs_.Register(kProgressDialog, progress_.get());
 }
 
 HWND LumarestHost::FrameWindow() const { return frame_ ? frame_->Handle() : nullptr; }

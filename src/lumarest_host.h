@@ -7,12 +7,15 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 
 #include "main_frame.h"
 #include "main_frame_events.h"
 #include "services/platform_context.h"
 #include "shared_dialogs.h"
+#include "ui/ui_progress_dialog.h"
+#include "ui/ui_sheet_dialog.h"
 
 class LumarestHost final : private MainFrameEvents, private PlatformContext {
 public:
@@ -29,6 +32,9 @@ private:
     // until the frame is gone; 0 when the frame cannot be made.
     int RunMainFrame(int showCommand);
     void ShutDownApplication();
+    // The long-lived dialogs, parented to the view, hidden until a command
+    // shows them.
+    void CreateSharedDialogs(HWND view);
 
     // MainFrameEvents
     void OnFrameCreated(CMainFrame& frame) override;
@@ -42,9 +48,15 @@ private:
     HWND ViewWindow() const override;
     MaximizeState& Maximize() override { return maximize_; }
     SharedDialogs& Dialogs() override { return dialogs_; }
+    UiProgressDialog* ProgressDialog() override { return progress_.get(); }
+    UiSheetDialog* Sheet() override { return sheet_.get(); }
 
     std::optional<CMainFrame> frame_;  // while the run lasts
     SharedDialogs dialogs_;
+    // Live until the process ends: plug-in threads may still reach them
+    // through commands while the run closes.
+    std::unique_ptr<UiProgressDialog> progress_;
+    std::unique_ptr<UiSheetDialog> sheet_;
     MaximizeState maximize_;
     // Never destroyed: the SDK promises plug-ins the icon for the life of
     // the process, and they may draw with it until the very end.

@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <mutex>
 
@@ -74,6 +75,18 @@ void MainThreadCalls::DiscardQueued() {
 }
 
 LRESULT CALLBACK MainThreadCalls::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kMainThreadRunMessage) {
+        // Nothing may escape a window procedure: the waiting thread is told
+        // the call ran, and the failure is logged.
+        try {
+            (*reinterpret_cast<const std::function<void()>*>(wParam))();
+        } catch (const std::exception& e) {
+            LOG(ERROR) << "A call on the main thread failed: " << e.what();
+        } catch (...) {
+            LOG(ERROR) << "A call on the main thread failed";
+        }
+        return TRUE;
+    }
     if (message != kMainThreadCallMessage) return DefWindowProcW(window, message, wParam, lParam);
     PostedCallPtr call(reinterpret_cast<PostedCall*>(wParam));
     if (call && call->run) call->run(call->record);
@@ -91,4 +104,20 @@ void PostToMainThread(RecordFunction run, BASObserveData* record, RecordFunction
     }
     LOG(ERROR) << "Main-thread call for " << CommandOf(record) << " dropped: no main-thread window takes it";
     Discard(std::move(call));
+}
+
+bool RunOnMainThread(const std::function<void()>& work) {
+    HWND window = nullptr;
+    {
+        std::lock_guard guard(targetLock);
+        window = target;
+    }
+    if (!window) return false;
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+        work();
+        return true;
+    }
+    // Sent without the lock: the main thread takes it to close the window,
+    // and a close in between makes the send fail instead of wait.
+    return SendMessageW(window, kMainThreadRunMessage, reinterpret_cast<WPARAM>(&work), 0) == TRUE;
 }

@@ -8,8 +8,12 @@
 
 #include <lumarest/plugin.h>
 
+#include <functional>
+
 // The window message that carries one posted call.
 constexpr UINT kMainThreadCallMessage = WM_USER + 1000;
+// The window message that carries one call a thread waits for.
+constexpr UINT kMainThreadRunMessage = WM_USER + 1001;
 
 using RecordFunction = void (*)(BASObserveData*);
 
@@ -43,3 +47,10 @@ private:
 // frees them instead, at once or at the close: the poster knows which texts
 // its record hands over.
 void PostToMainThread(RecordFunction run, BASObserveData* record, RecordFunction discard = FreeRecord);
+
+// Runs work on the main thread and returns when it is done: at once when
+// called there, otherwise through the call window, which the main thread
+// serves also while a modal dialog runs; the order of one thread's calls is
+// kept. False, and work not run, when no call window takes it (before
+// start-up or after the close).
+bool RunOnMainThread(const std::function<void()>& work);

@@ -8,6 +8,9 @@
 #include "services/maximize_toggle.h"
 #include "shared_dialogs.h"
 
+class UiProgressDialog;
+class UiSheetDialog;
+
 class PlatformContext {
 public:
     // Null before the frame exists and after it is gone.
@@ -16,6 +19,9 @@ public:
     // Kept for the process; only the maximise command changes it.
     virtual MaximizeState& Maximize() = 0;
     virtual SharedDialogs& Dialogs() = 0;
+    // The shared dialogs that commands drive; null until the frame made them.
+    virtual UiProgressDialog* ProgressDialog() = 0;
+    virtual UiSheetDialog* Sheet() = 0;
 
 protected:
     ~PlatformContext() = default;

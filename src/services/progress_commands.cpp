@@ -1,14 +1,59 @@
 #include "services/progress_commands.h"
 
-#include "services/platform_command_handler.h"
+#include <string>
 
-// The progress dialog does not exist in this build yet: each command is noted
-// and changes nothing.
+#include "common/main_thread_calls.h"
+#include "services/platform_context.h"
+#include "ui/ui_progress_dialog.h"
 
-void StartProgress(BASObserveData* record) { LogCommandUnavailable(record); }
+namespace {
 
-void NotifyProgress(BASObserveData* record) { LogCommandUnavailable(record); }
+// The 64-bit fields count only when not 0 as a whole; their low 32 bits are
+// what the dialog takes.
+int Low32(int64_t value) { return static_cast<int>(static_cast<uint32_t>(value)); }
 
-void NotifyProgressFinish(BASObserveData* record) { LogCommandUnavailable(record); }
+void Notify(UiProgressDialog& dialog, const BASObserveData& record) {
+    if (record.value3 != 0) dialog.SetDone(Low32(record.value3));
+    if (record.value2 != 0) dialog.SetTotal(Low32(record.value2));
+    if (record.value != 0) dialog.AddFailed(Low32(record.value));
+    if (record.object) dialog.SetStatusText(static_cast<const wchar_t*>(record.object));
+}
 
-void CancelProgress(BASObserveData* record) { LogCommandUnavailable(record); }
+}  // namespace
+
+void StartProgress(PlatformContext& context, BASObserveData* record) {
+    UiProgressDialog* dialog = context.ProgressDialog();
+    if (!dialog) return;
+    const std::wstring folder = record->wideText ? record->wideText : L"";
+    const std::string owner = record->arg ? static_cast<const char*>(record->arg) : "";
+    const auto callback = reinterpret_cast<ProgressEndCallback>(record->object);
+    const int64_t datum = record->value;
+    RunOnMainThread([&] {
+        dialog->Reset();
+        dialog->SetShowFolderButton(true);
+        dialog->SetFolder(folder);
+        dialog->SetTitle(L"Progress");  // not translated, as the plug-ins know it
+        dialog->SetOwnerName(owner);
+        dialog->Start();
+        dialog->SetEndCallback(callback, datum);
+    });
+}
+
+void NotifyProgress(PlatformContext& context, BASObserveData* record) {
+    if (UiProgressDialog* dialog = context.ProgressDialog()) Notify(*dialog, *record);
+}
+
+// The end is only marked here; the dialog's next refresh shows it.
+void NotifyProgressFinish(PlatformContext& context, BASObserveData* record) {
+    UiProgressDialog* dialog = context.ProgressDialog();
+    if (!dialog) return;
+    Notify(*dialog, *record);
+    dialog->MarkFinished();
+}
+
+void CancelProgress(PlatformContext& context, BASObserveData* record) {
+    UiProgressDialog* dialog = context.ProgressDialog();
+    if (!dialog || !record->arg) return;
+    const std::string canceller = static_cast<const char*>(record->arg);
+    RunOnMainThread([&] { dialog->CancelBy(canceller.c_str()); });
+}

@@ -1,14 +1,18 @@
 // Commands that drive the shared progress dialog. They may come from any
-// plug-in thread: the dialog's counters are interlocked.
+// plug-in thread: starting, ending and cancelling a run touch the window and
+// run on the main thread while the sender waits; the counters and the status
+// text are set from the sending thread, since they are interlocked.
 #pragma once
 
 #include <lumarest/plugin.h>
 
+class PlatformContext;
+
 // "LIBPLATFORM_COMMAND_START_PROGRESS"
-void StartProgress(BASObserveData* record);
+void StartProgress(PlatformContext& context, BASObserveData* record);
 // "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS"
-void NotifyProgress(BASObserveData* record);
+void NotifyProgress(PlatformContext& context, BASObserveData* record);
 // "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS_FINISH"
-void NotifyProgressFinish(BASObserveData* record);
+void NotifyProgressFinish(PlatformContext& context, BASObserveData* record);
 // "LIBPLATFORM_COMMAND_CANCEL_PROGRESS"
-void CancelProgress(BASObserveData* record);
+void CancelProgress(PlatformContext& context, BASObserveData* record);

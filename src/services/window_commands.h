@@ -1,5 +1,6 @@
 // Commands that show or move windows: the main frame's maximise toggle and
-// the modal about, settings, alert and confirm dialogs.
+// the modal about, settings, alert and confirm dialogs. Window work runs on
+// the main thread, whichever thread sent the command.
 #pragma once
 
 #include <lumarest/plugin.h>
@@ -12,7 +13,9 @@ void PressMaxOrReset(PlatformContext& context, BASObserveData* record);
 void OpenAbout(BASObserveData* record);
 // "LIBPLATFORM_COMMAND_OPEN_SETTING"
 void OpenSetting(BASObserveData* record);
-// "LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE"
-void OpenAlertMessage(BASObserveData* record);
-// "LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE": value answers 1 when confirmed, else 0.
-void OpenConfirmMessage(BASObserveData* record);
+// "LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE": a one-button alert, modal to
+// the main frame, run on the main thread; the sender waits for its end.
+void OpenAlertMessage(PlatformContext& context, BASObserveData* record);
+// "LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE": as the alert with two buttons;
+// value answers 1 when confirmed, else 0.
+void OpenConfirmMessage(PlatformContext& context, BASObserveData* record);

@@ -149,8 +149,9 @@ TEST_F(MainFrameE2eTest, OpensCentredAtTheScreensScaleAsABorderlessPopupPaintedW
     const RECT v = ChildRect(view);
     EXPECT_EQ(v.left, 1);
     EXPECT_EQ(v.top, 1);
-    EXPECT_EQ(v.right, expected.width - 3) << "the view leaves one pixel left and three right of the border";
-    EXPECT_EQ(v.bottom, expected.height - 3);
+    // (1, 1) to (cx - 4, cy - 4): 949 x 609 on a 954 x 614 frame.
+    EXPECT_EQ(v.right, expected.width - 4) << "the view's creation rectangle";
+    EXPECT_EQ(v.bottom, expected.height - 4);
 
     const int midX = (r.left + r.right) / 2, midY = (r.top + r.bottom) / 2;
     CreateDirectoryW(kArtifactsDir.c_str(), nullptr);
