@@ -92,9 +92,7 @@ BASObserveData BusyRecord(const char* command) {
 }
 
 TEST(PlatformCommands, CommandsWithNothingToAnswerLeaveTheRecordByteIdentical) {
-    for (const char* command : {LIBPLATFORM_COMMAND_OPEN_ABOUT, LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE,
-                                LIBPLATFORM_COMMAND_START_PROGRESS, LIBPLATFORM_COMMAND_NOTIFY_PROGRESS,
-                                LIBCOMM_COMMAND_START_SERVICE_FAIL, LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL,
+    for (const char* command : {LIBPLATFORM_COMMAND_OPEN_ABOUT, LIBCOMM_COMMAND_START_SERVICE_FAIL, LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL,
                                 LIBCOMM_COMMAND_START_SERVER_FINISH}) {
         const BASObserveData before = BusyRecord(command);
         EXPECT_TRUE(SameBytes(Sent(before), before)) << command;
