@@ -37,6 +37,8 @@ protected:
     void CreateFonts();
     std::unique_ptr<Gdiplus::Font> textFont_;
     std::unique_ptr<Gdiplus::Font> buttonFont_;
+    BASSwitchButton confirmButton_;
+    std::wstring confirmText_;
 
 private:
     bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
@@ -45,9 +47,7 @@ private:
 
     bool confirmed_ = false;
     bool twoButtons_;
-    BASSwitchButton confirmButton_;
     BASSwitchButton secondButton_;
-    std::wstring confirmText_;
     std::wstring secondText_;
     std::wstring message_;
     Gdiplus::Image* icon_;

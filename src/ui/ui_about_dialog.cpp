@@ -1,0 +1,133 @@
+#include "ui/ui_about_dialog.h"
+
+#include <commctrl.h>
+
+#include "BASUserDefaults.h"
+#include "BASUtility.h"
+#include "I18n.h"
+#include "Utf8.h"
+#include "product_identity.h"
+#include "settings_catalog.h"
+
+namespace {
+
+constexpr int kBandBottom = 196;
+constexpr int kPictureSize = 96;
+constexpr int kPictureTop = 28;
+constexpr int kTitleTop = 136;
+constexpr int kLinkTop = 248;
+
+std::wstring FormatWith(const wchar_t* format, const std::wstring& value) {
+    wchar_t text[260];
+    swprintf(text, 260, format, value.c_str());
+    return text;
+}
+
+// Draws text centred across width with its top at top; the bottom it reached.
+float DrawCentred(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font* font,
+                  const Gdiplus::Color& colour, int width, float top) {
+    Gdiplus::RectF measured;
+    graphics.MeasureString(text.c_str(), -1, font, Gdiplus::PointF(0, 0), &measured);
+    Gdiplus::StringFormat centred;
+    centred.SetAlignment(Gdiplus::StringAlignmentCenter);
+    Gdiplus::SolidBrush ink(colour);
+    graphics.DrawString(text.c_str(), -1, font, Gdiplus::RectF(0, top, static_cast<float>(width), measured.Height),
+                        &centred, &ink);
+    return top + measured.Height;
+}
+
+}  // namespace
+
+UiAboutDialog::UiAboutDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage)
+    : UiAlertDialog(closeImage, closePressedImage, nullptr, false, wxGetTranslation(L"Cancel"),
+                    wxGetTranslation(L"OK")) {}
+
+UiAboutDialog::~UiAboutDialog() = default;
+
+bool UiAboutDialog::OnInitDialog(HWND, LPARAM) {
+    InitialiseBase();
+    titleFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 17.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
+    versionFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 14.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    rightsFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 14.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    aboutButtonFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 15.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
+    linkFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
+
+    const BASUserDefaults* store = BASUserDefaults::GetUserDefaults("url");
+    siteAddress_ = store && store->IsOk() ? FromUtf8(store->GetString("url:brand")) : L"";
+    productTitle_ = ProductIdentity::ProductTitle();
+    versionLine_ = std::wstring(wxGetTranslation(L"Version: ")) + ProductIdentity::Version();
+    visitLine_ = FormatWith(wxGetTranslation(L"For more information about %s, please visit:"),
+                            ProductIdentity::MakerName());
+    rightsLine_ = FormatWith(wxGetTranslation(L"© %s Zentrovia. All rights reserved."), ProductIdentity::BuildYear());
+
+    const COLORREF accent = CatalogColour("color:title:category:select:background", 0x7F7F7F);
+    topColour_ = CatalogColour("color:title:background", 0x7F7F7F);
+    const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
+    const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
+    accentPen_.reset(CreatePen(PS_SOLID, 2, accent));
+    framePen_.reset(CreatePen(PS_SOLID, 1, 0xDDDDDD));
+
+    confirmButton_.SetToggleMode(false);
+    if (confirmButton_.Create(Handle(), kConfirmButtonId)) {
+        confirmButton_.SetFont(aboutButtonFont_.get(), true);
+        confirmButton_.SetMargins(24, 6);
+        confirmButton_.SetLabelAndColours(-10, -10, confirmText_, normal, 0xFFFFFF, pressed, 0xFFFFFF);
+    }
+    picture_ = FindNamedImage("application.png");
+    CreateLink();
+    return false;
+}
+
+// The address is both the link's target and its text; it is measured in the
+// link's font and centred.
+void UiAboutDialog::CreateLink() {
+    INITCOMMONCONTROLSEX links{sizeof links, ICC_LINK_CLASS};
+    InitCommonControlsEx(&links);
+    const std::wstring markup = L"<A HREF=\"" + siteAddress_ + L"\">" + siteAddress_ + L"</A>";
+    link_ = CreateWindowExW(0, WC_LINK, markup.c_str(), WS_CHILD | WS_TABSTOP, 0, 0, 0, 0, Handle(),
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkId)), nullptr, nullptr);
+    if (!link_) return;
+    SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
+    SIZE size{};
+    {
+        WindowDC dc(link_);
+        ScopedSelectObject font(dc.get(), linkFont_.get());
+        GetTextExtentPoint32W(dc.get(), siteAddress_.c_str(), static_cast<int>(siteAddress_.size()), &size);
+    }
+    SetWindowPos(link_, nullptr, (Width() - size.cx) / 2, kLinkTop, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(link_, SW_SHOWNA);
+}
+
+// Opens the address in the browser; the dialog stays.
+LRESULT UiAboutDialog::OnLinkClick(NMHDR* notice) {
+    const auto* click = reinterpret_cast<const NMLINK*>(notice);
+    BASUtilityApp::OpenUrl(ToUtf8(click->item.szUrl).c_str());
+    return 0;
+}
+
+void UiAboutDialog::OnPaint(HDC dc, const RECT&) {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const int width = client.right;
+    RECT top{0, 0, width, kBandBottom};
+    UniqueBrush topBrush(CreateSolidBrush(topColour_));
+    FillRect(dc, &top, topBrush.get());
+    RECT body{0, kBandBottom, width, client.bottom};
+    FillRect(dc, &body, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    {
+        ScopedSelectObject pen(dc, accentPen_.get());
+        MoveToEx(dc, 0, kBandBottom, nullptr);
+        LineTo(dc, width, kBandBottom);
+    }
+    Gdiplus::Graphics graphics(dc);
+    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
+    if (picture_) graphics.DrawImage(picture_, (width - kPictureSize) / 2, kPictureTop, kPictureSize, kPictureSize);
+    const Gdiplus::Color white(0xFFFFFFFF);
+    float bottom = DrawCentred(graphics, productTitle_, titleFont_.get(), white, width, kTitleTop);
+    bottom = DrawCentred(graphics, versionLine_, versionFont_.get(), white, width, bottom + 16);
+    bottom = DrawCentred(graphics, visitLine_, aboutButtonFont_.get(), Gdiplus::Color(0xFF000000), width, bottom + 40);
+    DrawCentred(graphics, rightsLine_, rightsFont_.get(), Gdiplus::Color(0xFF7F7F7F), width, bottom + 40);
+    ScopedSelectObject pen(dc, framePen_.get());
+    ScopedSelectObject brush(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, 0, 0, client.right, client.bottom);
+}

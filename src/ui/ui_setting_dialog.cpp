@@ -1,0 +1,155 @@
+#include "ui/ui_setting_dialog.h"
+
+#include "BASUtility.h"
+#include "I18n.h"
+
+namespace {
+
+constexpr int kMargin = 10;
+constexpr int kTitleBarHeight = 26;
+constexpr int kListWidth = 158;
+constexpr int kListHeight = 22;
+constexpr int kEnglish = 3;
+
+Gdiplus::RectF Measured(HWND window, const std::wstring& text, const Gdiplus::Font* font) {
+    Gdiplus::RectF box;
+    HDC dc = GetDC(window);
+    {
+        Gdiplus::Graphics graphics(dc);
+        graphics.MeasureString(text.c_str(), -1, font, Gdiplus::PointF(0, 0), &box);
+    }
+    ReleaseDC(window, dc);
+    return box;
+}
+
+}  // namespace
+
+const std::vector<LanguageEntry>& OfferedLanguages() {
+    static const std::vector<LanguageEntry> languages = {
+        {L"简体中文", 0}, {L"繁體中文", 1}, {L"Deutsch", 2}, {L"English", 3},  {L"Français", 4},
+        {L"Italiano", 5}, {L"Español", 6},  {L"Português", 7}, {L"日本語", 8},
+    };
+    return languages;
+}
+
+int LanguageEntryFor(int languageIndex) {
+    const auto& languages = OfferedLanguages();
+    int english = 0;
+    for (size_t i = 0; i < languages.size(); ++i) {
+        if (languages[i].index == languageIndex) return static_cast<int>(i);
+        if (languages[i].index == kEnglish) english = static_cast<int>(i);
+    }
+    return english;
+}
+
+UiSettingDialog::UiSettingDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage,
+                                 const std::wstring& cancelLabel, const std::wstring& okLabel)
+    : UiDialog(closeImage, closePressedImage), okLabel_(okLabel), cancelLabel_(cancelLabel) {}
+
+UiSettingDialog::~UiSettingDialog() = default;
+
+void UiSettingDialog::SetContent(HWND parent, int width, int height, const wchar_t* okLabel) {
+    SetPlacement(parent, width, height);
+    if (okLabel) okLabel_ = okLabel;
+}
+
+void UiSettingDialog::Show(int showCommand) {
+    if (Handle()) ShowWindow(Handle(), showCommand);
+}
+
+bool UiSettingDialog::OnInitDialog(HWND, LPARAM) {
+    InitialiseBase();
+    const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
+    const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
+    panelFill_ = CatalogColour("color:setting:general:background", 0xF0F0F0);
+    panelBorder_ = CatalogColour("color:setting:general:border", 0x7F7F7F);
+    labelFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 13.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    buttonFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 13.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
+    comboFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
+    for (auto [button, id, label] : {std::tuple{&okButton_, kConfirmButtonId, &okLabel_},
+                                     std::tuple{&cancelButton_, kSecondButtonId, &cancelLabel_}}) {
+        button->SetToggleMode(false);
+        if (!button->Create(Handle(), id)) continue;
+        button->SetFont(buttonFont_.get(), true);
+        button->SetMargins(20, 6);
+        button->SetRounded(true, 4);
+        button->SetLabelAndColours(0, 0, *label, normal, 0xFFFFFF, pressed, 0xFFFFFF);
+    }
+    tabLabel_ = wxGetTranslation(L"General");
+    optionLabel_ = wxGetTranslation(L"Language");
+    CreateLanguageList();
+    LayOut();
+    return false;
+}
+
+void UiSettingDialog::CreateLanguageList() {
+    languageList_ = CreateWindowExW(0, L"COMBOBOX", L"combobox", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST,
+                                    0, 0, kListWidth, 200, Handle(),
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLanguageListId)), nullptr, nullptr);
+    if (!languageList_) return;
+    SendMessageW(languageList_, WM_SETFONT, reinterpret_cast<WPARAM>(comboFont_.get()), FALSE);
+    for (const LanguageEntry& entry : OfferedLanguages())
+        SendMessageW(languageList_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.name));
+    SendMessageW(languageList_, CB_SETCURSEL, LanguageEntryFor(language_), 0);
+}
+
+void UiSettingDialog::LayOut() {
+    const int w = Width();
+    const int h = Height();
+    const int cancelX = w - kMargin - cancelButton_.Width();
+    const int buttonsY = h - kMargin - cancelButton_.Height();
+    SetWindowPos(cancelButton_.Handle(), nullptr, cancelX, buttonsY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(okButton_.Handle(), nullptr, cancelX - kMargin - okButton_.Width(), buttonsY, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    const Gdiplus::RectF tabText = Measured(Handle(), tabLabel_, buttonFont_.get());
+    tabLabelBox_ = Gdiplus::RectF(30, kTitleBarHeight + 16, tabText.Width, tabText.Height);
+    tabBox_ = Gdiplus::RectF(tabLabelBox_.X - 6, tabLabelBox_.Y - 6, tabLabelBox_.Width + 12, tabLabelBox_.Height + 12);
+    const float panelTop = tabBox_.Y + tabBox_.Height;
+    panelBox_ = Gdiplus::RectF(tabBox_.X, panelTop, static_cast<float>(w - 40), buttonsY - panelTop - 30);
+    frameBox_ = {static_cast<int>(panelBox_.X + 16), static_cast<int>(panelBox_.Y + 24),
+                 static_cast<int>(panelBox_.X + 16) + static_cast<int>(panelBox_.Width - 32),
+                 static_cast<int>(panelBox_.Y + 24) + static_cast<int>(panelBox_.Height - 48)};
+    const Gdiplus::RectF optionText = Measured(Handle(), optionLabel_, labelFont_.get());
+    optionLabelBox_ = Gdiplus::RectF(static_cast<float>(frameBox_.left + 10), frameBox_.top - optionText.Height / 2,
+                                     optionText.Width, optionText.Height);
+    const int frameHeight = frameBox_.bottom - frameBox_.top;
+    SetWindowPos(languageList_, nullptr, frameBox_.left + 24, frameBox_.top + (frameHeight - kListHeight) / 2,
+                 kListWidth, kListHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void UiSettingDialog::OnOk(UINT, int, HWND) {
+    confirmed_ = true;
+    const LRESULT selected = SendMessageW(languageList_, CB_GETCURSEL, 0, 0);
+    const auto& languages = OfferedLanguages();
+    if (selected >= 0 && static_cast<size_t>(selected) < languages.size()) language_ = languages[selected].index;
+    EndDialog(kConfirmButtonId);
+}
+
+void UiSettingDialog::OnCancel(UINT, int, HWND) {
+    confirmed_ = false;
+    EndDialog(kSecondButtonId);
+}
+
+void UiSettingDialog::DrawContent(HDC dc, int, int, int, int) {
+    Gdiplus::Graphics graphics(dc);
+    graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    Gdiplus::SolidBrush fill(OpaqueColour(panelFill_));
+    Gdiplus::Pen border(OpaqueColour(panelBorder_), 1);
+    graphics.FillRectangle(&fill, tabBox_);
+    graphics.DrawRectangle(&border, tabBox_);
+    graphics.DrawRectangle(&border, panelBox_);
+    Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000));
+    graphics.DrawString(tabLabel_.c_str(), -1, buttonFont_.get(), tabLabelBox_, nullptr, &black);
+    Gdiplus::GraphicsPath frame;
+    AddRoundedRectangle(frame,
+                        Gdiplus::RectF(static_cast<float>(frameBox_.left), static_cast<float>(frameBox_.top),
+                                       static_cast<float>(frameBox_.right - frameBox_.left),
+                                       static_cast<float>(frameBox_.bottom - frameBox_.top)),
+                        4.0f);
+    Gdiplus::Pen framePen(Gdiplus::Color(0xFF808080), 1);
+    graphics.DrawPath(&framePen, &frame);
+    Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
+    graphics.FillRectangle(&white, optionLabelBox_);
+    graphics.DrawString(optionLabel_.c_str(), -1, labelFont_.get(), optionLabelBox_, nullptr, &black);
+}
