@@ -17,9 +17,10 @@ constexpr int kPictureTop = 28;
 constexpr int kTitleTop = 136;
 constexpr int kLinkTop = 248;
 
+// The catalogs' formats take %s for a wide text, as wsprintfW reads it.
 std::wstring FormatWith(const wchar_t* format, const std::wstring& value) {
     wchar_t text[260];
-    swprintf(text, 260, format, value.c_str());
+    wsprintfW(text, format, value.c_str());
     return text;
 }
 
