@@ -9,10 +9,16 @@
 #include "BASUtility.h"
 #include "Utf8.h"
 #include "common/logging.h"
+#include "I18n.h"
 #include "host_state.h"
+#include "settings_catalog.h"
+#include "ui/ui_alert_dialog.h"
 #include "system_info.h"
 
 namespace {
+
+constexpr int kAlertWidth = 400;
+constexpr int kAlertHeight = 180;
 
 std::string Hex(uintptr_t value) {
     char text[16];
@@ -32,10 +38,19 @@ bool ContainsZipIgnoringCase(const wchar_t* name) {
     return lower.find(L".zip") != std::wstring::npos;
 }
 
-// The one-button alert that names the folder, with "Open" on its button,
-// belongs here; the dialog toolkit does not exist yet, so nothing is shown
-// and the folder opens at once.
-void ShowCrashAlert(const std::wstring& folder) {}
+// The one-button alert that names the folder, with "Open" on its button. It
+// runs on the reporting thread with no owner: the window that was active may
+// belong to a thread that is frozen in the fault.
+void ShowCrashAlert(const std::wstring& folder) {
+    // One literal, so that the catalog check finds the text.
+    // clang-format off
+    const std::wstring message = std::wstring(wxGetTranslation(L"Application has crashed due to some unknown reasons. Please tell us the steps you did before crashing and email the zip crashing report file that is generated in following path to us:")) + L" " + folder;
+    // clang-format on
+    UiAlertDialog alert(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
+                        FindNamedImage("alert.png"), false, wxGetTranslation(L"Cancel"), wxGetTranslation(L"OK"));
+    alert.SetContent(nullptr, kAlertWidth, kAlertHeight, message, wxGetTranslation(L"Open"));
+    alert.DoModal(GetActiveWindow());
+}
 
 }  // namespace
 

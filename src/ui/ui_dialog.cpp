@@ -66,8 +66,9 @@ bool UiDialog::OnInitDialog(HWND, LPARAM) {
 
 void UiDialog::InitialiseBase() {
     if (!parent_) parent_ = TopLevelOwner(Handle());
+    // A dialog with no window above it centres on the work area.
     RECT parentRect{};
-    if (parent_) GetWindowRect(parent_, &parentRect);
+    if (!parent_ || !GetWindowRect(parent_, &parentRect)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &parentRect, 0);
     const POINT origin = CentredDialogOrigin(parentRect, width_, height_);
     SetWindowPos(Handle(), HWND_TOP, origin.x, origin.y, width_, height_, SWP_HIDEWINDOW | SWP_NOACTIVATE);
     if (shadow_.Create(Handle())) shadow_.SetShadowSize(kShadowSize);
