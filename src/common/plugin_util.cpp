@@ -1,5 +1,6 @@
 #include "plugin_util.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -195,8 +196,16 @@ bool AddModule(const wchar_t* name, std::unique_ptr<ModuleRecord> record, Comman
     std::lock_guard guard(table.lock);
     const auto [entry, added] = table.modules.try_emplace(name, std::move(record));
     if (!added) return false;
+    // A name a manifest lists twice is delivered once: one endpoint per
+    // module and name.
+    std::vector<std::string>& receives = entry->second->receives;
+    std::vector<std::string> once;
+    for (const std::string& command : receives) {
+        if (std::find(once.begin(), once.end(), command) == once.end()) once.push_back(command);
+    }
+    receives = std::move(once);
     if (endpoint) {
-        for (const std::string& command : entry->second->receives) RegisterEndpoint(command.c_str(), endpoint);
+        for (const std::string& command : receives) RegisterEndpoint(command.c_str(), endpoint);
     }
     return true;
 }
