@@ -259,3 +259,5 @@ bool BASDbgReport::RegisterCrashFilter(const wchar_t* dumpPath, NoticeCallback n
 }
 
 const BASDbgReport::Fault& BASDbgReport::LastFault() { return State().fault; }
+
+void BASDbgReport::ReportFault(EXCEPTION_POINTERS* pointers) { Report(pointers); }

@@ -41,4 +41,10 @@ public:
 
     // The fault being reported; meaningful inside the two callbacks.
     static const Fault& LastFault();
+
+    // Reports a fault that the system would swallow (one raised inside a
+    // window-creation callback never reaches the unhandled-exception filter)
+    // as if it were unhandled, then ends the process. With no filter
+    // registered the process just ends.
+    [[noreturn]] static void ReportFault(EXCEPTION_POINTERS* pointers);
 };

@@ -87,8 +87,15 @@ void CThemedShadowWnd::Place() {
     RECT ownerRect{};
     GetWindowRect(owner_, &ownerRect);
     const RECT place = ShadowRect(ownerRect, size_);
-    SetWindowPos(Handle(), owner_, place.left, place.top, place.right - place.left, place.bottom - place.top,
-                 SWP_NOACTIVATE);
+    // Placing the shadow repaints what lies around it, which reaches the
+    // owner as more of the messages that place it: a shadow already in place
+    // is left alone, or the two would trade messages for ever.
+    RECT now{};
+    GetWindowRect(Handle(), &now);
+    const bool placed = EqualRect(&now, &place) && GetWindow(owner_, GW_HWNDNEXT) == Handle();
+    if (!placed)
+        SetWindowPos(Handle(), owner_, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                     SWP_NOACTIVATE);
     GetClientRect(Handle(), &client_);
     if (!needsRendering_) return;
     needsRendering_ = false;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "UniqueResource.h"
 #include "logging.h"
 
 namespace {
@@ -18,6 +19,19 @@ struct PostedCall {
     BASObserveData* record;
 };
 using PostedCallPtr = std::unique_ptr<PostedCall>;
+
+// A call that a thread waits for: it lives on the waiting thread's stack
+// until done is set.
+struct WaitedCall {
+    explicit WaitedCall(const std::function<void()>* call) : work(call) {}
+    void Finish(bool hasRun) {
+        ran = hasRun;
+        SetEvent(done.get());
+    }
+    const std::function<void()>* work;
+    UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    bool ran = false;
+};
 
 // The window that takes posts. A post and the close take this lock, so a
 // post is either queued before the close drains the queue or sees no window
@@ -67,25 +81,32 @@ MainThreadCalls::~MainThreadCalls() {
     DestroyWindow(window_);
 }
 
-// Every call posted before the close is in this thread's queue by now.
+// Every call posted before the close is in this thread's queue by now. A
+// thread waiting for its call is released without it having run.
 void MainThreadCalls::DiscardQueued() {
     MSG message;
-    while (PeekMessageW(&message, window_, kMainThreadCallMessage, kMainThreadCallMessage, PM_REMOVE))
-        Discard(PostedCallPtr(reinterpret_cast<PostedCall*>(message.wParam)));
+    while (PeekMessageW(&message, window_, kMainThreadCallMessage, kMainThreadRunMessage, PM_REMOVE)) {
+        if (message.message == kMainThreadCallMessage)
+            Discard(PostedCallPtr(reinterpret_cast<PostedCall*>(message.wParam)));
+        else if (message.message == kMainThreadRunMessage)
+            reinterpret_cast<WaitedCall*>(message.wParam)->Finish(false);
+    }
 }
 
 LRESULT CALLBACK MainThreadCalls::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kMainThreadRunMessage) {
+        auto* request = reinterpret_cast<WaitedCall*>(wParam);
         // Nothing may escape a window procedure: the waiting thread is told
         // the call ran, and the failure is logged.
         try {
-            (*reinterpret_cast<const std::function<void()>*>(wParam))();
+            (*request->work)();
         } catch (const std::exception& e) {
             LOG(ERROR) << "A call on the main thread failed: " << e.what();
         } catch (...) {
             LOG(ERROR) << "A call on the main thread failed";
         }
-        return TRUE;
+        request->Finish(true);
+        return 0;
     }
     if (message != kMainThreadCallMessage) return DefWindowProcW(window, message, wParam, lParam);
     PostedCallPtr call(reinterpret_cast<PostedCall*>(wParam));
@@ -106,18 +127,25 @@ void PostToMainThread(RecordFunction run, BASObserveData* record, RecordFunction
     Discard(std::move(call));
 }
 
+// Posted, not sent, and waited for: the main thread runs it from its own
+// loop, after the calls posted before it, and never inside a message that
+// another thread sent (a modal dialog run there stops taking input here).
 bool RunOnMainThread(const std::function<void()>& work) {
-    HWND window = nullptr;
+    WaitedCall request{&work};
     {
         std::lock_guard guard(targetLock);
-        window = target;
+        if (!target) return false;
+        if (GetWindowThreadProcessId(target, nullptr) == GetCurrentThreadId()) {
+            request.ran = true;
+        } else if (!request.done ||
+                   !PostMessageW(target, kMainThreadRunMessage, reinterpret_cast<WPARAM>(&request), 0)) {
+            return false;
+        }
     }
-    if (!window) return false;
-    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+    if (request.ran) {
         work();
         return true;
     }
-    // Sent without the lock: the main thread takes it to close the window,
-    // and a close in between makes the send fail instead of wait.
-    return SendMessageW(window, kMainThreadRunMessage, reinterpret_cast<WPARAM>(&work), 0) == TRUE;
+    WaitForSingleObject(request.done.get(), INFINITE);
+    return request.ran;
 }

@@ -49,8 +49,8 @@ private:
 void PostToMainThread(RecordFunction run, BASObserveData* record, RecordFunction discard = FreeRecord);
 
 // Runs work on the main thread and returns when it is done: at once when
-// called there, otherwise through the call window, which the main thread
-// serves also while a modal dialog runs; the order of one thread's calls is
-// kept. False, and work not run, when no call window takes it (before
-// start-up or after the close).
+// called there, otherwise posted to the call window (after the calls posted
+// before it; the main thread serves it also while a modal dialog runs) while
+// the calling thread waits. False, and work not run, when no call window
+// takes it (before start-up) or the window closes first.
 bool RunOnMainThread(const std::function<void()>& work);

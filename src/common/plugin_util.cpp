@@ -11,6 +11,7 @@
 #include "Utf8.h"
 #include "command_bus.h"
 #include "logging.h"
+#include "plugin_entry_call.h"
 #include "plugin_image_check.h"
 #include "plugin_manifest.h"
 
@@ -149,7 +150,7 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
     CommandEndpoint* endpoint = NewEndpoint(library);
     // Outside the lock: the module may send from here, reaching the modules
     // registered so far.
-    registerModule(endpoint);
+    CallRegisterModule(registerModule, endpoint, library, ToUtf8(name));
     LOG(INFO) << "Plug-in " << ToUtf8(name) << " " << record->version << " loaded from " << record->libraryPath;
     AddModule(name.c_str(), std::move(record), endpoint);
     return true;

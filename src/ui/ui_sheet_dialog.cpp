@@ -57,8 +57,10 @@ bool UiSheetDialog::OnInitDialog(HWND, LPARAM) {
     return false;
 }
 
+// A link without an address: the whole text is one clickable link. (An
+// empty HREF="" is shown as raw markup by Wine's link control.)
 void UiSheetDialog::SetNoticeText(const std::wstring& text) {
-    const std::wstring markup = L"<A HREF=\"\">" + text + L"</A>";
+    const std::wstring markup = L"<A>" + text + L"</A>";
     if (link_) SetWindowTextW(link_, markup.c_str());
     InvalidateRect(Handle(), nullptr, TRUE);
 }

@@ -72,6 +72,22 @@ TEST_F(AlertRunTest, AConfirmAnsweredByAPressOnItsButtonEndsWith5051AndAWidthOf4
     EXPECT_EQ(place.right, 400);
 }
 
+TEST_F(AlertRunTest, AnAlertModalToAnOwnerEndsAndGivesTheOwnerBack) {
+    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 100, 800, 600, nullptr, nullptr,
+                                 nullptr, nullptr);
+    UiAlertDialog dialog(nullptr, nullptr, nullptr, false, L"Cancel", L"OK");
+    dialog.SetContent(owner, 400, 0, L"Saved.", nullptr);
+    std::thread user([&] {
+        Sleep(1500);
+        HWND window = FindWindowExW(nullptr, nullptr, MAKEINTATOM(32770), nullptr);
+        PostMessageW(GetDlgItem(window, kConfirmButtonId), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    });
+    EXPECT_EQ(dialog.DoModal(owner), kConfirmButtonId);
+    user.join();
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
+
 TEST_F(AlertRunTest, TheCloseButtonEndsWith5050AndCountsAsNotConfirmed) {
     UiAlertDialog dialog(nullptr, nullptr, nullptr, true, L"Cancel", L"OK");
     dialog.SetContent(nullptr, 400, 0, L"Delete?", nullptr);

@@ -1,0 +1,22 @@
+// Calling a plug-in's "RegisterModule" safely. The call runs while the main
+// frame is being created, inside a window-creation callback, where the
+// system swallows faults: a plug-in that faults there would leave the host
+// half-started with nothing logged. And a call that never returns cannot be
+// undone, but it can be named.
+#pragma once
+
+#include <windows.h>
+
+#include <lumarest/plugin.h>
+
+#include <string>
+
+using RegisterModuleFunction = void(__cdecl*)(CommandEndpoint*);
+
+// Calls registerModule(endpoint) for the plug-in library. A fault in the
+// plug-in's own code (or a stack overflow) during the call goes to the crash
+// filter like any unhandled one, so the report names the plug-in. When the
+// call has not returned after hangLimitMs, one error line names the plug-in
+// and the log is flushed at once.
+void CallRegisterModule(RegisterModuleFunction registerModule, CommandEndpoint* endpoint, HMODULE library,
+                        const std::string& pluginName, DWORD hangLimitMs = 15000);
