@@ -14,6 +14,7 @@
 
 #include "host_process.h"
 #include "plugin_tree.h"
+#include "title_layout.h"
 
 namespace {
 
@@ -387,8 +388,9 @@ TEST_F(DialogCommandsRun, AlertsKeepTheirWidthDragWithTheirShadowAndTheFrameCast
 }
 
 // The recovery module's scan: 10 items, 3 of them unreadable, reported from
-// its own thread; a watching probe sees each notification on the bus.
-TEST_F(DialogCommandsRun, ProgressShowsTheRecoveryScanRunningItsEndAndStopsItOnCancel) {
+// its own thread; a watching probe sees each notification on the bus. Then
+// the toolkit's notice for a tool that needs a handset.
+TEST_F(DialogCommandsRun, ShippedModulesUseTheDialogsForTheScanAndForToolsThatNeedAHandset) {
     AddShipped(L"Recovery");
     AddShipped(L"Toolkit");
     AddShipped(L"Title");
@@ -459,6 +461,26 @@ TEST_F(DialogCommandsRun, ProgressShowsTheRecoveryScanRunningItsEndAndStopsItOnC
     EXPECT_EQ(Lines(log, "probe RECV LIBPLATFORM_COMMAND_NOTIFY_PROGRESS").size(), sentBeforeWait)
         << "the cancelled scan went on\n" << log;
     EXPECT_LT(sentBeforeWait, 20u) << "the cancelled scan ran to its end\n" << log;
+
+    // On the toolkit's tab, a tool that needs a handset says so in an alert.
+    HWND band = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestTitleBand", nullptr);
+    HWND toolkit = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestToolkitPane", nullptr);
+    ASSERT_TRUE(band && toolkit);
+    RECT bandClient{};
+    GetClientRect(band, &bandClient);
+    POINT tab = Centre(title::LayOutTitle(bandClient.right, 2).tabs[1]);
+    ClientToScreen(band, &tab);
+    ClickAt(tab.x, tab.y);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(toolkit) != FALSE; }, kEventTimeoutMs));
+    POINT backup{140, 176};  // the first tile, "Backup"
+    ClientToScreen(toolkit, &backup);
+    ClickAt(backup.x, backup.y);
+    HWND notice = WaitForDialog(host, 400);
+    ASSERT_NE(notice, nullptr) << "a tool that needs a device showed no alert";
+    EXPECT_FALSE(IsWindowVisible(Control(notice, kSecondId))) << "the notice is not a one-button alert";
+    const POINT noticeOk = Centre(WindowRect(Control(notice, kConfirmId)));
+    ClickAt(noticeOk.x, noticeOk.y);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(notice); }, kEventTimeoutMs)) << "the notice stayed";
     ASSERT_TRUE(host.RequestClose());
     EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
 }
