@@ -1,22 +1,37 @@
-// Progress notifications from four plug-in threads at full speed while the
-// user-interface thread refreshes, against the same number of bare
-// interlocked increments on four threads in the same run. Each notification
-// does what "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS" with every field does: adds
-// a failure, stores done and total and replaces the status text.
+// Progress notifications as plug-ins send them: "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS"
+// records from four threads at full speed, through the bus to the platform
+// command handler, into a real UiProgressDialog whose 500 ms refresh and
+// paint run on this (the user-interface) thread meanwhile. Beside it, the
+// same number of bare interlocked increments on four threads in the same run.
+// Each record carries every field: a failure, done, total and a status text.
+//
+// Afterwards it checks what the dialog holds: the failures are the sum sent,
+// done and total the last values sent, and the status texts of a million
+// notifications cost a bounded number of heap blocks and little working set.
+// Exit code 0 when every check holds.
 #include <windows.h>
+#include <psapi.h>
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "ui/progress_state.h"
+#include "common/command_bus.h"
+#include "common/main_thread_calls.h"
+#include "gdiplus_session.h"
+#include "heap_census.h"
+#include "services/platform_command_handler.h"
+#include "services/platform_context.h"
+#include "ui/ui_progress_dialog.h"
+#include "windowing_module.h"
 
 namespace {
 
 constexpr int kThreads = 4;
-constexpr int kPerThread = 100000;
+constexpr int kPerThread = 250000;  // a million notifications in all
 
 double Now() {
     LARGE_INTEGER frequency, t;
@@ -25,49 +40,141 @@ double Now() {
     return static_cast<double>(t.QuadPart) / frequency.QuadPart;
 }
 
+// Runs body(t) on four threads while this thread serves its messages (the
+// dialog's timer and paint); the seconds until all four are done.
 template <typename Body>
 double SecondsOnThreads(Body body) {
+    std::atomic<int> running{kThreads};
     std::vector<std::thread> threads;
     const double start = Now();
-    for (int t = 0; t < kThreads; ++t) threads.emplace_back(body, t);
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            body(t);
+            --running;
+        });
+    while (running > 0) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    const double seconds = Now() - start;
     for (std::thread& thread : threads) thread.join();
-    return Now() - start;
+    return seconds;
 }
+
+void Pump(DWORD ms) {
+    const DWORD start = GetTickCount();
+    do {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    } while (GetTickCount() - start < ms);
+}
+
+// The host object as the commands see it, with a real progress dialog.
+struct BenchHost : PlatformContext {
+    HWND FrameWindow() const override { return frame; }
+    HWND ViewWindow() const override { return frame; }
+    MaximizeState& Maximize() override { return maximize; }
+    SharedDialogs& Dialogs() override { return dialogs; }
+    UiProgressDialog* ProgressDialog() override { return &progress; }
+    UiSheetDialog* Sheet() override { return nullptr; }
+    HWND frame = nullptr;
+    MaximizeState maximize;
+    SharedDialogs dialogs;
+    UiProgressDialog progress{nullptr, nullptr};
+};
+
+BASObserveData Record(const char* command, void* sender) {
+    BASObserveData record;
+    std::memset(&record, 0, sizeof record);
+    record.command = command;
+    record.sender = sender;
+    return record;
+}
+
+SIZE_T WorkingSet() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.WorkingSetSize;
+}
+
+// The text of thread t; all four have the same length, so their copies in
+// the dialog have one block size that the heap census can count.
+std::wstring StatusText(int t) { return L"Recovering photo of thread " + std::to_wstring(t); }
+
+// The dialog keeps a status text in one C-heap block: a link and the characters.
+size_t TextBlockSize(const std::wstring& text) { return sizeof(void*) + (text.size() + 1) * sizeof(wchar_t); }
 
 }  // namespace
 
 int main() {
+    GdiplusSession gdiplus;
+    WindowingModule windowing;
+    ThreadMessageLoop loop;
+    MainThreadCalls mainThreadCalls;
+    BenchHost host;
+    host.frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 100, 800, 600, nullptr, nullptr,
+                                 nullptr, nullptr);
+    host.progress.Create(host.frame, 500, 150);
+    RegisterPlatformCommands(host);
+
     std::atomic<long> counter{0};
     const double bare = SecondsOnThreads([&](int) {
         for (int i = 0; i < kPerThread; ++i) counter.fetch_add(1);
     });
 
-    ProgressState state;
-    state.Reset();
-    std::atomic<bool> running{true};
-    std::thread painter([&] {
-        while (running) {
-            state.Refresh();
-            Sleep(1);  // far more often than the dialog's 500 ms
-        }
+    // A plug-in starts the progress as the recovery module does, from a
+    // thread of its own while this thread serves the main-thread call.
+    void* const plugin = reinterpret_cast<void*>(0x61000);
+    CommandEndpoint* endpoint = NewEndpoint(plugin);
+    SecondsOnThreads([&](int t) {
+        if (t != 0) return;
+        BASObserveData start = Record(LIBPLATFORM_COMMAND_START_PROGRESS, plugin);
+        start.arg = "bench";
+        start.wideText = const_cast<wchar_t*>(L"C:\\Recovered");
+        endpoint->send(&start);
     });
-    const double notified = SecondsOnThreads([&](int t) {
-        const std::wstring text = L"Recovering item of thread " + std::to_wstring(t);
-        for (int i = 1; i <= kPerThread; ++i) {
-            state.AddFailed(1);
-            state.SetDone(i);
-            state.SetTotal(kPerThread);
-            state.SetStatusText(text.c_str());
-        }
-    });
-    running = false;
-    painter.join();
+    const SIZE_T workingSetBefore = WorkingSet();
+    const size_t blocksBefore = heap_census::LiveBlocksOfSize(TextBlockSize(StatusText(0)));
 
+    const double notified = SecondsOnThreads([&](int t) {
+        const std::wstring text = StatusText(t);
+        BASObserveData record = Record(LIBPLATFORM_COMMAND_NOTIFY_PROGRESS, plugin);
+        for (int i = 1; i <= kPerThread; ++i) {
+            record.value = 1;
+            record.value2 = kPerThread;
+            record.value3 = i;
+            record.object = const_cast<wchar_t*>(text.c_str());
+            endpoint->send(&record);
+        }
+    });
+    const size_t blocksAfter = heap_census::LiveBlocksOfSize(TextBlockSize(StatusText(0)));
+    const SIZE_T workingSetAfter = WorkingSet();
+    Pump(700);  // one more refresh shows the last values
+
+    ProgressState& state = host.progress.State();
     const double total = static_cast<double>(kThreads) * kPerThread;
-    std::printf("threads %d, notifications %.0f\n", kThreads, total);
+    const int failed = state.Failed();
+    std::printf("threads %d, notifications %.0f through the bus to a real progress dialog\n", kThreads, total);
     std::printf("progress notifications per second: %12.0f\n", total / notified);
     std::printf("bare interlocked increments per second: %12.0f\n", total / bare);
     std::printf("notifications / increments: %.3f\n", bare / notified);
-    std::printf("failures counted: %d of %.0f\n", state.Failed(), total);
-    return state.Failed() == kThreads * kPerThread ? 0 : 1;
+    std::printf("failures %d (sent %.0f); shown done %d, total %d (last sent %d, %d)\n", failed, total,
+                state.ShownDone(), state.ShownTotal(), kPerThread, kPerThread);
+    std::printf("status-text blocks alive: %zu before, %zu after a million texts\n", blocksBefore, blocksAfter);
+    std::printf("working set: %.1f MB before, %.1f MB after\n", workingSetBefore / 1048576.0,
+                workingSetAfter / 1048576.0);
+
+    const bool countsHold = failed == kThreads * kPerThread && state.ShownDone() == kPerThread &&
+                            state.ShownTotal() == kPerThread;
+    // The current, the shown and at most one retired text per sending thread.
+    const bool textsBounded = blocksAfter <= blocksBefore + 2 + kThreads;
+    const bool memoryBounded = workingSetAfter < workingSetBefore + 16 * 1048576;
+    if (!countsHold) std::printf("FAILED: the dialog lost notifications\n");
+    if (!textsBounded || !memoryBounded) std::printf("FAILED: the status texts were kept\n");
+    host.progress.Stop();
+    DestroyWindow(host.frame);
+    return countsHold && textsBounded && memoryBounded ? 0 : 1;
 }

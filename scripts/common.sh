@@ -18,16 +18,26 @@ prepare_wine() {
 }
 
 XVFB_PID=""
-# Starts a private Xvfb when there is no display; sets DISPLAY.
+XCOMPMGR_PID=""
+# Starts a private composited Xvfb when there is no display; sets DISPLAY.
+# Layered windows (the drop shadows) blend only under a compositing manager,
+# as they do on Windows; without one their premultiplied pixels show raw.
 ensure_display() {
   [ -n "${DISPLAY:-}" ] && return 0
   local n
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "${LUMAREST_SCREEN:-1280x800x24}" -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${LUMAREST_SCREEN:-1280x800x24}" +extension Composite -nolisten tcp >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$n"
-    for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+    for _ in $(seq 100); do
+      if [ -e "/tmp/.X11-unix/X$n" ]; then
+        xcompmgr >/dev/null 2>&1 &
+        XCOMPMGR_PID=$!
+        return 0
+      fi
+      sleep 0.1
+    done
   done
   echo "[lumarest] could not start Xvfb" >&2
   return 1
@@ -39,4 +49,8 @@ stop_wine() {
     wineserver -k >/dev/null 2>&1 || true
 }
 
-stop_display() { [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null; XVFB_PID=""; }
+stop_display() {
+  [ -n "$XCOMPMGR_PID" ] && kill "$XCOMPMGR_PID" 2>/dev/null
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+  XCOMPMGR_PID=""; XVFB_PID=""
+}

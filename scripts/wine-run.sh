@@ -26,14 +26,19 @@ export WINEDLLOVERRIDES="winedbg.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
 "$here/wine-prefix.sh" "$WINEPREFIX" || exit 125
 
+# A private display is composited (xcompmgr), so layered windows such as the
+# drop shadows blend as they do on Windows.
 xvfb_pid=""
+xcompmgr_pid=""
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "${LUMAREST_SCREEN:-1280x800x24}" -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${LUMAREST_SCREEN:-1280x800x24}" +extension Composite -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
     export DISPLAY=":$n"
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    xcompmgr </dev/null >/dev/null 2>&1 &
+    xcompmgr_pid=$!
     break
   done
 fi
@@ -47,5 +52,6 @@ wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 
 wine "$@"
 rc=$?
+[ -n "$xcompmgr_pid" ] && kill "$xcompmgr_pid" 2>/dev/null
 [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
 exit $rc

@@ -2,10 +2,41 @@
 
 #include "themed_shadow_geometry.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kCornerDiameter = 20;  // quarter arcs of the rounded outline
 constexpr BYTE kConstantAlpha = 128;
+// The gradient is transparent at the outline and black from this fraction of
+// the way to the centre on.
+constexpr float kBlackFrom = 0.05f;
+
+// Reshapes a linear gradient, from transparent white at the outline to black
+// at the centre, into the shadow's: the same colours reached within the first
+// twentieth. Done on the pixels because Wine's GDI+ ignores a path
+// gradient's preset blend (and its focus scales) and draws only the linear
+// centre-to-surround gradient, which every GDI+ draws alike; the linear
+// alpha tells how far in a pixel lies.
+void SteepenGradient(Gdiplus::Bitmap& bitmap) {
+    Gdiplus::Rect all(0, 0, static_cast<INT>(bitmap.GetWidth()), static_cast<INT>(bitmap.GetHeight()));
+    Gdiplus::BitmapData data{};
+    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) !=
+        Gdiplus::Ok)
+        return;
+    for (UINT y = 0; y < data.Height; ++y) {
+        auto* row = reinterpret_cast<UINT32*>(static_cast<BYTE*>(data.Scan0) + y * data.Stride);
+        for (UINT x = 0; x < data.Width; ++x) {
+            const UINT32 alpha = row[x] >> 24;
+            if (alpha == 0) continue;  // outside the outline or behind the owner
+            const float depth = std::min(1.0f, alpha / (255.0f * kBlackFrom));
+            const auto a = static_cast<UINT32>(depth * 255.0f + 0.5f);
+            const UINT32 grey = 255 - a;
+            row[x] = a << 24 | grey << 16 | grey << 8 | grey;
+        }
+    }
+    bitmap.UnlockBits(&data);
+}
 
 }  // namespace
 
@@ -104,6 +135,8 @@ void CThemedShadowWnd::Place() {
 
 // A rounded outline filled with a gradient from transparent at the edge to
 // black a twentieth of the way in; the part behind the owner stays clear.
+// The brush draws the gradient linearly over the whole depth; SteepenGradient
+// gives it its three stops.
 void CThemedShadowWnd::Render() {
     bitmapHandle_.reset();
     bitmap_.reset();
@@ -124,14 +157,15 @@ void CThemedShadowWnd::Render() {
     {
         Gdiplus::Graphics graphics(bitmap_.get());
         Gdiplus::PathGradientBrush brush(&outline);
-        Gdiplus::Color colours[] = {Gdiplus::Color(0x00FFFFFF), Gdiplus::Color(0xFF000000),
-                                    Gdiplus::Color(0xFF000000)};
-        Gdiplus::REAL positions[] = {0.0f, 0.05f, 1.0f};
-        brush.SetInterpolationColors(colours, positions, 3);
+        Gdiplus::Color surround(0x00FFFFFF);
+        INT surroundCount = 1;
+        brush.SetCenterColor(Gdiplus::Color(0xFF000000));
+        brush.SetSurroundColors(&surround, &surroundCount);
         const RECT hidden = ShadowHiddenPart(client_, size_, inset_);
         graphics.ExcludeClip(Gdiplus::Rect(hidden.left, hidden.top, hidden.right - hidden.left, hidden.bottom - hidden.top));
         graphics.FillPath(&brush, &outline);
     }
+    SteepenGradient(*bitmap_);
     HBITMAP handle = nullptr;
     if (bitmap_->GetHBITMAP(Gdiplus::Color(0xFF000000), &handle) != Gdiplus::Ok) return;
     bitmapHandle_.reset(handle);

@@ -1,9 +1,11 @@
 #include "recovery_pane.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "drawing.h"
 #include "plugin_bus.h"
+#include "scan.h"
 
 namespace recovery {
 namespace {
@@ -20,7 +22,9 @@ struct MediumText {
     const wchar_t* help;
     const char* helpUrlKey;  // a key of the host's URL table
     const wchar_t* badge;
-    const wchar_t* noDevice;
+    const wchar_t* question;   // asked before a scan starts
+    const wchar_t* busy;       // said when a scan is still running
+    ScanItem items[10];        // what a scan goes through
 };
 
 const MediumText kPhone = {
@@ -32,7 +36,11 @@ const MediumText kPhone = {
     L"Phone not recognized?",
     "url:android:not:recognize:support",
     L"No device connected",
-    L"No phone is connected yet. Connect one to start the scan.",
+    L"Scan the phone for deleted messages, contacts and call logs now?",
+    L"A scan is still running. Wait for it to end or cancel it first.",
+    {{L"Messages", true}, {L"Contacts", true}, {L"Call logs", false}, {L"WhatsApp chats", true},
+     {L"Photos", true}, {L"Voice notes", false}, {L"Calendar", true}, {L"Notes", true},
+     {L"Browser bookmarks", false}, {L"Documents", true}},
 };
 
 const MediumText kCard = {
@@ -44,7 +52,11 @@ const MediumText kCard = {
     L"What is an SD card?",
     "url:what_is_sdcard",
     L"No card attached",
-    L"No memory card is attached yet. Attach one to start the scan.",
+    L"Scan the memory card for deleted photos, videos and documents now?",
+    L"A scan is still running. Wait for it to end or cancel it first.",
+    {{L"DCIM", true}, {L"Pictures", true}, {L"Movies", false}, {L"Music", true}, {L"Download", true},
+     {L"Documents", false}, {L"Android data", true}, {L"Recordings", true}, {L"Lost files", false},
+     {L"Free space", true}},
 };
 
 const MediumText& TextOf(Medium medium) { return medium == Medium::Phone ? kPhone : kCard; }
@@ -53,6 +65,7 @@ constexpr int kMargin = 32;
 constexpr int kIllustrationWidth = 260;
 constexpr int kStepsTop = 160;
 constexpr int kStepHeight = 44;
+constexpr int kDialogWidth = 400;  // client width of the host's question and notices
 
 void PaintPhone(Gdiplus::Graphics& graphics, float cx, float cy) {
     const Gdiplus::RectF body(cx - 55, cy - 110, 110, 190);
@@ -89,7 +102,6 @@ RecoveryPane::Layout RecoveryPane::LayOut() const {
     const int buttonsTop = kStepsTop + 3 * kStepHeight + 16;
     layout.scan = {layout.contentLeft, buttonsTop, layout.contentLeft + 150, buttonsTop + 40};
     layout.help = {layout.scan.right + 16, buttonsTop, layout.scan.right + 16 + 210, buttonsTop + 40};
-    layout.status = {layout.contentLeft, buttonsTop + 54, layout.contentRight, buttonsTop + 80};
     return layout;
 }
 
@@ -114,9 +126,6 @@ void RecoveryPane::Paint(Gdiplus::Graphics& graphics, int width, int height) {
     PaintSteps(graphics, layout);
     plugin::DrawButton(graphics, ToRectF(layout.scan), L"Start Scan", plugin::ButtonKind::Primary, hot_ == Button::Scan);
     plugin::DrawButton(graphics, ToRectF(layout.help), text.help, plugin::ButtonKind::Secondary, hot_ == Button::Help);
-    if (!status_.empty())
-        plugin::DrawText(graphics, status_.c_str(), ToRectF(layout.status),
-                         {.color = palette::kWarning, .wrap = false});
 }
 
 void RecoveryPane::PaintIllustration(Gdiplus::Graphics& graphics, const RECT& box) const {
@@ -158,14 +167,18 @@ void RecoveryPane::PaintSteps(Gdiplus::Graphics& graphics, const Layout& layout)
 
 void RecoveryPane::Press(POINT point) {
     switch (ButtonAt(point)) {
-    case Button::Scan:
-        // There is no device in this module to scan: say what is missing.
-        status_ = TextOf(medium_).noDevice;
-        Redraw();
-        break;
+    case Button::Scan: StartScanIfConfirmed(); break;
     case Button::Help: plugin::OpenHostUrl(TextOf(medium_).helpUrlKey); break;
     case Button::None: break;
     }
+}
+
+// The question runs modally inside the send; the scan then runs on a thread
+// of its own, so this pane's thread stays free while the dialog shows it.
+void RecoveryPane::StartScanIfConfirmed() {
+    const MediumText& text = TextOf(medium_);
+    if (!plugin::AskConfirmation(text.question, kDialogWidth)) return;
+    if (!StartScan(text.items, static_cast<int>(std::size(text.items)))) plugin::ShowAlert(text.busy, kDialogWidth);
 }
 
 void RecoveryPane::Hover(POINT point) {

@@ -1,5 +1,6 @@
-// A recovery pane: what to recover from, how to connect it, and the scan's
-// starting point. One pane per create command: the phone, and the memory
+// A recovery pane: what to recover from, how to connect it, and the "Start
+// Scan" button that asks the host for a confirmation and then runs a scan
+// shown in the host's progress dialog. One pane per create command: the phone, and the memory
 // card when the host asks a second time.
 #pragma once
 
@@ -31,16 +32,15 @@ private:
         int contentRight;
         RECT scan;
         RECT help;
-        RECT status;
     };
     Layout LayOut() const;
     Button ButtonAt(POINT point) const;
     void PaintIllustration(Gdiplus::Graphics& graphics, const RECT& box) const;
     void PaintSteps(Gdiplus::Graphics& graphics, const Layout& layout) const;
+    void StartScanIfConfirmed();
 
     Medium medium_;
     Button hot_ = Button::None;
-    std::wstring status_;
 };
 
 }  // namespace recovery

@@ -78,4 +78,23 @@ inline void OpenHostUrl(const char* key) {
     if (url && *url) ShellExecuteW(nullptr, L"open", Wide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// The host's message box, run modally inside the send: width is the client
+// width in pixels, the height follows from the text.
+inline void ShowAlert(const std::wstring& message, int width) {
+    BASObserveData record = NewRecord(LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE);
+    record.wideText = const_cast<wchar_t*>(message.c_str());
+    record.value = width;
+    Send(record);
+}
+
+// The host's two-button question, run modally inside the send: true only
+// when the user pressed "OK" (a host that does not answer counts as "no").
+inline bool AskConfirmation(const std::wstring& question, int width) {
+    BASObserveData record = NewRecord(LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE);
+    record.wideText = const_cast<wchar_t*>(question.c_str());
+    record.value = width;
+    Send(record);
+    return record.value == 1;
+}
+
 }  // namespace plugin

@@ -35,6 +35,7 @@ const Tool kTools[] = {
     {L"About", L"Version and license information.", 0x1F5FAE, nullptr, LIBPLATFORM_COMMAND_OPEN_ABOUT},
 };
 constexpr int kToolCount = static_cast<int>(std::size(kTools));
+constexpr int kAlertWidth = 400;  // client width of the host's alert
 
 bool NeedsDevice(const Tool& tool) { return !tool.urlKey && !tool.command; }
 
@@ -115,8 +116,10 @@ void ToolkitPane::Press(POINT point) {
     } else if (tool.command) {
         plugin::SendPlain(tool.command);  // dialogs run modally inside this send
     } else {
+        // Said on the pane and, so that it is not missed, in the host's alert.
         status_ = L"Connect a device to use " + std::wstring(tool.name) + L".";
         Redraw();
+        plugin::ShowAlert(status_, kAlertWidth);
     }
 }
 

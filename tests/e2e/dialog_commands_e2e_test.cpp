@@ -1,0 +1,488 @@
+// Real runs of the host's dialogs on the composited test display: confirms
+// and alerts that the probe asks for from its own thread, answered with real
+// mouse presses; the shipped recovery module's scan in the progress dialog;
+// the drop shadows of the frame and the dialogs. Screenshots are kept in the
+// artefacts folder; pixels are read where the dialogs' layout fixes them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host_process.h"
+#include "plugin_tree.h"
+#include "title_layout.h"
+
+namespace {
+
+const std::wstring kProbeDll = L"" LUMAREST_TEST_PROBE_DLL;
+const std::wstring kShippedPlugins = L"" LUMAREST_TEST_SHIPPED_PLUGINS;
+const std::wstring kArtifactsDir = L"" LUMAREST_TEST_ARTIFACTS_DIR;
+constexpr DWORD kStartTimeoutMs = 120000;
+constexpr DWORD kEventTimeoutMs = 60000;
+constexpr DWORD kExitTimeoutMs = 60000;
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr int kTitleBar = 26;
+constexpr int kCloseId = 5050, kConfirmId = 5051, kSecondId = 5052;
+const DWORD kShadowExStyles = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE;
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(100);
+    }
+    return true;
+}
+
+RECT WindowRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// A child's rectangle in its parent's client coordinates.
+RECT ChildRect(HWND child) {
+    RECT r = WindowRect(child);
+    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
+
+RECT Offset(RECT r, int dx, int dy) {
+    OffsetRect(&r, dx, dy);
+    return r;
+}
+
+COLORREF ScreenPixel(int x, int y) {
+    HDC screen = GetDC(nullptr);
+    const COLORREF color = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return color;
+}
+
+int Brightness(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c); }
+
+// Copies a screen rectangle into a 24-bit BMP file in the artefacts folder.
+bool SaveScreenBmp(const RECT& area, const std::wstring& name) {
+    CreateDirectoryW(kArtifactsDir.c_str(), nullptr);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const DWORD imageBytes = ((width * 3 + 3) & ~3) * height;
+    BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    file.bfSize = file.bfOffBits + imageBytes;
+    bool written = false;
+    if (FILE* out = _wfopen((kArtifactsDir + L"\\" + name).c_str(), L"wb")) {
+        written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                  std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+                  std::fwrite(bits, 1, imageBytes, out) == imageBytes;
+        std::fclose(out);
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return written;
+}
+
+// ---- the user's mouse: real input, as the system delivers it ----
+
+void MouseButton(DWORD flag) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flag;
+    SendInput(1, &input, sizeof input);
+}
+
+// Moves the pointer there and presses the left button, without releasing it.
+void PressAt(int x, int y) {
+    SetCursorPos(x, y);
+    Sleep(200);
+    MouseButton(MOUSEEVENTF_LEFTDOWN);
+}
+
+void Release() { MouseButton(MOUSEEVENTF_LEFTUP); }
+
+void ClickAt(int x, int y) {
+    PressAt(x, y);
+    Sleep(200);
+    Release();
+}
+
+POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+// ---- the host's top-level windows ----
+
+struct TopLevelSearch {
+    DWORD process;
+    const wchar_t* className;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
+    DWORD owner = 0;
+    wchar_t name[64] = {};
+    GetWindowThreadProcessId(window, &owner);
+    GetClassNameW(window, name, 64);
+    if (owner == search->process && IsWindowVisible(window) && wcscmp(name, search->className) == 0)
+        search->found.push_back(window);
+    return TRUE;
+}
+
+// Visible top-level windows of process with class name.
+std::vector<HWND> TopLevels(DWORD process, const wchar_t* className) {
+    TopLevelSearch search{process, className, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The shown dialog of the host whose width is width, or null after the timeout.
+HWND WaitForDialog(const HostProcess& host, int width) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND dialog : TopLevels(host.ProcessId(), L"#32770")) {
+                const RECT r = WindowRect(dialog);
+                if (r.right - r.left == width) found = dialog;
+            }
+            return found != nullptr;
+        },
+        kEventTimeoutMs);
+    if (found) {
+        RedrawWindow(found, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(500);  // the first paint of an emulated program
+    }
+    return found;
+}
+
+// The shown shadow window whose rectangle is the caster's moved by size.
+HWND ShadowOf(const HostProcess& host, HWND caster, int size) {
+    const RECT expected = Offset(WindowRect(caster), size, size);
+    for (HWND shadow : TopLevels(host.ProcessId(), L"WTL_ThemedShadowWindow"))
+        if (SameRect(WindowRect(shadow), expected)) return shadow;
+    return nullptr;
+}
+
+// Checks the shadow's styles and that a point on its strip belongs, for the
+// system and for a real click, to what lies beneath it.
+void ExpectClickThroughShadow(HWND shadow, POINT onStrip) {
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(shadow, GWL_EXSTYLE));
+    EXPECT_EQ(exStyle & kShadowExStyles, kShadowExStyles) << std::hex << exStyle;
+    EXPECT_EQ(exStyle & WS_EX_TOPMOST, 0u);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(shadow, GWL_STYLE)) & (WS_CAPTION | WS_THICKFRAME), 0u);
+    EXPECT_NE(WindowFromPoint(onStrip), shadow) << "the shadow takes the clicks on it";
+    ClickAt(onStrip.x, onStrip.y);
+    Sleep(300);
+    EXPECT_NE(GetForegroundWindow(), shadow) << "a click activated the shadow";
+}
+
+HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+int ControlWidth(HWND dialog, int id) {
+    const RECT r = ChildRect(Control(dialog, id));
+    return r.right - r.left;
+}
+
+// The probe's lines that begin with prefix.
+std::vector<std::string> Lines(const std::string& log, const std::string& prefix) {
+    std::vector<std::string> lines;
+    for (size_t at = log.find(prefix); at != std::string::npos; at = log.find(prefix, at + 1))
+        if (at == 0 || log[at - 1] == '\n') lines.push_back(log.substr(at, log.find('\n', at) - at));
+    return lines;
+}
+
+long long Value(const std::string& line) {
+    const size_t at = line.find(" value=");
+    return at == std::string::npos ? -1 : std::stoll(line.substr(at + 7));
+}
+
+class DialogCommandsRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set";
+        log_ = files_.Path() + L"\\probe.log";
+    }
+
+    void AddProbe(const std::vector<std::string>& receives, const std::string& script) {
+        plugins_.AddPlugin(L"Probe", L"1.0", kProbeDll, PluginManifestText("probe", "1.0", "probe.dll", receives),
+                           L"probe.dll");
+        environment_ = {{L"LUMAREST_PROBE_LOG", log_}, {L"LUMAREST_PROBE_SCRIPT", files_.Write(L"probe.script", script)}};
+    }
+
+    void AddShipped(const std::wstring& folder) {
+        const std::wstring source = kShippedPlugins + L"\\" + folder + L"\\1.0.0\\";
+        const std::wstring target = plugins_.AddVersion(folder, L"1.0.0", ReadTextFile(source + L"plugin.load"));
+        PluginTree::Copy(source + folder + L".dll", target, folder + L".dll");
+    }
+
+    HostProcess::Options Options() const {
+        HostProcess::Options options;
+        options.tempDir = temp_.Path();
+        options.pluginsFrom = plugins_.Path();
+        options.environment = environment_;
+        return options;
+    }
+
+    std::string Log() const { return ReadTextFile(log_); }
+
+    // Waits until the probe has count answers to name; returns the last.
+    std::string WaitForAnswer(const std::string& name, size_t count) {
+        const std::string prefix = "probe ANSWER " + name + " ";
+        WaitUntil([&] { return Lines(Log(), prefix).size() >= count; }, kEventTimeoutMs);
+        const std::vector<std::string> answers = Lines(Log(), prefix);
+        return answers.size() >= count ? answers[count - 1] : "";
+    }
+
+    PluginTree plugins_;
+    TempFolder temp_;
+    TempFolder files_;
+    std::wstring log_;
+    std::vector<std::pair<std::wstring, std::wstring>> environment_;
+};
+
+// The host registers its handler after every plug-in is loaded; the probe
+// waits that out before it asks.
+constexpr char kConfirmScript[] =
+    "SLEEP 3000\n"
+    "SEND LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE value=400 wideText=u16:Delete_the_selected_messages?\n"
+    "SEND LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE value=400 wideText=u16:Delete_the_selected_messages?\n"
+    "SEND LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE value=400 wideText=u16:Delete_the_selected_messages?\n";
+
+TEST_F(DialogCommandsRun, ConfirmAnswersOneOnlyForAPressOfOkAndFiresOnThePress) {
+    AddProbe({}, kConfirmScript);
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    struct Answer {
+        int button;
+        long long value;
+    };
+    const Answer answers[] = {{kConfirmId, 1}, {kSecondId, 0}, {kCloseId, 0}};
+    for (size_t i = 0; i < std::size(answers); ++i) {
+        HWND dialog = WaitForDialog(host, 400);
+        ASSERT_NE(dialog, nullptr) << "confirm " << i << " never showed";
+        const RECT client = ChildRect(Control(dialog, kSecondId));
+        const int width = WindowRect(dialog).right - WindowRect(dialog).left;
+        EXPECT_EQ(client.right, width - 10) << "\"Cancel\" is not 10 pixels from the right edge";
+        EXPECT_EQ(ChildRect(Control(dialog, kConfirmId)).right, client.left - 10) << "\"OK\" does not end 10 left of it";
+        EXPECT_NE(ShadowOf(host, dialog, 4), nullptr) << "the confirm casts no shadow of size 4";
+        if (i == 0) EXPECT_TRUE(SaveScreenBmp(WindowRect(dialog), L"confirm.bmp"));
+        // Pressed, not released: the answer must come on the press.
+        const POINT button = Centre(WindowRect(Control(dialog, answers[i].button)));
+        PressAt(button.x, button.y);
+        const std::string answer = WaitForAnswer("LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE", i + 1);
+        Release();
+        ASSERT_FALSE(answer.empty()) << "button " << answers[i].button << " did not end the confirm on its press\n" << Log();
+        EXPECT_EQ(Value(answer), answers[i].value) << "button " << answers[i].button << ", the width 400 came in value";
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "the confirm stayed";
+    }
+    ASSERT_TRUE(host.RequestClose());
+    EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
+}
+
+constexpr char kAlertScript[] =
+    "SLEEP 3000\n"
+    "SEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:Done.\n"
+    "SEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:"
+    "The-phone-was-disconnected-while-its-messages-were-being-read.-Connect-it-again-with-its-USB-cable,-"
+    "unlock-its-screen,-allow-this-computer-to-reach-it-and-start-the-scan-once-more-from-the-beginning.\n";
+
+// Title bar, one button, shadow, dragging and the close button of a short
+// alert; the same width and more height for a long one; the frame's shadow
+// beside them on the composited display.
+TEST_F(DialogCommandsRun, AlertsKeepTheirWidthDragWithTheirShadowAndTheFrameCastsOneToo) {
+    AddProbe({}, kAlertScript);
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
+    ASSERT_NE(frame, nullptr);
+    HWND alert = WaitForDialog(host, 400);
+    ASSERT_NE(alert, nullptr) << "the short alert never showed";
+    RECT r = WindowRect(alert);
+    const int shortHeight = r.bottom - r.top;
+
+    // The title bar: 26 rows of one colour, not white, then the white body;
+    // nothing in it but the close button, 8 from the right and 4 from the top.
+    const COLORREF title = ScreenPixel(r.left + 10, r.top + 13);
+    EXPECT_NE(title, kWhite);
+    EXPECT_EQ(ScreenPixel(r.left + 10, r.top + 1), title);
+    EXPECT_EQ(ScreenPixel(r.left + 200, r.top + kTitleBar - 1), title);
+    EXPECT_EQ(ScreenPixel(r.left + 10, r.top + kTitleBar + 1), kWhite) << "the title bar is not 26 rows high";
+    int inTitleBar = 0;
+    for (HWND child = GetWindow(alert, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (IsWindowVisible(child) && ChildRect(child).top < kTitleBar) ++inTitleBar;
+    EXPECT_EQ(inTitleBar, 1);
+    EXPECT_EQ(ChildRect(Control(alert, kCloseId)).right, 400 - 8);
+    EXPECT_EQ(ChildRect(Control(alert, kCloseId)).top, 4);
+    // One button, 10 pixels from the right edge and from the bottom.
+    EXPECT_FALSE(IsWindowVisible(Control(alert, kSecondId)));
+    EXPECT_EQ(ChildRect(Control(alert, kConfirmId)).right, 400 - 10);
+    EXPECT_EQ(ChildRect(Control(alert, kConfirmId)).bottom, shortHeight - 10);
+
+    // Both shadows: their geometry and styles, and the strips that the
+    // compositor blends darker than what lies beside them. The gradient runs
+    // from transparent white to black over the outer twentieth of the
+    // shadow, so on the grey root it darkens only the frame's lower strip,
+    // while the alert's strips lie over the frame's white body.
+    HWND dialogShadow = ShadowOf(host, alert, 4);
+    HWND frameShadow = ShadowOf(host, frame, 12);
+    ASSERT_NE(dialogShadow, nullptr) << "the alert casts no shadow of size 4";
+    ASSERT_NE(frameShadow, nullptr) << "the frame casts no shadow of size 12";
+    const RECT f = WindowRect(frame);
+    const int frameMidY = (f.top + f.bottom) / 2, frameMidX = (f.left + f.right) / 2;
+    EXPECT_TRUE(SaveScreenBmp({f.left - 30, f.top - 30, f.right + 40, f.bottom + 40}, L"shadows-composited.bmp"));
+    EXPECT_LT(Brightness(ScreenPixel(frameMidX, f.bottom + 1)), Brightness(ScreenPixel(frameMidX, f.bottom + 30)))
+        << "no shadow strip below the frame";
+    const int alertMidY = (r.top + r.bottom) / 2, alertMidX = (r.left + r.right) / 2;
+    EXPECT_LT(Brightness(ScreenPixel(r.right + 1, alertMidY)), Brightness(ScreenPixel(r.right + 12, alertMidY)))
+        << "no shadow strip right of the alert";
+    EXPECT_LT(Brightness(ScreenPixel(alertMidX, r.bottom + 1)), Brightness(ScreenPixel(alertMidX, r.bottom + 12)))
+        << "no shadow strip below the alert";
+    ExpectClickThroughShadow(frameShadow, {f.right + 6, frameMidY});
+    ExpectClickThroughShadow(dialogShadow, {r.right + 1, alertMidY});
+    EXPECT_TRUE(IsWindowVisible(alert)) << "the click beside the alert closed it";
+
+    // A press on the body drags the dialog; its shadow follows.
+    const POINT grip{r.left + 10, r.top + kTitleBar + 10};
+    PressAt(grip.x, grip.y);
+    for (int step = 1; step <= 4; ++step) {
+        Sleep(150);
+        SetCursorPos(grip.x + 15 * step, grip.y + 10 * step);
+    }
+    Sleep(300);
+    Release();
+    EXPECT_TRUE(WaitUntil([&] { return SameRect(WindowRect(alert), Offset(r, 60, 40)); }, 10000))
+        << "the dialog did not follow the mouse";
+    EXPECT_TRUE(WaitUntil([&] { return SameRect(WindowRect(dialogShadow), Offset(r, 64, 44)); }, 10000))
+        << "the shadow did not follow the dialog";
+    EXPECT_TRUE(SaveScreenBmp(Offset({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, 60, 40), L"alert-short.bmp"));
+
+    const POINT close = Centre(WindowRect(Control(alert, kCloseId)));
+    ClickAt(close.x, close.y);
+    EXPECT_FALSE(WaitForAnswer("LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE", 1).empty()) << "the close button did not end it";
+
+    HWND longAlert = WaitForDialog(host, 400);
+    ASSERT_NE(longAlert, nullptr) << "the long alert never showed";
+    r = WindowRect(longAlert);
+    EXPECT_EQ(r.right - r.left, 400) << "a long message made the alert wider";
+    EXPECT_GT(r.bottom - r.top, shortHeight) << "a long message did not make the alert taller";
+    EXPECT_TRUE(SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, L"alert-long.bmp"));
+    const POINT ok = Centre(WindowRect(Control(longAlert, kConfirmId)));
+    ClickAt(ok.x, ok.y);
+    EXPECT_FALSE(WaitForAnswer("LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE", 2).empty()) << "\"OK\" did not end it";
+    ASSERT_TRUE(host.RequestClose());
+    EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
+}
+
+// The recovery module's scan: 10 items, 3 of them unreadable, reported from
+// its own thread; a watching probe sees each notification on the bus. Then
+// the toolkit's notice for a tool that needs a handset.
+TEST_F(DialogCommandsRun, ShippedModulesUseTheDialogsForTheScanAndForToolsThatNeedAHandset) {
+    AddShipped(L"Recovery");
+    AddShipped(L"Toolkit");
+    AddShipped(L"Title");
+    AddProbe({"LIBPLATFORM_COMMAND_NOTIFY_PROGRESS", "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS_FINISH"}, "");  // watches only
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
+    ASSERT_NE(frame, nullptr);
+    HWND pane = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        pane = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestRecoveryPane", nullptr);
+        return pane && IsWindowVisible(pane);
+    }, kEventTimeoutMs));
+    // "Start Scan" at (332, 308) to (482, 348) of the pane, then "OK" in the question.
+    auto startScan = [&] {
+        POINT scan{407, 328};
+        ClientToScreen(pane, &scan);
+        ClickAt(scan.x, scan.y);
+        HWND question = WaitForDialog(host, 400);
+        if (!question) return static_cast<HWND>(nullptr);
+        const POINT ok = Centre(WindowRect(Control(question, kConfirmId)));
+        ClickAt(ok.x, ok.y);
+        return WaitForDialog(host, 500);
+    };
+    HWND progress = startScan();
+    ASSERT_NE(progress, nullptr) << "no progress dialog after the confirmed scan\n" << Log();
+    const RECT d = WindowRect(progress);
+    const int barY = d.top + 76, fillLeft = d.left + 24;
+    const int cancelWidth = ControlWidth(progress, kSecondId);
+    EXPECT_NE(ShadowOf(host, progress, 4), nullptr) << "the progress dialog casts no shadow of size 4";
+    EXPECT_TRUE(IsWindowVisible(Control(progress, kConfirmId))) << "no \"Show in folder\"";
+    EXPECT_TRUE(IsWindowVisible(Control(progress, kSecondId))) << "no \"Cancel\"";
+    EXPECT_EQ(ChildRect(Control(progress, kSecondId)).right, 500 - 20);
+    EXPECT_EQ(ChildRect(Control(progress, kConfirmId)).right, ChildRect(Control(progress, kSecondId)).left - 20);
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(fillLeft + 2, barY) != kWhite; }, 10000)) << "the bar never filled";
+    EXPECT_TRUE(SaveScreenBmp({d.left - 10, d.top - 10, d.right + 20, d.bottom + 20}, L"progress-running.bmp"));
+
+    // The end: "OK" (narrower than "Cancel") and the bar at 7 of 10, that is
+    // 316 of its 452 inner pixels.
+    ASSERT_TRUE(WaitUntil([&] { return ControlWidth(progress, kSecondId) < cancelWidth; }, kEventTimeoutMs))
+        << "the dialog never showed its end";
+    Sleep(300);
+    const COLORREF bar = ScreenPixel(fillLeft + 2, barY);
+    EXPECT_EQ(ScreenPixel(fillLeft + 316 - 3, barY), bar);
+    EXPECT_EQ(ScreenPixel(fillLeft + 316 + 3, barY), kWhite) << "the bar is not at 7 of 10";
+    EXPECT_TRUE(SaveScreenBmp({d.left - 10, d.top - 10, d.right + 20, d.bottom + 20}, L"progress-failed-3-of-10.bmp"));
+    std::string log = Log();
+    const std::vector<std::string> notes = Lines(log, "probe RECV LIBPLATFORM_COMMAND_NOTIFY_PROGRESS ");
+    const std::vector<std::string> finishes = Lines(log, "probe RECV LIBPLATFORM_COMMAND_NOTIFY_PROGRESS_FINISH ");
+    ASSERT_EQ(notes.size(), 9u) << log;
+    ASSERT_EQ(finishes.size(), 1u) << log;
+    long long failures = Value(finishes[0]);
+    for (const std::string& line : notes) failures += Value(line);
+    EXPECT_EQ(failures, 3);
+    const POINT ok = Centre(WindowRect(Control(progress, kSecondId)));
+    ClickAt(ok.x, ok.y);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(progress); }, kEventTimeoutMs)) << "\"OK\" did not close it";
+
+    // A second scan, cancelled while it runs, sends nothing more.
+    ASSERT_EQ(startScan(), progress);
+    const POINT cancel = Centre(WindowRect(Control(progress, kSecondId)));
+    ClickAt(cancel.x, cancel.y);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(progress); }, kEventTimeoutMs)) << "\"Cancel\" did not close it";
+    Sleep(300);
+    const size_t sentBeforeWait = Lines(Log(), "probe RECV LIBPLATFORM_COMMAND_NOTIFY_PROGRESS").size();
+    Sleep(2000);
+    log = Log();
+    EXPECT_EQ(Lines(log, "probe RECV LIBPLATFORM_COMMAND_NOTIFY_PROGRESS").size(), sentBeforeWait)
+        << "the cancelled scan went on\n" << log;
+    EXPECT_LT(sentBeforeWait, 20u) << "the cancelled scan ran to its end\n" << log;
+
+    // On the toolkit's tab, a tool that needs a handset says so in an alert.
+    HWND band = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestTitleBand", nullptr);
+    HWND toolkit = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestToolkitPane", nullptr);
+    ASSERT_TRUE(band && toolkit);
+    RECT bandClient{};
+    GetClientRect(band, &bandClient);
+    POINT tab = Centre(title::LayOutTitle(bandClient.right, 2).tabs[1]);
+    ClientToScreen(band, &tab);
+    ClickAt(tab.x, tab.y);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(toolkit) != FALSE; }, kEventTimeoutMs));
+    POINT backup{140, 176};  // the first tile, "Backup"
+    ClientToScreen(toolkit, &backup);
+    ClickAt(backup.x, backup.y);
+    HWND notice = WaitForDialog(host, 400);
+    ASSERT_NE(notice, nullptr) << "a tool that needs a device showed no alert";
+    EXPECT_FALSE(IsWindowVisible(Control(notice, kSecondId))) << "the notice is not a one-button alert";
+    const POINT noticeOk = Centre(WindowRect(Control(notice, kConfirmId)));
+    ClickAt(noticeOk.x, noticeOk.y);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(notice); }, kEventTimeoutMs)) << "the notice stayed";
+    ASSERT_TRUE(host.RequestClose());
+    EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
+}
+
+}  // namespace
