@@ -80,7 +80,7 @@ private:
             const auto sameCallEnded = [&] { return !running_ || call_ != call; };
             if (changed_.wait_for(lock, std::chrono::milliseconds(limitMs_), sameCallEnded)) continue;
             LOG(ERROR) << "Plug-in " << plugin_ << " has not returned from RegisterModule after " << limitMs_ / 1000
-                       << " s; the next start offers to leave it out";
+                       << " s; the start cannot go on without it";
             google::FlushLogFiles(google::GLOG_INFO);
             changed_.wait(lock, sameCallEnded);
         }
