@@ -12,7 +12,11 @@
 #include "common/logging.h"
 #include "common/main_thread_calls.h"
 #include "common/plugin_util.h"
+#include "I18n.h"
+#include "Utf8.h"
 #include "host_state.h"
+#include "safe_start.h"
+#include "ui/ui_alert_dialog.h"
 #include "services/platform_command_handler.h"
 #include "services/product_catalog.h"
 #include "settings_catalog.h"
@@ -24,13 +28,7 @@ namespace {
 constexpr int kSheetTopOffset = 32;
 constexpr int kProgressWidth = 500;
 constexpr int kProgressHeight = 150;
-
-std::string Utf8(const std::wstring& text) {
-    char* utf8 = BASUtilityString::ConvertUnicodeToUtf8(text.c_str());
-    std::string out = utf8;
-    BASUtilityString::Free(utf8);
-    return out;
-}
+constexpr int kSafeStartWidth = 440;
 
 }  // namespace
 
@@ -46,7 +44,7 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
     Host().logFolder = CreateTodaysLogFolder();
     std::optional<LogGuard> log(std::in_place, Host().logFolder);
     LOG(INFO) << "SysInfoStr: " << SystemInfoJson(CollectSystemInfo());
-    LOG(INFO) << "Host configuration: " << (Host().hostConfigPath.empty() ? "(none)" : Utf8(Host().hostConfigPath));
+    LOG(INFO) << "Host configuration: " << (Host().hostConfigPath.empty() ? "(none)" : ToUtf8(Host().hostConfigPath));
 
     int exitCode = 0;
     {
@@ -60,6 +58,8 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
         InitCommonControlsEx(&controls);
         WindowingModule windowing;
 
+        startMarkerPath_ = StartMarkerPath();
+        leaveOut_ = AskForSafeStart();
         exitCode = RunMainFrame(showCommand);
         ShutDownApplication();
     }
@@ -92,7 +92,7 @@ int LumarestHost::RunMainFrame(int showCommand) {
 
 void LumarestHost::ShutDownApplication() {
     if (BASUserDefaults* store = BASUserDefaults::StandardUserDefaults()) {
-        if (!store->WriteAll()) LOG(ERROR) << "Settings could not be written to " << Utf8(store->Path());
+        if (!store->WriteAll()) LOG(ERROR) << "Settings could not be written to " << ToUtf8(store->Path());
     }
     RemoveLogFolderIfEmpty(Host().dumpPath);
 }
@@ -101,7 +101,12 @@ void LumarestHost::ShutDownApplication() {
 // created and before the view exists, hear the view's first size, are then
 // asked for their panes, and hear about updates last.
 void LumarestHost::OnFrameCreated(CMainFrame& frame) {
-    LoadPlugins();
+    // The marker names the plug-in whose "RegisterModule" runs; a start that
+    // dies or hangs there leaves it for the next start to ask about.
+    LoadPlugins({leaveOut_, [this](const std::wstring& module) {
+                     WriteStartMarker(startMarkerPath_, {module, false});
+                 }});
+    DeleteFileW(startMarkerPath_.c_str());
     RegisterPlatformCommands(*this);
     if (!frame.CreateView()) return;
     CreateSharedDialogs(frame.ViewWindow());
@@ -153,6 +158,21 @@ void LumarestHost::CreateSharedDialogs(HWND view) {
     progress_ = std::make_unique<UiProgressDialog>(close, closePressed);
     progress_->Create(view, kProgressWidth, kProgressHeight);
     dialogs_.Register(kProgressDialog, progress_.get());
+}
+
+std::wstring LumarestHost::AskForSafeStart() {
+    const std::optional<StartMarker> marker = TakeStartMarker(startMarkerPath_);
+    if (!marker) return {};
+    wchar_t question[512];
+    wsprintfW(question, wxGetTranslation(L"The plug-in %s stopped the last run. Start without it this time?"),
+              marker->plugin.c_str());
+    UiAlertDialog confirm(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
+                          FindNamedImage("alert.png"), true, wxGetTranslation(L"Cancel"), wxGetTranslation(L"OK"));
+    confirm.SetContent(nullptr, kSafeStartWidth, 0, question, nullptr);
+    const bool leaveOut = confirm.DoModal(nullptr) == kConfirmButtonId;
+    LOG(INFO) << "Plug-in " << ToUtf8(marker->plugin) << (marker->crashed ? " crashed the last run" : " stopped the last start")
+              << "; the user chose to " << (leaveOut ? "start without it this time" : "load it");
+    return leaveOut ? marker->plugin : std::wstring();
 }
 
 HWND LumarestHost::FrameWindow() const { return frame_ ? frame_->Handle() : nullptr; }

@@ -32,6 +32,9 @@ private:
     // until the frame is gone; 0 when the frame cannot be made.
     int RunMainFrame(int showCommand);
     void ShutDownApplication();
+    // Asks, once, whether to start without the plug-in that stopped the last
+    // run; the module folder to leave out, or empty.
+    std::wstring AskForSafeStart();
     // The long-lived dialogs, parented to the view, hidden until a command
     // shows them.
     void CreateSharedDialogs(HWND view);
@@ -58,6 +61,8 @@ private:
     std::unique_ptr<UiProgressDialog> progress_;
     std::unique_ptr<UiSheetDialog> sheet_;
     MaximizeState maximize_;
+    std::wstring startMarkerPath_;
+    std::wstring leaveOut_;  // a safe start's module folder, this run only
     // Never destroyed: the SDK promises plug-ins the icon for the life of
     // the process, and they may draw with it until the very end.
     HICON appIcon_ = nullptr;

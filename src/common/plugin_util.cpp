@@ -114,7 +114,7 @@ void LogRefusal(const std::wstring& file, const std::string& reason) {
 }
 
 // Tries one version folder; true when the module was loaded from it.
-bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
+bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder, const LoadOptions& options) {
     const std::wstring manifestPath = versionFolder + kManifestName;
     std::string text;
     if (!ReadManifestText(manifestPath, text)) return false;
@@ -150,6 +150,7 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder) {
     CommandEndpoint* endpoint = NewEndpoint(library);
     // Outside the lock: the module may send from here, reaching the modules
     // registered so far.
+    if (options.beforeEntryCall) options.beforeEntryCall(name);
     CallRegisterModule(registerModule, endpoint, library, ToUtf8(name));
     LOG(INFO) << "Plug-in " << ToUtf8(name) << " " << record->version << " loaded from " << record->libraryPath;
     AddModule(name.c_str(), std::move(record), endpoint);
@@ -181,11 +182,13 @@ std::vector<std::wstring> ListSubfolders(const std::wstring& folder) {
     return names;
 }
 
-void LoadPlugin(const std::wstring& folder) {
+void LoadPlugin(const std::wstring& folder) { LoadPlugin(folder, LoadOptions{}); }
+
+void LoadPlugin(const std::wstring& folder, const LoadOptions& options) {
     const std::wstring name = ModuleNameOf(folder);
     if (FindModule(name.c_str())) return;  // a module is loaded once
     for (const std::string& version : OrderVersionCandidates(ListVersionFolders(folder))) {
-        if (LoadVersion(name, folder + FromUtf8(version) + L"\\")) return;
+        if (LoadVersion(name, folder + FromUtf8(version) + L"\\", options)) return;
     }
 }
 

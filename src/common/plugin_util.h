@@ -9,11 +9,21 @@
 
 #include <lumarest/plugin.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "module_record.h"
+
+// How the bootstrap runs this time.
+struct LoadOptions {
+    // A module folder to leave out of this start (a safe start); empty: none.
+    std::wstring leaveOut;
+    // Told the module folder's name before each "RegisterModule" call, so that
+    // a start that never finishes can be traced to its plug-in.
+    std::function<void(const std::wstring& module)> beforeEntryCall;
+};
 
 // Start-up's first step: DLLs that the process loads by name come from the
 // application's folder and the system folders only, never from the current
@@ -25,10 +35,12 @@ void HardenDllSearchPath();
 // registers its own commands right after, so that for any command name the
 // plug-ins' endpoints come first. Runs once, on the main thread, while the
 // main window is being created.
+void LoadPlugins(const LoadOptions& options);
 void LoadPlugins();
 
 // Loads at most one version of the module in folder (a full path ending in a
 // backslash); does nothing when a module of that name is already loaded.
+void LoadPlugin(const std::wstring& folder, const LoadOptions& options);
 void LoadPlugin(const std::wstring& folder);
 
 // The names of the subfolders of folder (ending in a backslash), "." and ".."
