@@ -180,46 +180,31 @@ TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindo
     EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u) << "the close button did not close the program";
 }
 
+// Each exchange is a request and the module's answer from its own thread,
+// which can reach the watcher first: they are told apart by their sender,
+// not by their order.
 TEST_F(ProductCatalogRun, CommStartsItsServerAnswersTheUpdateCheckAndStops) {
     AddShipped(L"Comm");
     AddWatcher(kWatcherManifest, kWatcherScript);
     const std::string log = RunUntil("watcher DONE");
     ASSERT_EQ(log.find("TIMEOUT"), std::string::npos) << log;
-
-    const std::vector<std::string> registered = LinesStartingWith(log, "watcher REGISTERED ");
-    ASSERT_EQ(registered.size(), 1u);
-    const std::string mainThread = Field(registered[0], "thread");
-
-    const std::vector<std::string> starts = LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_READY_START_SERVER ");
-    ASSERT_EQ(starts.size(), 2u) << "the module's request and the host's relay:\n" << log;
-    EXPECT_NE(Field(starts[0], "sender"), "host");
-    EXPECT_NE(Field(starts[0], "thread"), mainThread) << "the start was not requested from the module's thread";
-    EXPECT_EQ(Field(starts[1], "sender"), "host");
-    EXPECT_EQ(Field(starts[1], "thread"), mainThread);
-    const std::vector<std::string> finished = LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_START_SERVER_FINISH ");
-    ASSERT_EQ(finished.size(), 1u) << log;
-    EXPECT_EQ(Field(finished[0], "thread"), mainThread) << "the server started off the main thread";
-
-    // The update check and the stop are each a request and the module's
-    // answer from its own thread, which can reach the watcher first: they are
-    // told apart by their sender, not by their order.
-    auto sentBy = [](const std::vector<std::string>& lines, bool host) {
+    const std::string mainThread = Field(LinesStartingWith(log, "watcher REGISTERED ").at(0), "thread");
+    auto sentBy = [&](const char* command, bool host) {
         std::vector<std::string> picked;
-        for (const std::string& line : lines)
+        for (const std::string& line : LinesStartingWith(log, std::string("watcher RECV ") + command + " "))
             if ((Field(line, "sender") == "host") == host) picked.push_back(line);
         return picked;
     };
-    const std::vector<std::string> checks = LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_CHECK_FOR_UPDATE ");
-    EXPECT_EQ(sentBy(checks, true).size(), 1u) << "the host's automatic check:\n" << log;
-    const std::vector<std::string> answers = sentBy(checks, false);
+    const std::vector<std::string> relays = sentBy("LIBCOMM_COMMAND_READY_START_SERVER", true);
+    ASSERT_EQ(relays.size(), 1u) << "the host's relay of the module's request:\n" << log;
+    EXPECT_EQ(Field(relays[0], "thread"), mainThread);
+    EXPECT_EQ(sentBy("LIBCOMM_COMMAND_READY_START_SERVER", false).size(), 1u) << log;
+    EXPECT_EQ(LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_START_SERVER_FINISH ").size(), 1u) << log;
+    EXPECT_EQ(sentBy("LIBCOMM_COMMAND_CHECK_FOR_UPDATE", true).size(), 1u) << "the host's automatic check:\n" << log;
+    const std::vector<std::string> answers = sentBy("LIBCOMM_COMMAND_CHECK_FOR_UPDATE", false);
     ASSERT_EQ(answers.size(), 1u) << log;
-    EXPECT_EQ(Field(answers[0], "value"), "1") << "the check is not reported as done";
-    EXPECT_EQ(Field(answers[0], "count"), "0") << "a newer version was offered";
-    EXPECT_NE(Field(answers[0], "thread"), mainThread) << "the answer did not come from the module's thread";
-
-    const std::vector<std::string> stops = LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_EXIT_SERVER ");
-    EXPECT_EQ(sentBy(stops, true).size(), 1u) << "the watcher's own request:\n" << log;
-    EXPECT_EQ(sentBy(stops, false).size(), 1u) << "the module did not confirm the stop:\n" << log;
+    EXPECT_EQ(Field(answers[0], "value") + " " + Field(answers[0], "count"), "1 0") << "done, with nothing newer";
+    EXPECT_EQ(sentBy("LIBCOMM_COMMAND_EXIT_SERVER", false).size(), 1u) << "the module did not confirm the stop:\n" << log;
 }
 
 }  // namespace

@@ -57,6 +57,7 @@
 #include <vector>
 
 #include "heap_census.h"
+#include "test_files.h"
 
 namespace {
 
@@ -88,15 +89,6 @@ std::wstring Environment(const wchar_t* name) {
     return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
 }
 
-std::string ReadFileBytes(const std::wstring& path) {
-    std::string out;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        char chunk[4096];
-        for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) out.append(chunk, n);
-        fclose(file);
-    }
-    return out;
-}
 
 void WriteLine(const std::string& line) {
     HANDLE file = CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -121,14 +113,14 @@ std::string Thread() { return std::to_string(GetCurrentThreadId()); }
 std::string OwnManifestId(HMODULE self) {
     wchar_t path[MAX_PATH * 2];
     std::wstring folder(path, GetModuleFileNameW(self, path, ARRAYSIZE(path)));
-    const std::string text = ReadFileBytes(folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"plugin.load");
+    const std::string text = ReadTextFile(folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"plugin.load");
     const size_t key = text.find("\"id\"");
     const size_t open = key == std::string::npos ? key : text.find('"', text.find(':', key));
     return open == std::string::npos ? "" : text.substr(open + 1, text.find('"', open + 1) - open - 1);
 }
 
 void LoadScript(const std::wstring& path) {
-    std::istringstream lines(ReadFileBytes(path));
+    std::istringstream lines(ReadTextFile(path));
     for (std::string line; std::getline(lines, line);) {
         Step step;
         std::istringstream words(line);

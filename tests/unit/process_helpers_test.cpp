@@ -131,14 +131,6 @@ TEST_F(ProgramTest, EndRunningCopiesEndsCopiesBelowThePathInAnyLetterCaseAndNoth
     EXPECT_EQ(exitCode, 0u) << "copies are ended with exit code 0";
 }
 
-TEST_F(ProgramTest, RunAndWaitReturnsOnlyAfterTheProgramEnded) {
-    const std::wstring marker = temp_.Path() + L"\\finished.txt";
-    const ULONGLONG before = GetTickCount64();
-    RunAndWait(PlaceSleeper(L"Updater", L"Setup.exe"), L"1500 0 " + marker);
-    EXPECT_GE(GetTickCount64() - before, 1400u) << "returned before the program's sleep was over";
-    EXPECT_NE(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "the program did not get its arguments";
-}
-
 TEST_F(ProgramTest, ShellLaunchIsTrueForANonZeroCodeOrAProgramStillRunningAfterASecond) {
     const std::wstring program = PlaceSleeper(L"Launch", L"Program.exe");
     EXPECT_FALSE(ShellLaunch(program, L"0 0", false));
