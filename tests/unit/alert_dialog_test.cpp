@@ -57,30 +57,31 @@ protected:
     ThreadMessageLoop loop_;
 };
 
-TEST_F(AlertRunTest, AConfirmAnsweredByAPressOnItsButtonEndsWith5051AndAWidthOf400) {
+TEST_F(AlertRunTest, APressOnConfirmEndsWith5051AndTheCloseButtonWith5050AsNotConfirmed) {
     UiAlertDialog dialog(nullptr, nullptr, nullptr, true, L"Cancel", L"OK");
     dialog.SetContent(nullptr, 400, 0, L"Delete the selected messages?", nullptr);
     RECT place{};
-    const INT_PTR code = RunAnswering(dialog, [&](HWND window) {
-        ASSERT_NE(window, nullptr) << "no dialog was shown";
-        GetClientRect(window, &place);
-        // Only the press: the command must not wait for the release.
-        PostMessageW(GetDlgItem(window, kConfirmButtonId), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    });
-    EXPECT_EQ(code, kConfirmButtonId);
+    EXPECT_EQ(RunAnswering(dialog,
+                           [&](HWND window) {
+                               ASSERT_NE(window, nullptr) << "no dialog was shown";
+                               GetClientRect(window, &place);
+                               // Only the press: the command must not wait for the release.
+                               PostMessageW(GetDlgItem(window, kConfirmButtonId), WM_LBUTTONDOWN, MK_LBUTTON,
+                                            MAKELPARAM(5, 5));
+                           }),
+              kConfirmButtonId);
     EXPECT_TRUE(dialog.Confirmed());
     EXPECT_EQ(place.right, 400);
-}
 
-TEST_F(AlertRunTest, TheCloseButtonEndsWith5050AndCountsAsNotConfirmed) {
-    UiAlertDialog dialog(nullptr, nullptr, nullptr, true, L"Cancel", L"OK");
-    dialog.SetContent(nullptr, 400, 0, L"Delete?", nullptr);
-    const INT_PTR code = RunAnswering(dialog, [](HWND window) {
-        ASSERT_NE(window, nullptr);
-        PostMessageW(window, WM_COMMAND, MAKEWPARAM(kCloseButtonId, BN_CLICKED), 0);
-    });
-    EXPECT_EQ(code, kCloseButtonId);
-    EXPECT_FALSE(dialog.Confirmed());
+    UiAlertDialog closed(nullptr, nullptr, nullptr, true, L"Cancel", L"OK");
+    closed.SetContent(nullptr, 400, 0, L"Delete?", nullptr);
+    EXPECT_EQ(RunAnswering(closed,
+                           [](HWND window) {
+                               ASSERT_NE(window, nullptr);
+                               PostMessageW(window, WM_COMMAND, MAKEWPARAM(kCloseButtonId, BN_CLICKED), 0);
+                           }),
+              kCloseButtonId);
+    EXPECT_FALSE(closed.Confirmed());
 }
 
 }  // namespace

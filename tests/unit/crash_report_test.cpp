@@ -65,17 +65,12 @@ std::map<std::string, std::string> ReadZip(const std::wstring& path) {
 
 // The dump's exception stream, or null when the dump has none.
 const MINIDUMP_EXCEPTION_STREAM* ExceptionStreamOf(const std::string& dump) {
-    if (dump.size() < sizeof(MINIDUMP_HEADER)) return nullptr;
-    auto header = reinterpret_cast<const MINIDUMP_HEADER*>(dump.data());
-    for (ULONG32 i = 0; i < header->NumberOfStreams; ++i) {
-        const size_t at = header->StreamDirectoryRva + i * sizeof(MINIDUMP_DIRECTORY);
-        if (at + sizeof(MINIDUMP_DIRECTORY) > dump.size()) return nullptr;
-        auto entry = reinterpret_cast<const MINIDUMP_DIRECTORY*>(dump.data() + at);
-        if (entry->StreamType != ExceptionStream) continue;
-        if (entry->Location.Rva + sizeof(MINIDUMP_EXCEPTION_STREAM) > dump.size()) return nullptr;
-        return reinterpret_cast<const MINIDUMP_EXCEPTION_STREAM*>(dump.data() + entry->Location.Rva);
-    }
-    return nullptr;
+    void* stream = nullptr;
+    ULONG size = 0;
+    if (dump.size() < sizeof(MINIDUMP_HEADER) ||
+        !MiniDumpReadDumpStream(const_cast<char*>(dump.data()), ExceptionStream, nullptr, &stream, &size))
+        return nullptr;
+    return size >= sizeof(MINIDUMP_EXCEPTION_STREAM) ? static_cast<const MINIDUMP_EXCEPTION_STREAM*>(stream) : nullptr;
 }
 
 std::set<DWORD> ReadThreadIds(const std::string& text) {

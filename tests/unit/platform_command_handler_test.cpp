@@ -1,8 +1,6 @@
 // The host's commands as plug-ins reach them: through the bus, after the
-// command table has registered them against a fake host object. Answers that
-// real runs already check (look-ups, identity copies, device paths) are left
-// to them; here are the relays, the table's guard and what only a test can
-// stage. The registry never forgets, so each fake plug-in has a handle of its own.
+// command table has registered them against a fake host object. The registry
+// never forgets, so each fake plug-in has a handle of its own.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -15,6 +13,7 @@
 
 #include "app_lifecycle.h"
 #include "bus_test_support.h"
+#include "heap_census.h"
 #include "services/device_server.h"
 #include "services/platform_command_handler.h"
 #include "services/platform_context.h"
@@ -99,6 +98,16 @@ TEST(PlatformCommands, CommandsWithNothingToAnswerLeaveTheRecordByteIdenticalAnd
     BASObserveData confirm = Record(LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE, kCommPlugin);
     confirm.value = 400;
     EXPECT_EQ(Sent(confirm).value, 0) << "the width must not come back as a confirmation";
+}
+
+// The identity texts are copies on the C heap that the asking plug-in frees.
+TEST(PlatformCommands, IdentityTextsAreHeapCopiesOfTheTitles) {
+    for (const char* command : {LIBPLATFORM_COMMAND_GET_PRODUCT_ALIAS, LIBPLATFORM_COMMAND_GET_APP_NAME}) {
+        wchar_t* text = Sent(Record(command, kCommPlugin)).wideText;
+        ASSERT_TRUE(heap_census::IsLiveBlock(text)) << command;
+        EXPECT_NE(std::wstring(text).find(L"Zentrovia Handset"), std::wstring::npos) << command;
+        free(text);
+    }
 }
 
 TEST(PlatformCommands, TempDirIsTheDayFolderMadeAgainWhenDeleted) {

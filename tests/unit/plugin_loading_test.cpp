@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "BASUtility.h"
+#include "Utf8.h"
 #include "bus_test_support.h"
 #include "common/command_bus.h"
 #include "common/plugin_util.h"
@@ -36,12 +36,6 @@ protected:
     std::wstring log_;
 };
 
-std::string Utf8Of(const std::wstring& text) {
-    std::string out;
-    for (wchar_t c : text) out += static_cast<char>(c);  // the test paths are ASCII
-    return out;
-}
-
 TEST_F(PluginLoading, LoadsTheHighestVersionOnceAndRecordsItsManifest) {
     for (const char* version : {"1.0", "3.0", "2.0"}) {
         std::wstring v(version, version + strlen(version));
@@ -55,7 +49,7 @@ TEST_F(PluginLoading, LoadsTheHighestVersionOnceAndRecordsItsManifest) {
     ModuleRecord* module = FindModule(L"HighestModule");
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(module->id, "highest-3.0");
-    EXPECT_EQ(module->libraryPath, Utf8Of(tree_.ModuleFolder(L"HighestModule") + L"3.0\\probe.dll"));
+    EXPECT_EQ(module->libraryPath, ToUtf8(tree_.ModuleFolder(L"HighestModule") + L"3.0\\probe.dll"));
     const std::string log = ProbeLog();
     EXPECT_NE(log.find("highest-3.0 REGISTERED"), std::string::npos) << log;
     EXPECT_EQ(log.find("highest-1.0"), std::string::npos) << "a second version was loaded too";

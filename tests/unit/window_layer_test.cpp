@@ -1,5 +1,5 @@
 // Window objects of the windowing layer: finding the object from the handle,
-// passing messages on, the typed crackers and subclassed controls. Chaining,
+// passing messages on and the typed crackers. Chaining, subclassing,
 // reflection and painting are exercised by every window and dialog of the
 // product's own tests.
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include <string>
 
 #include "double_buffer.h"
-#include "subclass.h"
 #include "window_test_support.h"
 
 namespace {
@@ -87,45 +86,6 @@ TEST(MessageCrackers, UnpackSignedPointsAndWideSizesAndPassOnWhenAsked) {
     WindowDC dc(window);
     EXPECT_EQ(SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc.get()), 0), TRUE)
         << "a buffered painter must answer the erase itself, or the background flashes";
-}
-
-// A subclassed "EDIT" that looks at WM_SETTEXT and passes it on.
-class EditSpy : public SubclassedWindow {
-public:
-    BEGIN_MSG_MAP(EditSpy)
-        MESSAGE_HANDLER(WM_SETTEXT, OnSetText)
-    END_MSG_MAP()
-
-    void OnFinalMessage(HWND window) override { finalWindow = window; }
-    int seen = 0;
-    HWND finalWindow = nullptr;
-
-private:
-    LRESULT OnSetText(UINT, WPARAM, LPARAM) {
-        ++seen;
-        SetMsgHandled(false);
-        return 0;
-    }
-};
-
-TEST(Subclass, ControlMessagesPassThroughTheObjectUntilDetachOrDestruction) {
-    ProbeWindow parent;
-    parent.CreateHidden();
-    HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 0, 0, 80, 20, parent.Handle(), nullptr, nullptr, nullptr);
-    const LONG_PTR original = GetWindowLongPtrW(edit, GWLP_WNDPROC);
-    EditSpy spy;
-    ASSERT_TRUE(spy.Attach(edit));
-    SetWindowTextW(edit, L"typed");
-    EXPECT_EQ(spy.seen, 1);
-    EXPECT_EQ(TextOf(edit), L"typed") << "the control's own procedure must still get the message";
-    EXPECT_EQ(spy.Detach(), edit);
-    EXPECT_EQ(GetWindowLongPtrW(edit, GWLP_WNDPROC), original);
-    SetWindowTextW(edit, L"after");
-    EXPECT_EQ(spy.seen, 1);
-    ASSERT_TRUE(spy.Attach(edit));
-    DestroyWindow(edit);
-    EXPECT_EQ(spy.finalWindow, edit);
-    EXPECT_EQ(spy.Handle(), nullptr) << "the object must not detach from a dead handle later";
 }
 
 }  // namespace
