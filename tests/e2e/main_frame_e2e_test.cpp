@@ -27,13 +27,6 @@ RECT WindowRect(HWND window) {
     return r;
 }
 
-// The child's rectangle in its parent's client coordinates.
-RECT ChildRect(HWND child) {
-    RECT r = WindowRect(child);
-    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
 COLORREF ScreenPixel(int x, int y) {
     HDC screen = GetDC(nullptr);
     COLORREF color = GetPixel(screen, x, y);

@@ -37,14 +37,6 @@ RECT ClientRect(HWND window) {
     return rect;
 }
 
-// A window's rectangle in its parent's client coordinates.
-RECT PlaceInParent(HWND window) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 void PressAt(HWND window, const RECT& part) {
     const int x = (part.left + part.right) / 2, y = (part.top + part.bottom) / 2;
     PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
@@ -108,7 +100,7 @@ TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindo
         << "the maximise button did not resize the main window";
     EXPECT_TRUE(WaitUntil(
         [&] {
-            const RECT viewClient = ClientRect(view), pane = PlaceInParent(toolkit);
+            const RECT viewClient = ClientRect(view), pane = ChildRect(toolkit);
             return ClientRect(band).right == viewClient.right && pane.right == viewClient.right &&
                    pane.bottom == viewClient.bottom;
         },

@@ -33,12 +33,6 @@ std::string tag = "probe";
 std::wstring logPath;
 LONG refuseClose;
 
-std::wstring Environment(const wchar_t* name) {
-    wchar_t buffer[4096];
-    DWORD n = GetEnvironmentVariableW(name, buffer, ARRAYSIZE(buffer));
-    return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
-}
-
 void WriteLine(const std::string& line) {
     HANDLE file = CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -88,7 +82,7 @@ extern "C" LUMAREST_EXPORT void LUMAREST_CDECL RegisterModule(CommandEndpoint* e
     bus = endpoint;
     endpoint->receive = &Receive;
     if (std::string id = OwnManifestId(static_cast<HMODULE>(endpoint->owner)); !id.empty()) tag = id;
-    logPath = Environment(L"LUMAREST_PROBE_LOG");
-    refuseClose = static_cast<LONG>(wcstol(Environment(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
+    logPath = EnvironmentText(L"LUMAREST_PROBE_LOG");
+    refuseClose = static_cast<LONG>(wcstol(EnvironmentText(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
     WriteLine("REGISTERED thread=" + Thread());
 }
