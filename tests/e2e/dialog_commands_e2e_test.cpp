@@ -44,13 +44,6 @@ RECT WindowRect(HWND window) {
     return r;
 }
 
-// A child's rectangle in its parent's client coordinates.
-RECT ChildRect(HWND child) {
-    RECT r = WindowRect(child);
-    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
 bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
 
 RECT Offset(RECT r, int dx, int dy) {

@@ -10,19 +10,13 @@ std::wstring WithoutTrailingSlash(std::wstring path) {
     return path;
 }
 
-std::wstring EnvironmentValue(const wchar_t* name) {
-    wchar_t buffer[4096];
-    DWORD n = GetEnvironmentVariableW(name, buffer, ARRAYSIZE(buffer));
-    return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
-}
-
 // Sets the variables in this process for as long as it lives, so that a
 // program started meanwhile inherits them; the old values come back after.
 class ScopedEnvironment {
 public:
     explicit ScopedEnvironment(const std::map<std::wstring, std::wstring>& values) {
         for (const auto& [name, value] : values) {
-            saved_[name] = EnvironmentValue(name.c_str());
+            saved_[name] = EnvironmentText(name.c_str());
             SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
         }
     }
@@ -76,7 +70,7 @@ BOOL CALLBACK FindVisibleTopLevel(HWND window, LPARAM context) {
 
 }  // namespace
 
-std::wstring HostProcess::DefaultExePath() { return EnvironmentValue(L"LUMAREST_EXE"); }
+std::wstring HostProcess::DefaultExePath() { return EnvironmentText(L"LUMAREST_EXE"); }
 
 HostProcess::HostProcess(Options options) : options_(std::move(options)) {
     if (options_.exePath.empty()) options_.exePath = DefaultExePath();

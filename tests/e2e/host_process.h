@@ -14,6 +14,14 @@
 #include "UniqueResource.h"
 #include "test_files.h"
 
+// A child window's rectangle in its parent's client coordinates.
+inline RECT ChildRect(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 class HostProcess {
 public:
     struct Options {

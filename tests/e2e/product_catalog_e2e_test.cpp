@@ -1,13 +1,11 @@
-// Real runs of Lumarest.exe with the product's shipped modules: the title
-// band switching and stretching the panes, and the communication module's
-// server start, update answer and server stop as a watching probe sees them
-// on the bus.
+// A real run of Lumarest.exe with the product's shipped modules: the title
+// band switching and stretching the panes, the view's new size announced to
+// them, and the close button.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <functional>
-#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,42 +19,8 @@ namespace {
 constexpr DWORD kStartTimeoutMs = 120000;
 constexpr DWORD kEventTimeoutMs = 60000;
 constexpr DWORD kExitTimeoutMs = 60000;
-const std::wstring kProbeDll = L"" LUMAREST_TEST_PROBE_DLL;
 // The shipped modules' version folders, each with its DLL and "plugin.load".
 const std::wstring kShippedPlugins = L"" LUMAREST_TEST_SHIPPED_PLUGINS;
-
-constexpr char kWatcherManifest[] =
-    R"({"id": "watcher", "version": "1.0", "path": "probe.dll", "command-recv": [)"
-    R"("LIBCOMM_COMMAND_READY_START_SERVER", "LIBCOMM_COMMAND_START_SERVER_FINISH",)"
-    R"( "LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_EXIT_SERVER"]})";
-// Waits for the server to come up and for the automatic update check and its
-// answer, then asks the server to stop as the host does before an update.
-// The watcher receives its own stop request too, so two stops are awaited.
-constexpr char kWatcherScript[] =
-    "WAITFOR LIBCOMM_COMMAND_START_SERVER_FINISH\n"
-    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
-    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
-    "SEND LIBCOMM_COMMAND_EXIT_SERVER sender=host\n"
-    "WAITFOR LIBCOMM_COMMAND_EXIT_SERVER\n"
-    "WAITFOR LIBCOMM_COMMAND_EXIT_SERVER\n";
-
-// The lines of log that begin with prefix.
-std::vector<std::string> LinesStartingWith(const std::string& log, const std::string& prefix) {
-    std::vector<std::string> lines;
-    for (size_t at = log.find(prefix); at != std::string::npos; at = log.find(prefix, at + 1)) {
-        if (at == 0 || log[at - 1] == '\n') lines.push_back(log.substr(at, log.find('\n', at) - at));
-    }
-    return lines;
-}
-
-// The value of "field=" in a probe line, up to the next blank (texts are
-// taken whole, quotes included).
-std::string Field(const std::string& line, const std::string& field) {
-    std::smatch match;
-    const std::regex pattern(" " + field + "=(\"[^\"]*\"|\\S+)");
-    return std::regex_search(line, match, pattern) ? match.str(1) : "";
-}
-
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
@@ -73,14 +37,6 @@ RECT ClientRect(HWND window) {
     return rect;
 }
 
-// A window's rectangle in its parent's client coordinates.
-RECT PlaceInParent(HWND window) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 void PressAt(HWND window, const RECT& part) {
     const int x = (part.left + part.right) / 2, y = (part.top + part.bottom) / 2;
     PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
@@ -89,10 +45,7 @@ void PressAt(HWND window, const RECT& part) {
 
 class ProductCatalogRun : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set";
-        log_ = files_.Path() + L"\\probe.log";
-    }
+    void SetUp() override { ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set"; }
 
     // A shipped module copied into the run's plug-ins folder under its folder name.
     void AddShipped(const std::wstring& folder) {
@@ -101,36 +54,15 @@ protected:
         PluginTree::Copy(source + folder + L".dll", target, folder + L".dll");
     }
 
-    void AddWatcher(const std::string& manifest, const std::string& script) {
-        plugins_.AddPlugin(L"Watcher", L"1.0", kProbeDll, manifest, L"probe.dll");
-        environment_.push_back({L"LUMAREST_PROBE_SCRIPT", files_.Write(L"probe.script", script)});
-    }
-
     HostProcess::Options Options() const {
         HostProcess::Options options;
         options.tempDir = temp_.Path();
         options.pluginsFrom = plugins_.Path();
-        options.environment = environment_;
-        options.environment.push_back({L"LUMAREST_PROBE_LOG", log_});
         return options;
-    }
-
-    // Runs the host until the log holds marker, closes it and returns the log.
-    std::string RunUntil(const std::string& marker) {
-        HostProcess host(Options());
-        EXPECT_TRUE(host.Start());
-        EXPECT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr) << "the main window never showed";
-        const std::string log = WaitForText(log_, marker, kEventTimeoutMs);
-        EXPECT_TRUE(host.RequestClose());
-        EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
-        return log;
     }
 
     PluginTree plugins_;
     TempFolder temp_;
-    TempFolder files_;
-    std::wstring log_;
-    std::vector<std::pair<std::wstring, std::wstring>> environment_;
 };
 
 TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindow) {
@@ -168,7 +100,7 @@ TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindo
         << "the maximise button did not resize the main window";
     EXPECT_TRUE(WaitUntil(
         [&] {
-            const RECT viewClient = ClientRect(view), pane = PlaceInParent(toolkit);
+            const RECT viewClient = ClientRect(view), pane = ChildRect(toolkit);
             return ClientRect(band).right == viewClient.right && pane.right == viewClient.right &&
                    pane.bottom == viewClient.bottom;
         },
@@ -178,48 +110,6 @@ TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindo
 
     PressAt(band, title::LayOutTitle(ClientRect(band).right, 2).close);
     EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u) << "the close button did not close the program";
-}
-
-TEST_F(ProductCatalogRun, CommStartsItsServerAnswersTheUpdateCheckAndStops) {
-    AddShipped(L"Comm");
-    AddWatcher(kWatcherManifest, kWatcherScript);
-    const std::string log = RunUntil("watcher DONE");
-    ASSERT_EQ(log.find("TIMEOUT"), std::string::npos) << log;
-
-    const std::vector<std::string> registered = LinesStartingWith(log, "watcher REGISTERED ");
-    ASSERT_EQ(registered.size(), 1u);
-    const std::string mainThread = Field(registered[0], "thread");
-
-    const std::vector<std::string> starts = LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_READY_START_SERVER ");
-    ASSERT_EQ(starts.size(), 2u) << "the module's request and the host's relay:\n" << log;
-    EXPECT_NE(Field(starts[0], "sender"), "host");
-    EXPECT_NE(Field(starts[0], "thread"), mainThread) << "the start was not requested from the module's thread";
-    EXPECT_EQ(Field(starts[1], "sender"), "host");
-    EXPECT_EQ(Field(starts[1], "thread"), mainThread);
-    const std::vector<std::string> finished = LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_START_SERVER_FINISH ");
-    ASSERT_EQ(finished.size(), 1u) << log;
-    EXPECT_EQ(Field(finished[0], "thread"), mainThread) << "the server started off the main thread";
-
-    // The update check and the stop are each a request and the module's
-    // answer from its own thread, which can reach the watcher first: they are
-    // told apart by their sender, not by their order.
-    auto sentBy = [](const std::vector<std::string>& lines, bool host) {
-        std::vector<std::string> picked;
-        for (const std::string& line : lines)
-            if ((Field(line, "sender") == "host") == host) picked.push_back(line);
-        return picked;
-    };
-    const std::vector<std::string> checks = LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_CHECK_FOR_UPDATE ");
-    EXPECT_EQ(sentBy(checks, true).size(), 1u) << "the host's automatic check:\n" << log;
-    const std::vector<std::string> answers = sentBy(checks, false);
-    ASSERT_EQ(answers.size(), 1u) << log;
-    EXPECT_EQ(Field(answers[0], "value"), "1") << "the check is not reported as done";
-    EXPECT_EQ(Field(answers[0], "count"), "0") << "a newer version was offered";
-    EXPECT_NE(Field(answers[0], "thread"), mainThread) << "the answer did not come from the module's thread";
-
-    const std::vector<std::string> stops = LinesStartingWith(log, "watcher RECV LIBCOMM_COMMAND_EXIT_SERVER ");
-    EXPECT_EQ(sentBy(stops, true).size(), 1u) << "the watcher's own request:\n" << log;
-    EXPECT_EQ(sentBy(stops, false).size(), 1u) << "the module did not confirm the stop:\n" << log;
 }
 
 }  // namespace

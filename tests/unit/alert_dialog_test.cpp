@@ -57,46 +57,31 @@ protected:
     ThreadMessageLoop loop_;
 };
 
-TEST_F(AlertRunTest, AConfirmAnsweredByAPressOnItsButtonEndsWith5051AndAWidthOf400) {
+TEST_F(AlertRunTest, APressOnConfirmEndsWith5051AndTheCloseButtonWith5050AsNotConfirmed) {
     UiAlertDialog dialog(nullptr, nullptr, nullptr, true, L"Cancel", L"OK");
     dialog.SetContent(nullptr, 400, 0, L"Delete the selected messages?", nullptr);
     RECT place{};
-    const INT_PTR code = RunAnswering(dialog, [&](HWND window) {
-        ASSERT_NE(window, nullptr) << "no dialog was shown";
-        GetClientRect(window, &place);
-        // Only the press: the command must not wait for the release.
-        PostMessageW(GetDlgItem(window, kConfirmButtonId), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    });
-    EXPECT_EQ(code, kConfirmButtonId);
+    EXPECT_EQ(RunAnswering(dialog,
+                           [&](HWND window) {
+                               ASSERT_NE(window, nullptr) << "no dialog was shown";
+                               GetClientRect(window, &place);
+                               // Only the press: the command must not wait for the release.
+                               PostMessageW(GetDlgItem(window, kConfirmButtonId), WM_LBUTTONDOWN, MK_LBUTTON,
+                                            MAKELPARAM(5, 5));
+                           }),
+              kConfirmButtonId);
     EXPECT_TRUE(dialog.Confirmed());
     EXPECT_EQ(place.right, 400);
-}
 
-TEST_F(AlertRunTest, AnAlertModalToAnOwnerEndsAndGivesTheOwnerBack) {
-    HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 100, 800, 600, nullptr, nullptr,
-                                 nullptr, nullptr);
-    UiAlertDialog dialog(nullptr, nullptr, nullptr, false, L"Cancel", L"OK");
-    dialog.SetContent(owner, 400, 0, L"Saved.", nullptr);
-    std::thread user([&] {
-        Sleep(1500);
-        HWND window = FindWindowExW(nullptr, nullptr, MAKEINTATOM(32770), nullptr);
-        PostMessageW(GetDlgItem(window, kConfirmButtonId), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    });
-    EXPECT_EQ(dialog.DoModal(owner), kConfirmButtonId);
-    user.join();
-    EXPECT_TRUE(IsWindowEnabled(owner));
-    DestroyWindow(owner);
-}
-
-TEST_F(AlertRunTest, TheCloseButtonEndsWith5050AndCountsAsNotConfirmed) {
-    UiAlertDialog dialog(nullptr, nullptr, nullptr, true, L"Cancel", L"OK");
-    dialog.SetContent(nullptr, 400, 0, L"Delete?", nullptr);
-    const INT_PTR code = RunAnswering(dialog, [](HWND window) {
-        ASSERT_NE(window, nullptr);
-        PostMessageW(window, WM_COMMAND, MAKEWPARAM(kCloseButtonId, BN_CLICKED), 0);
-    });
-    EXPECT_EQ(code, kCloseButtonId);
-    EXPECT_FALSE(dialog.Confirmed());
+    UiAlertDialog closed(nullptr, nullptr, nullptr, true, L"Cancel", L"OK");
+    closed.SetContent(nullptr, 400, 0, L"Delete?", nullptr);
+    EXPECT_EQ(RunAnswering(closed,
+                           [](HWND window) {
+                               ASSERT_NE(window, nullptr);
+                               PostMessageW(window, WM_COMMAND, MAKEWPARAM(kCloseButtonId, BN_CLICKED), 0);
+                           }),
+              kCloseButtonId);
+    EXPECT_FALSE(closed.Confirmed());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The utility library: version order, text conversions and their C-heap
-// blocks, product folders and settings stores.
+// blocks, and settings stores.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -55,21 +55,6 @@ TEST(StringConversion, RoundTripsThroughUtf8AndFreesWhatItMakesOnTheWay) {
     EXPECT_EQ(heap_census::LiveBlocksOfSize(wideBlock), before) << "the UTF-16 block was not freed";
 }
 
-TEST(ProductFolders, EndInABackslashAndFollowTheInProcessOverride) {
-    WideText bin(BASUtilityApp::GetProductBinDir());
-    std::wstring binDir = bin.get();
-    ASSERT_EQ(binDir.back(), L'\\');
-    EXPECT_EQ(std::wstring(WideText(BASUtilityApp::GetAppModule()).get()).rfind(binDir, 0), 0u);
-    EXPECT_EQ(std::wstring(WideText(BASUtilityApp::GetProductPluginsDir()).get()), binDir + L"Plugins\\");
-    SetEnvironmentVariableW(L"LUMAREST_INSTALL_DIR", L"C:\\elsewhere");
-    EXPECT_STREQ(WideText(BASUtilityApp::GetProductInstallDir()).get(), binDir.c_str()) << "the environment moved it";
-    SetEnvironmentVariableW(L"LUMAREST_INSTALL_DIR", nullptr);
-    BASUtilityApp::SetProductDirOverrides(L"C:\\install", L"");
-    EXPECT_STREQ(WideText(BASUtilityApp::GetProductPluginsDir()).get(), L"C:\\install\\Plugins\\");
-    BASUtilityApp::SetProductDirOverrides(nullptr, nullptr);
-    EXPECT_EQ(std::wstring(WideText(BASUtilitySys::GetAppDataDir()).get()).back(), L'\\');
-}
-
 class UserDefaults : public ::testing::Test {
 protected:
     void TearDown() override { BASUserDefaults::DisposeUserDefaults("test"); }
@@ -81,7 +66,7 @@ protected:
 
 TEST_F(UserDefaults, ReadsFlatAndNestedKeysWithTypedFallbacks) {
     BASUserDefaults* store = Load(folder_.Write(L"Option.json", R"({"url:help": "https://help.zentrovia.example/",
-        "color": {"title": {"background": "#1F6FD1", "text": "#1F6FD1ff"}}, "product:type": 1, "count": "seven"})"));
+        "color": {"title": {"background": "#1F6FD1", "text": "#1F6FD1ff"}}, "product:type": 1, "count": "seven", "big": 2147483648, "low": -2147483649, "cut": -7.9})"));
     ASSERT_NE(store, nullptr);
     EXPECT_STREQ(store->GetString("url:help"), "https://help.zentrovia.example/");
     EXPECT_EQ(store->GetRGB("color:title:background"), RGB(0x1F, 0x6F, 0xD1));
@@ -89,6 +74,8 @@ TEST_F(UserDefaults, ReadsFlatAndNestedKeysWithTypedFallbacks) {
     EXPECT_FALSE(store->HasMember("color:title:missing"));
     EXPECT_EQ(store->GetInt("product:type"), 1);
     EXPECT_EQ(store->GetInt("count"), 0);
+    EXPECT_EQ(store->GetInt("big") + store->GetInt("low"), 0) << "a number beyond int's range wrapped";
+    EXPECT_EQ(store->GetInt("cut"), -7);
     EXPECT_STREQ(store->GetString("missing:key"), "");
     EXPECT_EQ(Load(folder_.Write(L"broken.json", "{\"a\": ")), nullptr);
     EXPECT_EQ(Load(folder_.Write(L"array.json", "[1, 2]")), nullptr);
@@ -106,20 +93,6 @@ TEST_F(UserDefaults, WriteAllReplacesTheFileKeepingOtherKeys) {
     EXPECT_EQ(store->GetInt("added"), -5);
     EXPECT_STREQ(store->GetString("keep"), "me");
     EXPECT_FALSE(BASUtilityFile::IsFileExist((path + L".tmp").c_str())) << "a temporary file was left behind";
-}
-
-TEST(StandardUserDefaults, FirstWriteCreatesTheMakerAndProductFolders) {
-    const std::wstring product = L"lumarest-test-" + std::to_wstring(GetCurrentProcessId());
-    ASSERT_TRUE(BASUserDefaults::InitStandardUserDefaults(L"ZentroviaTest", product.c_str()));
-    BASUserDefaults* store = BASUserDefaults::StandardUserDefaults();
-    EXPECT_FALSE(store->HasMember("language")) << "a first start has no stored language";
-    store->SetInt("language", 8);
-    ASSERT_TRUE(store->WriteAll());
-    const std::wstring maker = std::wstring(WideText(BASUtilitySys::GetAppDataDir()).get()) + L"ZentroviaTest";
-    EXPECT_EQ(store->Path(), maker + L"\\" + product + L"\\UserDefaults.json");
-    ASSERT_TRUE(BASUserDefaults::InitStandardUserDefaults(L"ZentroviaTest", product.c_str()));
-    EXPECT_EQ(BASUserDefaults::StandardUserDefaults()->GetInt("language"), 8) << "the value survives a restart";
-    TempFolder::RemoveTree(maker);
 }
 
 }  // namespace

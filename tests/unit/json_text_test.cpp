@@ -19,6 +19,9 @@ TEST(JsonText, RefusesNestingDeeperThanTheLimitBeforeReadingIt) {
     // 60,000 levels in 120 KB: a recursive reader dies on its stack here.
     EXPECT_FALSE(json_text::Parse(document, Nested(60000), error));
     EXPECT_FALSE(json_text::Parse(document, std::string(60000, '{'), error));
+    std::string siblings = "[[]";
+    for (int i = 0; i < 2 * json_text::kMaxDepth; ++i) siblings += ",[]";
+    EXPECT_TRUE(json_text::Parse(document, siblings + "]", error)) << "arrays side by side are not nested";
 }
 
 TEST(JsonText, CountsOnlyBracketsOutsideStrings) {

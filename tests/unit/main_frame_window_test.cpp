@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "gdi_owners.h"
 #include "main_frame.h"
 #include "windowing_module.h"
 
@@ -84,15 +85,26 @@ TEST_F(MainFrameWindowTest, RaisesCreatedBeforeItsViewExistsAndTheViewReportsSig
     EXPECT_EQ(app_.sizes.back().cy, -32768);
 }
 
-TEST_F(MainFrameWindowTest, OnlyADragOnAnEdgeRefitsTheView) {
+TEST_F(MainFrameWindowTest, OnlyADragOnAnEdgeRefitsTheViewAndEveryNonZeroSizeRenewsTheRoundedOutline) {
     HWND window = frame_.Handle();
     Pump(200);
     const RECT before = ChildRect(frame_.ViewWindow());
     // A programmatic size change: the caller places the view itself.
-    SetWindowPos(window, nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window, nullptr, 0, 0, 600, 400, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Pump(300);
     const RECT after = ChildRect(frame_.ViewWindow());
     EXPECT_TRUE(EqualRect(&before, &after)) << "a size change without WM_SIZING moved the view";
+    UniqueRegion region(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetWindowRgn(window, region.get()), ERROR) << "the frame has no region of its own";
+    RECT box{};
+    GetRgnBox(region.get(), &box);
+    EXPECT_EQ(box.right, 599) << "the outline does not follow the new size";
+    EXPECT_FALSE(PtInRegion(region.get(), 0, 0)) << "the corners are not rounded";
+    EXPECT_TRUE(PtInRegion(region.get(), 300, 0));
+    SendMessageW(window, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 400));
+    GetWindowRgn(window, region.get());
+    GetRgnBox(region.get(), &box);
+    EXPECT_EQ(box.right, 599) << "a zero width replaced the outline";
 
     RECT drag{0, 0, 640, 480};
     SendMessageW(window, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&drag));
@@ -105,35 +117,7 @@ TEST_F(MainFrameWindowTest, OnlyADragOnAnEdgeRefitsTheView) {
     EXPECT_EQ(refit.bottom - refit.top, 476);
 }
 
-TEST_F(MainFrameWindowTest, EverySizeRenewsTheRoundedOutlineButAZeroSizeLeavesIt) {
-    HWND window = frame_.Handle();
-    SetWindowPos(window, nullptr, 0, 0, 600, 400, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    ASSERT_NE(GetWindowRgn(window, region), ERROR) << "the frame has no region of its own";
-    RECT box{};
-    GetRgnBox(region, &box);
-    EXPECT_EQ(box.right, 599) << "the outline does not follow the new size";
-    EXPECT_EQ(box.bottom, 399);
-    EXPECT_FALSE(PtInRegion(region, 0, 0)) << "the corners are not rounded";
-    EXPECT_TRUE(PtInRegion(region, 300, 0));
-
-    SendMessageW(window, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 400));
-    ASSERT_NE(GetWindowRgn(window, region), ERROR);
-    GetRgnBox(region, &box);
-    EXPECT_EQ(box.right, 599) << "a zero width replaced the outline";
-    DeleteObject(region);
-}
-
-TEST_F(MainFrameWindowTest, SizeCursorsOnTheEdgesAndNoneOnTheCaption) {
-    HWND window = frame_.Handle();
-    const WPARAM self = reinterpret_cast<WPARAM>(window);
-    EXPECT_TRUE(SendMessageW(window, WM_SETCURSOR, self, MAKELPARAM(HTBOTTOM, WM_MOUSEMOVE)));
-    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_SIZENS));
-    EXPECT_FALSE(SendMessageW(window, WM_SETCURSOR, self, MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
-    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_SIZENS)) << "the caption must leave the cursor alone";
-}
-
-TEST_F(MainFrameWindowTest, RaisesEachMoveAsTheChangeSinceTheLastOne) {
+TEST_F(MainFrameWindowTest, RaisesMovesAsChangesTheUpdateCheckOnceAfterTwoSecondsAndSetsSizeCursorsOnEdgesOnly) {
     HWND window = frame_.Handle();
     RECT start{};
     GetWindowRect(window, &start);
@@ -143,11 +127,13 @@ TEST_F(MainFrameWindowTest, RaisesEachMoveAsTheChangeSinceTheLastOne) {
     ASSERT_EQ(app_.moves.size(), 2u);
     EXPECT_EQ(app_.moves[0].x, 30);
     EXPECT_EQ(app_.moves[0].y, -20);
-    EXPECT_EQ(app_.moves[1].x, -5);
-    EXPECT_EQ(app_.moves[1].y, 0);
-}
+    EXPECT_EQ(app_.moves[1].x, -5) << "a move is the change since the last one";
 
-TEST_F(MainFrameWindowTest, RaisesTheUpdateCheckOnceTwoSecondsAfterScheduling) {
+    const WPARAM self = reinterpret_cast<WPARAM>(window);
+    EXPECT_TRUE(SendMessageW(window, WM_SETCURSOR, self, MAKELPARAM(HTBOTTOM, WM_MOUSEMOVE)));
+    EXPECT_FALSE(SendMessageW(window, WM_SETCURSOR, self, MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_SIZENS)) << "the caption must leave the edge's cursor alone";
+
     Pump(1500);
     EXPECT_EQ(app_.updateChecks, 0) << "too early";
     Pump(2500);

@@ -10,6 +10,7 @@
 
 #include "common/plugin_image_check.h"
 #include "common/plugin_manifest.h"
+#include "test_files.h"
 
 namespace {
 
@@ -22,48 +23,38 @@ TEST(VersionCandidates, HighestFirstThenTheOthersAsTheRuleLeavesThemWithLaterTie
     EXPECT_EQ(OrderVersionCandidates({"9.1", "10.0"}), (Names{"10.0", "9.1"}));
 }
 
-TEST(PluginManifest, FillsEveryFieldOfTheRecordFromItsOwnKey) {
+TEST(PluginManifest, FillsTheRecordFromItsKeysGivesDefaultsForOptionalKeysOfTheWrongTypeAndRefusesBadRequiredOnes) {
     ManifestReading reading = ParsePluginManifest(R"({
-        "id": "recovery", "version": "1.2.3", "path": "bin/Recovery.dll", "type": 4,
-        "width": 640, "height": 480, "command-create": "RECOVERY_CREATE",
-        "command-recv": ["A", "B"], "command-send": ["C"], "require": ["Comm"], "optional": ["Title", "Toolkit"],
-        "unknown": {"ignored": true}})");
+        "id": "recovery", "version": "1.2.3", "path": "bin/Recovery.dll", "type": 4, "width": 640, "height": 480,
+        "command-create": "RECOVERY_CREATE", "command-recv": ["A", 3, null, "B"], "command-send": ["C"],
+        "require": ["Comm"], "optional": ["Title", "Toolkit"], "unknown": {"ignored": true}})");
     ASSERT_TRUE(reading.ok) << reading.refusal;
     const ModuleRecord& record = reading.manifest.record;
     EXPECT_EQ(reading.manifest.libraryPath, "bin/Recovery.dll");
-    EXPECT_EQ(record.id, "recovery");
-    EXPECT_EQ(record.version, "1.2.3");
+    EXPECT_EQ(record.id + " " + record.version + " " + record.createCommand, "recovery 1.2.3 RECOVERY_CREATE");
     EXPECT_EQ(record.type, 4);
     EXPECT_EQ(record.width, 640) << "width and height swapped or lost";
     EXPECT_EQ(record.height, 480);
-    EXPECT_EQ(record.createCommand, "RECOVERY_CREATE");
-    EXPECT_EQ(record.receives, (Names{"A", "B"}));
+    EXPECT_EQ(record.receives, (Names{"A", "B"})) << "non-strings must be skipped, not end the list";
     EXPECT_EQ(record.sends, (Names{"C"}));
     EXPECT_EQ(record.requires_, (Names{"Comm"}));
     EXPECT_EQ(record.optionals, (Names{"Title", "Toolkit"}));
-    EXPECT_TRUE(record.libraryPath.empty()) << "the loader, not the manifest, sets the full path";
-}
 
-TEST(PluginManifest, OptionalKeysOfTheWrongTypeGiveDefaultsAndRequiredOnesRefuse) {
-    ManifestReading reading = ParsePluginManifest(R"({"id": "m", "version": "1", "path": "m.dll",
-        "type": "4", "width": 1.5, "command-create": 7, "command-send": "C", "command-recv": ["A", 3, null, "B"]})");
+    reading = ParsePluginManifest(R"({"id": "m", "version": "1", "path": "m.dll", "type": "4", "width": 1.5,
+        "command-create": 7, "command-send": "C"})");
     ASSERT_TRUE(reading.ok) << reading.refusal;
-    EXPECT_EQ(reading.manifest.record.type, 0);
-    EXPECT_EQ(reading.manifest.record.width, 0);
+    EXPECT_EQ(reading.manifest.record.type + reading.manifest.record.width, 0);
     EXPECT_TRUE(reading.manifest.record.createCommand.empty());
     EXPECT_TRUE(reading.manifest.record.sends.empty());
-    EXPECT_EQ(reading.manifest.record.receives, (Names{"A", "B"})) << "non-strings must be skipped, not end the list";
-
     for (const char* text : {R"(["id", "version", "path"])", R"({"id": 5, "version": "1", "path": "m.dll"})",
                              R"({"id": "m", "version": 1.0, "path": "m.dll"})", R"({"id": "m", "version": "1"})",
                              R"({"id": "m", "version": "1", "path": "../x.dll"})"}) {
         reading = ParsePluginManifest(text);
-        EXPECT_FALSE(reading.ok || reading.parseError) << text;
-        EXPECT_FALSE(reading.refusal.empty()) << text;
+        EXPECT_FALSE(reading.ok || reading.parseError || reading.refusal.empty()) << text;
     }
     reading = ParsePluginManifest(R"({"id": "m", "version": })");
     EXPECT_TRUE(reading.parseError);
-    EXPECT_NE(reading.refusal.find("Invalid value. (offset 23)"), std::string::npos) << reading.refusal;
+    EXPECT_NE(reading.refusal.find("(offset 23)"), std::string::npos) << reading.refusal;
 }
 
 TEST(LibraryPath, AcceptsFilesAtOrBelowTheVersionFolderOnly) {
@@ -78,27 +69,14 @@ TEST(LibraryPath, AcceptsFilesAtOrBelowTheVersionFolderOnly) {
 
 // ---- the image check ----
 
-std::string ReadAll(const wchar_t* path) {
-    std::string bytes;
-    FILE* file = _wfopen(path, L"rb");
-    if (!file) return bytes;
-    char chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
-    fclose(file);
-    return bytes;
-}
-
 std::string Check(const std::string& bytes) {
     return CheckPluginImage(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
-std::string ProbeDllBytes() { return ReadAll(L"" LUMAREST_TEST_PROBE_DLL); }
-
 uint32_t PeOffset(const std::string& image) { return *reinterpret_cast<const uint32_t*>(image.data() + 0x3c); }
 
 TEST(PluginImage, AcceptsAnX86DllFromItsFirstBytesAndRefusesAnyOtherHead) {
-    const std::string dll = ProbeDllBytes().substr(0, kPluginImageHeadSize);
+    const std::string dll = ReadTextFile(L"" LUMAREST_TEST_PROBE_DLL).substr(0, kPluginImageHeadSize);
     ASSERT_EQ(dll.size(), kPluginImageHeadSize) << "the probe DLL was not found";
     EXPECT_EQ(Check(dll), "");
     EXPECT_NE(Check("This is not a library.\r\n"), "");

@@ -144,14 +144,6 @@ TEST_F(ProductCatalog, ACompleteVersionAddsTheCardPaneInTheReusedRecord) {
     EXPECT_EQ(seen[3].paneTitles, (std::vector<std::wstring>{L"Phone Rescue", L"Card Rescue", L"Multi Toolbox"}));
 }
 
-TEST_F(ProductCatalog, WithoutRecoveryTheListBeginsWithTheToolkitOrTheViewItDidNotAnswer) {
-    CatalogModules modules{nullptr, Module(4), Module(5), nullptr};
-    SendCatalog(view_, kFakeIcon, modules, 7);
-    ASSERT_EQ(seen.size(), 2u) << "no card pane without the recovery module";
-    EXPECT_EQ(seen[1].paneTitles, (std::vector<std::wstring>{L"Multi Toolbox"}));
-    EXPECT_EQ(seen[1].paneWindows, (std::vector<void*>{view_})) << "a module that answers no window lists the view";
-}
-
 TEST_F(ProductCatalog, PaneTitlesAreTranslatedAndTheIdentityEscaped) {
     I18nLocale* german = CreateLocale(2);
     ASSERT_TRUE(german->LoadCatalog((std::wstring(_wgetenv(L"LUMAREST_INSTALL_TREE")) + L"\\I18n\\de\\Language.mo").c_str()));

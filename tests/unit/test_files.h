@@ -56,6 +56,13 @@ private:
     std::wstring path_;
 };
 
+// An environment variable's value, or empty.
+inline std::wstring EnvironmentText(const wchar_t* name) {
+    wchar_t buffer[4096];
+    const DWORD n = GetEnvironmentVariableW(name, buffer, ARRAYSIZE(buffer));
+    return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
+}
+
 // The text of a file, or empty.
 inline std::string ReadTextFile(const std::wstring& path) {
     std::string out;

@@ -1,10 +1,9 @@
 // Shared pieces of the windowing-layer tests: a probe window that records what
-// reaches it, and a pump that gives up after a deadline instead of hanging.
+// reaches it, and a deadline that ends a loop instead of hanging it.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <map>
 
 #include "message_loop.h"
@@ -28,7 +27,6 @@ public:
     void OnFinalMessage(HWND window) override {
         finalWindow = window;
         linkAtFinalMessage = FindWindowObject(window);
-        handleAtFinalMessage = Handle();
     }
 
     bool swallowSetText = false;
@@ -36,7 +34,6 @@ public:
     std::map<UINT, int> appMessages;  // message -> how many arrived
     HWND finalWindow = nullptr;
     MessageMap* linkAtFinalMessage = nullptr;
-    HWND handleAtFinalMessage = nullptr;
 
 protected:
     WindowClassInfo GetWindowClassInfo() const override { return {.name = L"LumarestTestProbe"}; }
@@ -53,21 +50,6 @@ private:
         return 0;
     }
 };
-
-// Runs loop until done() or the deadline; false when the deadline passed. A
-// thread timer wakes the loop so the deadline is seen even when nothing comes.
-inline bool PumpUntil(MessageLoop& loop, const std::function<bool()>& done, DWORD timeoutMs = 5000) {
-    const DWORD start = GetTickCount();
-    const UINT_PTR timer = SetTimer(nullptr, 0, 50, nullptr);
-    bool timedOut = false;
-    loop.RunUntil([&] {
-        if (done()) return true;
-        timedOut = GetTickCount() - start > timeoutMs;
-        return timedOut;
-    });
-    KillTimer(nullptr, timer);
-    return !timedOut;
-}
 
 // Ends the thread's loop with code -1 after timeoutMs, so a broken loop fails
 // its test instead of hanging it.
