@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Creates the 32-bit Wine prefix given as $1 once, without the Mono and Gecko
-# prompts, maps "Arial" to Liberation Sans so GDI+ finds the face, turns off
-# the automatic debugger so a crashing test ends instead of waiting, and
-# leaves windows unmanaged: with no window manager on the test display, Wine
-# otherwise waits a second for every top-level window it hides (measured: a
-# dialog with its shadow took four seconds to close).
+# prompts, maps "Arial" to Liberation Sans so GDI+ finds the face, and turns
+# off the automatic debugger so a crashing test ends instead of waiting.
+# (Windows stay managed: with no window manager on the test display Wine then
+# waits about a second for each top-level window it hides, but unmanaged
+# windows made real-input drags of dialogs unreliable here.)
 # Concurrent callers wait for the first one.
 set -euo pipefail
 prefix="$1"
-stamp="$prefix/.lumarest-ready-2"
+stamp="$prefix/.lumarest-ready-3"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
@@ -28,7 +28,6 @@ if [ ! -f "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
 fi
 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d 'Liberation Sans' /f >/dev/null 2>&1
 wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1 || true
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wineserver -w
 touch "$stamp"
 echo "[wine-prefix] created $prefix in $(( $(date +%s) - started )) s"
