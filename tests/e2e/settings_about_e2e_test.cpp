@@ -143,15 +143,14 @@ TEST_F(SettingsAboutRun, SettingsPreselectStoreOnOkAndTheNextStartSpeaksTheStore
         EXPECT_NE(ScreenPixel(d.left + 26, d.top + 38), kWhite) << "the tab is not filled";
         const int panelInside = d.top + list.top - 30;
         EXPECT_EQ(ScreenPixel(d.left + list.left, panelInside), kWhite) << "the panel is not white";
-        // The frame's left edge 24 left of the list, its top edge found above
-        // the list's right part; the label hides that edge at its left.
-        const int frameLeft = d.left + list.left - 24, listTop = d.top + list.top;
-        EXPECT_TRUE(IsDark(ScreenPixel(frameLeft, listTop)) || IsDark(ScreenPixel(frameLeft + 1, listTop)))
-            << "no frame 24 left of the list";
-        int frameTop = listTop - 1;
+        // The frame 24 left of the list, its top edge found above the list's
+        // right part; the label hides that edge at its left.
+        const int frameLeft = d.left + list.left - 24;
+        int frameTop = d.top + list.top - 1;
         while (frameTop > panelInside && !IsDark(ScreenPixel(d.left + list.left + 120, frameTop))) --frameTop;
         ASSERT_GT(frameTop, panelInside) << "no frame above the list";
         EXPECT_EQ(ScreenPixel(frameLeft + 12, frameTop), kWhite) << "the label does not cover the frame's edge";
+        EXPECT_TRUE(IsDark(ScreenPixel(frameLeft, frameTop + 10)) || IsDark(ScreenPixel(frameLeft + 1, frameTop + 10)));
         int ink = 0;
         for (int y = frameTop - 6; y <= frameTop + 6; ++y)
             for (int x = frameLeft + 10; x < frameLeft + 60; ++x) ink += ScreenPixel(x, y) != kWhite;
