@@ -1,5 +1,7 @@
 #include "title_band.h"
 
+#include <cmath>
+
 #include "drawing.h"
 #include "plugin_bus.h"
 
@@ -31,6 +33,21 @@ void PaintGlyph(Gdiplus::Graphics& graphics, Part part, const RECT& box) {
         graphics.DrawLine(&pen, cx - r, cy - r, cx + r, cy + r);
         graphics.DrawLine(&pen, cx - r, cy + r, cx + r, cy - r);
         break;
+    case Part::Settings:  // a wheel with eight teeth
+        graphics.DrawEllipse(&pen, cx - 3.5f, cy - 3.5f, 7.0f, 7.0f);
+        for (int i = 0; i < 8; ++i) {
+            const float angle = i * 3.14159265f / 4;
+            const float dx = std::cos(angle), dy = std::sin(angle);
+            graphics.DrawLine(&pen, cx + 3.5f * dx, cy + 3.5f * dy, cx + 6.5f * dx, cy + 6.5f * dy);
+        }
+        break;
+    case Part::About: {  // an "i" in a ring
+        graphics.DrawEllipse(&pen, cx - 6.5f, cy - 6.5f, 13.0f, 13.0f);
+        Gdiplus::SolidBrush dot(Rgb(0xFFFFFF));
+        graphics.FillEllipse(&dot, cx - 1.0f, cy - 4.0f, 2.0f, 2.0f);
+        graphics.DrawLine(&pen, cx, cy - 0.5f, cx, cy + 4.0f);
+        break;
+    }
     default: break;
     }
 }
@@ -104,8 +121,9 @@ void TitleBand::PaintTab(Gdiplus::Graphics& graphics, const Tab& tab, const RECT
 }
 
 void TitleBand::PaintCaptionButtons(Gdiplus::Graphics& graphics, const TitleLayout& layout) const {
-    const std::pair<Part, RECT> buttons[] = {
-        {Part::Minimize, layout.minimize}, {Part::Maximize, layout.maximize}, {Part::Close, layout.close}};
+    const std::pair<Part, RECT> buttons[] = {{Part::Settings, layout.settings}, {Part::About, layout.about},
+                                             {Part::Minimize, layout.minimize}, {Part::Maximize, layout.maximize},
+                                             {Part::Close, layout.close}};
     for (const auto& [part, box] : buttons) {
         if (hot_.part == part) {
             Gdiplus::SolidBrush fill(part == Part::Close ? Rgb(kCloseHot) : Rgb(0xFFFFFF, 40));
@@ -119,6 +137,10 @@ void TitleBand::Press(POINT point) {
     const Hit hit = HitTest(Layout(), point);
     switch (hit.part) {
     case Part::Tab: Select(hit.tab); break;
+    // The host runs both dialogs modally on this thread; the send returns
+    // when they are closed.
+    case Part::Settings: plugin::SendPlain(LIBPLATFORM_COMMAND_OPEN_SETTING); break;
+    case Part::About: plugin::SendPlain(LIBPLATFORM_COMMAND_OPEN_ABOUT); break;
     case Part::Minimize: ShowWindow(TopLevel(), SW_MINIMIZE); break;
     case Part::Maximize: plugin::SendPlain(LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET); break;
     case Part::Close: PostMessageW(TopLevel(), WM_CLOSE, 0, 0); break;

@@ -1,6 +1,6 @@
 // The title band across the top of the host's view: the application's icon,
-// name and version, one tab per section of the product, and the caption
-// buttons of the borderless main window.
+// name and version, one tab per section of the product, the settings and
+// about buttons, and the caption buttons of the borderless main window.
 #pragma once
 
 #include <windows.h>

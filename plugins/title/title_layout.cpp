@@ -27,6 +27,8 @@ TitleLayout LayOutTitle(int width, int tabCount) {
     layout.close = CaptionButton(width, 0);
     layout.maximize = CaptionButton(width, 1);
     layout.minimize = CaptionButton(width, 2);
+    layout.about = CaptionButton(width, 3);
+    layout.settings = CaptionButton(width, 4);
     return layout;
 }
 
@@ -34,6 +36,8 @@ Hit HitTest(const TitleLayout& layout, POINT point) {
     if (Inside(layout.close, point)) return {Part::Close};
     if (Inside(layout.maximize, point)) return {Part::Maximize};
     if (Inside(layout.minimize, point)) return {Part::Minimize};
+    if (Inside(layout.about, point)) return {Part::About};
+    if (Inside(layout.settings, point)) return {Part::Settings};
     for (size_t i = 0; i < layout.tabs.size(); ++i)
         if (Inside(layout.tabs[i], point)) return {Part::Tab, static_cast<int>(i)};
     return {};

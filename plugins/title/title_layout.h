@@ -18,7 +18,7 @@ constexpr int kTabsMinLeft = 360;  // right of the product's name and version
 constexpr int kCaptionButtonWidth = 40;
 constexpr int kCaptionButtonHeight = 30;
 
-enum class Part { None, Tab, Minimize, Maximize, Close };
+enum class Part { None, Tab, Settings, About, Minimize, Maximize, Close };
 
 struct Hit {
     Part part = Part::None;
@@ -31,6 +31,8 @@ struct TitleLayout {
     RECT name{};
     RECT version{};
     std::vector<RECT> tabs;
+    RECT settings{};  // opens the host's settings dialog
+    RECT about{};     // opens the host's about dialog
     RECT minimize{};
     RECT maximize{};
     RECT close{};
@@ -38,10 +40,12 @@ struct TitleLayout {
 
 // The parts for a band width pixels wide with tabCount tabs: the icon and
 // the product's name at the left, the tabs centred in what is left (never
-// left of kTabsMinLeft), the caption buttons in the top right corner.
+// left of kTabsMinLeft), the caption buttons in the top right corner with
+// the settings and about buttons left of them.
 TitleLayout LayOutTitle(int width, int tabCount);
 
-// The caption buttons win over a tab they overlap on a narrow band.
+// The buttons of the top right corner win over a tab they overlap on a
+// narrow band.
 Hit HitTest(const TitleLayout& layout, POINT point);
 
 }  // namespace title

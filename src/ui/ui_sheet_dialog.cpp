@@ -46,7 +46,10 @@ bool UiSheetDialog::OnInitDialog(HWND, LPARAM) {
     }
     INITCOMMONCONTROLSEX links{sizeof links, ICC_LINK_CLASS};
     InitCommonControlsEx(&links);
-    link_ = CreateWindowExW(0, WC_LINK, L"", WS_CHILD | WS_TABSTOP, 0, 0, 0, 0, Handle(),
+    // Transparent: without it the link erases its box in the window colour,
+    // a white band across the strip (Wine's link control ignores the hollow
+    // class brush).
+    link_ = CreateWindowExW(0, WC_LINK, L"", WS_CHILD | WS_TABSTOP | LWS_TRANSPARENT, 0, 0, 0, 0, Handle(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kConfirmButtonId)), nullptr, nullptr);
     linkFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
     if (link_) {

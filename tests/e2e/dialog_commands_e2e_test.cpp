@@ -7,20 +7,20 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "host_process.h"
 #include "plugin_tree.h"
+#include "screen_support.h"
 #include "title_layout.h"
 
 namespace {
 
+using namespace e2e;
+
 const std::wstring kProbeDll = L"" LUMAREST_TEST_PROBE_DLL;
 const std::wstring kShippedPlugins = L"" LUMAREST_TEST_SHIPPED_PLUGINS;
-const std::wstring kArtifactsDir = L"" LUMAREST_TEST_ARTIFACTS_DIR;
 constexpr DWORD kStartTimeoutMs = 120000;
 constexpr DWORD kEventTimeoutMs = 60000;
 constexpr DWORD kExitTimeoutMs = 60000;
@@ -28,138 +28,6 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr int kTitleBar = 26;
 constexpr int kCloseId = 5050, kConfirmId = 5051, kSecondId = 5052;
 const DWORD kShadowExStyles = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE;
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(100);
-    }
-    return true;
-}
-
-RECT WindowRect(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return r;
-}
-
-bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
-
-RECT Offset(RECT r, int dx, int dy) {
-    OffsetRect(&r, dx, dy);
-    return r;
-}
-
-COLORREF ScreenPixel(int x, int y) {
-    HDC screen = GetDC(nullptr);
-    const COLORREF color = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    return color;
-}
-
-int Brightness(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c); }
-
-// Copies a screen rectangle into a 24-bit BMP file in the artefacts folder.
-bool SaveScreenBmp(const RECT& area, const std::wstring& name) {
-    CreateDirectoryW(kArtifactsDir.c_str(), nullptr);
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    GdiFlush();
-    const DWORD imageBytes = ((width * 3 + 3) & ~3) * height;
-    BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-    file.bfSize = file.bfOffBits + imageBytes;
-    bool written = false;
-    if (FILE* out = _wfopen((kArtifactsDir + L"\\" + name).c_str(), L"wb")) {
-        written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                  std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
-                  std::fwrite(bits, 1, imageBytes, out) == imageBytes;
-        std::fclose(out);
-    }
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return written;
-}
-
-// ---- the user's mouse: real input, as the system delivers it ----
-
-void MouseButton(DWORD flag) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flag;
-    SendInput(1, &input, sizeof input);
-}
-
-// Moves the pointer there and presses the left button, without releasing it.
-void PressAt(int x, int y) {
-    SetCursorPos(x, y);
-    Sleep(200);
-    MouseButton(MOUSEEVENTF_LEFTDOWN);
-}
-
-void Release() { MouseButton(MOUSEEVENTF_LEFTUP); }
-
-void ClickAt(int x, int y) {
-    PressAt(x, y);
-    Sleep(200);
-    Release();
-}
-
-POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-
-// ---- the host's top-level windows ----
-
-struct TopLevelSearch {
-    DWORD process;
-    const wchar_t* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectTopLevel(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
-    DWORD owner = 0;
-    wchar_t name[64] = {};
-    GetWindowThreadProcessId(window, &owner);
-    GetClassNameW(window, name, 64);
-    if (owner == search->process && IsWindowVisible(window) && wcscmp(name, search->className) == 0)
-        search->found.push_back(window);
-    return TRUE;
-}
-
-// Visible top-level windows of process with class name.
-std::vector<HWND> TopLevels(DWORD process, const wchar_t* className) {
-    TopLevelSearch search{process, className, {}};
-    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// The shown dialog of the host whose width is width, or null after the timeout.
-HWND WaitForDialog(const HostProcess& host, int width) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND dialog : TopLevels(host.ProcessId(), L"#32770")) {
-                const RECT r = WindowRect(dialog);
-                if (r.right - r.left == width) found = dialog;
-            }
-            return found != nullptr;
-        },
-        kEventTimeoutMs);
-    if (found) {
-        RedrawWindow(found, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Sleep(500);  // the first paint of an emulated program
-    }
-    return found;
-}
 
 // The shown shadow window whose rectangle is the caster's moved by size.
 HWND ShadowOf(const HostProcess& host, HWND caster, int size) {
@@ -180,26 +48,6 @@ void ExpectClickThroughShadow(HWND shadow, POINT onStrip) {
     ClickAt(onStrip.x, onStrip.y);
     Sleep(300);
     EXPECT_NE(GetForegroundWindow(), shadow) << "a click activated the shadow";
-}
-
-HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-
-int ControlWidth(HWND dialog, int id) {
-    const RECT r = ChildRect(Control(dialog, id));
-    return r.right - r.left;
-}
-
-// The probe's lines that begin with prefix.
-std::vector<std::string> Lines(const std::string& log, const std::string& prefix) {
-    std::vector<std::string> lines;
-    for (size_t at = log.find(prefix); at != std::string::npos; at = log.find(prefix, at + 1))
-        if (at == 0 || log[at - 1] == '\n') lines.push_back(log.substr(at, log.find('\n', at) - at));
-    return lines;
-}
-
-long long Value(const std::string& line) {
-    const size_t at = line.find(" value=");
-    return at == std::string::npos ? -1 : std::stoll(line.substr(at + 7));
 }
 
 class DialogCommandsRun : public ::testing::Test {

@@ -1,0 +1,178 @@
+// What the real-run tests of the host's windows share: waiting, window and
+// child rectangles, screen pixels and screenshots kept as BMP files in the
+// artefacts folder (LUMAREST_TEST_ARTIFACTS_DIR), the user's mouse as real
+// input, the host's shown dialogs, and the probe's log lines.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host_process.h"
+
+namespace e2e {
+
+inline bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(100);
+    }
+    return true;
+}
+
+inline RECT WindowRect(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+
+inline bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
+
+inline RECT Offset(RECT r, int dx, int dy) {
+    OffsetRect(&r, dx, dy);
+    return r;
+}
+
+inline POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+inline COLORREF ScreenPixel(int x, int y) {
+    HDC screen = GetDC(nullptr);
+    const COLORREF color = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return color;
+}
+
+inline int Brightness(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c); }
+
+// Copies a screen rectangle into a 24-bit BMP file in the artefacts folder.
+inline bool SaveScreenBmp(const RECT& area, const std::wstring& name) {
+    const std::wstring folder = L"" LUMAREST_TEST_ARTIFACTS_DIR;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const DWORD imageBytes = ((width * 3 + 3) & ~3) * height;
+    BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    file.bfSize = file.bfOffBits + imageBytes;
+    bool written = false;
+    if (FILE* out = _wfopen((folder + L"\\" + name).c_str(), L"wb")) {
+        written = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                  std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+                  std::fwrite(bits, 1, imageBytes, out) == imageBytes;
+        std::fclose(out);
+    }
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return written;
+}
+
+// ---- the user's mouse: real input, as the system delivers it ----
+
+inline void MouseButton(DWORD flag) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flag;
+    SendInput(1, &input, sizeof input);
+}
+
+// Moves the pointer there and presses the left button, without releasing it.
+inline void PressAt(int x, int y) {
+    SetCursorPos(x, y);
+    Sleep(200);
+    MouseButton(MOUSEEVENTF_LEFTDOWN);
+}
+
+inline void Release() { MouseButton(MOUSEEVENTF_LEFTUP); }
+
+inline void ClickAt(int x, int y) {
+    PressAt(x, y);
+    Sleep(200);
+    Release();
+}
+
+inline void ClickAt(POINT p) { ClickAt(p.x, p.y); }
+
+// ---- the host's top-level windows ----
+
+struct TopLevelSearch {
+    DWORD process;
+    const wchar_t* className;
+    std::vector<HWND> found;
+};
+
+inline BOOL CALLBACK CollectTopLevel(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
+    DWORD owner = 0;
+    wchar_t name[64] = {};
+    GetWindowThreadProcessId(window, &owner);
+    GetClassNameW(window, name, 64);
+    if (owner == search->process && IsWindowVisible(window) && wcscmp(name, search->className) == 0)
+        search->found.push_back(window);
+    return TRUE;
+}
+
+// Visible top-level windows of process with class name.
+inline std::vector<HWND> TopLevels(DWORD process, const wchar_t* className) {
+    TopLevelSearch search{process, className, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The shown dialog of the host whose width is width, painted, or null after
+// the timeout.
+inline HWND WaitForDialog(const HostProcess& host, int width, DWORD timeoutMs = 60000) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND dialog : TopLevels(host.ProcessId(), L"#32770")) {
+                const RECT r = WindowRect(dialog);
+                if (r.right - r.left == width) found = dialog;
+            }
+            return found != nullptr;
+        },
+        timeoutMs);
+    if (found) {
+        RedrawWindow(found, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(500);  // the first paint of an emulated program
+    }
+    return found;
+}
+
+inline HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+inline int ControlWidth(HWND dialog, int id) {
+    const RECT r = ChildRect(Control(dialog, id));
+    return r.right - r.left;
+}
+
+// ---- the probe's log ----
+
+// The probe's lines that begin with prefix.
+inline std::vector<std::string> Lines(const std::string& log, const std::string& prefix) {
+    std::vector<std::string> lines;
+    for (size_t at = log.find(prefix); at != std::string::npos; at = log.find(prefix, at + 1))
+        if (at == 0 || log[at - 1] == '\n') lines.push_back(log.substr(at, log.find('\n', at) - at));
+    return lines;
+}
+
+inline long long Value(const std::string& line) {
+    const size_t at = line.find(" value=");
+    return at == std::string::npos ? -1 : std::stoll(line.substr(at + 7));
+}
+
+}  // namespace e2e

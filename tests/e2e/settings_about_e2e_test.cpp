@@ -1,0 +1,266 @@
+// Real runs of the settings dialog, the notice sheet and the about dialog,
+// opened with real presses on the shipped title band's buttons. The test
+// prefix's per-user settings file is written before a start and put back
+// afterwards; screenshots are kept in the artefacts folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "Utf8.h"
+#include "host_process.h"
+#include "plugin_tree.h"
+#include "screen_support.h"
+#include "title_layout.h"
+
+namespace {
+
+using namespace e2e;
+
+const std::wstring kShippedPlugins = L"" LUMAREST_TEST_SHIPPED_PLUGINS;
+constexpr DWORD kStartTimeoutMs = 120000, kEventTimeoutMs = 60000;
+constexpr COLORREF kWhite = RGB(255, 255, 255), kStrip = RGB(255, 252, 210);
+constexpr int kCloseId = 5050, kOkId = 5051, kLinkId = 5053, kListId = 5053;
+
+// The per-user settings file, in the folder of the maker and the product.
+std::wstring StoreFolder() {
+    wchar_t appData[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
+    return std::wstring(appData) + L"\\Zentrovia\\Zentrovia Handset Message + Contact Rescue";
+}
+std::wstring StorePath() { return StoreFolder() + L"\\UserDefaults.json"; }
+
+// The stored "language", or -1 when the file or the key is missing.
+int StoredLanguage() {
+    const std::string text = ReadTextFile(StorePath());
+    const size_t key = text.find("\"language\"");
+    return key == std::string::npos ? -1 : std::atoi(text.c_str() + text.find(':', key) + 1);
+}
+
+bool IsDark(COLORREF c) { return Brightness(c) < 3 * 160; }
+
+// From the first to the last column of row y, left of right, in colour ink.
+int InkWidth(int left, int right, int y, COLORREF ink) {
+    int first = -1, last = -1;
+    for (int x = left; x < right; ++x)
+        if (ScreenPixel(x, y) == ink) last = x, first = first < 0 ? x : first;
+    return first < 0 ? 0 : last - first + 1;
+}
+
+RECT Around(const RECT& r) { return {r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}; }
+
+class SettingsAboutRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set";
+        hadStore_ = GetFileAttributesW(StorePath().c_str()) != INVALID_FILE_ATTRIBUTES;
+        savedStore_ = ReadTextFile(StorePath());
+        const std::wstring source = kShippedPlugins + L"\\Title\\1.0.0\\";
+        PluginTree::Copy(source + L"Title.dll",
+                         plugins_.AddVersion(L"Title", L"1.0.0", ReadTextFile(source + L"plugin.load")), L"Title.dll");
+        options_.tempDir = temp_.Path();
+        options_.pluginsFrom = plugins_.Path();
+    }
+
+    // Other tests share the prefix: the settings file is left as it was.
+    void TearDown() override { hadStore_ ? WriteStore(savedStore_) : void(DeleteFileW(StorePath().c_str())); }
+
+    void WriteStore(const std::string& text) const {
+        CreateDirectoryW(StoreFolder().substr(0, StoreFolder().rfind(L'\\')).c_str(), nullptr);
+        CreateDirectoryW(StoreFolder().c_str(), nullptr);
+        CopyFileW(files_.Write(L"store.json", text).c_str(), StorePath().c_str(), FALSE);
+    }
+
+    // Starts the host and waits for the title band.
+    bool Run(HostProcess& host) {
+        if (!host.Start() || !(frame_ = host.WaitForMainWindow(kStartTimeoutMs))) return false;
+        view_ = GetWindow(frame_, GW_CHILD);
+        return WaitUntil([&] { return (band_ = FindWindowExW(view_, nullptr, L"LumarestTitleBand", nullptr)); },
+                         kEventTimeoutMs);
+    }
+
+    static void Close(HostProcess& host) {
+        ASSERT_TRUE(host.RequestClose());
+        EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u);
+    }
+
+    // Presses one of the band's buttons and waits for the dialog of width.
+    HWND OpenFromBand(HostProcess& host, RECT title::TitleLayout::*button, int width) {
+        RECT client{};
+        GetClientRect(band_, &client);
+        POINT at = Centre(title::LayOutTitle(client.right, 0).*button);
+        ClientToScreen(band_, &at);
+        ClickAt(at);
+        return WaitForDialog(host, width);
+    }
+    HWND OpenSettings(HostProcess& host) { return OpenFromBand(host, &title::TitleLayout::settings, 600); }
+
+    // Chooses language 2 or 3 (their entries' indexes too) and presses "OK"
+    // for real: the file holds it at once, while the press still lasts.
+    static void Confirm(HWND dialog, int language) {
+        ASSERT_NE(dialog, nullptr) << "the settings button opened no dialog";
+        SendMessageW(Control(dialog, kListId), CB_SETCURSEL, language, 0);
+        const POINT ok = Centre(WindowRect(Control(dialog, kOkId)));
+        PressAt(ok.x, ok.y);
+        EXPECT_TRUE(WaitUntil([&] { return StoredLanguage() == language; }, kEventTimeoutMs)) << "not stored at once";
+        Release();
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "\"OK\" left it open";
+    }
+
+    // The shown notice sheet: a dialog no higher than 40.
+    static HWND Sheet(const HostProcess& host) {
+        for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
+            if (WindowRect(dialog).bottom - WindowRect(dialog).top <= 40) return dialog;
+        return nullptr;
+    }
+
+    PluginTree plugins_;
+    TempFolder temp_, files_;
+    HostProcess::Options options_;
+    std::string savedStore_;
+    bool hadStore_ = false;
+    HWND frame_ = nullptr, view_ = nullptr, band_ = nullptr;
+};
+
+// The drawing: the tab filled, the panel white, the frame with the option's
+// label on its top edge, the list 158 wide. A stored English start is
+// confirmed to German; the next start loads the German catalog, preselects
+// "Deutsch", and its close button stores nothing.
+TEST_F(SettingsAboutRun, SettingsPreselectStoreOnOkAndTheNextStartSpeaksTheStoredLanguage) {
+    WriteStore("{\"language\": 3}");
+    int englishTitle = 0;
+    {
+        HostProcess host(options_);
+        ASSERT_TRUE(Run(host));
+        HWND dialog = OpenSettings(host);
+        ASSERT_NE(dialog, nullptr) << "the settings button opened no dialog";
+        const RECT d = WindowRect(dialog), list = ChildRect(Control(dialog, kListId));
+        EXPECT_TRUE(SaveScreenBmp(Around(d), L"settings-english.bmp"));
+        EXPECT_EQ(list.right - list.left, 158);
+        EXPECT_EQ(SendMessageW(Control(dialog, kListId), CB_GETCURSEL, 0, 0), 3) << "\"English\" is not preselected";
+        EXPECT_NE(ScreenPixel(d.left + 26, d.top + 38), kWhite) << "the tab is not filled";
+        const int panelInside = d.top + list.top - 30;
+        EXPECT_EQ(ScreenPixel(d.left + list.left, panelInside), kWhite) << "the panel is not white";
+        // The frame 24 left of the list, its top edge found above the list's
+        // right part; the label hides that edge at its left.
+        const int frameLeft = d.left + list.left - 24;
+        int frameTop = d.top + list.top - 1;
+        while (frameTop > panelInside && !IsDark(ScreenPixel(d.left + list.left + 120, frameTop))) --frameTop;
+        ASSERT_GT(frameTop, panelInside) << "no frame above the list";
+        EXPECT_EQ(ScreenPixel(frameLeft + 12, frameTop), kWhite) << "the label does not cover the frame's edge";
+        EXPECT_TRUE(IsDark(ScreenPixel(frameLeft, frameTop + 10)) || IsDark(ScreenPixel(frameLeft + 1, frameTop + 10)));
+        int ink = 0;
+        for (int y = frameTop - 6; y <= frameTop + 6; ++y)
+            for (int x = frameLeft + 10; x < frameLeft + 60; ++x) ink += ScreenPixel(x, y) != kWhite;
+        EXPECT_GT(ink, 20) << "no label on the frame's edge";
+        englishTitle = InkWidth(d.left, d.left + 550, d.top + 13, kWhite);
+        Confirm(dialog, 2);
+        Close(host);
+    }
+    HostProcess host(options_);
+    ASSERT_TRUE(Run(host));
+    HWND dialog = OpenSettings(host);
+    ASSERT_NE(dialog, nullptr);
+    const RECT d = WindowRect(dialog);
+    EXPECT_TRUE(SaveScreenBmp(Around(d), L"settings-german.bmp"));
+    wchar_t chosen[32] = {};
+    SendMessageW(Control(dialog, kListId), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(chosen));
+    EXPECT_STREQ(chosen, L"Deutsch");
+    // "Einstellungen" is drawn in the title bar where "Settings" was.
+    EXPECT_GT(InkWidth(d.left, d.left + 550, d.top + 13, kWhite), englishTitle * 13 / 10) << "not the German title";
+    // Another entry, then the close button: a Cancel, nothing is stored.
+    SendMessageW(Control(dialog, kListId), CB_SETCURSEL, 3, 0);
+    ClickAt(Centre(WindowRect(Control(dialog, kCloseId))));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "the close button left it open";
+    Sleep(1000);
+    EXPECT_EQ(StoredLanguage(), 2) << "the close button stored the choice";
+    EXPECT_EQ(Sheet(host), nullptr) << "a cancelled run showed the restart note";
+    Close(host);
+    EXPECT_NE(host.ReadLogs().find("Translation catalog for index 2 installed"), std::string::npos);
+}
+
+// The restart note after a confirmed run: the strip opens in 8-pixel steps
+// to 40 below the view's top, hides itself five seconds later, hides at once
+// on a click on its text, and follows the frame moved and resized.
+TEST_F(SettingsAboutRun, SheetOpensInStepsHidesAfterFiveSecondsOrAClickAndFollowsTheFrame) {
+    WriteStore("{}");
+    HostProcess host(options_);
+    ASSERT_TRUE(Run(host));
+    Confirm(OpenSettings(host), 3);
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (sheet = Sheet(host)); }, kEventTimeoutMs)) << "no restart note";
+    const int firstHeight = WindowRect(sheet).bottom - WindowRect(sheet).top;
+    EXPECT_LT(firstHeight, 40) << "the strip did not open in steps";
+    EXPECT_EQ(firstHeight % 8, 0);
+    ASSERT_TRUE(WaitUntil([&] { return WindowRect(sheet).bottom - WindowRect(sheet).top == 40; }, 3000));
+    const DWORD opened = GetTickCount();
+    const RECT view = WindowRect(view_), s = WindowRect(sheet);
+    EXPECT_TRUE(SameRect(s, {view.left, view.top + 32, view.right, view.top + 72}));
+    EXPECT_TRUE(SaveScreenBmp({view.left, view.top, view.right, view.top + 120}, L"sheet-open.bmp"));
+    EXPECT_EQ(ScreenPixel(s.left + 4, s.top + 36), kStrip);
+    EXPECT_EQ(ScreenPixel(s.right - 60, s.top + 12), kStrip) << "the text's box is not see-through";
+    EXPECT_EQ(ChildRect(Control(sheet, kCloseId)).right, s.right - s.left - 8);
+    EXPECT_EQ(ChildRect(Control(sheet, kCloseId)).top, 8);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(sheet); }, 10000)) << "the note never hid itself";
+    EXPECT_GE(GetTickCount() - opened, 4500u);
+    EXPECT_LE(GetTickCount() - opened, 7000u);
+
+    // Again: moved and resized with the frame, then a click on its text.
+    WriteStore("{}");
+    Confirm(OpenSettings(host), 3);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(sheet) != FALSE; }, kEventTimeoutMs));
+    const RECT frame = WindowRect(frame_);
+    SetWindowPos(frame_, nullptr, frame.left + 40, frame.top + 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    EXPECT_TRUE(WaitUntil([&] { return SameRect(WindowRect(sheet), Offset(s, 40, 30)); }, 3000))
+        << "the note stayed behind the moved frame";
+    SetWindowPos(frame_, nullptr, 0, 0, frame.right - frame.left - 100, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_TRUE(WaitUntil([&] { return WindowRect(sheet).right == WindowRect(view_).right; }, 3000))
+        << "the note kept its width in the resized frame";
+    ASSERT_TRUE(IsWindowVisible(sheet)) << "too slow: the note hid itself before the click";
+    ClickAt(WindowRect(sheet).left + 40, WindowRect(sheet).top + 18);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(sheet); }, 1500)) << "a click on the text left it open";
+    Close(host);
+}
+
+// The top band to row 196, the link centred at y 248, "OK" 10 from the right
+// and bottom; the link opens its address, here a batch file of the test that
+// leaves a marker, and the dialog stays.
+TEST_F(SettingsAboutRun, AboutLaysOutItsBandLinkAndOkAndItsLinkOpensTheAddress) {
+    const std::wstring marker = files_.Path() + L"\\opened.txt";
+    std::string opener;
+    for (char c : ToUtf8(files_.Write(L"open.bat", "@echo opened> \"" + ToUtf8(marker) + "\"\r\n")))
+        opener += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    HostProcess host(options_);
+    host.Install();
+    const std::wstring option = host.InstallDir() + L"\\Option.json";
+    std::string text = ReadTextFile(option);
+    const size_t brand = text.find('"', text.find(':', text.find("\"url:brand\"") + 11));
+    text.replace(brand + 1, text.find('"', brand + 1) - brand - 1, opener);
+    DeleteFileW(option.c_str());  // a hard link to the build's file: never written through
+    CopyFileW(files_.Write(L"Option.json", text).c_str(), option.c_str(), FALSE);
+    ASSERT_TRUE(Run(host));
+    HWND dialog = OpenFromBand(host, &title::TitleLayout::about, 500);
+    ASSERT_NE(dialog, nullptr) << "the about button opened no dialog";
+    const RECT d = WindowRect(dialog), link = ChildRect(Control(dialog, kLinkId));
+    EXPECT_TRUE(SaveScreenBmp(Around(d), L"about.bmp"));
+    const COLORREF top = ScreenPixel(d.left + 10, d.top + 10);
+    EXPECT_NE(top, kWhite);
+    EXPECT_EQ(ScreenPixel(d.left + 10, d.top + 193), top) << "the top band ends above row 196";
+    EXPECT_EQ(ScreenPixel(d.left + 10, d.top + 199), kWhite) << "the top band goes on below row 196";
+    EXPECT_EQ(link.top, 248);
+    EXPECT_NEAR(link.left + link.right, 500, 1) << "the link is not centred";
+    EXPECT_EQ(ChildRect(Control(dialog, kOkId)).right, 500 - 10);
+    EXPECT_EQ(ChildRect(Control(dialog, kOkId)).bottom, 360 - 10);
+    ClickAt(Centre(WindowRect(Control(dialog, kLinkId))));
+    EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                          kEventTimeoutMs)) << "the link did not open its address";
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "the link closed the dialog";
+    ClickAt(Centre(WindowRect(Control(dialog, kOkId))));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "\"OK\" left it open";
+    Close(host);
+}
+
+}  // namespace
