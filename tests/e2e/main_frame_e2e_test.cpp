@@ -11,8 +11,12 @@
 #include "frame_geometry.h"
 #include "host_process.h"
 #include "plugin_tree.h"
+#include "screen_support.h"
 
 namespace {
+
+using e2e::ScreenPixel;
+using e2e::WindowRect;
 
 const std::wstring kProbeDll = L"" LUMAREST_TEST_PROBE_DLL;
 constexpr DWORD kStartTimeoutMs = 120000;
@@ -20,19 +24,6 @@ constexpr DWORD kScriptTimeoutMs = 60000;
 constexpr DWORD kExitTimeoutMs = 60000;
 constexpr COLORREF kBorderGrey = RGB(200, 200, 200);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-
-RECT WindowRect(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return r;
-}
-
-COLORREF ScreenPixel(int x, int y) {
-    HDC screen = GetDC(nullptr);
-    COLORREF color = GetPixel(screen, x, y);
-    ReleaseDC(nullptr, screen);
-    return color;
-}
 
 class MainFrameE2eTest : public ::testing::Test {
 protected:
@@ -96,6 +87,8 @@ TEST_F(MainFrameE2eTest, OpensCentredAtTheScreensScaleAsABorderlessPopupPaintedW
     EXPECT_EQ(ScreenPixel(r.right - 2, midY), kBorderGrey) << "no border on the right";
     EXPECT_EQ(ScreenPixel(midX, r.bottom - 2), kBorderGrey) << "no border on the bottom";
     EXPECT_NE(ScreenPixel(r.left, r.top), kBorderGrey) << "the top-left corner is square, not rounded";
+    const RECT withShadow{r.left - 20, r.top - 20, r.right + 20, r.bottom + 20};
+    EXPECT_TRUE(e2e::SaveScreenBmp(withShadow, L"main-frame.bmp"));
     ASSERT_TRUE(host.RequestClose());
     EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
 }

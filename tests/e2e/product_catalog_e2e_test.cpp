@@ -12,24 +12,18 @@
 
 #include "host_process.h"
 #include "plugin_tree.h"
+#include "screen_support.h"
 #include "title_layout.h"
 
 namespace {
+
+using e2e::WaitUntil;
 
 constexpr DWORD kStartTimeoutMs = 120000;
 constexpr DWORD kEventTimeoutMs = 60000;
 constexpr DWORD kExitTimeoutMs = 60000;
 // The shipped modules' version folders, each with its DLL and "plugin.load".
 const std::wstring kShippedPlugins = L"" LUMAREST_TEST_SHIPPED_PLUGINS;
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(100);
-    }
-    return true;
-}
 
 RECT ClientRect(HWND window) {
     RECT rect{};

@@ -1,0 +1,41 @@
+// The dialogs' window-free rules: the alert's layout and the settings
+// dialog's preselected language. Real runs press their buttons.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "ui/alert_layout.h"
+#include "ui/ui_setting_dialog.h"
+
+namespace {
+
+TEST(AlertLayout, ButtonsSitTenPixelsFromTheEdgesAndTheBodyFitsTheTallerOfIconAndText) {
+    const SIZE button{80, 30};
+    AlertLayout one = LayOutAlert(400, 48, 48, 20.5f, button, button, false);
+    EXPECT_EQ(one.height, 26 + 48 + 20 + 10 + 30) << "a short message still leaves room for the icon";
+    EXPECT_EQ(one.confirmButton.x, 400 - 10 - 80) << "a lone button sits 10 pixels from the right";
+    EXPECT_EQ(one.confirmButton.y, one.height - 10 - 30);
+
+    AlertLayout two = LayOutAlert(400, 48, 48, 120.7f, button, SIZE{100, 30}, true);
+    EXPECT_EQ(two.height, 26 + 120 + 20 + 10 + 30) << "a long message grows the dialog, truncated";
+    EXPECT_EQ(two.secondButton.x, 400 - 10 - 100);
+    EXPECT_EQ(two.confirmButton.x, two.secondButton.x - 10 - 80);
+}
+
+TEST(AlertLayout, WithoutAnIconTheTextStartsAt20AndSpansTheWidthLess40) {
+    const AlertLayout box = AlertTextBox(400, 0);
+    EXPECT_EQ(box.textX, 20.0f);
+    EXPECT_EQ(box.textWidth, 360.0f);
+    EXPECT_EQ(AlertTextBox(400, 48).textX, 88.0f);
+}
+
+TEST(SettingDialog, PreselectsTheStoredLanguageOrEnglishForAnIndexOutsideTheList) {
+    const auto& languages = OfferedLanguages();
+    ASSERT_EQ(languages.size(), 9u) << "every catalog is offered";
+    EXPECT_STREQ(languages[LanguageEntryFor(2)].name, L"Deutsch");
+    EXPECT_STREQ(languages[LanguageEntryFor(0)].name, L"简体中文");
+    EXPECT_STREQ(languages[LanguageEntryFor(12)].name, L"English");
+    EXPECT_STREQ(languages[LanguageEntryFor(-1)].name, L"English");
+}
+
+}  // namespace
