@@ -109,9 +109,8 @@ void WriteLine(const std::string& line) {
 }
 
 std::string Hex(const void* pointer) {
-    if (!pointer) return "null";
-    char text[16];
-    snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(pointer)));
+    char text[16] = "null";
+    if (pointer) snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(pointer)));
     return text;
 }
 
@@ -168,31 +167,23 @@ std::string Describe(BASObserveData& record, const std::map<std::string, std::st
            " arg=" + text("arg", record.arg) + " wideText=" + wideText;
 }
 
-void Receive(BASObserveData* record) {
-    const std::string name = record->command ? record->command : "";
-    WriteLine("RECV " + name + " " + Describe(*record, {}));
-    if (name == LIBPLATFORM_COMMAND_CLOSE_ENSURE && InterlockedDecrement(&refuseClose) >= 0) {
-        record->value = 1;
-        WriteLine("REFUSED " + name);
-    }
-    {
-        std::lock_guard<std::mutex> hold(receivedLock);
-        ++receivedCount[name];
-    }
-    receivedSignal.notify_all();
-}
-
-void __cdecl ReceiveGuarded(BASObserveData* record) noexcept {
+void __cdecl Receive(BASObserveData* record) noexcept {
     try {  // nothing may throw into the host
-        Receive(record);
+        const std::string name = record->command ? record->command : "";
+        WriteLine("RECV " + name + " " + Describe(*record, {}));
+        if (name == LIBPLATFORM_COMMAND_CLOSE_ENSURE && InterlockedDecrement(&refuseClose) >= 0) {
+            record->value = 1;
+            WriteLine("REFUSED " + name);
+        }
+        { std::lock_guard<std::mutex> hold(receivedLock); ++receivedCount[name]; }
+        receivedSignal.notify_all();
     } catch (...) {
         WriteLine("ERROR exception while receiving");
     }
 }
 
 void Send(const Step& step) {
-    BASObserveData record;
-    memset(&record, 0, sizeof record);
+    BASObserveData record{};
     record.command = step.tokens[1].c_str();
     record.sender = bus->owner;
     for (const auto& [field, value] : step.fields) {
@@ -218,11 +209,10 @@ DWORD WINAPI RunScript(void*) {
     try {
         std::map<std::string, int> consumed;
         for (const Step& step : steps) {
-            const std::string& verb = step.tokens[0];
-            if (verb == "SEND") Send(step);
-            else if (verb == "SLEEP") Sleep(static_cast<DWORD>(strtoul(step.tokens[1].c_str(), nullptr, 10)));
-            else if (verb == "WAITFOR") WaitFor(step.tokens[1], consumed);
-            else WriteLine("ERROR unknown step " + verb);
+            if (step.tokens[0] == "SEND") Send(step);
+            else if (step.tokens[0] == "SLEEP") Sleep(static_cast<DWORD>(strtoul(step.tokens[1].c_str(), nullptr, 10)));
+            else if (step.tokens[0] == "WAITFOR") WaitFor(step.tokens[1], consumed);
+            else WriteLine("ERROR unknown step " + step.tokens[0]);
         }
         WriteLine("DONE");
     } catch (...) {
@@ -236,15 +226,14 @@ DWORD WINAPI RunScript(void*) {
 extern "C" LUMAREST_EXPORT void LUMAREST_CDECL RegisterModule(CommandEndpoint* endpoint) {
     try {
         bus = endpoint;
-        endpoint->receive = &ReceiveGuarded;
+        endpoint->receive = &Receive;
         if (std::string id = OwnManifestId(static_cast<HMODULE>(endpoint->owner)); !id.empty()) tag = id;
         logPath = Environment(L"LUMAREST_PROBE_LOG");
         refuseClose = static_cast<LONG>(wcstol(Environment(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
         if (std::wstring script = Environment(L"LUMAREST_PROBE_SCRIPT"); !script.empty()) LoadScript(script);
         WriteLine("REGISTERED thread=" + Thread());
-        if (!steps.empty()) {
-            if (HANDLE thread = CreateThread(nullptr, 0, &RunScript, nullptr, 0, nullptr)) CloseHandle(thread);
-        }
+        if (HANDLE thread = steps.empty() ? nullptr : CreateThread(nullptr, 0, &RunScript, nullptr, 0, nullptr))
+            CloseHandle(thread);
     } catch (...) {
         WriteLine("ERROR exception in RegisterModule");
     }

@@ -25,26 +25,20 @@ void* const kModuleA = reinterpret_cast<void*>(0x1000);
 void* const kModuleB = reinterpret_cast<void*>(0x2000);
 void* const kModuleC = reinterpret_cast<void*>(0x3000);
 
-// Each receiver appends its letter to the record's trail, kept in `object`.
+// Each receiver appends its letter to the record's trail, kept in `object`,
+// and sets a non-zero value when it is given one.
 std::string& Trail(BASObserveData* record) { return *static_cast<std::string*>(record->object); }
-void __cdecl ReceiveA(BASObserveData* r) { Trail(r) += 'A'; }
-void __cdecl ReceiveB(BASObserveData* r) { Trail(r) += 'B'; }
-void __cdecl ReceiveC(BASObserveData* r) { Trail(r) += 'C'; }
-void __cdecl ReceiveHost(BASObserveData* r) { Trail(r) += 'H'; }
-void __cdecl KeepOpen(BASObserveData* r) {
-    Trail(r) += 'K';
-    r->value = 1;
+template <char Letter, int64_t Value = 0>
+void __cdecl Receive(BASObserveData* r) {
+    Trail(r) += Letter;
+    if (Value) r->value = Value;
 }
-void __cdecl SetHighHalf(BASObserveData* r) {
-    Trail(r) += 'S';
-    r->value = int64_t{1} << 32;
-}
+constexpr auto ReceiveA = Receive<'A'>, ReceiveB = Receive<'B'>, ReceiveC = Receive<'C'>, ReceiveHost = Receive<'H'>;
 
-CommandEndpoint* Attach(const char* command, void* owner, BASCommandFunction receive) {
+void Attach(const char* command, void* owner, BASCommandFunction receive) {
     CommandEndpoint* endpoint = NewEndpoint(owner);
     endpoint->receive = receive;
     RegisterEndpoint(command, endpoint);
-    return endpoint;
 }
 
 // The trail of one send; send is Broadcast, SendUntilHandled or HostSend.
@@ -56,7 +50,7 @@ std::string Send(const char* command, void* sender, void (*send)(BASObserveData*
     return trail;
 }
 
-TEST(CommandBus, DeliversInRegistrationOrderSkippingTheSenderAndTheHostsHandlersForTheHost) {
+TEST(CommandBus, DeliversInRegistrationOrderSkippingTheSenderAndTheHostsHandlersForTheHostUntilHandled) {
     const char* name = "TEST_ORDER";
     Attach(name, kModuleA, ReceiveA);
     Attach(name, kModuleB, ReceiveB);
@@ -66,20 +60,17 @@ TEST(CommandBus, DeliversInRegistrationOrderSkippingTheSenderAndTheHostsHandlers
     EXPECT_EQ(Send(name, reinterpret_cast<void*>(0x9999)), "ABCH");
     EXPECT_EQ(Send(name, nullptr, HostSend), "ABC");
     EXPECT_EQ(Send(name, nullptr), "") << "a sender of 0 reaches nobody";
-    BASObserveData before = Record("TEST_NOBODY_REGISTERED", kModuleB);
-    before.value = 77;
-    BASObserveData after = before;
+    BASObserveData before = Record("TEST_NOBODY_REGISTERED", kModuleB), after = before;
     Broadcast(&after);
     EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "an unknown name changed the record";
-}
 
-TEST(CommandBus, SendUntilHandledStopsAtTheFirstNonZeroValueInEitherHalfAndBroadcastNever) {
+    // SendUntilHandled stops at the first non-zero value, in either half; Broadcast never stops.
     Attach("TEST_FIRST_RESPONDER", kModuleA, ReceiveA);
-    Attach("TEST_FIRST_RESPONDER", kModuleB, KeepOpen);
+    Attach("TEST_FIRST_RESPONDER", kModuleB, Receive<'K', 1>);
     Attach("TEST_FIRST_RESPONDER", kModuleC, ReceiveC);
     EXPECT_EQ(Send("TEST_FIRST_RESPONDER", HostInstance(), SendUntilHandled), "AK");
     EXPECT_EQ(Send("TEST_FIRST_RESPONDER", HostInstance()), "AKC");
-    Attach("TEST_HIGH_HALF", kModuleA, SetHighHalf);
+    Attach("TEST_HIGH_HALF", kModuleA, Receive<'S', int64_t{1} << 32>);
     Attach("TEST_HIGH_HALF", kModuleB, ReceiveB);
     EXPECT_EQ(Send("TEST_HIGH_HALF", HostInstance(), SendUntilHandled), "S");
 }
@@ -107,26 +98,21 @@ TEST(CommandBus, ComparesNamesByTextNotByPointer) {
 // packed literals, so that many share a slot and keep displacing each other.
 constexpr int kManyNames = 600;
 using NameText = std::array<char, 16>;
-constexpr std::array<NameText, kManyNames> MakeNames() {
+constexpr std::array<NameText, kManyNames> kSlotNames = [] {
     std::array<NameText, kManyNames> names{};
-    for (int i = 0; i < kManyNames; ++i) {
-        names[i] = {'T', 'E', 'S', 'T', '_', 'S', 'L', 'O', 'T', '_'};
-        names[i][10] = static_cast<char>('0' + i / 100);
-        names[i][11] = static_cast<char>('0' + i / 10 % 10);
-        names[i][12] = static_cast<char>('0' + i % 10);
-    }
+    for (int i = 0; i < kManyNames; ++i)
+        names[i] = {'T', 'E', 'S', 'T', '_', 'S', 'L', 'O', 'T', '_', char('0' + i / 100), char('0' + i / 10 % 10),
+                    char('0' + i % 10)};
     return names;
-}
-constexpr std::array<NameText, kManyNames> kSlotNames = MakeNames();
+}();
 
 void __cdecl CountIntoValue(BASObserveData* r) { ++r->value; }
 
 // Name i has i % 3 + 1 endpoints, so a send resolved to a neighbour's list
 // comes back with the wrong count.
 TEST(CommandBus, KeepsLiteralNamesApartWhenTheyShareAnAddressSlot) {
-    for (int i = 0; i < kManyNames; ++i) {
+    for (int i = 0; i < kManyNames; ++i)
         for (int e = 0; e <= i % 3; ++e) Attach(kSlotNames[i].data(), kModuleB, CountIntoValue);
-    }
     int wrong = 0;
     for (int pass = 0; pass < 3; ++pass) {
         for (int k = 0; k < kManyNames; ++k) {
@@ -152,42 +138,35 @@ TEST(CommandBus, EndpointRegisteredDuringADeliveryWaitsForTheNext) {
     EXPECT_EQ(Send("TEST_REGISTER_DURING", kModuleC), "RB");
 }
 
-std::atomic<int> stressCounts[3];
-template <int I>
-void __cdecl CountStress(BASObserveData*) {
-    stressCounts[I].fetch_add(1, std::memory_order_relaxed);
-}
-// Late endpoints count into the record's `count`.
+// Late endpoints count into the record's `count`, the first three into `value`.
 void __cdecl CountLate(BASObserveData* r) { ++r->count; }
 
-int64_t LateCount(const char* name) {
+BASObserveData StressSend(const char* name) {
     BASObserveData record = Record(name, reinterpret_cast<void*>(0x7000));
     Broadcast(&record);
-    return record.count;
+    return record;
 }
 
 // A delivery reaches the endpoints registered before it began, each once, so
-// the late ones a sender reaches never exceed those registered and never
-// shrink from one send to the next.
+// every send reaches the first three once, and the late ones a sender reaches
+// never exceed those registered and never shrink from one send to the next.
 TEST(CommandBus, ConcurrentSendersLoseAndDoubleNothingWhileAnotherThreadRegisters) {
     const char* name = "TEST_STRESS";
-    Attach(name, kModuleA, CountStress<0>);
-    Attach(name, kModuleB, CountStress<1>);
-    Attach(name, kModuleC, CountStress<2>);
+    for (void* module : {kModuleA, kModuleB, kModuleC}) Attach(name, module, CountIntoValue);
     constexpr int kLateEndpoints = 64, kThreads = 4, kSendsPerThread = 4000;
     std::atomic<bool> start{false};
     std::atomic<int> registered{0}, malformed{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&] {
             while (!start.load()) std::this_thread::yield();
             for (int i = 0, last = 0; i < kSendsPerThread; ++i) {
-                const int late = static_cast<int>(LateCount(name));
-                if (late < last || late > registered.load()) malformed.fetch_add(1);
+                const BASObserveData record = StressSend(name);
+                const int late = static_cast<int>(record.count);
+                if (record.value != 3 || late < last || late > registered.load()) malformed.fetch_add(1);
                 last = late;
             }
         });
-    }
     threads.emplace_back([&] {
         while (!start.load()) std::this_thread::yield();
         for (int i = 0; i < kLateEndpoints; ++i) {
@@ -198,15 +177,14 @@ TEST(CommandBus, ConcurrentSendersLoseAndDoubleNothingWhileAnotherThreadRegister
     });
     start = true;
     for (auto& thread : threads) thread.join();
-
-    for (auto& count : stressCounts) EXPECT_EQ(count.load(), kThreads * kSendsPerThread);
-    EXPECT_EQ(malformed.load(), 0) << "some delivery skipped, repeated or lost a late endpoint";
-    EXPECT_EQ(LateCount(name), kLateEndpoints) << "after registration every endpoint receives every send";
+    EXPECT_EQ(malformed.load(), 0) << "some delivery skipped, repeated or lost an endpoint";
+    EXPECT_EQ(StressSend(name).count, kLateEndpoints) << "after registration every endpoint receives every send";
 }
 
 struct Ran {
     DWORD thread;
     int64_t value;
+    bool operator==(const Ran&) const = default;
 };
 std::vector<Ran> ran;
 void Continue(BASObserveData* copy) {
@@ -220,38 +198,28 @@ TEST(MainThreadCalls, RunInPostingOrderOnTheWindowsThreadAndForwardAsTheHostFree
     ran.clear();
     std::thread([] {
         for (int64_t value : {20, 21, 22}) {
-            BASObserveData record = Record("TEST_POSTED", kModuleA);
-            record.value = value;
+            BASObserveData record{.command = "TEST_POSTED", .value = value, .sender = kModuleA};
             PostToMainThread(Continue, CopyRecord(&record));
         }
     }).join();
     EXPECT_TRUE(ran.empty()) << "nothing runs before the loop dispatches";
     PumpThreadMessages();
-    ASSERT_EQ(ran.size(), 3u);
-    for (size_t i = 0; i < ran.size(); ++i) {
-        EXPECT_EQ(ran[i].thread, GetCurrentThreadId());
-        EXPECT_EQ(ran[i].value, 20 + static_cast<int64_t>(i)) << "calls must run in posting order";
-    }
+    const DWORD self = GetCurrentThreadId();
+    EXPECT_EQ(ran, (std::vector<Ran>{{self, 20}, {self, 21}, {self, 22}})) << "in posting order, on this thread";
 
     const char* name = "TEST_FORWARD";
     Attach(name, kModuleA, ReceiveA);
     Attach(name, kModuleB, ReceiveB);
     RegisterHandler(name, ReceiveHost);
-    std::string trail;
-    BASObserveData record = Record(name, kModuleA);
-    record.object = &trail;
-    const size_t records = heap_census::LiveBlocksOfSize(sizeof record);
-    PostToMainThread(ForwardToPlugins, CopyRecord(&record));
-    PumpThreadMessages();
-    EXPECT_EQ(trail, "AB") << "sent as the host: every plug-in, not the host's handler";
-    EXPECT_EQ(heap_census::LiveBlocksOfSize(sizeof record), records) << "the forwarded copy leaked";
+    const size_t records = heap_census::LiveBlocksOfSize(sizeof(BASObserveData));
+    auto forward = [](BASObserveData* r) { PostToMainThread(ForwardToPlugins, CopyRecord(r)); PumpThreadMessages(); };
+    EXPECT_EQ(Send(name, kModuleA, forward), "AB") << "sent as the host: every plug-in, not the host's handler";
+    EXPECT_EQ(heap_census::LiveBlocksOfSize(sizeof(BASObserveData)), records) << "the forwarded copy leaked";
 }
 
 // Sizes that no other block of this process has, so that the census counts
 // only the texts these tests hand over.
-constexpr size_t kNotesSize = 4093;
-constexpr size_t kPathSize = 2 * 1021;
-constexpr size_t kKeptSize = 3001;
+constexpr size_t kNotesSize = 4093, kPathSize = 2 * 1021, kKeptSize = 3001;
 
 int discards;
 void CountDiscard(BASObserveData* copy) {
@@ -262,30 +230,25 @@ void CountDiscard(BASObserveData* copy) {
 // Posts from a thread of its own, as a plug-in would: the update answers
 // with and without texts to hand over, and one plain record.
 void PostUpdateAnswers(void* kept) {
-    BASObserveData notes = Record(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, kModuleA);
-    notes.value = 1;
-    notes.count = 2;
-    notes.data = malloc(kNotesSize);
-    BASObserveData nothingNew = notes;  // count 0: data is not handed over
-    nothingNew.count = 0;
-    nothingNew.data = kept;
-    BASObserveData finished = Record(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, kModuleA);
-    finished.value = 1;
-    finished.wideText = static_cast<wchar_t*>(malloc(kPathSize));
-    BASObserveData failed = finished;  // value 6: wideText is not handed over
-    failed.value = 6;
-    failed.wideText = static_cast<wchar_t*>(kept);
-    for (BASObserveData* answer : {&notes, &nothingNew, &finished, &failed})
-        PostToMainThread(Continue, CopyRecord(answer), DiscardUpdateAnswer);
+    const char *check = LIBCOMM_COMMAND_CHECK_FOR_UPDATE, *download = LIBCOMM_COMMAND_DOWNLOAD_UPDATE;
+    wchar_t *path = static_cast<wchar_t*>(malloc(kPathSize)), *keptText = static_cast<wchar_t*>(kept);
+    BASObserveData answers[] = {
+        {.command = check, .value = 1, .data = malloc(kNotesSize), .count = 2, .sender = kModuleA},
+        {.command = check, .value = 1, .data = kept, .sender = kModuleA},  // count 0: data is not handed over
+        {.command = download, .wideText = path, .value = 1, .sender = kModuleA},
+        {.command = download, .wideText = keptText, .value = 6, .sender = kModuleA},  // value 6: not handed over
+    };
+    for (BASObserveData& answer : answers) PostToMainThread(Continue, CopyRecord(&answer), DiscardUpdateAnswer);
     BASObserveData plain = Record("TEST_PLAIN", kModuleA);
     PostToMainThread(Continue, CopyRecord(&plain), CountDiscard);
 }
 
 TEST(MainThreadCalls, ClosingFreesQueuedCallsUnrunWithTheTextsTheyHandOverAndLaterPostsAtOnce) {
     using heap_census::LiveBlocksOfSize;
-    const size_t records = LiveBlocksOfSize(sizeof(BASObserveData));
-    const size_t notes = LiveBlocksOfSize(kNotesSize);
-    const size_t paths = LiveBlocksOfSize(kPathSize);
+    // The live record copies, release notes and installer paths.
+    auto census = [] { return std::array{LiveBlocksOfSize(sizeof(BASObserveData)), LiveBlocksOfSize(kNotesSize),
+                                         LiveBlocksOfSize(kPathSize)}; };
+    const auto before = census();
     void* kept = malloc(kKeptSize);  // the plug-in's own block, which no answer hands over
     ran.clear();
     discards = 0;
@@ -294,15 +257,13 @@ TEST(MainThreadCalls, ClosingFreesQueuedCallsUnrunWithTheTextsTheyHandOverAndLat
             MainThreadCalls calls;  // the second round posts after it is gone
             if (round == 1) {
                 std::thread(PostUpdateAnswers, kept).join();
-                ASSERT_EQ(LiveBlocksOfSize(sizeof(BASObserveData)), records + 5) << "the census misses the copies";
+                ASSERT_EQ(census()[0], before[0] + 5) << "the census misses the copies";
             }
         }
         if (round == 2) std::thread(PostUpdateAnswers, kept).join();
         EXPECT_TRUE(ran.empty()) << "a call ran during or after the close";
         EXPECT_EQ(discards, round) << "each queued call is discarded exactly once";
-        EXPECT_EQ(LiveBlocksOfSize(sizeof(BASObserveData)), records) << "records leaked or were freed twice";
-        EXPECT_EQ(LiveBlocksOfSize(kNotesSize), notes) << "the release notes leaked";
-        EXPECT_EQ(LiveBlocksOfSize(kPathSize), paths) << "the installer path leaked";
+        EXPECT_EQ(census(), before) << "records, release notes or installer paths leaked or were freed twice";
         EXPECT_TRUE(heap_census::IsLiveBlock(kept)) << "a text that no answer hands over was freed";
     }
     free(kept);

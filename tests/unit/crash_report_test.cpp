@@ -12,6 +12,7 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -25,20 +26,15 @@
 
 namespace {
 
-std::wstring CrasherProgram() {
-    const std::string path = LUMAREST_TEST_CRASHER_EXE;  // ASCII: a build path seen through Z:
-    return std::wstring(path.begin(), path.end());
-}
-
+// The names in a folder, sorted; none of those made here begins with a dot.
 std::vector<std::wstring> EntriesOf(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0) names.push_back(entry.cFileName);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry))
+        if (entry.cFileName[0] != L'.') names.push_back(entry.cFileName);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -51,12 +47,10 @@ std::map<std::string, std::string> ReadZip(const std::wstring& path) {
     if (!zip) return entries;
     for (int at = unzGoToFirstFile(zip); at == UNZ_OK; at = unzGoToNextFile(zip)) {
         char name[MAX_PATH] = {};
-        unz_file_info64 info{};
-        if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+        if (unzGetCurrentFileInfo64(zip, nullptr, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) break;
         if (unzOpenCurrentFile(zip) != UNZ_OK) break;
-        std::string& content = entries[name];
         char chunk[16384];
-        for (int n; (n = unzReadCurrentFile(zip, chunk, sizeof chunk)) > 0;) content.append(chunk, n);
+        for (int n; (n = unzReadCurrentFile(zip, chunk, sizeof chunk)) > 0;) entries[name].append(chunk, n);
         unzCloseCurrentFile(zip);
     }
     unzClose(zip);
@@ -71,13 +65,6 @@ const MINIDUMP_EXCEPTION_STREAM* ExceptionStreamOf(const std::string& dump) {
         !MiniDumpReadDumpStream(const_cast<char*>(dump.data()), ExceptionStream, nullptr, &stream, &size))
         return nullptr;
     return size >= sizeof(MINIDUMP_EXCEPTION_STREAM) ? static_cast<const MINIDUMP_EXCEPTION_STREAM*>(stream) : nullptr;
-}
-
-std::set<DWORD> ReadThreadIds(const std::string& text) {
-    std::set<DWORD> ids;
-    std::istringstream in(text);
-    for (DWORD id; in >> id;) ids.insert(id);
-    return ids;
 }
 
 std::string Hex(DWORD value) {
@@ -96,10 +83,10 @@ class CrashFilterTest : public ::testing::TestWithParam<WayToDie> {};
 // Runs the crasher, which must end by itself: a filter that fails lets Wine's
 // debugger or a second report hold it.
 DWORD RunCrasher(const std::wstring& way, const std::wstring& reportFolder, const std::wstring& threadFile) {
-    std::wstring commandLine =
-        L"\"" + CrasherProgram() + L"\" " + way + L" \"" + reportFolder + L"\" \"" + threadFile + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+    const std::string crasher = LUMAREST_TEST_CRASHER_EXE;  // ASCII: a build path seen through Z:
+    std::wstring commandLine = L"\"" + std::wstring(crasher.begin(), crasher.end()) + L"\" " + way + L" \"" +
+                               reportFolder + L"\" \"" + threadFile + L"\"";
+    STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                         &startup, &info)) {
@@ -121,33 +108,30 @@ DWORD RunCrasher(const std::wstring& way, const std::wstring& reportFolder, cons
 TEST_P(CrashFilterTest, LeavesOneZipWithTheDumpTheSystemAndTheLastLogLine) {
     const WayToDie way = GetParam();
     if (way.code == kCrashCodeInvalidParameter &&
-        !GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "_set_invalid_parameter_handler")) {
+        !GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "_set_invalid_parameter_handler"))
         GTEST_SKIP() << "this msvcrt.dll (Wine's) has no invalid-parameter handler: it only logs bad arguments";
-    }
     TempFolder temp;
     const std::wstring reportFolder = temp.Path() + L"\\report";
     CreateDirectoryW(reportFolder.c_str(), nullptr);
-    const DWORD exitCode = RunCrasher(way.name, reportFolder, temp.Path() + L"\\threads.txt");
-    EXPECT_NE(exitCode, 1u) << "the crasher survived its own death";
+    EXPECT_NE(RunCrasher(way.name, reportFolder, temp.Path() + L"\\threads.txt"), 1u)
+        << "the crasher survived its own death";
 
     const std::vector<std::wstring> left = EntriesOf(reportFolder);
     ASSERT_EQ(left.size(), 1u) << "the folder should hold the zip alone";
     ASSERT_NE(left[0].find(L".zip"), std::wstring::npos);
-    const std::map<std::string, std::string> zip = ReadZip(reportFolder + L"\\" + left[0]);
+    std::map<std::string, std::string> zip = ReadZip(reportFolder + L"\\" + left[0]);
 
-    ASSERT_TRUE(zip.count("crash.dmp")) << "no dump in the zip";
-    const std::string& dump = zip.at("crash.dmp");
-    EXPECT_EQ(dump.substr(0, 4), "MDMP");
-    const MINIDUMP_EXCEPTION_STREAM* exception = ExceptionStreamOf(dump);
-    ASSERT_NE(exception, nullptr) << "the dump has no exception stream";
-    EXPECT_TRUE(ReadThreadIds(ReadTextFile(temp.Path() + L"\\threads.txt")).count(exception->ThreadId))
+    const MINIDUMP_EXCEPTION_STREAM* exception = ExceptionStreamOf(zip["crash.dmp"]);
+    ASSERT_NE(exception, nullptr) << "the zip holds no crash.dmp with an exception stream";
+    std::istringstream threadFile(ReadTextFile(temp.Path() + L"\\threads.txt"));
+    const std::set<DWORD> faulted{std::istream_iterator<DWORD>(threadFile), {}};
+    EXPECT_TRUE(faulted.count(exception->ThreadId))
         << "the exception stream names thread " << exception->ThreadId << ", which did not fault";
     if (way.code) { EXPECT_EQ(Hex(exception->ExceptionRecord.ExceptionCode), Hex(way.code)); }
 
-    ASSERT_TRUE(zip.count("Crash.json")) << "no Crash.json in the zip";
     rapidjson::Document json;
-    json.Parse(zip.at("Crash.json").c_str());
-    ASSERT_TRUE(json.IsObject()) << zip.at("Crash.json");
+    json.Parse(zip["Crash.json"].c_str());
+    ASSERT_TRUE(json.IsObject()) << "no Crash.json object in the zip: " << zip["Crash.json"];
     EXPECT_STREQ(json.MemberBegin()->name.GetString(), "Product") << "the system information comes first";
     EXPECT_TRUE(json["TotalMemSize"].IsUint64());
     if (way.code) { EXPECT_EQ(std::string(json["ExceptionCode"].GetString()), Hex(way.code)); }
@@ -197,9 +181,7 @@ TEST(CrashReport, CleaningKeepsEveryNameContainingZipInAnyCaseButNotAfterTheOrde
     Host().exitFlag = false;
     EXPECT_EQ(EntriesOf(folder.Path()).size(), 4u) << "a dying process was announced";
     CleanReportFolder(folder.Path());
-    std::vector<std::wstring> left = EntriesOf(folder.Path());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::wstring>{L"old.zip", L"report.ZIP.txt"}));
+    EXPECT_EQ(EntriesOf(folder.Path()), (std::vector<std::wstring>{L"old.zip", L"report.ZIP.txt"}));
 }
 
 }  // namespace
