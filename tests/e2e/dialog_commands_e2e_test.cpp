@@ -18,11 +18,6 @@ namespace {
 
 using namespace e2e;
 
-const std::wstring kProbeDll = L"" LUMAREST_TEST_PROBE_DLL;
-const std::wstring kShippedPlugins = L"" LUMAREST_TEST_SHIPPED_PLUGINS;
-constexpr DWORD kStartTimeoutMs = 120000;
-constexpr DWORD kEventTimeoutMs = 60000;
-constexpr DWORD kExitTimeoutMs = 60000;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr int kTitleBar = 26;
 constexpr int kCloseId = 5050, kConfirmId = 5051, kSecondId = 5052;
@@ -44,35 +39,8 @@ void ExpectClickThroughShadow(HWND shadow, POINT onStrip) {
     EXPECT_NE(GetForegroundWindow(), shadow) << "a click activated the shadow";
 }
 
-class DialogCommandsRun : public ::testing::Test {
+class DialogCommandsRun : public HostRun {
 protected:
-    void SetUp() override {
-        ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set";
-        log_ = files_.Path() + L"\\probe.log";
-    }
-
-    void AddProbe(const std::vector<std::string>& receives, const std::string& script) {
-        plugins_.AddPlugin(L"Probe", L"1.0", kProbeDll, PluginManifestText("probe", "1.0", "probe.dll", receives),
-                           L"probe.dll");
-        environment_ = {{L"LUMAREST_PROBE_LOG", log_}, {L"LUMAREST_PROBE_SCRIPT", files_.Write(L"probe.script", script)}};
-    }
-
-    void AddShipped(const std::wstring& folder) {
-        const std::wstring source = kShippedPlugins + L"\\" + folder + L"\\1.0.0\\";
-        const std::wstring target = plugins_.AddVersion(folder, L"1.0.0", ReadTextFile(source + L"plugin.load"));
-        PluginTree::Copy(source + folder + L".dll", target, folder + L".dll");
-    }
-
-    HostProcess::Options Options() const {
-        HostProcess::Options options;
-        options.tempDir = temp_.Path();
-        options.pluginsFrom = plugins_.Path();
-        options.environment = environment_;
-        return options;
-    }
-
-    std::string Log() const { return ReadTextFile(log_); }
-
     // Waits until the probe has count answers to name; returns the last.
     std::string WaitForAnswer(const std::string& name, size_t count) {
         const std::string prefix = "probe ANSWER " + name + " ";
@@ -80,12 +48,6 @@ protected:
         const std::vector<std::string> answers = Lines(Log(), prefix);
         return answers.size() >= count ? answers[count - 1] : "";
     }
-
-    PluginTree plugins_;
-    TempFolder temp_;
-    TempFolder files_;
-    std::wstring log_;
-    std::vector<std::pair<std::wstring, std::wstring>> environment_;
 };
 
 // The host registers its handler after every plug-in is loaded; the probe
@@ -126,8 +88,7 @@ TEST_F(DialogCommandsRun, ConfirmAnswersOneOnlyForAPressOfOkAndFiresOnThePress) 
         EXPECT_EQ(Value(answer), answers[i].value) << "button " << answers[i].button << ", the width 400 came in value";
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "the confirm stayed";
     }
-    ASSERT_TRUE(host.RequestClose());
-    EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
+    Close(host);
 }
 
 constexpr char kAlertScript[] =
@@ -214,8 +175,7 @@ TEST_F(DialogCommandsRun, AlertsKeepTheirWidthDragWithTheirShadowAndTheFrameCast
     const POINT ok = Centre(WindowRect(Control(longAlert, kConfirmId)));
     ClickAt(ok.x, ok.y);
     EXPECT_FALSE(WaitForAnswer("LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE", 2).empty()) << "\"OK\" did not end it";
-    ASSERT_TRUE(host.RequestClose());
-    EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
+    Close(host);
 }
 
 // The recovery module's scan: 10 items, 3 of them unreadable, reported from
@@ -280,8 +240,7 @@ TEST_F(DialogCommandsRun, TheRecoveryScanRunsInTheProgressDialogToItsEndAndStops
     Sleep(2000);
     EXPECT_EQ(Lines(Log(), "probe RECV LIBPLATFORM_COMMAND_NOTIFY_PROGRESS").size(), sent) << "the cancelled scan went on";
     EXPECT_LT(sent, 18u) << "the cancelled scan ran to its end\n" << Log();
-    ASSERT_TRUE(host.RequestClose());
-    EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
+    Close(host);
 }
 
 }  // namespace

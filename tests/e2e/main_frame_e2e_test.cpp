@@ -18,57 +18,23 @@ namespace {
 using e2e::ScreenPixel;
 using e2e::WindowRect;
 
-const std::wstring kProbeDll = L"" LUMAREST_TEST_PROBE_DLL;
-constexpr DWORD kStartTimeoutMs = 120000;
-constexpr DWORD kScriptTimeoutMs = 60000;
-constexpr DWORD kExitTimeoutMs = 60000;
 constexpr COLORREF kBorderGrey = RGB(200, 200, 200);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-class MainFrameE2eTest : public ::testing::Test {
+class MainFrameE2eTest : public e2e::HostRun {
 protected:
-    void SetUp() override { ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set"; }
-
-    // A run with no plug-in at all: every such test ends with a close that
-    // must end the program with exit code 0.
-    HostProcess::Options Alone() const {
-        HostProcess::Options options;
-        options.tempDir = temp_.Path();
-        options.pluginsFrom = emptyPlugins_.Path();
-        return options;
-    }
-
-    // A run with the probe as the one plug-in, receiving names, with extra settings.
-    HostProcess::Options WithProbe(const std::vector<std::string>& names,
-                                   std::vector<std::pair<std::wstring, std::wstring>> settings) {
-        probeTree_.AddPlugin(L"Probe", L"1.0", kProbeDll, PluginManifestText("probe", "1.0", "probe.dll", names),
-                             L"probe.dll");
-        HostProcess::Options options;
-        options.tempDir = temp_.Path();
-        options.pluginsFrom = probeTree_.Path();
-        options.environment = std::move(settings);
-        options.environment.push_back({L"LUMAREST_PROBE_LOG", ProbeLog()});
-        return options;
-    }
-
-    std::wstring ProbeLog() const { return temp_.Path() + L"\\probe.log"; }
-
     // Starts host and waits for its frame, shown and painted.
-    HWND StartAndWaitForFrame(HostProcess& host) {
+    static HWND StartAndWaitForFrame(HostProcess& host) {
         if (!host.Start()) return nullptr;
         HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
         if (frame) RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         Sleep(500);
         return frame;
     }
-
-    TempFolder temp_;
-    TempFolder emptyPlugins_;
-    PluginTree probeTree_;
 };
 
 TEST_F(MainFrameE2eTest, OpensCentredAtTheScreensScaleAsABorderlessPopupPaintedWhiteInAGreyBorder) {
-    HostProcess host(Alone());
+    HostProcess host(Options());  // no plug-in at all
     HWND frame = StartAndWaitForFrame(host);
     ASSERT_NE(frame, nullptr) << "no main frame was shown";
     const RECT r = WindowRect(frame);
@@ -89,23 +55,22 @@ TEST_F(MainFrameE2eTest, OpensCentredAtTheScreensScaleAsABorderlessPopupPaintedW
     EXPECT_NE(ScreenPixel(r.left, r.top), kBorderGrey) << "the top-left corner is square, not rounded";
     const RECT withShadow{r.left - 20, r.top - 20, r.right + 20, r.bottom + 20};
     EXPECT_TRUE(e2e::SaveScreenBmp(withShadow, L"main-frame.bmp"));
-    ASSERT_TRUE(host.RequestClose());
-    EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
+    Close(host);
 }
 
 TEST_F(MainFrameE2eTest, APluginThatRefusesKeepsTheFrameUntilTheNextClose) {
-    HostProcess host(WithProbe({"LIBPLATFORM_COMMAND_CLOSE_ENSURE"}, {{L"LUMAREST_PROBE_REFUSE_CLOSE", L"1"}}));
+    AddProbe({"LIBPLATFORM_COMMAND_CLOSE_ENSURE"});
+    environment_.push_back({L"LUMAREST_PROBE_REFUSE_CLOSE", L"1"});
+    HostProcess host(Options());
     HWND frame = StartAndWaitForFrame(host);
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(host.RequestClose());
-    const std::string log = WaitForText(ProbeLog(), "REFUSED LIBPLATFORM_COMMAND_CLOSE_ENSURE", kScriptTimeoutMs);
+    const std::string log = WaitForText(ProbeLog(), "REFUSED LIBPLATFORM_COMMAND_CLOSE_ENSURE", kEventTimeoutMs);
     ASSERT_NE(log.find("REFUSED LIBPLATFORM_COMMAND_CLOSE_ENSURE"), std::string::npos) << "the close was not put to the plug-in\n" << log;
     EXPECT_NE(log.find("sender=host"), std::string::npos) << "the host must ask as itself\n" << log;
     EXPECT_EQ(host.WaitForExit(1500), static_cast<DWORD>(STILL_ACTIVE)) << "the refused close ended the program";
     EXPECT_TRUE(IsWindowVisible(frame)) << "the refused close hid or destroyed the frame";
-
-    ASSERT_TRUE(host.RequestClose());
-    EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u);
+    Close(host);
 }
 
 }  // namespace

@@ -19,11 +19,6 @@ namespace {
 
 using e2e::WaitUntil;
 
-constexpr DWORD kStartTimeoutMs = 120000;
-constexpr DWORD kEventTimeoutMs = 60000;
-constexpr DWORD kExitTimeoutMs = 60000;
-// The shipped modules' version folders, each with its DLL and "plugin.load".
-const std::wstring kShippedPlugins = L"" LUMAREST_TEST_SHIPPED_PLUGINS;
 
 RECT ClientRect(HWND window) {
     RECT rect{};
@@ -37,27 +32,7 @@ void PressAt(HWND window, const RECT& part) {
     PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
-class ProductCatalogRun : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set"; }
-
-    // A shipped module copied into the run's plug-ins folder under its folder name.
-    void AddShipped(const std::wstring& folder) {
-        const std::wstring source = kShippedPlugins + L"\\" + folder + L"\\1.0.0\\";
-        const std::wstring target = plugins_.AddVersion(folder, L"1.0.0", ReadTextFile(source + L"plugin.load"));
-        PluginTree::Copy(source + folder + L".dll", target, folder + L".dll");
-    }
-
-    HostProcess::Options Options() const {
-        HostProcess::Options options;
-        options.tempDir = temp_.Path();
-        options.pluginsFrom = plugins_.Path();
-        return options;
-    }
-
-    PluginTree plugins_;
-    TempFolder temp_;
-};
+class ProductCatalogRun : public e2e::HostRun {};
 
 TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindow) {
     AddShipped(L"Recovery");
@@ -103,7 +78,7 @@ TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindo
     EXPECT_EQ(ClientRect(band).bottom, 88) << "the band changed its height";
 
     PressAt(band, title::LayOutTitle(ClientRect(band).right, 2).close);
-    EXPECT_EQ(host.WaitForExit(kExitTimeoutMs), 0u) << "the close button did not close the program";
+    EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u) << "the close button did not close the program";
 }
 
 }  // namespace

@@ -12,7 +12,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "host_process.h"
+#include "plugin_tree.h"
 
 namespace e2e {
 
@@ -174,5 +177,48 @@ inline long long Value(const std::string& line) {
     const size_t at = line.find(" value=");
     return at == std::string::npos ? -1 : std::stoll(line.substr(at + 7));
 }
+
+// ---- the set-up real runs share ----
+
+// A run's temporary folder and plug-ins tree, filled with shipped modules from
+// the build's installation and the probe with its script and log.
+class HostRun : public ::testing::Test {
+protected:
+    static constexpr DWORD kStartTimeoutMs = 120000;  // emulated Wine starts a program in seconds
+    static constexpr DWORD kEventTimeoutMs = 60000;
+
+    void SetUp() override { ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set"; }
+
+    void AddShipped(const std::wstring& folder) {
+        const std::wstring source = std::wstring(L"" LUMAREST_TEST_SHIPPED_PLUGINS) + L"\\" + folder + L"\\1.0.0\\";
+        const std::wstring target = plugins_.AddVersion(folder, L"1.0.0", ReadTextFile(source + L"plugin.load"));
+        PluginTree::Copy(source + folder + L".dll", target, folder + L".dll");
+    }
+    // The probe, receiving names and running script (see its source).
+    void AddProbe(const std::vector<std::string>& receives, const std::string& script = "") {
+        plugins_.AddPlugin(L"Probe", L"1.0", L"" LUMAREST_TEST_PROBE_DLL,
+                           PluginManifestText("probe", "1.0", "probe.dll", receives), L"probe.dll");
+        environment_.push_back({L"LUMAREST_PROBE_LOG", ProbeLog()});
+        if (!script.empty()) environment_.push_back({L"LUMAREST_PROBE_SCRIPT", files_.Write(L"probe.script", script)});
+    }
+    HostProcess::Options Options() const {
+        HostProcess::Options options;
+        options.tempDir = temp_.Path();
+        options.pluginsFrom = plugins_.Path();
+        options.environment = environment_;
+        return options;
+    }
+    std::wstring ProbeLog() const { return files_.Path() + L"\\probe.log"; }
+    std::string Log() const { return ReadTextFile(ProbeLog()); }
+    // The user's close: the program must end with 0.
+    static void Close(HostProcess& host) {
+        ASSERT_TRUE(host.RequestClose());
+        EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u);
+    }
+
+    PluginTree plugins_;
+    TempFolder temp_, files_;
+    std::vector<std::pair<std::wstring, std::wstring>> environment_;
+};
 
 }  // namespace e2e

@@ -193,13 +193,4 @@ TEST(UpdateRequest, ReachesThePluginsAsTheHostWithEveryOtherFieldUnchanged) {
     EXPECT_TRUE(SameBytes(deliveries[0].record, expected));
 }
 
-TEST(DeviceStatus, NamesTheDeviceOnlyWhenHadRemovedIsANonZeroNumber) {
-    EXPECT_EQ(DeviceStatusWord(int64_t{1} << 32), nullptr) << "the whole 64-bit value decides, not its low half";
-    EXPECT_EQ(ReadDeviceStatus(R"({"had_removed":2,"device_name":"Galaxy"})", "disconnected").notice,
-              "Galaxy is disconnected.");
-    for (const char* quiet : {R"({"had_removed":0,"device_name":"Pixel"})", R"({"had_removed":"1"})"})
-        EXPECT_EQ(ReadDeviceStatus(quiet, "removed").notice, "") << quiet;
-    EXPECT_FALSE(ReadDeviceStatus("{\"had_removed\":1,", "removed").parsed);
-}
-
 }  // namespace

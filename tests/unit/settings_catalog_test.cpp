@@ -56,24 +56,6 @@ TEST_F(Settings, LanguageIsTheStoredIndexElseTheUserLanguagesPrimaryByte) {
     EXPECT_EQ(LanguageIndexForLangId(0x0419), kDefaultLanguageIndex);
 }
 
-TEST_F(Settings, EveryLanguageInstallsItsBuiltCatalogAndOthersNone) {
-    ASSERT_TRUE(InstallLanguage(3, InstallTree()));
-    const size_t englishCount = wxGetLocale()->TranslationCount();
-    EXPECT_GT(englishCount, 30u);
-    for (int index = 0; index < kLanguageCount; ++index) {
-        ASSERT_TRUE(InstallLanguage(index, InstallTree())) << index;
-        EXPECT_EQ(wxGetLocale()->TranslationCount(), englishCount) << index;
-    }
-    ASSERT_TRUE(InstallLanguage(2, InstallTree()));
-    EXPECT_STREQ(wxGetTranslation(L"Open"), L"\u00D6ffnen");
-    EXPECT_EQ(LanguageCatalogPath(kLanguageCount), nullptr) << "the table ends at its last language";
-    for (int index : {9, 12, -1}) {
-        EXPECT_FALSE(InstallLanguage(index, InstallTree())) << index;
-        EXPECT_EQ(wxGetLocale()->GetLanguage(), index);
-        EXPECT_STREQ(wxGetTranslation(L"Open"), L"Open") << "index " << index << " kept the last catalog";
-    }
-}
-
 TEST_F(Settings, PreferencesLieInTheSuitesFirstFolderBelowTheDataFolder) {
     const std::wstring base = L"C:\\Users\\ana\\AppData\\Roaming\\Zentrovia\\";
     const std::wstring install = base + L"Suite\\Addins\\Zentrovia Handset Rescue\\4.4.39\\Bin\\";
