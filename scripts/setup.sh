@@ -14,7 +14,7 @@ PACKAGES=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
   libz-mingw-w64-dev
   wine wine32:i386 wine64 xvfb xcompmgr xdotool x11-utils imagemagick fonts-liberation
-  rapidjson-dev libboost-dev gettext nsis googletest librsvg2-bin
+  rapidjson-dev libboost-dev gettext nsis googletest librsvg2-bin ccache
 )
 
 missing_packages() {
