@@ -28,6 +28,17 @@ bool BASSwitchButton::Create(HWND parent, int controlId) {
     return true;
 }
 
+bool BASSwitchButton::CreateForDialog(HWND parent, const DialogButtonArgs& args) {
+    SetToggleMode(false);
+    if (!Create(parent, args.id)) return false;
+    SetFont(args.font, true);
+    SetMargins(args.marginX, args.marginY);
+    if (args.radius > 0) SetRounded(true, args.radius);
+    SetLabelAndColours(args.anchorX, args.anchorY, args.label ? *args.label : std::wstring(), args.normal, 0xFFFFFF,
+                       args.pressed, 0xFFFFFF);
+    return true;
+}
+
 void BASSwitchButton::SetFont(Gdiplus::Font* font, bool releasePrevious) {
     if (releasePrevious && font_ == ownFont_.get()) ownFont_.reset();
     font_ = font;

@@ -13,6 +13,21 @@
 #include "subclass.h"
 #include "ui/control_layout.h"
 
+// How the dialogs make their labelled buttons: flat, acting once per press
+// (no toggle), white text on the catalog's button colours.
+struct DialogButtonArgs {
+    int id = 0;
+    const std::wstring* label = nullptr;
+    Gdiplus::Font* font = nullptr;  // the dialog's, replacing the button's own
+    int marginX = 10;
+    int marginY = 6;
+    int radius = 0;  // 0: square corners
+    COLORREF normal = 0x7F7F7F;
+    COLORREF pressed = 0xC3C3C3;
+    int anchorX = 0;
+    int anchorY = 0;
+};
+
 class BASSwitchButton : public SubclassedWindow {
 public:
     BASSwitchButton() = default;
@@ -21,6 +36,8 @@ public:
     // An owner-drawn "BUTTON" child of parent, visible unless
     // SetVisibleOnCreation(false) came first; false when it cannot be made.
     bool Create(HWND parent, int controlId);
+    // Creates the button as the dialogs' buttons are made, sized from its label.
+    bool CreateForDialog(HWND parent, const DialogButtonArgs& args);
 
     // The font stays the caller's unless releasePrevious lets the button
     // release the one it held (its own default font).

@@ -68,12 +68,9 @@ bool UiAboutDialog::OnInitDialog(HWND, LPARAM) {
     accentPen_.reset(CreatePen(PS_SOLID, 2, accent));
     framePen_.reset(CreatePen(PS_SOLID, 1, 0xDDDDDD));
 
-    confirmButton_.SetToggleMode(false);
-    if (confirmButton_.Create(Handle(), kConfirmButtonId)) {
-        confirmButton_.SetFont(aboutButtonFont_.get(), true);
-        confirmButton_.SetMargins(24, 6);
-        confirmButton_.SetLabelAndColours(-10, -10, confirmText_, normal, 0xFFFFFF, pressed, 0xFFFFFF);
-    }
+    confirmButton_.CreateForDialog(Handle(), {.id = kConfirmButtonId, .label = &confirmText_, .font = aboutButtonFont_.get(),
+                                              .marginX = 24, .normal = normal, .pressed = pressed, .anchorX = -10,
+                                              .anchorY = -10});
     picture_ = FindNamedImage("application.png");
     CreateLink();
     return false;

@@ -62,13 +62,9 @@ bool UiAlertDialog::OnInitDialog(HWND, LPARAM) {
     const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
     for (auto [button, id, label] : {std::tuple{&confirmButton_, kConfirmButtonId, &confirmText_},
                                      std::tuple{&secondButton_, kSecondButtonId, &secondText_}}) {
-        button->SetToggleMode(false);
-        if (!button->Create(Handle(), id)) continue;
-        button->SetFont(buttonFont_.get(), true);
-        button->SetMargins(kButtonMarginX, kButtonMarginY);
-        button->SetRounded(true, kButtonRadius);
-        button->SetSurroundColour(0xFFFFFF);
-        button->SetLabelAndColours(0, 0, *label, normal, 0xFFFFFF, pressed, 0xFFFFFF);
+        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(), .marginX = kButtonMarginX,
+                                           .marginY = kButtonMarginY, .radius = kButtonRadius, .normal = normal,
+                                           .pressed = pressed});
     }
     if (!twoButtons_) ShowWindow(secondButton_.Handle(), SW_HIDE);
     LayOut();

@@ -31,12 +31,8 @@ bool UiProgressDialog::OnInitDialog(HWND, LPARAM) {
     buttonFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 13.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
     for (auto [button, id, label] : {std::tuple{&folderButton_, kConfirmButtonId, &folderLabel_},
                                      std::tuple{&cancelButton_, kSecondButtonId, &cancelLabel_}}) {
-        button->SetToggleMode(false);
-        if (!button->Create(Handle(), id)) continue;
-        button->SetFont(buttonFont_.get(), true);
-        button->SetMargins(10, 6);
-        button->SetRounded(true, 4);
-        button->SetLabelAndColours(0, 0, *label, normal, 0xFFFFFF, pressed, 0xFFFFFF);
+        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(), .radius = 4,
+                                           .normal = normal, .pressed = pressed});
     }
     Layout();
     return false;

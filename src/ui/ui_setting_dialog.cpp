@@ -68,12 +68,8 @@ bool UiSettingDialog::OnInitDialog(HWND, LPARAM) {
     comboFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
     for (auto [button, id, label] : {std::tuple{&okButton_, kConfirmButtonId, &okLabel_},
                                      std::tuple{&cancelButton_, kSecondButtonId, &cancelLabel_}}) {
-        button->SetToggleMode(false);
-        if (!button->Create(Handle(), id)) continue;
-        button->SetFont(buttonFont_.get(), true);
-        button->SetMargins(20, 6);
-        button->SetRounded(true, 4);
-        button->SetLabelAndColours(0, 0, *label, normal, 0xFFFFFF, pressed, 0xFFFFFF);
+        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(), .marginX = 20,
+                                           .radius = 4, .normal = normal, .pressed = pressed});
     }
     tabLabel_ = wxGetTranslation(L"General");
     optionLabel_ = wxGetTranslation(L"Language");
