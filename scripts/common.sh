@@ -1,11 +1,15 @@
 # Shared by run.sh and test.sh: set-up, the build and the Wine environment.
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${LUMAREST_BUILD_DIR:-$here/build}"
+# Clones and worktrees of this tree share compiled objects through ccache
+# (installed by setup.sh): paths below the tree are hashed relative to it.
+export CCACHE_BASEDIR="$here" CCACHE_NOHASHDIR=1
 
 setup_and_build() {
   bash "$here/scripts/setup.sh"
   if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-    cmake -S "$here" -B "$BUILD_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" >/dev/null
+    cmake -S "$here" -B "$BUILD_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
+      -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
   fi
   cmake --build "$BUILD_DIR"
 }

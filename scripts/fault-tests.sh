@@ -7,7 +7,6 @@
 # usage: /work/shared/tools/plant-faults FAULTS.json --tests-cmd "bash scripts/fault-tests.sh '{tests}'"
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-export CCACHE_BASEDIR="$here" CCACHE_NOHASHDIR=1
 bash "$here/scripts/setup.sh" >/dev/null
 if [ ! -f "$BUILD_DIR/build.ninja" ]; then
   cmake -S "$here" -B "$BUILD_DIR" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
