@@ -2,16 +2,22 @@
 // simulated device server: it learns the product's identity and the server
 // files' paths at the catalog build, asks the host to relay the server's
 // start to the main thread, reports the server up, answers update checks
-// with "no newer version", and stops the server before an update installs.
+// from the update feed, downloads the newest installer, and stops the
+// server before an update installs.
 #include <windows.h>
 
 #include <lumarest/plugin.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "identity.h"
+#include "installer_download.h"
 #include "plugin_bus.h"
+#include "update_service.h"
 #include "worker.h"
 
 namespace {
@@ -28,10 +34,16 @@ struct ServerState {
     std::wstring servicePath;
     bool running = false;
     int starts = 0;
+    // The download under way, until it ends or is cancelled.
+    std::shared_ptr<comm::DownloadControl> download;
+    bool checking = false;  // an update check is queued or running
 };
 
 ServerState state;
+// Answers to the host come from here, never from the host's own thread.
 comm::Worker worker;
+// Downloads take minutes; on a thread of their own they hold up no check.
+comm::Worker downloader;
 
 // Requests are answered only when the host sent them, never when another
 // module's answer under the same name passes by.
@@ -71,14 +83,127 @@ void StartServer() {
     plugin::SendPlain(LIBCOMM_COMMAND_START_SERVER_FINISH);
 }
 
-// A successful check that found no newer version: value 1, count 0.
-void AnswerUpdateCheck() {
-    worker.Post([] {
-        BASObserveData answer = plugin::NewRecord(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
+std::string ProductVersion() {
+    std::lock_guard<std::mutex> hold(state.lock);
+    return state.identity.version;
+}
+
+// C-heap copies that the host frees with free(); null when memory ran out.
+char* MallocCopy(const std::string& text) {
+    char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+wchar_t* MallocCopy(const std::wstring& text) {
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    wchar_t* copy = static_cast<wchar_t*>(std::malloc(bytes));
+    if (copy) std::memcpy(copy, text.c_str(), bytes);
+    return copy;
+}
+
+// value 0 on any failure; value 1 with count newer versions and, when there
+// are any, their release notes in data.
+void AnswerUpdateCheck(const std::string& version) {
+    std::vector<comm::Release> newer;
+    const bool fetched = comm::FetchNewerReleases(version, newer);
+    BASObserveData answer = plugin::NewRecord(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
+    if (fetched && !newer.empty()) answer.data = MallocCopy(comm::ReleaseNotesJson(newer));
+    if (fetched && (newer.empty() || answer.data)) {
         answer.value = 1;
-        answer.count = 0;
-        plugin::Send(answer);
+        answer.count = static_cast<int64_t>(newer.size());
+    }
+    {
+        // Cleared before the answer goes out, so a request that arrives
+        // while the host reads it starts a check of its own.
+        std::lock_guard<std::mutex> hold(state.lock);
+        state.checking = false;
+    }
+    plugin::Send(answer);
+}
+
+// One check at a time: a request while one is under way is ignored, since
+// the answer to the running check serves it as well.
+void CheckForUpdate() {
+    {
+        std::lock_guard<std::mutex> hold(state.lock);
+        if (state.checking) return;
+        state.checking = true;
+    }
+    const std::string version = ProductVersion();
+    if (worker.Post([version] { AnswerUpdateCheck(version); })) return;
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.checking = false;
+}
+
+// The host's dated temporary folder, with its backslash; its answer is a
+// C-heap copy.
+std::wstring HostTempFolder() {
+    BASObserveData record = plugin::NewRecord(LIBPLATFORM_COMMAND_GET_TEMP_DIR);
+    plugin::Send(record);
+    std::wstring folder = record.wideText ? record.wideText : L"";
+    std::free(record.wideText);
+    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+    return folder;
+}
+
+void SendDownloadAnswer(int64_t value, wchar_t* path = nullptr, uint64_t done = 0, uint64_t total = 0) {
+    BASObserveData answer = plugin::NewRecord(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
+    answer.value = value;
+    answer.wideText = path;
+    answer.value2 = static_cast<int64_t>(total);
+    answer.value3 = static_cast<int64_t>(done);
+    plugin::Send(answer);
+}
+
+comm::DownloadResult DownloadNewest(comm::DownloadControl& control, std::wstring& path) {
+    std::vector<comm::Release> newer;
+    if (!comm::FetchNewerReleases(ProductVersion(), newer) || newer.empty()) return comm::DownloadResult::Failed;
+    const std::wstring folder = HostTempFolder();
+    if (folder.empty()) return comm::DownloadResult::Failed;
+    path = folder + L"LumarestSetup-" + plugin::Wide(newer.front().version) + L".exe";
+    return comm::DownloadInstaller(newer.front().installer, path, control, [&control](uint64_t done, uint64_t total) {
+        control.SendUnlessCancelled([=] { SendDownloadAnswer(2, nullptr, done, total); });
     });
+}
+
+// On the downloader: progress answers (value 2), then 1 with the installer's
+// path or 6; nothing at all once the host has cancelled.
+void RunDownload(const std::shared_ptr<comm::DownloadControl>& control) {
+    std::wstring path;
+    const comm::DownloadResult result = DownloadNewest(*control, path);
+    const bool complete = result == comm::DownloadResult::Complete;
+    const bool answered = result != comm::DownloadResult::Cancelled && control->SendUnlessCancelled([&] {
+        SendDownloadAnswer(complete ? 1 : 6, complete ? MallocCopy(path) : nullptr);
+    });
+    if (complete && !answered) DeleteFileW(path.c_str());  // cancelled after the last byte
+    std::lock_guard<std::mutex> hold(state.lock);
+    if (state.download == control) state.download.reset();
+}
+
+// One download at a time: a request while one runs is ignored, since the
+// running download's answers serve the host's one download dialog.
+void StartDownload() {
+    auto control = std::make_shared<comm::DownloadControl>();
+    {
+        std::lock_guard<std::mutex> hold(state.lock);
+        if (state.download) return;
+        state.download = control;
+    }
+    if (downloader.Post([control] { RunDownload(control); })) return;
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.download.reset();
+}
+
+// Returns at once: the transfer notices at its next piece and deletes its
+// file. A new request may start right away; it runs after the cancelled one.
+void CancelDownload() {
+    std::shared_ptr<comm::DownloadControl> control;
+    {
+        std::lock_guard<std::mutex> hold(state.lock);
+        control.swap(state.download);
+    }
+    if (control) control->Cancel();
 }
 
 // Stops the server and confirms, upon which the host installs its update.
@@ -97,7 +222,9 @@ void __cdecl Receive(BASObserveData* record) noexcept {
         if (plugin::Is(record, kCreateCommand)) Create(*record);
         else if (!FromHost(*record)) return;
         else if (plugin::Is(record, LIBCOMM_COMMAND_READY_START_SERVER)) StartServer();
-        else if (plugin::Is(record, LIBCOMM_COMMAND_CHECK_FOR_UPDATE)) AnswerUpdateCheck();
+        else if (plugin::Is(record, LIBCOMM_COMMAND_CHECK_FOR_UPDATE)) CheckForUpdate();
+        else if (plugin::Is(record, LIBCOMM_COMMAND_DOWNLOAD_UPDATE)) StartDownload();
+        else if (plugin::Is(record, LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL)) CancelDownload();
         else if (plugin::Is(record, LIBCOMM_COMMAND_EXIT_SERVER)) ExitServer();
     } catch (...) {
         // Nothing may reach the host; the request goes unanswered.

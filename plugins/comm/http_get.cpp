@@ -1,0 +1,96 @@
+#include "http_get.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <memory>
+#include <vector>
+
+namespace comm {
+namespace {
+
+struct InternetCloser {
+    void operator()(HINTERNET handle) const { WinHttpCloseHandle(handle); }
+};
+using InternetHandle = std::unique_ptr<void, InternetCloser>;
+
+// Long enough for a slow link, short enough that the host's "failed" comes
+// while the user still waits for it.
+constexpr int kTimeoutMs = 10000;
+constexpr DWORD kReadPiece = 64 * 1024;
+
+struct UrlParts {
+    std::wstring host;
+    std::wstring path;  // with the query
+    INTERNET_PORT port = 0;
+    bool secure = false;
+};
+
+bool SplitUrl(const std::wstring& url, UrlParts& parts) {
+    URL_COMPONENTSW components{};
+    components.dwStructSize = sizeof components;
+    components.dwHostNameLength = static_cast<DWORD>(-1);
+    components.dwUrlPathLength = static_cast<DWORD>(-1);
+    components.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &components)) return false;
+    if (components.nScheme != INTERNET_SCHEME_HTTP && components.nScheme != INTERNET_SCHEME_HTTPS) return false;
+    parts.host.assign(components.lpszHostName, components.dwHostNameLength);
+    parts.path.assign(components.lpszUrlPath, components.dwUrlPathLength);
+    if (components.lpszExtraInfo) parts.path.append(components.lpszExtraInfo, components.dwExtraInfoLength);
+    if (parts.path.empty()) parts.path = L"/";
+    parts.port = components.nPort;
+    parts.secure = components.nScheme == INTERNET_SCHEME_HTTPS;
+    return !parts.host.empty();
+}
+
+DWORD QueryNumber(HINTERNET request, DWORD what) {
+    DWORD number = 0, size = sizeof number;
+    if (!WinHttpQueryHeaders(request, what | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX, &number, &size,
+                             WINHTTP_NO_HEADER_INDEX))
+        return 0;
+    return number;
+}
+
+bool ReadBody(HINTERNET request, const HttpReceiver& receiver) {
+    std::vector<char> piece(kReadPiece);
+    for (;;) {
+        DWORD read = 0;
+        if (!WinHttpReadData(request, piece.data(), kReadPiece, &read)) return false;
+        if (read == 0) return true;  // the end of the body
+        if (!receiver.bytes(piece.data(), read)) return false;
+    }
+}
+
+}  // namespace
+
+bool HttpGet(const std::wstring& url, const HttpReceiver& receiver) {
+    UrlParts parts;
+    if (!SplitUrl(url, parts)) return false;
+    InternetHandle session(WinHttpOpen(L"Lumarest-Comm/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                       WINHTTP_NO_PROXY_BYPASS, 0));
+    if (!session || !WinHttpSetTimeouts(session.get(), kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs)) return false;
+    InternetHandle connection(WinHttpConnect(session.get(), parts.host.c_str(), parts.port, 0));
+    if (!connection) return false;
+    InternetHandle request(WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                              WINHTTP_DEFAULT_ACCEPT_TYPES, parts.secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!request) return false;
+    if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+        !WinHttpReceiveResponse(request.get(), nullptr))
+        return false;
+    if (QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE) != HTTP_STATUS_OK) return false;
+    return receiver.start(QueryNumber(request.get(), WINHTTP_QUERY_CONTENT_LENGTH)) && ReadBody(request.get(), receiver);
+}
+
+bool HttpGetText(const std::wstring& url, size_t limit, std::string& body) {
+    body.clear();
+    HttpReceiver receiver;
+    receiver.start = [limit](uint64_t length) { return length <= limit; };
+    receiver.bytes = [&body, limit](const char* bytes, size_t size) {
+        if (size > limit - body.size()) return false;
+        body.append(bytes, size);
+        return true;
+    };
+    return HttpGet(url, receiver);
+}
+
+}  // namespace comm
