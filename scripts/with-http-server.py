@@ -10,6 +10,7 @@ with these in its environment:
   LUMAREST_HTTP_ROOT          the served folder (Linux path)
   LUMAREST_HTTP_ROOT_WINDOWS  the same folder as Wine sees it (Z:\\...)
   LUMAREST_HTTP_CLOSED_PORT   a port on 127.0.0.1 that nobody listens on
+  LUMAREST_HTTP_SILENT_PORT   a port on 127.0.0.1 that takes connections and never answers
 Files below a folder named "slow" are sent at the slow rate (default 256 KB/s),
 so a download lasts long enough to be watched or cancelled. The server stops
 when COMMAND ends; the script exits with COMMAND's exit code.
@@ -70,16 +71,23 @@ def main():
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=root))
     server.daemon_threads = True  # a client that hangs up mid-transfer does not hold the stop
     threading.Thread(target=server.serve_forever, daemon=True).start()
+    # Never accepted: the system completes the connections into its backlog,
+    # and the requests sent on them wait for an answer that never comes.
+    silent = socket.socket()
+    silent.bind(("127.0.0.1", 0))
+    silent.listen(64)
     environment = dict(os.environ,
                        LUMAREST_HTTP_PORT=str(server.server_address[1]),
                        LUMAREST_HTTP_ROOT=root,
                        LUMAREST_HTTP_ROOT_WINDOWS="Z:" + root.replace("/", "\\"),
-                       LUMAREST_HTTP_CLOSED_PORT=str(closed_port()))
+                       LUMAREST_HTTP_CLOSED_PORT=str(closed_port()),
+                       LUMAREST_HTTP_SILENT_PORT=str(silent.getsockname()[1]))
     try:
         return subprocess.call(command, env=environment)
     finally:
         server.shutdown()
         server.server_close()
+        silent.close()
         if own_root:
             shutil.rmtree(root, ignore_errors=True)
 

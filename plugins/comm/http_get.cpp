@@ -43,6 +43,16 @@ bool SplitUrl(const std::wstring& url, UrlParts& parts) {
     return !parts.host.empty();
 }
 
+// Every wait of the request is bounded, the wait for the response's headers
+// included: that one has a limit of its own, which the session's timeouts
+// do not set (measured: under Wine a server that accepts and never answers
+// otherwise holds the request for more than 30 s).
+bool LimitWaits(HINTERNET request) {
+    DWORD headersMs = kTimeoutMs;
+    return WinHttpSetTimeouts(request, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs) &&
+           WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMs, sizeof headersMs);
+}
+
 DWORD QueryNumber(HINTERNET request, DWORD what) {
     DWORD number = 0, size = sizeof number;
     if (!WinHttpQueryHeaders(request, what | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX, &number, &size,
@@ -73,7 +83,7 @@ bool HttpGet(const std::wstring& url, const HttpReceiver& receiver) {
     if (!connection) return false;
     InternetHandle request(WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                               WINHTTP_DEFAULT_ACCEPT_TYPES, parts.secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request) return false;
+    if (!request || !LimitWaits(request.get())) return false;
     if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
         !WinHttpReceiveResponse(request.get(), nullptr))
         return false;
