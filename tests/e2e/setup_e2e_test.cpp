@@ -56,13 +56,23 @@ UniqueHandle HoldInstanceMutex(const wchar_t* version) {
     return UniqueHandle(CreateMutexW(nullptr, TRUE, (L"Global_" + kTitle + L"_" + version).c_str()));
 }
 
-bool InstanceAppears(const wchar_t* version) {
-    for (int tries = 0; tries < 300; ++tries, Sleep(100)) {
+bool InstanceRuns(const wchar_t* version, bool wanted) {
+    for (int tries = 0; tries < 600; ++tries, Sleep(100)) {
         UniqueHandle found(OpenMutexW(SYNCHRONIZE, FALSE, (L"Global_" + kTitle + L"_" + version).c_str()));
-        if (found) return true;
+        if (static_cast<bool>(found) == wanted) return true;
     }
     return false;
 }
+
+// Ends the product that an update started, however the test ends: it would
+// hold the test's output open (Wine hands it the inherited descriptors).
+struct EndsStartedProduct {
+    std::wstring program;
+    void End() const {
+        for (int tries = 0; tries < 5 && (EndRunningCopies(program), !InstanceRuns(L"4.4.40", false)); ++tries) {}
+    }
+    ~EndsStartedProduct() { End(); }
+};
 
 TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     TempFolder temp;
@@ -84,12 +94,13 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
         EXPECT_GE(GetTickCount() - start, 3000u) << "gave up before its wait was over";
         EXPECT_EQ(ReadTextFile(app + L"\\UpdateMarker.txt"), "old") << "files of a running product were replaced";
     }
+    const EndsStartedProduct started{app + L"\\Lumarest.exe"};
     ASSERT_EQ(RunSetup(kNextSetup, L"/TAG=4.4.39"), 0u) << "the update as the host starts it, with its progress window";
     EXPECT_EQ(ReadTextFile(app + L"\\UpdateMarker.txt"), "4.4.40");
     EXPECT_TRUE(ReadTextFile(app + L"\\Lumarest.exe") == ReadTextFile(kNextProgram)) << "the program was not replaced";
     EXPECT_EQ(ReadTextFile(feed), "{\"feed\": \"users own\"}") << "the update feed's address was overwritten";
-    EXPECT_TRUE(InstanceAppears(L"4.4.40")) << "the update did not start the new version";
-    EndRunningCopies(app + L"\\Lumarest.exe");
+    EXPECT_TRUE(InstanceRuns(L"4.4.40", true)) << "the update did not start the new version";
+    started.End();
 
     // "_?=" runs the uninstaller in place (and waits), so it cannot remove itself.
     EXPECT_EQ(RunSetup(app + L"\\Uninstall.exe", L"/S _?=" + app), 0u);
