@@ -52,14 +52,11 @@ std::wstring RecordedFolder() {
     return folder;
 }
 
-UniqueHandle HoldInstanceMutex(const wchar_t* version) {
-    return UniqueHandle(CreateMutexW(nullptr, TRUE, (L"Global_" + kTitle + L"_" + version).c_str()));
-}
+std::wstring MutexName(const wchar_t* version) { return L"Global_" + kTitle + L"_" + version; }
 
 bool InstanceRuns(const wchar_t* version, bool wanted) {
     for (int tries = 0; tries < 600; ++tries, Sleep(100)) {
-        UniqueHandle found(OpenMutexW(SYNCHRONIZE, FALSE, (L"Global_" + kTitle + L"_" + version).c_str()));
-        if (static_cast<bool>(found) == wanted) return true;
+        if (static_cast<bool>(UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, MutexName(version).c_str()))) == wanted) return true;
     }
     return false;
 }
@@ -82,13 +79,12 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     for (const wchar_t* file : {L"Lumarest.exe", L"Uninstall.exe", L"Option.json", L"Plugins\\Comm\\1.0.0\\Comm.dll", L"I18n\\de\\Language.mo"})
         EXPECT_TRUE(installed.count(file)) << "not installed: " << file;
     EXPECT_EQ(RecordedFolder(), app);
-    const std::wstring feed = app + L"\\Plugins\\Comm\\1.0.0\\UpdateFeed.json";
-    temp.Write(L"App Folder\\Plugins\\Comm\\1.0.0\\UpdateFeed.json", "{\"feed\": \"users own\"}");
+    const std::wstring feed = temp.Write(L"App Folder\\Plugins\\Comm\\1.0.0\\UpdateFeed.json", "{\"feed\": \"users own\"}");
     temp.Write(L"App Folder\\I18n\\de\\Notes.txt", "the user's");
     temp.Write(L"App Folder\\UpdateMarker.txt", "old");
 
     {
-        UniqueHandle running = HoldInstanceMutex(L"4.4.39");
+        UniqueHandle running(CreateMutexW(nullptr, TRUE, MutexName(L"4.4.39").c_str()));
         const DWORD start = GetTickCount();
         EXPECT_EQ(RunSetup(kNextSetup, L"/S /TAG=4.4.39 /WAIT=3"), 3u) << "an update while the product runs must give up";
         EXPECT_GE(GetTickCount() - start, 3000u) << "gave up before its wait was over";
@@ -113,7 +109,7 @@ TEST(Setup, SuiteFormInstallsIntoTheAddinLayoutWithoutWaitingForTheHost) {
     wchar_t appData[MAX_PATH];
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
     const std::wstring suite = std::wstring(appData) + L"\\Zentrovia\\Setup Test Suite";
-    UniqueHandle running = HoldInstanceMutex(L"4.4.39");  // the host that waits for the setup
+    UniqueHandle host(CreateMutexW(nullptr, TRUE, MutexName(L"4.4.39").c_str()));  // it waits for the setup
     const DWORD start = GetTickCount();
     EXPECT_EQ(RunSetup(kSetup, L"/S /PRODUCT_ALIAS=\"Setup Test Suite\""), 0u);
     EXPECT_LT(GetTickCount() - start, 30000u) << "the suite form waited for the host";
