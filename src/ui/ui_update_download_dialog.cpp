@@ -84,12 +84,14 @@ void UiUpdateDownloadDialog::DrawContent(HDC dc, int, int, int right, int) {
     SetBkMode(dc, TRANSPARENT);
     const int h = TextHeight(dc);
     RECT band{kMargin, kTextTop, right, kTextTop + h};
-    DrawTextW(dc, State().ShownText(), -1, &band, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-    if (closing_) return;
-    const std::wstring sizes =
-        DownloadSizeText(wxGetTranslation(L"downloaded"), wxGetTranslation(L"total"), done, total);
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, sizes.c_str(), static_cast<int>(sizes.size()), &extent);
-    RECT sizeBox{bar.right - extent.cx, kTextTop, bar.right, kTextTop + h};
-    DrawTextW(dc, sizes.c_str(), -1, &sizeBox, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    if (!closing_) {
+        const std::wstring sizes =
+            DownloadSizeText(wxGetTranslation(L"downloaded"), wxGetTranslation(L"total"), done, total);
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, sizes.c_str(), static_cast<int>(sizes.size()), &extent);
+        RECT sizeBox{bar.right - extent.cx, kTextTop, bar.right, kTextTop + h};
+        DrawTextW(dc, sizes.c_str(), -1, &sizeBox, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+        band.right = sizeBox.left - kMargin;  // a long status gives way to the sizes
+    }
+    DrawTextW(dc, State().ShownText(), -1, &band, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
