@@ -7,6 +7,7 @@
 
 #include "common/command_bus.h"
 #include "common/logging.h"
+#include "common/log_rate_limit.h"
 #include "common/main_thread_calls.h"
 #include "services/update_flow.h"
 #include "settings_catalog.h"
@@ -18,7 +19,7 @@ wchar_t* HostKept(const std::wstring& text) { return const_cast<wchar_t*>(text.c
 
 // On the main thread: the notice, then exactly one restart request.
 void RestartAfterCrash(BASObserveData* crash) {
-    LOG(INFO) << "The device server crashed; the crash notice is not available in this build";
+    LOG_PLUGIN_TRAFFIC(INFO) << "The device server crashed; the crash notice is not available in this build";
     BASObserveData restart{};
     restart.command = LIBCOMM_COMMAND_READY_START_SERVER;
     restart.value = crash->value;
@@ -30,7 +31,7 @@ void PostCopy(void (*continuation)(BASObserveData*), const BASObserveData* recor
     if (BASObserveData* copy = CopyRecord(record)) {
         PostToMainThread(continuation, copy);
     } else {
-        LOG(ERROR) << record->command << ": no memory to hand the record to the main thread";
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no memory to hand the record to the main thread";
     }
 }
 
@@ -54,11 +55,11 @@ void ReceiveDeviceStatus(BASObserveData* record) {
     const DeviceStatusReading reading = ReadDeviceStatus(static_cast<const char*>(record->arg), word);
     // Where to show the notice is still open; the log keeps it meanwhile.
     if (!reading.parsed) {
-        LOG(INFO) << record->command << " " << record->value << ": the device status does not parse: " << reading.error;
+        LOG_PLUGIN_TRAFFIC(INFO) << record->command << " " << record->value << ": the device status does not parse: " << reading.error;
     } else if (reading.notice.empty()) {
-        LOG(INFO) << record->command << " " << record->value << ": no removal reported";
+        LOG_PLUGIN_TRAFFIC(INFO) << record->command << " " << record->value << ": no removal reported";
     } else {
-        LOG(INFO) << record->command << " " << record->value << ": " << reading.notice;
+        LOG_PLUGIN_TRAFFIC(INFO) << record->command << " " << record->value << ": " << reading.notice;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/command_bus.h"
 #include "common/logging.h"
+#include "common/log_rate_limit.h"
 #include "common/main_thread_calls.h"
 #include "services/platform_command_handler.h"
 
@@ -32,7 +33,7 @@ void PostUpdateAnswer(const BASObserveData* record) {
     if (BASObserveData* copy = CopyRecord(record)) {
         PostToMainThread(ContinueUpdateAnswer, copy, DiscardUpdateAnswer);
     } else {
-        LOG(ERROR) << record->command << ": no memory to hand the answer to the main thread";
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no memory to hand the answer to the main thread";
     }
 }
 
@@ -57,7 +58,7 @@ bool ManualCheckRequested() { return manualCheck; }
 // and the answers that would fill it are only noted.
 bool UpdateListHoldsNotes() { return false; }
 
-void ShowUpdateList() { LOG(INFO) << "The update list is not available in this build"; }
+void ShowUpdateList() { LOG_PLUGIN_TRAFFIC(INFO) << "The update list is not available in this build"; }
 
 void ReceiveUpdateAnswer(BASObserveData* record) { PostUpdateAnswer(record); }
 
