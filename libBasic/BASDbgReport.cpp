@@ -151,16 +151,62 @@ DWORD WINAPI ReporterMain(void*) {
     for (;;) Sleep(INFINITE);  // TerminateProcess does not return for the current process
 }
 
+HMODULE ModuleAt(uintptr_t address) {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(address), &module);
+    return module;
+}
+
+// Whether the bytes before address end in a call instruction: a direct call
+// (E8 rel32) or an indirect one (FF /2 through a register, a pointer or a
+// pointer plus a displacement), as a return address's do.
+bool FollowsACall(uintptr_t address) {
+    const auto* code = reinterpret_cast<const BYTE*>(address);
+    auto indirectCallAt = [&](int back) { return code[-back] == 0xFF && (code[-back + 1] & 0x38) == 0x10; };
+    return code[-5] == 0xE8 || indirectCallAt(2) || indirectCallAt(3) || indirectCallAt(6);
+}
+
+bool IsSystemModule(HMODULE module) {
+    wchar_t path[MAX_PATH], system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    return length > 0 && GetModuleFileNameW(module, path, MAX_PATH) &&
+           CompareStringOrdinal(path, static_cast<int>(length), system, static_cast<int>(length), TRUE) == CSTR_EQUAL;
+}
+
+// abort() and a runtime's terminate or invalid-parameter path reach this
+// library through the C runtime that every module shares, so the handler's
+// caller names nobody. The code that called into the runtime is found by
+// scanning this thread's stack upwards for return addresses: the first one
+// outside the system's modules after one inside them. Zero when none is
+// found (the stack is scanned no further than 64 KB).
+uintptr_t CallerOfTheRuntime() {
+    const auto* top = reinterpret_cast<const uintptr_t*>(__builtin_frame_address(0));
+    const auto* base = static_cast<const uintptr_t*>(reinterpret_cast<NT_TIB*>(NtCurrentTeb())->StackBase);
+    const HMODULE self = ModuleAt(reinterpret_cast<uintptr_t>(&CallerOfTheRuntime));
+    bool inRuntime = false;
+    for (const uintptr_t* slot = top; slot < base && slot < top + 16 * 1024; ++slot) {
+        const HMODULE module = ModuleAt(*slot);
+        if (!module || *slot < reinterpret_cast<uintptr_t>(module) + 0x1000 || !FollowsACall(*slot)) continue;
+        if (IsSystemModule(module)) inRuntime = true;
+        else if (inRuntime) return *slot;
+        else if (module != self) return 0;  // not a path through the runtime
+    }
+    return 0;
+}
+
 // Deaths without a structured exception get one made up here, with this
-// thread's registers and the caller's address. RtlCaptureContext reads the
-// caller's frame through EBP, so this function keeps a frame pointer.
+// thread's registers and, as the address, the code that called into the
+// runtime or else the caller. RtlCaptureContext reads the caller's frame
+// through EBP, so this function keeps a frame pointer.
 [[noreturn]] __attribute__((noinline, optimize("no-omit-frame-pointer"))) void ReportHere(DWORD code) {
     CONTEXT context{};
     RtlCaptureContext(&context);
     EXCEPTION_RECORD record{};
     record.ExceptionCode = code;
     record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
-    record.ExceptionAddress = __builtin_return_address(0);
+    const uintptr_t caller = CallerOfTheRuntime();
+    record.ExceptionAddress = caller ? reinterpret_cast<void*>(caller) : __builtin_return_address(0);
     EXCEPTION_POINTERS pointers{&record, &context};
     Report(&pointers);
 }

@@ -1,0 +1,209 @@
+// Real runs of the host dying of a plug-in's fault, each way a process can:
+// the probe dies on its own thread or inside a command the host delivers on
+// the main thread. Each run must end by itself and leave in the day's log
+// folder one new ".zip" beside the older ones and nothing else; the zip holds
+// a dump whose exception stream names a thread that faulted, "Crash.json"
+// naming the probe, and the host's log up to its last line. The notice is
+// closed with its close button and the folder is opened in the shell.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <dbghelp.h>
+// unzip.h first: iowin32.h needs the declarations that it brings.
+#include <minizip/unzip.h>
+#include <minizip/iowin32.h>
+#include <rapidjson/document.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "screen_support.h"
+
+namespace {
+
+using namespace e2e;
+
+constexpr int kNoticeWidth = 400;
+constexpr int kCloseId = 5050;
+
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::wstring> EntriesOf(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry))
+        if (wcscmp(entry.cFileName, L".") && wcscmp(entry.cFileName, L"..")) names.push_back(entry.cFileName);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Every entry of a zip, by name, read with minizip.
+std::map<std::string, std::string> ReadZip(const std::wstring& path) {
+    std::map<std::string, std::string> entries;
+    zlib_filefunc64_def io;
+    fill_win32_filefunc64W(&io);
+    unzFile zip = unzOpen2_64(path.c_str(), &io);
+    if (!zip) return entries;
+    for (int at = unzGoToFirstFile(zip); at == UNZ_OK; at = unzGoToNextFile(zip)) {
+        char name[MAX_PATH] = {};
+        if (unzGetCurrentFileInfo64(zip, nullptr, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK) break;
+        if (unzOpenCurrentFile(zip) != UNZ_OK) break;
+        char chunk[16384];
+        for (int n; (n = unzReadCurrentFile(zip, chunk, sizeof chunk)) > 0;) entries[name].append(chunk, n);
+        unzCloseCurrentFile(zip);
+    }
+    unzClose(zip);
+    return entries;
+}
+
+// The thread that the dump's exception stream names, or 0 when the dump has
+// no valid header, stream directory or exception stream.
+DWORD FaultingThreadOf(const std::string& dump) {
+    void* stream = nullptr;
+    ULONG size = 0;
+    if (dump.compare(0, 4, "MDMP") != 0 ||
+        !MiniDumpReadDumpStream(const_cast<char*>(dump.data()), ExceptionStream, nullptr, &stream, &size) ||
+        size < sizeof(MINIDUMP_EXCEPTION_STREAM))
+        return 0;
+    return static_cast<const MINIDUMP_EXCEPTION_STREAM*>(stream)->ThreadId;
+}
+
+struct WindowSearch {
+    DWORD exclude;
+    std::set<HWND> found;
+};
+
+BOOL CALLBACK CollectOthers(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->exclude && IsWindowVisible(window)) search->found.insert(window);
+    return TRUE;
+}
+
+// Visible top-level windows of processes other than exclude.
+std::set<HWND> OtherWindows(DWORD exclude) {
+    WindowSearch search{exclude, {}};
+    EnumWindows(CollectOthers, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Where a crash leaves the plug-in's name for the next start to ask about:
+// beside the per-user settings file.
+std::wstring StartMarkerPath() {
+    wchar_t appData[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
+    return std::wstring(appData) + L"\\Zentrovia\\Zentrovia Handset Message + Contact Rescue\\StartMarker.txt";
+}
+
+struct CrashWay {
+    const char* way;
+    bool onMainThread;  // inside a command that the host delivers on its main thread
+};
+
+class CrashRun : public HostRun, public ::testing::WithParamInterface<CrashWay> {
+protected:
+    void SetUp() override {
+        HostRun::SetUp();
+        DeleteFileW(StartMarkerPath().c_str());
+    }
+    void TearDown() override { DeleteFileW(StartMarkerPath().c_str()); }
+    // The script: a host log line that glog still holds in its buffer, then
+    // the death.
+    static std::string Script(const CrashWay& way) {
+        const std::string logLine = "SLEEP 3000\nSEND LIBCOMM_COMMAND_ANDROID_STATUS_RECV value=0 arg=u8:{}\n";
+        if (!way.onMainThread) return logLine + "CRASH " + way.way + "\n";
+        // The host's maximise sizes the view, which the host announces from
+        // its main thread.
+        return logLine + "CRASHON LIBWINDOW_COMMAND_SIZE_CHANGE " + way.way +
+               "\nSEND LIBPLATFORM_COMMAND_PRESS_MAX_OR_RESET\n";
+    }
+    std::set<DWORD> CrashingThreads() const {
+        std::set<DWORD> threads;
+        for (const std::string& line : Lines(Log(), "probe CRASHING thread="))
+            threads.insert(std::stoul(line.substr(line.find('=') + 1)));
+        return threads;
+    }
+};
+
+TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
+    const CrashWay way = GetParam();
+    if (std::string(way.way) == "invalid-parameter" &&
+        !GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "_set_invalid_parameter_handler"))
+        GTEST_SKIP() << "this msvcrt.dll (Wine's) has no invalid-parameter handler: it only logs bad arguments";
+    AddProbe({"LIBWINDOW_COMMAND_SIZE_CHANGE"}, Script(way));
+    HostProcess host(Options());
+    const std::wstring folder = host.LogFolder();
+    CreateDirectoryW((temp_.Path() + L"\\Zentrovia").c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    temp_.Write(folder.substr(temp_.Path().size() + 1) + L"\\older.zip", "an earlier report");
+    ASSERT_TRUE(host.Start());
+
+    HWND notice = WaitForDialog(host, kNoticeWidth, kStartTimeoutMs);
+    ASSERT_NE(notice, nullptr) << "no crash notice; probe log:\n" << Log();
+    const RECT r = WindowRect(notice);
+    if (way.onMainThread) EXPECT_TRUE(SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, L"crash-notice.bmp"));
+    const std::set<HWND> before = OtherWindows(host.ProcessId());
+    ClickAt(Centre(WindowRect(Control(notice, kCloseId))));
+    EXPECT_NE(host.WaitForExit(kEventTimeoutMs), STILL_ACTIVE) << "the host outlived its crash";
+
+    HWND opened = nullptr;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            for (HWND window : OtherWindows(host.ProcessId()))
+                if (!before.count(window)) opened = window;
+            return opened != nullptr;
+        },
+        kEventTimeoutMs))
+        << "no window of the shell opened the folder";
+    if (opened) PostMessageW(opened, WM_CLOSE, 0, 0);
+
+    const std::vector<std::wstring> left = EntriesOf(folder);
+    ASSERT_EQ(left.size(), 2u) << "the folder should hold the older zip and the new one alone";
+    EXPECT_EQ(left[1], L"older.zip");
+    ASSERT_EQ(left[0].substr(left[0].size() - 4), L".zip");
+    std::map<std::string, std::string> zip = ReadZip(folder + L"\\" + left[0]);
+
+    std::string dump;
+    for (const auto& [name, content] : zip)
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".dmp") dump = content;
+    EXPECT_TRUE(CrashingThreads().count(FaultingThreadOf(dump)))
+        << "the dump's exception stream names thread " << FaultingThreadOf(dump) << ", which did not fault";
+
+    rapidjson::Document json;
+    json.Parse(zip["Crash.json"].c_str());
+    ASSERT_TRUE(json.IsObject()) << "no Crash.json object in the zip: " << zip["Crash.json"];
+    std::vector<std::string> names;
+    for (auto member = json.MemberBegin(); member != json.MemberEnd() && names.size() < 5; ++member)
+        names.push_back(member->name.GetString());
+    EXPECT_EQ(names, (std::vector<std::string>{"Product", "Version", "System", "FreeMemSize", "TotalMemSize"}));
+    // Under qemu a null write may arrive as an illegal instruction: the
+    // module is what is checked, not the code.
+    ASSERT_TRUE(json.HasMember("Module") && json.HasMember("Plugin")) << zip["Crash.json"];
+    EXPECT_STREQ(json["Module"].GetString(), "probe.dll");
+    EXPECT_STREQ(json["Plugin"].GetString(), "Probe");
+    EXPECT_EQ(ReadTextFile(StartMarkerPath()), "crashed\nProbe\n") << "the next start would not offer to leave it out";
+
+    bool logged = false;
+    for (const auto& [name, content] : zip)
+        logged |= name.find(".log.") != std::string::npos && content.find("no removal reported") != std::string::npos;
+    EXPECT_TRUE(logged) << "no log file in the zip holds the host's last line before the fault";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWay, CrashRun,
+                         ::testing::Values(CrashWay{"null-write", true}, CrashWay{"thread-null-write", false},
+                                           CrashWay{"divide-by-zero", false}, CrashWay{"abort", false},
+                                           CrashWay{"pure-virtual", false}, CrashWay{"invalid-parameter", false},
+                                           CrashWay{"stack-overflow", false}, CrashWay{"two-threads", false}),
+                         [](const auto& info) {
+                             std::string name = std::string(info.param.way) + (info.param.onMainThread ? "_main" : "");
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
+
+}  // namespace
