@@ -175,22 +175,23 @@ bool IsSystemModule(HMODULE module) {
 }
 
 // abort() and a runtime's terminate or invalid-parameter path reach this
-// library through the C runtime that every module shares, so the handler's
-// caller names nobody. The code that called into the runtime is found by
-// scanning this thread's stack upwards for return addresses: the first one
-// outside the system's modules after one inside them. Zero when none is
-// found (the stack is scanned no further than 64 KB).
-uintptr_t CallerOfTheRuntime() {
-    const auto* top = reinterpret_cast<const uintptr_t*>(__builtin_frame_address(0));
+// library's handlers through the C runtime, so the handler's caller names
+// nobody. The code that called in is found by scanning this thread's stack
+// upwards for return addresses: the first one that is neither in the
+// system's modules nor, before any of those, in this library's own module
+// (the handlers' frames). Zero when none is found within 64 KB. The scan
+// begins at frame, above the locals of the function that builds the report,
+// whose captured registers may hold any address.
+uintptr_t CallerOfTheRuntime(const void* frame) {
+    const auto* top = static_cast<const uintptr_t*>(frame);
     const auto* base = static_cast<const uintptr_t*>(reinterpret_cast<NT_TIB*>(NtCurrentTeb())->StackBase);
     const HMODULE self = ModuleAt(reinterpret_cast<uintptr_t>(&CallerOfTheRuntime));
-    bool inRuntime = false;
+    bool pastRuntime = false;
     for (const uintptr_t* slot = top; slot < base && slot < top + 16 * 1024; ++slot) {
         const HMODULE module = ModuleAt(*slot);
         if (!module || *slot < reinterpret_cast<uintptr_t>(module) + 0x1000 || !FollowsACall(*slot)) continue;
-        if (IsSystemModule(module)) inRuntime = true;
-        else if (inRuntime) return *slot;
-        else if (module != self) return 0;  // not a path through the runtime
+        if (IsSystemModule(module)) pastRuntime = true;
+        else if (module != self || pastRuntime) return *slot;
     }
     return 0;
 }
@@ -205,7 +206,7 @@ uintptr_t CallerOfTheRuntime() {
     EXCEPTION_RECORD record{};
     record.ExceptionCode = code;
     record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
-    const uintptr_t caller = CallerOfTheRuntime();
+    const uintptr_t caller = CallerOfTheRuntime(__builtin_frame_address(0));
     record.ExceptionAddress = caller ? reinterpret_cast<void*>(caller) : __builtin_return_address(0);
     EXCEPTION_POINTERS pointers{&record, &context};
     Report(&pointers);

@@ -6,14 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-// With libstdc++ linked statically into a DLL, vtables refer to
-// __cxa_pure_virtual only weakly and a pure virtual call would jump to 0;
-// this reference brings it in, so the call reaches std::terminate.
-extern "C" void __cxa_pure_virtual();
-
 namespace {
-
-[[gnu::used]] void (*const kPureVirtualCall)() = __cxa_pure_virtual;
 
 void NullWrite() {
     volatile uintptr_t address = 0;  // a null the compiler cannot see
