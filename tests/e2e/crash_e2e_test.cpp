@@ -93,14 +93,6 @@ std::set<HWND> OtherWindows(DWORD exclude) {
     return search.found;
 }
 
-// Where a crash leaves the plug-in's name for the next start to ask about:
-// beside the per-user settings file.
-std::wstring StartMarkerPath() {
-    wchar_t appData[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
-    return std::wstring(appData) + L"\\Zentrovia\\Zentrovia Handset Message + Contact Rescue\\StartMarker.txt";
-}
-
 struct CrashWay {
     const char* way;
     bool onMainThread;       // inside a command that the host delivers on its main thread

@@ -192,35 +192,6 @@ void Continue(BASObserveData* copy) {
     free(copy);
 }
 
-// Two modules answering each other's command with the same command: the
-// bus stops the bounce at its depth limit, on every thread, and leaves the
-// dropped record unanswered.
-std::vector<int64_t> unanswered;  // the values of the sends that nobody received
-template <void* const* Self>
-void __cdecl Bounce(BASObserveData* record) {
-    record->count = 1;
-    BASObserveData next = *record;
-    next.sender = *Self;
-    next.count = 0;
-    ++next.value;
-    Broadcast(&next);
-    if (next.count == 0) unanswered.push_back(next.value);
-}
-
-TEST(CommandBus, StopsABounceBetweenTwoModulesAtItsDepthLimitOnEveryThread) {
-    const char* name = "TEST_BOUNCE";
-    Attach(name, kModuleA, Bounce<&kModuleA>);
-    Attach(name, kModuleB, Bounce<&kModuleB>);
-    for (int run = 0; run < 3; ++run) {
-        unanswered.clear();
-        auto bounce = [&] { Send(name, kModuleC); };
-        if (run == 2) std::thread(bounce).join(); else bounce();
-        // The chains that start at A and at B each end where a send would be
-        // the 65th delivery inside another.
-        EXPECT_EQ(unanswered, (std::vector<int64_t>{64, 64})) << "run " << run;
-    }
-}
-
 TEST(MainThreadCalls, RunInPostingOrderOnTheWindowsThreadAndForwardAsTheHostFreeingTheCopy) {
     MainThreadCalls calls;
     ASSERT_TRUE(calls.IsOpen());
