@@ -30,18 +30,6 @@ using namespace e2e;
 constexpr int kNoticeWidth = 400;
 constexpr int kCloseId = 5050;
 
-// The names in a folder, sorted, without "." and "..".
-std::vector<std::wstring> EntriesOf(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry))
-        if (wcscmp(entry.cFileName, L".") && wcscmp(entry.cFileName, L"..")) names.push_back(entry.cFileName);
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Every entry of a zip, by name, read with minizip.
 std::map<std::string, std::string> ReadZip(const std::wstring& path) {
     std::map<std::string, std::string> entries;
@@ -71,26 +59,6 @@ DWORD FaultingThreadOf(const std::string& dump) {
         size < sizeof(MINIDUMP_EXCEPTION_STREAM))
         return 0;
     return static_cast<const MINIDUMP_EXCEPTION_STREAM*>(stream)->ThreadId;
-}
-
-struct WindowSearch {
-    DWORD exclude;
-    std::set<HWND> found;
-};
-
-BOOL CALLBACK CollectOthers(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->exclude && IsWindowVisible(window)) search->found.insert(window);
-    return TRUE;
-}
-
-// Visible top-level windows of processes other than exclude.
-std::set<HWND> OtherWindows(DWORD exclude) {
-    WindowSearch search{exclude, {}};
-    EnumWindows(CollectOthers, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 struct CrashWay {
@@ -142,20 +110,14 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     ASSERT_NE(notice, nullptr) << "no crash notice; probe log:\n" << Log();
     const RECT r = WindowRect(notice);
     if (way.onMainThread) EXPECT_TRUE(SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, L"crash-notice.bmp"));
-    const std::set<HWND> before = OtherWindows(host.ProcessId());
+    // Wine's shell shows a folder in an explorer window titled with its name.
+    const std::wstring day = folder.substr(folder.find_last_of(L'\\') + 1);
+    auto explorer = [&] { return FindWindowW(L"ExplorerWClass", day.c_str()); };
+    EXPECT_TRUE(WaitUntil([&] { return !explorer(); }, kEventTimeoutMs)) << "an earlier run's window stays";
     ClickAt(Centre(WindowRect(Control(notice, kCloseId))));
     EXPECT_NE(host.WaitForExit(kEventTimeoutMs), STILL_ACTIVE) << "the host outlived its crash";
-
-    HWND opened = nullptr;
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            for (HWND window : OtherWindows(host.ProcessId()))
-                if (!before.count(window)) opened = window;
-            return opened != nullptr;
-        },
-        kEventTimeoutMs))
-        << "no window of the shell opened the folder";
-    if (opened) PostMessageW(opened, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return explorer() != nullptr; }, kEventTimeoutMs)) << "the folder was not opened";
+    PostMessageW(explorer(), WM_CLOSE, 0, 0);
 
     const std::vector<std::wstring> left = EntriesOf(folder);
     ASSERT_EQ(left.size(), 2u) << "the folder should hold the older zip and the new one alone";

@@ -27,12 +27,6 @@ protected:
     }
     void TearDown() override { DeleteFileW(StartMarkerPath().c_str()); }
 
-    void SetEnvironment(const std::wstring& name, const std::wstring& value) {
-        for (auto& entry : environment_)
-            if (entry.first == name) entry.second = value;
-        if (std::none_of(environment_.begin(), environment_.end(), [&](const auto& e) { return e.first == name; }))
-            environment_.push_back({name, value});
-    }
     size_t Registrations() const { return Lines(Log(), "probe REGISTERED").size(); }
     // A start that must reach its window and close with 0; returns its log.
     std::string RunToWindowAndClose(HostProcess& host) {
@@ -50,8 +44,8 @@ TEST_F(SurvivalRun, TwoPluginsBouncingACommandAreStoppedAtTheDepthLimit) {
     AddProbe({"PROBE_BOUNCE"});
     plugins_.AddPlugin(L"Probe2", L"1.0", L"" LUMAREST_TEST_PROBE_DLL,
                        PluginManifestText("probe2", "1.0", "probe.dll", {"PROBE_BOUNCE"}), L"probe.dll");
-    SetEnvironment(L"LUMAREST_PROBE_BOUNCE", L"PROBE_BOUNCE");
-    SetEnvironment(L"LUMAREST_PROBE_SCRIPT_probe", files_.Write(L"bounce.script", "SLEEP 3000\nSEND PROBE_BOUNCE\n"));
+    environment_.push_back({L"LUMAREST_PROBE_BOUNCE", L"PROBE_BOUNCE"});
+    environment_.push_back({L"LUMAREST_PROBE_SCRIPT_probe", files_.Write(L"bounce.script", "SLEEP 3000\nSEND PROBE_BOUNCE\n")});
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
     ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
@@ -81,7 +75,7 @@ TEST_F(SurvivalRun, AfterAPluginsCrashTheNextStartOffersToLeaveItOutOnce) {
         // process under it.
         ASSERT_NE(WaitForDialog(host, 400, kStartTimeoutMs), nullptr) << "no crash notice";
     }
-    SetEnvironment(L"LUMAREST_PROBE_SCRIPT", L"");
+    environment_.push_back({L"LUMAREST_PROBE_SCRIPT", L""});
     {
         HostProcess host(Options());
         ASSERT_TRUE(host.Start());
@@ -101,7 +95,7 @@ TEST_F(SurvivalRun, AfterAPluginsCrashTheNextStartOffersToLeaveItOutOnce) {
 // the watch's 15 s, and the next start offers to leave it out.
 TEST_F(SurvivalRun, APluginHangingInRegisterModuleIsNamedAndTheNextStartAsks) {
     AddProbe({});
-    SetEnvironment(L"LUMAREST_PROBE_HANG_MS", L"600000");
+    environment_.push_back({L"LUMAREST_PROBE_HANG_MS", L"600000"});
     {
         HostProcess host(Options());
         ASSERT_TRUE(host.Start());
@@ -112,7 +106,7 @@ TEST_F(SurvivalRun, APluginHangingInRegisterModuleIsNamedAndTheNextStartAsks) {
             << "the hang was not named";
         EXPECT_LT(GetTickCount() - hangStart, 15000u + 5000u) << "named long after the 15 s";
     }  // ended by the harness, as the user would end it
-    SetEnvironment(L"LUMAREST_PROBE_HANG_MS", L"");
+    environment_.push_back({L"LUMAREST_PROBE_HANG_MS", L""});
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
     HWND confirm = WaitForDialog(host, kSafeStartWidth, kStartTimeoutMs);
