@@ -38,30 +38,37 @@ protected:
 };
 
 // Each copy of the probe sends the bounced command straight on to the other
-// as its own: the bus stops the exchange at its depth limit on that thread,
-// the host stays up and logs it once.
+// as its own: the bus stops each exchange at its depth limit on its thread,
+// the host stays up and logs each once. Plug-ins hear a command before the
+// host's handler answers it.
 TEST_F(SurvivalRun, TwoPluginsBouncingACommandAreStoppedAtTheDepthLimit) {
-    AddProbe({"PROBE_BOUNCE"});
+    AddProbe({"PROBE_BOUNCE", "LIBPLATFORM_COMMAND_GET_TEMP_DIR"});
     plugins_.AddPlugin(L"Probe2", L"1.0", L"" LUMAREST_TEST_PROBE_DLL,
                        PluginManifestText("probe2", "1.0", "probe.dll", {"PROBE_BOUNCE"}), L"probe.dll");
     environment_.push_back({L"LUMAREST_PROBE_BOUNCE", L"PROBE_BOUNCE"});
-    environment_.push_back({L"LUMAREST_PROBE_SCRIPT_probe", files_.Write(L"bounce.script", "SLEEP 3000\nSEND PROBE_BOUNCE\n")});
+    environment_.push_back({L"LUMAREST_PROBE_SCRIPT_probe", files_.Write(L"a.script", "SLEEP 3000\nSEND PROBE_BOUNCE\nSEND PROBE_BOUNCE\n")});
+    environment_.push_back({L"LUMAREST_PROBE_SCRIPT_probe2",
+                            files_.Write(L"b.script", "SLEEP 3000\nSEND PROBE_BOUNCE\n"
+                                                      "SEND LIBPLATFORM_COMMAND_GET_TEMP_DIR read:wideText=heap16\n")});
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
     ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return !Lines(Log(), "probe ANSWER PROBE_BOUNCE").empty(); }, kEventTimeoutMs))
-        << "the first send never returned:\n" << Log();
-    long long deepest = -1;
-    for (const char* copy : {"probe RECV PROBE_BOUNCE", "probe2 RECV PROBE_BOUNCE"})
-        for (const std::string& line : Lines(Log(), copy)) deepest = std::max(deepest, Value(line));
+    ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe2 ANSWER LIBPLATFORM_COMMAND_GET_TEMP_DIR").size() == 1; },
+                          kEventTimeoutMs))
+        << Log();
     // The first send is one delivery deep and carries 0; the 64th carries 63.
-    EXPECT_EQ(deepest, 63);
+    size_t deepest = 0;
+    for (const char* copy : {"probe RECV PROBE_BOUNCE", "probe2 RECV PROBE_BOUNCE"})
+        for (const std::string& line : Lines(Log(), copy)) deepest += Value(line) == 63 ? 1 : Value(line) > 63 ? 99 : 0;
+    EXPECT_EQ(deepest, 3u) << "each of the three exchanges (two on one thread) ends 64 deliveries deep";
+    EXPECT_NE(Lines(Log(), "probe RECV LIBPLATFORM_COMMAND_GET_TEMP_DIR")[0].find("wideText=null"), std::string::npos)
+        << "the host answered before a plug-in heard the command";
     Close(host);
     const std::string log = host.ReadLogs();
     size_t dropped = 0;
     for (size_t at = log.find("PROBE_BOUNCE dropped"); at != std::string::npos; at = log.find("PROBE_BOUNCE dropped", at + 1))
         ++dropped;
-    EXPECT_EQ(dropped, 1u);
+    EXPECT_EQ(dropped, 3u);
 }
 
 // After a plug-in's crash the next start asks first; "OK" leaves the plug-in

@@ -1,6 +1,6 @@
-// The host's cleaning of the report folder, and its silence after the
-// orderly end. (The crash ways themselves, and the naming of the faulting
-// plug-in, run in the real host: tests/e2e/crash_e2e_test.cpp.)
+// The host's naming of a plug-in in any letter case, its cleaning of the
+// report folder and its silence after the orderly end. (The crash ways
+// themselves run in the real host: tests/e2e/crash_e2e_test.cpp.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +13,12 @@
 #include "test_files.h"
 
 namespace {
+
+TEST(CrashReport, NamesAPluginByFolderAndVersionInAnyLetterCase) {
+    const FaultingModule plugin =
+        DescribeFaultingModule(L"C:\\App\\plugins\\Title\\1.0.0\\Title.dll", L"C:\\App\\Plugins\\");
+    EXPECT_EQ(plugin.plugin + "/" + plugin.version, "Title/1.0.0");
+}
 
 TEST(CrashReport, CleaningKeepsEveryNameContainingZipInAnyCaseButNotAfterTheOrderlyEnd) {
     TempFolder folder;
