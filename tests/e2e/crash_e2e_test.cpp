@@ -16,6 +16,7 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
@@ -61,11 +62,18 @@ DWORD FaultingThreadOf(const std::string& dump) {
     return static_cast<const MINIDUMP_EXCEPTION_STREAM*>(stream)->ThreadId;
 }
 
+enum class Where {
+    kPluginThread,
+    kMainThread,      // inside a command that the host delivers on its main thread
+    kRegisterModule,  // on the main thread too, while the frame is being made
+};
+
 struct CrashWay {
     const char* way;
-    bool onMainThread;       // inside a command that the host delivers on its main thread
-    const char* code = "";  // "Crash.json"'s "ExceptionCode"; "": not checked (qemu may
-                             // report a null write as an illegal instruction)
+    Where where;
+    const char* code = "";          // "Crash.json"'s "ExceptionCode"; "": not checked (qemu may
+                                    // report a null write as an illegal instruction)
+    bool crashJsonBlocked = false;  // a folder named "Crash.json" is there before
 };
 
 class CrashRun : public HostRun, public ::testing::WithParamInterface<CrashWay> {
@@ -79,7 +87,7 @@ protected:
     // the death.
     static std::string Script(const CrashWay& way) {
         const std::string logLine = "SLEEP 3000\nSEND LIBCOMM_COMMAND_ANDROID_STATUS_RECV value=0 arg=u8:{}\n";
-        if (!way.onMainThread) return logLine + "CRASH " + way.way + "\n";
+        if (way.where == Where::kPluginThread) return logLine + "CRASH " + way.way + "\n";
         // The host's maximise sizes the view, which the host announces from
         // its main thread.
         return logLine + "CRASHON LIBWINDOW_COMMAND_SIZE_CHANGE " + way.way +
@@ -98,18 +106,21 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     if (std::string(way.way) == "invalid-parameter" &&
         !GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "_set_invalid_parameter_handler"))
         GTEST_SKIP() << "this msvcrt.dll (Wine's) has no invalid-parameter handler: it only logs bad arguments";
-    AddProbe({"LIBWINDOW_COMMAND_SIZE_CHANGE"}, Script(way));
+    const bool inEntry = way.where == Where::kRegisterModule;
+    AddProbe({"LIBWINDOW_COMMAND_SIZE_CHANGE"}, inEntry ? "" : Script(way));
+    if (inEntry) environment_.push_back({L"LUMAREST_PROBE_REGISTER_CRASH", std::wstring(way.way, way.way + strlen(way.way))});
     HostProcess host(Options());
     const std::wstring folder = host.LogFolder();
     CreateDirectoryW((temp_.Path() + L"\\Zentrovia").c_str(), nullptr);
     CreateDirectoryW(folder.c_str(), nullptr);
     temp_.Write(folder.substr(temp_.Path().size() + 1) + L"\\older.zip", "an earlier report");
+    if (way.crashJsonBlocked) CreateDirectoryW((folder + L"\\Crash.json").c_str(), nullptr);
     ASSERT_TRUE(host.Start());
 
     HWND notice = WaitForDialog(host, kNoticeWidth, kStartTimeoutMs);
     ASSERT_NE(notice, nullptr) << "no crash notice; probe log:\n" << Log();
     const RECT r = WindowRect(notice);
-    if (way.onMainThread) EXPECT_TRUE(SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, L"crash-notice.bmp"));
+    if (way.where == Where::kMainThread) EXPECT_TRUE(SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, L"crash-notice.bmp"));
     // Wine's shell shows a folder in an explorer window titled with its name.
     const std::wstring day = folder.substr(folder.find_last_of(L'\\') + 1);
     auto explorer = [&] { return FindWindowW(L"ExplorerWClass", day.c_str()); };
@@ -131,6 +142,17 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     EXPECT_TRUE(CrashingThreads().count(FaultingThreadOf(dump)))
         << "the dump's exception stream names thread " << FaultingThreadOf(dump) << ", which did not fault";
 
+    EXPECT_EQ(ReadTextFile(StartMarkerPath()), "crashed\nProbe\n") << "the next start would not offer to leave it out";
+
+    bool logged = false;
+    for (const auto& [name, content] : zip)
+        logged |= name.find(".log.") != std::string::npos && content.find(inEntry ? "Translation catalog" : "no removal reported") != std::string::npos;
+    EXPECT_TRUE(logged) << "no log file in the zip holds the host's last line before the fault";
+    if (way.crashJsonBlocked) {
+        EXPECT_EQ(zip.count("Crash.json"), 0u);
+        return;
+    }
+
     rapidjson::Document json;
     json.Parse(zip["Crash.json"].c_str());
     ASSERT_TRUE(json.IsObject()) << "no Crash.json object in the zip: " << zip["Crash.json"];
@@ -144,28 +166,29 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     EXPECT_STREQ(json["Module"].GetString(), "probe.dll");
     EXPECT_STREQ(json["Plugin"].GetString(), "Probe");
     if (*way.code) EXPECT_STREQ(json["ExceptionCode"].GetString(), way.code);
-    EXPECT_EQ(ReadTextFile(StartMarkerPath()), "crashed\nProbe\n") << "the next start would not offer to leave it out";
+}
 
-    bool logged = false;
-    for (const auto& [name, content] : zip)
-        logged |= name.find(".log.") != std::string::npos && content.find("no removal reported") != std::string::npos;
-    EXPECT_TRUE(logged) << "no log file in the zip holds the host's last line before the fault";
+std::string WayName(const ::testing::TestParamInfo<CrashWay>& info) {
+    const char* suffixes[] = {"", "_main", "_register"};
+    std::string name = std::string(info.param.way) + suffixes[int(info.param.where)] +
+                       (info.param.crashJsonBlocked ? "_no_crash_json" : "");
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, CrashRun,
                          // A plug-in's pure virtual call ends in its own runtime's
                          // terminate, which aborts.
-                         ::testing::Values(CrashWay{"null-write", true}, CrashWay{"thread-null-write", false},
-                                           CrashWay{"divide-by-zero", false, "0xC0000094"},
-                                           CrashWay{"abort", false, "0x40000015"},
-                                           CrashWay{"pure-virtual", false, "0x40000015"},
-                                           CrashWay{"invalid-parameter", false, "0xC0000417"},
-                                           CrashWay{"stack-overflow", false, "0xC00000FD"},
-                                           CrashWay{"two-threads", false}),
-                         [](const auto& info) {
-                             std::string name = std::string(info.param.way) + (info.param.onMainThread ? "_main" : "");
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+                         ::testing::Values(CrashWay{"null-write", Where::kMainThread},
+                                           CrashWay{"null-write", Where::kRegisterModule},
+                                           CrashWay{"thread-null-write", Where::kPluginThread},
+                                           CrashWay{"divide-by-zero", Where::kPluginThread, "0xC0000094"},
+                                           CrashWay{"divide-by-zero", Where::kPluginThread, "", true},
+                                           CrashWay{"abort", Where::kPluginThread, "0x40000015"},
+                                           CrashWay{"pure-virtual", Where::kPluginThread, "0x40000015"},
+                                           CrashWay{"invalid-parameter", Where::kPluginThread, "0xC0000417"},
+                                           CrashWay{"stack-overflow", Where::kPluginThread, "0xC00000FD"},
+                                           CrashWay{"two-threads", Where::kPluginThread}),
+                         WayName);
 
 }  // namespace
