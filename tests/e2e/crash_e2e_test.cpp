@@ -120,7 +120,9 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     HWND notice = WaitForDialog(host, kNoticeWidth, kStartTimeoutMs);
     ASSERT_NE(notice, nullptr) << "no crash notice; probe log:\n" << Log();
     const RECT r = WindowRect(notice);
-    if (way.where == Where::kMainThread) EXPECT_TRUE(SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, L"crash-notice.bmp"));
+    if (way.where == Where::kMainThread) {
+        EXPECT_TRUE(SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, L"crash-notice.bmp"));
+    }
     // Wine's shell shows a folder in an explorer window titled with its name.
     const std::wstring day = folder.substr(folder.find_last_of(L'\\') + 1);
     auto explorer = [&] { return FindWindowW(L"ExplorerWClass", day.c_str()); };
@@ -165,7 +167,7 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     ASSERT_TRUE(json.HasMember("Module") && json.HasMember("Plugin")) << zip["Crash.json"];
     EXPECT_STREQ(json["Module"].GetString(), "probe.dll");
     EXPECT_STREQ(json["Plugin"].GetString(), "Probe");
-    if (*way.code) EXPECT_STREQ(json["ExceptionCode"].GetString(), way.code);
+    if (*way.code) { EXPECT_STREQ(json["ExceptionCode"].GetString(), way.code); }
 }
 
 std::string WayName(const ::testing::TestParamInfo<CrashWay>& info) {
