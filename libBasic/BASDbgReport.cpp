@@ -36,6 +36,7 @@ struct CrashFilterState {
     UniqueHandle faultEvent;  // set by the first faulting thread
     UniqueHandle doneEvent;   // set by the reporter when the report is complete
     DWORD reporterThreadId = 0;
+    UniqueHandle reporterThread;
     volatile LONG faultingThreadId = 0;  // 0 until a fault claims the report
     EXCEPTION_POINTERS* pointers = nullptr;
     BASDbgReport::Fault fault;
@@ -143,7 +144,11 @@ DWORD WINAPI ReporterMain(void*) {
         for (;;) Sleep(INFINITE);
     }
     state.pointers = pointers;
-    if (state.reporterThreadId != 0 && SetEvent(state.faultEvent.get()))
+    // The reporter is gone once the process has begun to end (ExitProcess
+    // ends the other threads before the libraries hear of it): a fault from
+    // then on is reported on its own thread.
+    const bool reporterRuns = state.reporterThread && WaitForSingleObject(state.reporterThread.get(), 0) == WAIT_TIMEOUT;
+    if (reporterRuns && SetEvent(state.faultEvent.get()))
         WaitForSingleObject(state.doneEvent.get(), INFINITE);
     else
         WriteReport(pointers, self);
@@ -272,10 +277,9 @@ bool StartReporter() {
     state.doneEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!state.faultEvent || !state.doneEvent) return false;
     DWORD id = 0;
-    // The thread lives until the process ends; its handle is not needed.
-    HANDLE thread = CreateThread(nullptr, 1024 * 1024, ReporterMain, nullptr, 0, &id);
-    if (!thread) return false;
-    CloseHandle(thread);
+    // The handle tells a fault whether the thread still runs.
+    state.reporterThread.reset(CreateThread(nullptr, 1024 * 1024, ReporterMain, nullptr, 0, &id));
+    if (!state.reporterThread) return false;
     state.reporterThreadId = id;
     return true;
 }

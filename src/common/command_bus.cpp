@@ -250,14 +250,21 @@ private:
         static const DWORD slot = TlsAlloc();
         return slot;
     }
+    // This thread's environment block, read as NtCurrentTeb does (whose
+    // inline form trips GCC's array-bounds warning).
+    static TEB* ThreadBlock() {
+        TEB* block;
+        asm("movl %%fs:0x18, %0" : "=r"(block));
+        return block;
+    }
     static intptr_t Read() {
         const DWORD slot = Slot();
-        if (slot < 64) return reinterpret_cast<intptr_t>(NtCurrentTeb()->TlsSlots[slot]);
+        if (slot < 64) return reinterpret_cast<intptr_t>(ThreadBlock()->TlsSlots[slot]);
         return slot == TLS_OUT_OF_INDEXES ? 0 : reinterpret_cast<intptr_t>(TlsGetValue(slot));
     }
     static void Write(intptr_t depth) {
         const DWORD slot = Slot();
-        if (slot < 64) NtCurrentTeb()->TlsSlots[slot] = reinterpret_cast<void*>(depth);
+        if (slot < 64) ThreadBlock()->TlsSlots[slot] = reinterpret_cast<void*>(depth);
         else if (slot != TLS_OUT_OF_INDEXES) TlsSetValue(slot, reinterpret_cast<void*>(depth));
     }
 

@@ -123,6 +123,27 @@ TEST_F(SurvivalRun, APluginHangingInRegisterModuleIsNamedAndTheNextStartAsks) {
     Close(host);
 }
 
+// A plug-in that faults when the process ends, after the host's orderly end:
+// the report is packed all the same, and no notice holds the dying process
+// (nor cleans the folder, whose dump stays beside the zip).
+TEST_F(SurvivalRun, AFaultAfterTheOrderlyEndLeavesAReportAndNoNotice) {
+    AddProbe({});
+    environment_.push_back({L"LUMAREST_PROBE_DETACH_CRASH", L"null-write"});
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_TRUE(host.RequestClose());
+    EXPECT_NE(host.WaitForExit(kEventTimeoutMs), STILL_ACTIVE) << "the dying process waits for something";
+    ASSERT_EQ(Lines(Log(), "probe CRASHING").size(), 1u) << "the probe did not fault at the end";
+    size_t zips = 0, dumps = 0;
+    for (const std::wstring& name : EntriesOf(host.LogFolder())) {
+        zips += name.find(L".zip") != std::wstring::npos;
+        dumps += name.find(L".dmp") != std::wstring::npos;
+    }
+    EXPECT_EQ(zips, 1u) << "no report";
+    EXPECT_EQ(dumps, 1u) << "the folder was cleaned as if the notice had run";
+}
+
 // JSON nested 60,000 deep as the resource catalog, the user's settings, the
 // host configuration and a manifest: each start opens its window, closes with
 // 0, and the log names the file and the reason.

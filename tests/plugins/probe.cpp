@@ -13,6 +13,8 @@
  *                                 sent on at once, value + 1, as the probe's own
  *   LUMAREST_PROBE_HANG_MS        RegisterModule sleeps this long before it returns
  *   LUMAREST_PROBE_REGISTER_CRASH a way to die (see CRASH) inside RegisterModule
+ *   LUMAREST_PROBE_DETACH_CRASH   a way to die when the process ends and the DLL is
+ *                                 told so (DLL_PROCESS_DETACH), after the host's orderly end
  *   LUMAREST_PROBE_REFUSE_CLOSE   N: answer the first N "LIBPLATFORM_COMMAND_CLOSE_ENSURE"
  *                                 with value 1, which keeps the main window open
  *
@@ -88,6 +90,7 @@ std::mutex receivedLock;
 std::condition_variable receivedSignal;
 std::map<std::string, int> receivedCount;  // guarded by receivedLock
 std::string bounceName;                    // written once in RegisterModule
+std::string detachCrashWay;                // written once in RegisterModule
 std::string crashOnName, crashOnWay;       // guarded by receivedLock
 
 std::string Narrow(const wchar_t* text) {
@@ -274,6 +277,7 @@ extern "C" LUMAREST_EXPORT void LUMAREST_CDECL RegisterModule(CommandEndpoint* e
         if (!script.empty()) LoadScript(script);
         WriteLine("REGISTERED thread=" + Thread());
         Sleep(static_cast<DWORD>(wcstoul(Environment(L"LUMAREST_PROBE_HANG_MS").c_str(), nullptr, 10)));
+        detachCrashWay = Narrow(Environment(L"LUMAREST_PROBE_DETACH_CRASH").c_str());
         if (std::wstring way = Environment(L"LUMAREST_PROBE_REGISTER_CRASH"); !way.empty())
             CrashTheWay(Narrow(way.c_str()), AnnounceCrash);
         if (HANDLE thread = steps.empty() ? nullptr : CreateThread(nullptr, 0, &RunScript, nullptr, 0, nullptr))
@@ -281,4 +285,9 @@ extern "C" LUMAREST_EXPORT void LUMAREST_CDECL RegisterModule(CommandEndpoint* e
     } catch (...) {
         WriteLine("ERROR exception in RegisterModule");
     }
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_DETACH && !detachCrashWay.empty()) CrashTheWay(detachCrashWay, AnnounceCrash);
+    return TRUE;
 }
