@@ -36,6 +36,7 @@ struct CrashFilterState {
     UniqueHandle faultEvent;  // set by the first faulting thread
     UniqueHandle doneEvent;   // set by the reporter when the report is complete
     DWORD reporterThreadId = 0;
+    UniqueHandle reporterThread;
     volatile LONG faultingThreadId = 0;  // 0 until a fault claims the report
     EXCEPTION_POINTERS* pointers = nullptr;
     BASDbgReport::Fault fault;
@@ -143,7 +144,11 @@ DWORD WINAPI ReporterMain(void*) {
         for (;;) Sleep(INFINITE);
     }
     state.pointers = pointers;
-    if (state.reporterThreadId != 0 && SetEvent(state.faultEvent.get()))
+    // The reporter is gone once the process has begun to end (ExitProcess
+    // ends the other threads before the libraries hear of it): a fault from
+    // then on is reported on its own thread.
+    const bool reporterRuns = state.reporterThread && WaitForSingleObject(state.reporterThread.get(), 0) == WAIT_TIMEOUT;
+    if (reporterRuns && SetEvent(state.faultEvent.get()))
         WaitForSingleObject(state.doneEvent.get(), INFINITE);
     else
         WriteReport(pointers, self);
@@ -151,16 +156,63 @@ DWORD WINAPI ReporterMain(void*) {
     for (;;) Sleep(INFINITE);  // TerminateProcess does not return for the current process
 }
 
+HMODULE ModuleAt(uintptr_t address) {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(address), &module);
+    return module;
+}
+
+// Whether the bytes before address end in a call instruction: a direct call
+// (E8 rel32) or an indirect one (FF /2 through a register, a pointer or a
+// pointer plus a displacement), as a return address's do.
+bool FollowsACall(uintptr_t address) {
+    const auto* code = reinterpret_cast<const BYTE*>(address);
+    auto indirectCallAt = [&](int back) { return code[-back] == 0xFF && (code[-back + 1] & 0x38) == 0x10; };
+    return code[-5] == 0xE8 || indirectCallAt(2) || indirectCallAt(3) || indirectCallAt(6);
+}
+
+bool IsSystemModule(HMODULE module) {
+    wchar_t path[MAX_PATH], system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    return length > 0 && GetModuleFileNameW(module, path, MAX_PATH) &&
+           CompareStringOrdinal(path, static_cast<int>(length), system, static_cast<int>(length), TRUE) == CSTR_EQUAL;
+}
+
+// abort() and a runtime's terminate or invalid-parameter path reach this
+// library's handlers through the C runtime, so the handler's caller names
+// nobody. The code that called in is found by scanning this thread's stack
+// upwards for return addresses: the first one that is neither in the
+// system's modules nor, before any of those, in this library's own module
+// (the handlers' frames). Zero when none is found within 64 KB. The scan
+// begins at frame, above the locals of the function that builds the report,
+// whose captured registers may hold any address.
+uintptr_t CallerOfTheRuntime(const void* frame) {
+    const auto* top = static_cast<const uintptr_t*>(frame);
+    const auto* base = static_cast<const uintptr_t*>(reinterpret_cast<NT_TIB*>(NtCurrentTeb())->StackBase);
+    const HMODULE self = ModuleAt(reinterpret_cast<uintptr_t>(&CallerOfTheRuntime));
+    bool pastRuntime = false;
+    for (const uintptr_t* slot = top; slot < base && slot < top + 16 * 1024; ++slot) {
+        const HMODULE module = ModuleAt(*slot);
+        if (!module || *slot < reinterpret_cast<uintptr_t>(module) + 0x1000 || !FollowsACall(*slot)) continue;
+        if (IsSystemModule(module)) pastRuntime = true;
+        else if (module != self || pastRuntime) return *slot;
+    }
+    return 0;
+}
+
 // Deaths without a structured exception get one made up here, with this
-// thread's registers and the caller's address. RtlCaptureContext reads the
-// caller's frame through EBP, so this function keeps a frame pointer.
+// thread's registers and, as the address, the code that called into the
+// runtime or else the caller. RtlCaptureContext reads the caller's frame
+// through EBP, so this function keeps a frame pointer.
 [[noreturn]] __attribute__((noinline, optimize("no-omit-frame-pointer"))) void ReportHere(DWORD code) {
     CONTEXT context{};
     RtlCaptureContext(&context);
     EXCEPTION_RECORD record{};
     record.ExceptionCode = code;
     record.ExceptionFlags = EXCEPTION_NONCONTINUABLE;
-    record.ExceptionAddress = __builtin_return_address(0);
+    const uintptr_t caller = CallerOfTheRuntime(__builtin_frame_address(0));
+    record.ExceptionAddress = caller ? reinterpret_cast<void*>(caller) : __builtin_return_address(0);
     EXCEPTION_POINTERS pointers{&record, &context};
     Report(&pointers);
 }
@@ -225,10 +277,9 @@ bool StartReporter() {
     state.doneEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!state.faultEvent || !state.doneEvent) return false;
     DWORD id = 0;
-    // The thread lives until the process ends; its handle is not needed.
-    HANDLE thread = CreateThread(nullptr, 1024 * 1024, ReporterMain, nullptr, 0, &id);
-    if (!thread) return false;
-    CloseHandle(thread);
+    // The handle tells a fault whether the thread still runs.
+    state.reporterThread.reset(CreateThread(nullptr, 1024 * 1024, ReporterMain, nullptr, 0, &id));
+    if (!state.reporterThread) return false;
     state.reporterThreadId = id;
     return true;
 }

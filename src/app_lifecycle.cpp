@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "Utf8.h"
+#include "common/log_rate_limit.h"
 #include "common/logging.h"
 #include "host_state.h"
 #include "product_identity.h"
@@ -81,6 +82,7 @@ LogGuard::LogGuard(const std::wstring& logFolder) {
 
 LogGuard::~LogGuard() {
     if (Host().logShutFlag) return;
+    FlushSuppressedLogLines();
     LOG(INFO) << "OnDestroy";
     Host().logShutFlag = true;
     google::ShutdownGoogleLogging();

@@ -112,8 +112,9 @@ void __cdecl CrashContent(const wchar_t* reportFolder, wchar_t** extraFile) {
     const FaultingModule module = DescribeFaultingModule(fault.module, pluginsDir ? pluginsDir : L"");
     BASUtilityString::Free(pluginsDir);
     const std::string text = SystemInfoJson(CollectSystemInfo(), CrashMembers(module, fault.code, fault.address));
-    // The next start offers to leave the plug-in out.
-    if (!module.plugin.empty()) WriteStartMarker(StartMarkerPath(), {FromUtf8(module.plugin), true});
+    // The next start offers to leave the plug-in out; not after the orderly
+    // end, whose settings store is gone by now.
+    if (!module.plugin.empty() && !Host().exitFlag) WriteStartMarker(StartMarkerPath(), {FromUtf8(module.plugin), true});
     // A file that cannot be written leaves the report without it; the path
     // is handed back all the same, and the packing skips what is not there.
     if (FILE* file = _wfopen(path.c_str(), L"wb")) {

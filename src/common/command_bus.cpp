@@ -1,5 +1,9 @@
 #include "command_bus.h"
 
+#include <winternl.h>
+
+#include "log_rate_limit.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -222,11 +226,62 @@ CommandRegistry& Registry() {
     return *registry;
 }
 
+// Deliveries in progress on this thread, one inside another. Two plug-ins
+// that answer each other's command with the same command would otherwise
+// recurse until the stack overflows (about 4,000 bounces); no legitimate
+// exchange comes near the limit.
+constexpr intptr_t kMaxNesting = 64;
+
+// The depth lives in a TLS slot of its own, read straight from the thread's
+// environment block. This compiler's thread_local goes through emulated TLS,
+// a call and a lookup on every access, which made a send three times as
+// slow; the block's first 64 slots are plain memory. A slot past those (or
+// none at all) goes through the system's calls.
+class NestingScope {
+public:
+    NestingScope() : depth_(Read() + 1) { Write(depth_); }
+    ~NestingScope() { Write(depth_ - 1); }
+    NestingScope(const NestingScope&) = delete;
+    NestingScope& operator=(const NestingScope&) = delete;
+    bool TooDeep() const { return depth_ > kMaxNesting; }
+
+private:
+    static DWORD Slot() {
+        static const DWORD slot = TlsAlloc();
+        return slot;
+    }
+    // This thread's environment block, read as NtCurrentTeb does (whose
+    // inline form trips GCC's array-bounds warning).
+    static TEB* ThreadBlock() {
+        TEB* block;
+        asm("movl %%fs:0x18, %0" : "=r"(block));
+        return block;
+    }
+    static intptr_t Read() {
+        const DWORD slot = Slot();
+        if (slot < 64) return reinterpret_cast<intptr_t>(ThreadBlock()->TlsSlots[slot]);
+        return slot == TLS_OUT_OF_INDEXES ? 0 : reinterpret_cast<intptr_t>(TlsGetValue(slot));
+    }
+    static void Write(intptr_t depth) {
+        const DWORD slot = Slot();
+        if (slot < 64) ThreadBlock()->TlsSlots[slot] = reinterpret_cast<void*>(depth);
+        else if (slot != TLS_OUT_OF_INDEXES) TlsSetValue(slot, reinterpret_cast<void*>(depth));
+    }
+
+    const intptr_t depth_;
+};
+
 template <bool StopWhenHandled>
 void Deliver(BASObserveData* record) {
     if (!record || !record->sender || !record->command) return;
     const CommandList* list = Registry().Find(record->command);
     if (!list) return;
+    const NestingScope scope;
+    if (scope.TooDeep()) {
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << " dropped: sent " << kMaxNesting
+                                  << " deliveries deep on one thread; receivers keep sending it on";
+        return;
+    }
     // The endpoints registered before this point, and no others, for the
     // whole delivery.
     const EndpointSnapshot* snapshot = list->current.load(std::memory_order_acquire);

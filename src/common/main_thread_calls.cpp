@@ -8,6 +8,7 @@
 
 #include "UniqueResource.h"
 #include "logging.h"
+#include "log_rate_limit.h"
 
 namespace {
 
@@ -101,9 +102,9 @@ LRESULT CALLBACK MainThreadCalls::WindowProc(HWND window, UINT message, WPARAM w
         try {
             (*request->work)();
         } catch (const std::exception& e) {
-            LOG(ERROR) << "A call on the main thread failed: " << e.what();
+            LOG_PLUGIN_TRAFFIC(ERROR) << "A call on the main thread failed: " << e.what();
         } catch (...) {
-            LOG(ERROR) << "A call on the main thread failed";
+            LOG_PLUGIN_TRAFFIC(ERROR) << "A call on the main thread failed";
         }
         request->Finish(true);
         return 0;
@@ -123,7 +124,7 @@ void PostToMainThread(RecordFunction run, BASObserveData* record, RecordFunction
             return;
         }
     }
-    LOG(ERROR) << "Main-thread call for " << CommandOf(record) << " dropped: no main-thread window takes it";
+    LOG_PLUGIN_TRAFFIC(ERROR) << "Main-thread call for " << CommandOf(record) << " dropped: no main-thread window takes it";
     Discard(std::move(call));
 }
 

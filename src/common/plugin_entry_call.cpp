@@ -1,6 +1,8 @@
 #include "plugin_entry_call.h"
 
+#include <atomic>
 #include <condition_variable>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -9,13 +11,33 @@
 
 namespace {
 
-// The call in progress on the loading thread: the vectored handler sees
-// every thread's first-chance exceptions and acts only on this one.
-struct EntryCall {
-    DWORD threadId = 0;
-    HMODULE library = nullptr;
+// The plug-in libraries loaded so far, and the thread that loaded them: the
+// main thread, the window thread. Code of theirs runs there from the entry
+// call on, in commands the host delivers and in their windows' procedures,
+// and there the system swallows faults: a fault inside a window-creation
+// callback or a message sent from another thread is dropped by Wine's (and
+// 64-bit Windows') callback dispatcher, and the host would go on in a broken
+// state with nothing reported. Append-only, read without a lock by the
+// handler below.
+struct PluginLibraries {
+    std::atomic<DWORD> threadId{0};
+    std::atomic<size_t> count{0};
+    std::atomic<HMODULE> libraries[512] = {};
+
+    void Add(HMODULE library) {
+        const size_t at = count.load(std::memory_order_relaxed);
+        if (at == std::size(libraries)) return;  // the rest go unwatched
+        libraries[at].store(library, std::memory_order_relaxed);
+        count.store(at + 1, std::memory_order_release);
+    }
+    bool Holds(HMODULE module) const {
+        const size_t n = count.load(std::memory_order_acquire);
+        for (size_t i = 0; i < n; ++i)
+            if (libraries[i].load(std::memory_order_relaxed) == module) return true;
+        return false;
+    }
 };
-EntryCall current;  // main thread only, during the call
+PluginLibraries plugins;
 
 bool IsFatal(DWORD code) {
     switch (code) {
@@ -26,23 +48,24 @@ bool IsFatal(DWORD code) {
     case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
     case EXCEPTION_DATATYPE_MISALIGNMENT:
     case EXCEPTION_IN_PAGE_ERROR:
-    case EXCEPTION_STACK_OVERFLOW:
         return true;
     default:
         return false;
     }
 }
 
-// Only faults in the plug-in's own code count: the system's libraries raise
-// and handle exceptions of their own (probing memory, for one), and those
-// must go on as usual.
-LONG CALLBACK OnEntryFault(EXCEPTION_POINTERS* pointers) {
+// Only faults in a plug-in's own code on the main thread count: the system's
+// libraries raise and handle exceptions of their own (probing memory, for
+// one), and those must go on as usual. (A stack overflow anywhere is the
+// crash filter's own first-chance case.)
+LONG CALLBACK OnPluginFault(EXCEPTION_POINTERS* pointers) {
     const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-    if (GetCurrentThreadId() != current.threadId || !IsFatal(record.ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
+    if (GetCurrentThreadId() != plugins.threadId.load(std::memory_order_relaxed) || !IsFatal(record.ExceptionCode))
+        return EXCEPTION_CONTINUE_SEARCH;
     HMODULE module = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        static_cast<LPCWSTR>(record.ExceptionAddress), &module);
-    if (module != current.library && record.ExceptionCode != EXCEPTION_STACK_OVERFLOW) return EXCEPTION_CONTINUE_SEARCH;
+    if (!module || !plugins.Holds(module)) return EXCEPTION_CONTINUE_SEARCH;
     BASDbgReport::ReportFault(pointers);
 }
 
@@ -99,11 +122,12 @@ private:
 
 void CallRegisterModule(RegisterModuleFunction registerModule, CommandEndpoint* endpoint, HMODULE library,
                         const std::string& pluginName, DWORD hangLimitMs) {
+    // Installed once and kept: the plug-ins stay loaded until the process ends.
+    static const PVOID handler = AddVectoredExceptionHandler(1, OnPluginFault);
+    static_cast<void>(handler);
+    plugins.threadId.store(GetCurrentThreadId(), std::memory_order_relaxed);
+    plugins.Add(library);
     HangWatch::Instance().Begin(pluginName, hangLimitMs);
-    current = {GetCurrentThreadId(), library};
-    PVOID handler = AddVectoredExceptionHandler(1, OnEntryFault);
     registerModule(endpoint);
-    if (handler) RemoveVectoredExceptionHandler(handler);
-    current = {};
     HangWatch::Instance().End();
 }

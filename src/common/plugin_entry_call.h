@@ -13,9 +13,10 @@
 
 using RegisterModuleFunction = void(__cdecl*)(CommandEndpoint*);
 
-// Calls registerModule(endpoint) for the plug-in library. A fault in the
-// plug-in's own code (or a stack overflow) during the call goes to the crash
-// filter like any unhandled one, so the report names the plug-in. When the
+// Calls registerModule(endpoint) for the plug-in library on the main thread.
+// From then on a fault in the library's own code on that thread, in this call
+// or in a command or window message later, goes to the crash filter like any
+// unhandled one, so the report names the plug-in. When the
 // call has not returned after hangLimitMs, one error line names the plug-in
 // and the log is flushed at once.
 void CallRegisterModule(RegisterModuleFunction registerModule, CommandEndpoint* endpoint, HMODULE library,

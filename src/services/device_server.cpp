@@ -7,6 +7,7 @@
 
 #include "common/command_bus.h"
 #include "common/logging.h"
+#include "common/log_rate_limit.h"
 #include "common/main_thread_calls.h"
 #include "host_state.h"
 #include "I18n.h"
@@ -41,7 +42,7 @@ void ShowCrashNotice() {
 // On the main thread: the notice, then exactly one restart request, whether
 // or not the user looks at the notice.
 void RestartAfterCrash(BASObserveData* crash) {
-    LOG(INFO) << "The device server crashed; asking for a new start";
+    LOG_PLUGIN_TRAFFIC(INFO) << "The device server crashed; asking for a new start";
     ShowCrashNotice();
     BASObserveData restart{};
     restart.command = LIBCOMM_COMMAND_READY_START_SERVER;
@@ -62,7 +63,7 @@ void PostCopy(void (*continuation)(BASObserveData*), const BASObserveData* recor
     if (BASObserveData* copy = CopyRecord(record)) {
         PostToMainThread(continuation, copy);
     } else {
-        LOG(ERROR) << record->command << ": no memory to hand the record to the main thread";
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no memory to hand the record to the main thread";
     }
 }
 
@@ -85,11 +86,11 @@ void ReceiveDeviceStatus(BASObserveData* record) {
     if (!word) return;
     const DeviceStatusReading reading = ReadDeviceStatus(static_cast<const char*>(record->arg), word);
     if (!reading.parsed) {
-        LOG(INFO) << record->command << " " << record->value << ": the device status does not parse: " << reading.error;
+        LOG_PLUGIN_TRAFFIC(INFO) << record->command << " " << record->value << ": the device status does not parse: " << reading.error;
     } else if (reading.notice.empty()) {
-        LOG(INFO) << record->command << " " << record->value << ": no removal reported";
+        LOG_PLUGIN_TRAFFIC(INFO) << record->command << " " << record->value << ": no removal reported";
     } else {
-        LOG(INFO) << record->command << " " << record->value << ": " << reading.notice;
+        LOG_PLUGIN_TRAFFIC(INFO) << record->command << " " << record->value << ": " << reading.notice;
         const std::wstring text = DeviceStatusNotice(record->value, FromUtf8(reading.deviceName));
         // The sheet belongs to the main thread; the plug-in's thread waits
         // there briefly, since the device name is its own text.

@@ -10,6 +10,7 @@
 #include "app_lifecycle.h"
 #include "common/command_bus.h"
 #include "common/logging.h"
+#include "common/log_rate_limit.h"
 #include "product_identity.h"
 #include "services/device_server.h"
 #include "services/platform_context.h"
@@ -60,9 +61,9 @@ void __cdecl Serve(BASObserveData* record) noexcept {
         else
             Command(record);
     } catch (const std::exception& e) {
-        LOG(ERROR) << record->command << " failed: " << e.what();
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << " failed: " << e.what();
     } catch (...) {
-        LOG(ERROR) << record->command << " failed";
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << " failed";
     }
 }
 

@@ -8,6 +8,7 @@
 #include "I18n.h"
 #include "common/command_bus.h"
 #include "common/logging.h"
+#include "common/log_rate_limit.h"
 #include "common/main_thread_calls.h"
 #include "host_state.h"
 #include "product_identity.h"
@@ -92,7 +93,7 @@ void HoldReleaseNotes(const BASObserveData& answer) {
     const auto notes =
         BuildReleaseNotes(static_cast<const char*>(answer.data), answer.count, wxGetTranslation(L"Version: "));
     if (!notes) {
-        LOG(INFO) << "The release notes do not parse; nothing is offered";
+        LOG_PLUGIN_TRAFFIC(INFO) << "The release notes do not parse; nothing is offered";
         return;
     }
     if (list) {
@@ -113,7 +114,7 @@ void PostToMain(RecordFunction run, const BASObserveData* record) {
     if (BASObserveData* copy = CopyRecord(record)) {
         PostToMainThread(run, copy, DiscardUpdateAnswer);
     } else {
-        LOG(ERROR) << record->command << ": no memory to hand the answer to the main thread";
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no memory to hand the answer to the main thread";
     }
 }
 

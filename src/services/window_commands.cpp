@@ -4,6 +4,7 @@
 #include "I18n.h"
 #include "Utf8.h"
 #include "common/logging.h"
+#include "common/log_rate_limit.h"
 #include "common/main_thread_calls.h"
 #include "services/platform_command_handler.h"
 #include "services/platform_context.h"
@@ -27,11 +28,11 @@ void PressMaxOrReset(PlatformContext& context, BASObserveData* record) {
     RECT frameNow{};
     RECT workArea{};
     if (!frame || !GetWindowRect(frame, &frameNow)) {
-        LOG(INFO) << record->command << ": there is no main frame to maximise or restore";
+        LOG_PLUGIN_TRAFFIC(INFO) << record->command << ": there is no main frame to maximise or restore";
         return;
     }
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) {
-        LOG(ERROR) << record->command << ": no work area (error " << GetLastError() << "); the frame stays";
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no work area (error " << GetLastError() << "); the frame stays";
         return;
     }
     MaximizeState& state = context.Maximize();

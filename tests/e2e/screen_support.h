@@ -178,6 +178,17 @@ inline long long Value(const std::string& line) {
     return at == std::string::npos ? -1 : std::stoll(line.substr(at + 7));
 }
 
+// ---- the per-user files of the test prefix (APPDATA cannot move per run) ----
+
+inline std::wstring UserStoreFolder() {
+    wchar_t appData[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
+    return std::wstring(appData) + L"\\Zentrovia\\Zentrovia Handset Message + Contact Rescue";
+}
+// Where a crash or a start that never finished leaves a plug-in's name for the
+// next start to ask about.
+inline std::wstring StartMarkerPath() { return UserStoreFolder() + L"\\StartMarker.txt"; }
+
 // ---- the set-up real runs share ----
 
 // A run's temporary folder and plug-ins tree, filled with shipped modules from

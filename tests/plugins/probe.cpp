@@ -7,7 +7,14 @@
  * apart. Settings come from environment variables read in RegisterModule:
  *
  *   LUMAREST_PROBE_LOG            file that every line below is appended to
- *   LUMAREST_PROBE_SCRIPT         script file (format below)
+ *   LUMAREST_PROBE_SCRIPT         script file (format below); LUMAREST_PROBE_SCRIPT_<tag>,
+ *                                 when set, is that copy's own
+ *   LUMAREST_PROBE_BOUNCE         a name: each record of it that reaches the probe is
+ *                                 sent on at once, value + 1, as the probe's own
+ *   LUMAREST_PROBE_HANG_MS        RegisterModule sleeps this long before it returns
+ *   LUMAREST_PROBE_REGISTER_CRASH a way to die (see CRASH) inside RegisterModule
+ *   LUMAREST_PROBE_DETACH_CRASH   a way to die when the process ends and the DLL is
+ *                                 told so (DLL_PROCESS_DETACH), after the host's orderly end
  *   LUMAREST_PROBE_REFUSE_CLOSE   N: answer the first N "LIBPLATFORM_COMMAND_CLOSE_ENSURE"
  *                                 with value 1, which keeps the main window open
  *
@@ -18,6 +25,7 @@
  *   <tag> ANSWER <name> <fields>     a record the probe sent, after the send returned
  *   <tag> REFUSED <name>
  *   <tag> TIMEOUT <name> | DONE | ERROR <text>
+ *   <tag> CRASHING thread=<id>       a thread about to fault, one line each
  *
  *   <fields> = thread=<id> sender=<self|host|null|0x..> value=<n> count=<n>
  *              object=<p> arg=<p> wideText=<text>
@@ -43,6 +51,12 @@
  *       talks to the host begins with WAITFOR of a command the host sends, or
  *       with SLEEP.
  *   SLEEP <ms>
+ *   CRASH <way>
+ *       Dies on the script's thread (probe_crash.h lists the ways).
+ *   CRASHON <name> <way>
+ *       Dies the given way when <name> next reaches the probe, on the thread
+ *       that delivers it (the host sends its window commands from the main
+ *       thread).
  */
 #include <windows.h>
 
@@ -58,6 +72,7 @@
 #include <vector>
 
 #include "heap_census.h"
+#include "probe_crash.h"
 
 namespace {
 
@@ -75,6 +90,9 @@ std::vector<Step> steps;  // written once in RegisterModule, read afterwards
 std::mutex receivedLock;
 std::condition_variable receivedSignal;
 std::map<std::string, int> receivedCount;  // guarded by receivedLock
+std::string bounceName;                    // written once in RegisterModule
+std::string detachCrashWay;                // written once in RegisterModule
+std::string crashOnName, crashOnWay;       // guarded by receivedLock
 
 std::string Narrow(const wchar_t* text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -168,10 +186,27 @@ std::string Describe(BASObserveData& record, const std::map<std::string, std::st
            " arg=" + text("arg", record.arg) + " wideText=" + wideText;
 }
 
+void AnnounceCrash(DWORD thread) { WriteLine("CRASHING thread=" + std::to_string(thread)); }
+
+// The way armed by CRASHON for name, taken once; empty when none.
+std::string TakeCrashOn(const std::string& name) {
+    std::lock_guard<std::mutex> hold(receivedLock);
+    if (name != crashOnName) return "";
+    crashOnName.clear();
+    return crashOnWay;
+}
+
 void __cdecl Receive(BASObserveData* record) noexcept {
     try {  // nothing may throw into the host
         const std::string name = record->command ? record->command : "";
         WriteLine("RECV " + name + " " + Describe(*record, {}));
+        if (const std::string way = TakeCrashOn(name); !way.empty()) CrashTheWay(way, AnnounceCrash);
+        if (!bounceName.empty() && name == bounceName) {
+            BASObserveData next = *record;
+            next.sender = bus->owner;
+            ++next.value;
+            bus->send(&next);
+        }
         if (name == LIBPLATFORM_COMMAND_CLOSE_ENSURE && InterlockedDecrement(&refuseClose) >= 0) {
             record->value = 1;
             WriteLine("REFUSED " + name);
@@ -216,6 +251,12 @@ DWORD WINAPI RunScript(void*) {
             if (step.tokens[0] == "SEND") Send(step);
             else if (step.tokens[0] == "SLEEP") Sleep(static_cast<DWORD>(strtoul(step.tokens[1].c_str(), nullptr, 10)));
             else if (step.tokens[0] == "WAITFOR") WaitFor(step.tokens[1], consumed);
+            else if (step.tokens[0] == "CRASH") CrashTheWay(step.tokens[1], AnnounceCrash);
+            else if (step.tokens[0] == "CRASHON" && step.tokens.size() > 2) {
+                std::lock_guard<std::mutex> hold(receivedLock);
+                crashOnName = step.tokens[1];
+                crashOnWay = step.tokens[2];
+            }
             else WriteLine("ERROR unknown step " + step.tokens[0]);
         }
         WriteLine("DONE");
@@ -234,11 +275,23 @@ extern "C" LUMAREST_EXPORT void LUMAREST_CDECL RegisterModule(CommandEndpoint* e
         if (std::string id = OwnManifestId(static_cast<HMODULE>(endpoint->owner)); !id.empty()) tag = id;
         logPath = Environment(L"LUMAREST_PROBE_LOG");
         refuseClose = static_cast<LONG>(wcstol(Environment(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
-        if (std::wstring script = Environment(L"LUMAREST_PROBE_SCRIPT"); !script.empty()) LoadScript(script);
+        bounceName = Narrow(Environment(L"LUMAREST_PROBE_BOUNCE").c_str());
+        std::wstring script = Environment((L"LUMAREST_PROBE_SCRIPT_" + std::wstring(tag.begin(), tag.end())).c_str());
+        if (script.empty()) script = Environment(L"LUMAREST_PROBE_SCRIPT");
+        if (!script.empty()) LoadScript(script);
         WriteLine("REGISTERED thread=" + Thread());
+        Sleep(static_cast<DWORD>(wcstoul(Environment(L"LUMAREST_PROBE_HANG_MS").c_str(), nullptr, 10)));
+        detachCrashWay = Narrow(Environment(L"LUMAREST_PROBE_DETACH_CRASH").c_str());
+        if (std::wstring way = Environment(L"LUMAREST_PROBE_REGISTER_CRASH"); !way.empty())
+            CrashTheWay(Narrow(way.c_str()), AnnounceCrash);
         if (HANDLE thread = steps.empty() ? nullptr : CreateThread(nullptr, 0, &RunScript, nullptr, 0, nullptr))
             CloseHandle(thread);
     } catch (...) {
         WriteLine("ERROR exception in RegisterModule");
     }
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_DETACH && !detachCrashWay.empty()) CrashTheWay(detachCrashWay, AnnounceCrash);
+    return TRUE;
 }

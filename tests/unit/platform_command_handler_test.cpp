@@ -13,6 +13,7 @@
 
 #include "app_lifecycle.h"
 #include "bus_test_support.h"
+#include "common/log_rate_limit.h"
 #include "heap_census.h"
 #include "services/device_server.h"
 #include "services/platform_command_handler.h"
@@ -263,3 +264,51 @@ TEST(DeviceStatus, NamesTheDeviceOnlyWhenItWasRemovedWithTheWordOfTheValue) {
 }
 
 }  // namespace
+
+// Counts the log lines that name a device status, and the suppressed lines.
+struct StatusLineCount : google::LogSink {
+    void send(google::LogSeverity, const char*, const char*, int, const google::LogMessageTime&, const char* text,
+              size_t size) override {
+        const std::string line(text, size);
+        if (line.find("similar lines suppressed") != std::string::npos) suppressed += std::stoull(line.substr(4));
+        else if (line.find("does not parse") != std::string::npos) ++unparsed;
+        else if (line.find("no removal reported") != std::string::npos) ++notRemoved;
+    }
+    uint64_t unparsed = 0, notRemoved = 0, suppressed = 0;
+};
+
+// A plug-in that floods the host with a status it cannot parse gets a few
+// lines a second into the log and one count of the rest; another line of the
+// host's, flooded meanwhile, is limited on its own.
+TEST(PluginTrafficLog, AHundredThousandSendsWriteABoundedNumberOfLinesAndCountTheRest) {
+    FlushSuppressedLogLines();
+    StatusLineCount lines;
+    google::AddLogSink(&lines);
+    constexpr int kSends = 100000;
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < kSends; ++i) {
+        BASObserveData status = Record(LIBCOMM_COMMAND_ANDROID_STATUS_RECV, kCommPlugin);
+        status.arg = i % 2 ? "{broken" : "{}";
+        Sent(status);
+    }
+    const uint64_t seconds = (GetTickCount() - start) / 1000 + 1;
+    FlushSuppressedLogLines();
+    google::RemoveLogSink(&lines);
+    EXPECT_GE(lines.unparsed, 1u);
+    EXPECT_LE(lines.unparsed, 20 * seconds);
+    EXPECT_GE(lines.notRemoved, 1u) << "one message's flood silenced another";
+    EXPECT_LE(lines.notRemoved, 20 * seconds);
+    EXPECT_EQ(lines.unparsed + lines.notRemoved + lines.suppressed, uint64_t(kSends));
+}
+
+TEST(PluginTrafficLog, AWindowsCountIsHandedOutOnceWhenItEndsAndTheNextWindowWritesAgain) {
+    LogRateLimiter limiter(2, 1000);
+    int site = 0;
+    for (uint32_t t = 4294967000u; t < 4294967000u + 5; ++t) limiter.Admit(&site, t);  // across the tick wrap
+    EXPECT_TRUE(limiter.TakeEnded(uint32_t(4294967000u + 999u)).empty()) << "counted out before the window ended";
+    const auto ended = limiter.TakeEnded(4294967000u + 1000);
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].lines, 3u);
+    EXPECT_TRUE(limiter.TakeEnded(5000).empty()) << "a count handed out twice";
+    EXPECT_TRUE(limiter.Admit(&site, 1200));
+}

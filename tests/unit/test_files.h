@@ -5,7 +5,10 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <algorithm>
+#include <cwchar>
 #include <string>
+#include <vector>
 
 class TempFolder {
 public:
@@ -64,6 +67,18 @@ inline std::wstring EnvironmentText(const wchar_t* name) {
 }
 
 // The text of a file, or empty.
+// The names in a folder, sorted, without "." and "..".
+inline std::vector<std::wstring> EntriesOf(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry))
+        if (wcscmp(entry.cFileName, L".") && wcscmp(entry.cFileName, L"..")) names.push_back(entry.cFileName);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 inline std::string ReadTextFile(const std::wstring& path) {
     std::string out;
     FILE* file = _wfopen(path.c_str(), L"rb");
