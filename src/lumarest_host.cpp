@@ -28,6 +28,8 @@ namespace {
 constexpr int kSheetTopOffset = 32;
 constexpr int kProgressWidth = 500;
 constexpr int kProgressHeight = 150;
+constexpr int kUpdateListWidth = 500;
+constexpr int kUpdateListHeight = 360;
 constexpr int kSafeStartWidth = 440;
 
 }  // namespace
@@ -158,6 +160,13 @@ void LumarestHost::CreateSharedDialogs(HWND view) {
     progress_ = std::make_unique<UiProgressDialog>(close, closePressed);
     progress_->Create(view, kProgressWidth, kProgressHeight);
     dialogs_.Register(kProgressDialog, progress_.get());
+    download_ = std::make_unique<UiUpdateDownloadDialog>(close, closePressed);
+    download_->SetShowFolderButton(false);
+    download_->Create(view, kProgressWidth, kProgressHeight);
+    dialogs_.Register(kUpdateDownloadDialog, download_.get());
+    updateList_ = std::make_unique<UiUpdateListDialog>(close, closePressed);
+    updateList_->Create(view, kUpdateListWidth, kUpdateListHeight);
+    dialogs_.Register(kUpdateListDialog, updateList_.get());
 }
 
 std::wstring LumarestHost::AskForSafeStart() {

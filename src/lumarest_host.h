@@ -16,6 +16,8 @@
 #include "shared_dialogs.h"
 #include "ui/ui_progress_dialog.h"
 #include "ui/ui_sheet_dialog.h"
+#include "ui/ui_update_download_dialog.h"
+#include "ui/ui_update_list_dialog.h"
 
 class LumarestHost final : private MainFrameEvents, private PlatformContext {
 public:
@@ -53,6 +55,8 @@ private:
     SharedDialogs& Dialogs() override { return dialogs_; }
     UiProgressDialog* ProgressDialog() override { return progress_.get(); }
     UiSheetDialog* Sheet() override { return sheet_.get(); }
+    UiUpdateDownloadDialog* DownloadDialog() override { return download_.get(); }
+    UiUpdateListDialog* UpdateList() override { return updateList_.get(); }
 
     std::optional<CMainFrame> frame_;  // while the run lasts
     SharedDialogs dialogs_;
@@ -60,6 +64,8 @@ private:
     // through commands while the run closes.
     std::unique_ptr<UiProgressDialog> progress_;
     std::unique_ptr<UiSheetDialog> sheet_;
+    std::unique_ptr<UiUpdateDownloadDialog> download_;
+    std::unique_ptr<UiUpdateListDialog> updateList_;
     MaximizeState maximize_;
     std::wstring startMarkerPath_;
     std::wstring leaveOut_;  // a safe start's module folder, this run only

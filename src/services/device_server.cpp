@@ -8,22 +8,54 @@
 #include "common/command_bus.h"
 #include "common/logging.h"
 #include "common/main_thread_calls.h"
+#include "host_state.h"
+#include "I18n.h"
+#include "Utf8.h"
+#include "services/platform_command_handler.h"
+#include "services/platform_context.h"
 #include "services/update_flow.h"
 #include "settings_catalog.h"
+#include "ui/ui_sheet_dialog.h"
 
 namespace {
 
 // The paths never change after start-up, so plug-ins may keep the pointer.
 wchar_t* HostKept(const std::wstring& text) { return const_cast<wchar_t*>(text.c_str()); }
 
-// On the main thread: the notice, then exactly one restart request.
+UiSheetDialog* Sheet() {
+    PlatformContext* context = RegisteredContext();
+    return context ? context->Sheet() : nullptr;
+}
+
+void OpenLogFolder() { BASUtilityApp::OpenFolder(Host().logFolder.c_str()); }
+
+void ShowCrashNotice() {
+    UiSheetDialog* sheet = Sheet();
+    if (!sheet) return;
+    sheet->SetNoticeText(wxGetTranslation(L"The application has an error due to unknown reasons, please email us the "
+                                          L"crash report in zip format. Click here to enter the folder."));
+    sheet->SetClickCallback(OpenLogFolder);  // the day's log folder holds the zipped reports
+    sheet->Show(SW_SHOW);
+}
+
+// On the main thread: the notice, then exactly one restart request, whether
+// or not the user looks at the notice.
 void RestartAfterCrash(BASObserveData* crash) {
-    LOG(INFO) << "The device server crashed; the crash notice is not available in this build";
+    LOG(INFO) << "The device server crashed; asking for a new start";
+    ShowCrashNotice();
     BASObserveData restart{};
     restart.command = LIBCOMM_COMMAND_READY_START_SERVER;
     restart.value = crash->value;
     HostSend(&restart);
     free(crash);
+}
+
+void ShowStatusNotice(const std::wstring& text) {
+    UiSheetDialog* sheet = Sheet();
+    if (!sheet) return;
+    sheet->SetNoticeText(text);
+    sheet->SetClickCallback(nullptr);
+    sheet->Show(SW_SHOW);
 }
 
 void PostCopy(void (*continuation)(BASObserveData*), const BASObserveData* record) {
@@ -52,14 +84,25 @@ void ReceiveDeviceStatus(BASObserveData* record) {
     const char* word = DeviceStatusWord(record->value);
     if (!word) return;
     const DeviceStatusReading reading = ReadDeviceStatus(static_cast<const char*>(record->arg), word);
-    // Where to show the notice is still open; the log keeps it meanwhile.
     if (!reading.parsed) {
         LOG(INFO) << record->command << " " << record->value << ": the device status does not parse: " << reading.error;
     } else if (reading.notice.empty()) {
         LOG(INFO) << record->command << " " << record->value << ": no removal reported";
     } else {
         LOG(INFO) << record->command << " " << record->value << ": " << reading.notice;
+        const std::wstring text = DeviceStatusNotice(record->value, FromUtf8(reading.deviceName));
+        // The sheet belongs to the main thread; the plug-in's thread waits
+        // there briefly, since the device name is its own text.
+        RunOnMainThread([text] { ShowStatusNotice(text); });
     }
+}
+
+std::wstring DeviceStatusNotice(int64_t value, const std::wstring& deviceName) {
+    const wchar_t* format = value == 0 ? wxGetTranslation(L"%s is removed.") : wxGetTranslation(L"%s is disconnected.");
+    wchar_t* text = BASUtilityString::Format(format, deviceName.c_str());
+    std::wstring notice = text ? text : L"";
+    BASUtilityString::Free(text);
+    return notice;
 }
 
 const char* DeviceStatusWord(int64_t value) {
@@ -88,7 +131,7 @@ DeviceStatusReading ReadDeviceStatus(const char* json, const char* statusWord) {
         return reading;
     }
     auto name = document.FindMember("device_name");
-    if (name != document.MemberEnd() && name->value.IsString()) reading.notice = name->value.GetString();
-    reading.notice += std::string(" is ") + statusWord + ".";
+    if (name != document.MemberEnd() && name->value.IsString()) reading.deviceName = name->value.GetString();
+    reading.notice = reading.deviceName + " is " + statusWord + ".";
     return reading;
 }

@@ -110,6 +110,8 @@ void RegisterPlatformCommands(PlatformContext& commandContext) {
     for (const CommandEntry& command : kCommands) RegisterHandler(command.name, command.receive);
 }
 
+PlatformContext* RegisteredContext() { return context; }
+
 int CompleteVersionNumber() { return _wtoi(kCompleteVersionText); }
 
 void LogCommandUnavailable(const BASObserveData* record) {

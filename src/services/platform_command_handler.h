@@ -11,6 +11,10 @@ class PlatformContext;
 // context gives them. Once per process, on the main thread.
 void RegisterPlatformCommands(PlatformContext& context);
 
+// What RegisterPlatformCommands was given, null before: the continuations
+// that commands post to the main thread reach their windows through it.
+PlatformContext* RegisteredContext();
+
 // The build's complete-version number, as "LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION"
 // answers it; the product catalog makes its second recovery pane only when
 // it is not 0.

@@ -10,6 +10,8 @@
 
 class UiProgressDialog;
 class UiSheetDialog;
+class UiUpdateDownloadDialog;
+class UiUpdateListDialog;
 
 class PlatformContext {
 public:
@@ -22,6 +24,9 @@ public:
     // The shared dialogs that commands drive; null until the frame made them.
     virtual UiProgressDialog* ProgressDialog() = 0;
     virtual UiSheetDialog* Sheet() = 0;
+    // Null also in hosts without update dialogs (tests, benchmarks).
+    virtual UiUpdateDownloadDialog* DownloadDialog() { return nullptr; }
+    virtual UiUpdateListDialog* UpdateList() { return nullptr; }
 
 protected:
     ~PlatformContext() = default;

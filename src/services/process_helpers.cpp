@@ -6,13 +6,13 @@
 #include <tlhelp32.h>
 
 #include <cwctype>
-#include <iostream>
 #include <regex>
 #include <vector>
 
 #include "BASUtility.h"
 #include "UniqueResource.h"
 #include "Utf8.h"
+#include "common/logging.h"
 #include "host_state.h"
 
 namespace {
@@ -65,7 +65,9 @@ std::vector<DWORD> ProcessesRunning(const std::wstring& loweredPath) {
     if (!snapshot) return found;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
+    const DWORD self = GetCurrentProcessId();  // the host may run from the very path it ends
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ProcessID == self) continue;
         const std::wstring image = LoweredImagePath(entry.th32ProcessID);
         if (!image.empty() && image.find(loweredPath) != std::wstring::npos) found.push_back(entry.th32ProcessID);
     }
@@ -131,7 +133,7 @@ bool ShellLaunch(const std::wstring& path, const std::wstring& parameters, bool 
     execute.lpParameters = parameters.c_str();
     execute.nShow = SW_SHOWNORMAL;
     if (elevate && SystemOffersRunAs()) execute.lpVerb = L"runas";
-    std::wcout << L"ShellExecuteEx: " << path << std::endl;
+    LOG(INFO) << "ShellExecuteEx: " << ToUtf8(path);
     if (!ShellExecuteExW(&execute)) return false;
     UniqueHandle process(execute.hProcess);
     WaitForSingleObject(process.get(), 1000);

@@ -27,6 +27,6 @@ void RunAndWait(const std::wstring& path, const std::wstring& arguments);
 // failed or the process ended with 0.
 bool ShellLaunch(const std::wstring& path, const std::wstring& parameters, bool elevate);
 
-// Ends every running process whose executable path contains path, ignoring
-// letter case.
+// Ends every running process but this one whose executable path contains
+// path, ignoring letter case.
 void EndRunningCopies(const std::wstring& path);

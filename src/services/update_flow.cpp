@@ -4,12 +4,28 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "BASUtility.h"
+#include "I18n.h"
 #include "common/command_bus.h"
 #include "common/logging.h"
 #include "common/main_thread_calls.h"
+#include "host_state.h"
+#include "product_identity.h"
 #include "services/platform_command_handler.h"
+#include "services/platform_context.h"
+#include "services/process_helpers.h"
+#include "services/release_notes.h"
+#include "settings_catalog.h"
+#include "ui/ui_alert_dialog.h"
+#include "ui/ui_sheet_dialog.h"
+#include "ui/ui_update_download_dialog.h"
+#include "ui/ui_update_list_dialog.h"
 
 namespace {
+
+constexpr int kAlertWidth = 440;
+constexpr int kAlertHeight = 100;
+constexpr int kSuiteProductType = 1;
 
 // Written on a plug-in's thread, read on the main thread.
 std::atomic<bool> manualCheck{false};
@@ -18,25 +34,116 @@ bool IsCommand(const BASObserveData* record, const char* name) {
     return record->command && std::strcmp(record->command, name) == 0;
 }
 
-// On the main thread. The update list and the download dialog do not exist
-// in this build yet, so the answer is only noted; its texts are the host's
-// to free all the same.
-void ContinueUpdateAnswer(BASObserveData* copy) {
-    LogCommandUnavailable(copy);
-    DiscardUpdateAnswer(copy);
+// The shared dialogs, null until the host made them (and in a host without
+// windows).
+UiUpdateListDialog* UpdateList() {
+    PlatformContext* context = RegisteredContext();
+    return context ? context->UpdateList() : nullptr;
 }
 
-// The answer and what it hands over go to the main thread together; they are
-// freed there, or at shut-down when they never run.
-void PostUpdateAnswer(const BASObserveData* record) {
+UiUpdateDownloadDialog* DownloadDialog() {
+    PlatformContext* context = RegisteredContext();
+    return context ? context->DownloadDialog() : nullptr;
+}
+
+UiSheetDialog* Sheet() {
+    PlatformContext* context = RegisteredContext();
+    return context ? context->Sheet() : nullptr;
+}
+
+void SendFromHost(const char* command) {
+    BASObserveData record{};
+    record.command = command;
+    HostSend(&record);
+}
+
+// A formatted text of the library, as a string; the block is freed here.
+std::wstring Formatted(const wchar_t* format, const std::wstring& argument) {
+    wchar_t* text = BASUtilityString::Format(format, argument.c_str());
+    std::wstring result = text ? text : L"";
+    BASUtilityString::Free(text);
+    return result;
+}
+
+void ShowUpdateAlert(const std::wstring& text) {
+    PlatformContext* context = RegisteredContext();
+    HWND view = context ? context->ViewWindow() : nullptr;
+    UiAlertDialog alert(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
+                        FindNamedImage("alert.png"), false, wxGetTranslation(L"Cancel"), wxGetTranslation(L"OK"));
+    alert.SetContent(view, kAlertWidth, kAlertHeight, text, nullptr);
+    alert.DoModal(view);
+}
+
+// An automatic check tells of new notes on the sheet, unless the sheet
+// already shows something else; the notes stay held either way.
+void OfferOnSheet(const std::wstring& newestVersion) {
+    UiSheetDialog* sheet = Sheet();
+    if (!sheet || !sheet->Handle() || IsWindowVisible(sheet->Handle())) return;
+    sheet->SetNoticeText(Formatted(wxGetTranslation(L"A new version of (%s) is available."), newestVersion));
+    sheet->SetClickCallback(ShowUpdateList);
+    sheet->Show(SW_SHOW);
+}
+
+// The notes of an answer with versions. The manual-check flag is left alone
+// when they do not parse: the user's check then shows nothing.
+void HoldReleaseNotes(const BASObserveData& answer) {
+    UiUpdateListDialog* list = UpdateList();
+    if (list) list->SetUpdateCallback(StartDownload);
+    const auto notes =
+        BuildReleaseNotes(static_cast<const char*>(answer.data), answer.count, wxGetTranslation(L"Version: "));
+    if (!notes) {
+        LOG(INFO) << "The release notes do not parse; nothing is offered";
+        return;
+    }
+    if (list) {
+        list->ClearNotes();
+        list->AppendNotes(notes->text);
+    }
+    if (manualCheck.exchange(false)) {
+        if (list) {
+            list->Reset();
+            list->Show(SW_SHOW);
+        }
+    } else {
+        OfferOnSheet(notes->newestVersion);
+    }
+}
+
+void PostToMain(RecordFunction run, const BASObserveData* record) {
     if (BASObserveData* copy = CopyRecord(record)) {
-        PostToMainThread(ContinueUpdateAnswer, copy, DiscardUpdateAnswer);
+        PostToMainThread(run, copy, DiscardUpdateAnswer);
     } else {
         LOG(ERROR) << record->command << ": no memory to hand the answer to the main thread";
     }
 }
 
+void InstallIntoSuite(const std::wstring& installer, const std::wstring& title) {
+    const std::wstring& config = Host().hostConfigPath;
+    RunAndWait(installer, L"/S /PRODUCT_ALIAS=\"" + SuiteAlias(config) + L"\"");
+    const std::wstring newest = FindNewestAddin(title);
+    DeleteFileW(installer.c_str());
+    if (!newest.empty())
+        ShellLaunch(newest + L"\\Bin\\" + title + L".exe", Host().hostFileFlag ? L"\"" + config + L"\"" : L"", false);
+}
+
+void InstallStandalone(const std::wstring& installer, const std::wstring& title) {
+    wchar_t* binFolder = BASUtilityApp::GetProductBinDir();
+    const std::wstring program = (binFolder ? binFolder : L"") + title + L".exe";
+    BASUtilityString::Free(binFolder);
+    EndRunningCopies(program);
+    if (BASUtilityFile::IsFileExist(installer.c_str()))
+        ShellLaunch(installer, L"/TAG=" + ProductIdentity::Version(), true);
+}
+
 }  // namespace
+
+std::wstring SuiteAlias(const std::wstring& hostConfigPath) {
+    const size_t last = hostConfigPath.find_last_of(L'\\');
+    if (last == std::wstring::npos || last == 0) return {};
+    const size_t before = hostConfigPath.find_last_of(L'\\', last - 1);
+    const size_t start = before == std::wstring::npos ? 0 : before + 1;
+    return hostConfigPath.substr(start, last - start);
+}
 
 void RequestUpdateCheck(BASObserveData* record) {
     manualCheck = true;
@@ -53,22 +160,77 @@ void RequestUpdateCheck(BASObserveData* record) {
 
 bool ManualCheckRequested() { return manualCheck; }
 
-// The update list does not exist in this build yet, so no notes are ever held
-// and the answers that would fill it are only noted.
-bool UpdateListHoldsNotes() { return false; }
+bool UpdateListHoldsNotes() {
+    const UiUpdateListDialog* list = UpdateList();
+    return list && list->HasNotes();
+}
 
-void ShowUpdateList() { LOG(INFO) << "The update list is not available in this build"; }
+void ShowUpdateList() {
+    UiUpdateListDialog* list = UpdateList();
+    if (!list) return;
+    list->Reset();
+    list->SetUpdateCallback(StartDownload);
+    list->Show(SW_SHOW);
+}
 
-void ReceiveUpdateAnswer(BASObserveData* record) { PostUpdateAnswer(record); }
+void ReceiveUpdateAnswer(BASObserveData* record) { PostToMain(OnUpdateAnswer, record); }
 
-// Progress (value 2) is handled on the plug-in's thread; the other answers
-// touch windows, so they continue on the main thread.
-void ReceiveDownloadAnswer(BASObserveData* record) {
-    if (record->value == 2) {
-        LogCommandUnavailable(record);
+// A failed check and a current version are told only to a user who asked.
+void OnUpdateAnswer(BASObserveData* copy) {
+    if (copy->value == 0) {
+        if (manualCheck.exchange(false))
+            ShowUpdateAlert(wxGetTranslation(L"Update failed! Please check if the network is available."));
+    } else if (copy->count == 0) {
+        if (manualCheck.exchange(false))
+            ShowUpdateAlert(
+                Formatted(wxGetTranslation(L"This version of (%s) is the latest version."), ProductIdentity::Version()));
     } else {
-        PostUpdateAnswer(record);
+        HoldReleaseNotes(*copy);
     }
+    DiscardUpdateAnswer(copy);
+}
+
+// Progress only moves the counters, which any thread may set; the other
+// answers touch windows.
+void ReceiveDownloadAnswer(BASObserveData* record) {
+    if (record->value != 2) {
+        PostToMain(OnDownloadAnswer, record);
+        return;
+    }
+    if (UiUpdateDownloadDialog* dialog = DownloadDialog()) {
+        dialog->SetDone(static_cast<int>(record->value3));
+        dialog->SetTotal(static_cast<int>(record->value2));
+    }
+}
+
+void OnDownloadAnswer(BASObserveData* copy) {
+    UiUpdateDownloadDialog* dialog = DownloadDialog();
+    if (copy->value == 1) {
+        if (dialog) {
+            dialog->SetInstallerPath(copy->wideText ? copy->wideText : L"");
+            dialog->ShowClosingNotice();
+        }
+        DiscardUpdateAnswer(copy);
+        SendFromHost(LIBCOMM_COMMAND_EXIT_SERVER);  // the plug-in stops the server, then confirms
+        return;
+    }
+    if (copy->value == 6 && dialog) dialog->ShowFailure();
+    DiscardUpdateAnswer(copy);
+}
+
+void StartDownload() {
+    if (UiUpdateDownloadDialog* dialog = DownloadDialog()) {
+        dialog->Reset();
+        dialog->SetShowFolderButton(false);  // Reset brings the progress dialog's folder button back
+        dialog->SetCancelNotification(CancelDownload);
+        dialog->SetStatusText(wxGetTranslation(L"Downloading update file, please wait..."));
+        dialog->Start();
+    }
+    SendFromHost(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
+}
+
+void CancelDownload(bool finished) {
+    if (!finished) SendFromHost(LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL);
 }
 
 void DiscardUpdateAnswer(BASObserveData* copy) {
@@ -81,4 +243,17 @@ void DiscardUpdateAnswer(BASObserveData* copy) {
     free(copy);
 }
 
-void InstallUpdate(BASObserveData* record) { LogCommandUnavailable(record); }
+// A failed installer start, a missing add-in or a failed launch is not
+// reported: the host closes all the same, as the user asked for the update.
+void InstallUpdate(BASObserveData*) {
+    const UiUpdateDownloadDialog* dialog = DownloadDialog();
+    const std::wstring installer = dialog ? dialog->InstallerPath() : std::wstring();
+    const std::wstring title = ProductIdentity::ProductTitle();
+    LOG(INFO) << "The device server stopped; installing the update";
+    if (ProductType() == kSuiteProductType && !Host().hostConfigPath.empty())
+        InstallIntoSuite(installer, title);
+    else
+        InstallStandalone(installer, title);
+    PlatformContext* context = RegisteredContext();
+    if (HWND frame = context ? context->FrameWindow() : nullptr) PostMessageW(frame, WM_CLOSE, 0, 0);
+}

@@ -58,6 +58,8 @@ protected:
     // One refresh: what the timer does every 500 ms.
     virtual void Tick();
     void InvalidateProgress();
+    const RECT& Bar() const { return bar_; }
+    HFONT StatusFont() const { return statusFont_.get(); }
 
     ProgressState state_;
     BASSwitchButton folderButton_;

@@ -17,6 +17,7 @@
 #include "services/device_server.h"
 #include "services/platform_command_handler.h"
 #include "services/platform_context.h"
+#include "services/release_notes.h"
 #include "services/update_flow.h"
 
 namespace {
@@ -191,6 +192,67 @@ TEST(UpdateRequest, ReachesThePluginsAsTheHostWithEveryOtherFieldUnchanged) {
     expected.sender = HostInstance();
     EXPECT_STREQ(expected.command, LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
     EXPECT_TRUE(SameBytes(deliveries[0].record, expected));
+}
+
+// Sizes that no other block of the test has, so that the census sees only
+// what the answers hand over.
+constexpr size_t kNotesBytes = 1237;
+constexpr size_t kPathBytes = 1238;
+
+char* MarkedNotes(bool parses) {
+    std::string text = parses ? R"([{"version":"4.4.41"},{"version":"4.4.40"}])" : R"({"version":"4.4.41"})";
+    text.resize(kNotesBytes - 1, ' ');
+    return _strdup(text.c_str());
+}
+
+// Every release-notes text and installer path that a plug-in hands over is
+// freed once, whether its main-thread call runs or is discarded at the close.
+TEST(UpdateAnswers, FreeWhatThePluginHandsOverWhenRunAndWhenDiscarded) {
+    const size_t before = heap_census::LiveBlocksOfSize(kNotesBytes) + heap_census::LiveBlocksOfSize(kPathBytes);
+    for (int round = 0; round < 5; ++round) {
+        MainThreadCalls calls;
+        for (int i = 0; i < 2000; ++i) {
+            BASObserveData answer = Record(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, kUpdatePlugin);
+            answer.value = 1;
+            answer.count = 2;
+            if (i % 2) {
+                answer.command = LIBCOMM_COMMAND_DOWNLOAD_UPDATE;
+                answer.value = i % 4 == 1 ? 1 : 6;  // a failure hands over nothing
+                if (answer.value == 1) answer.wideText = static_cast<wchar_t*>(calloc(kPathBytes / 2, 2));
+            } else {
+                answer.data = MarkedNotes(i % 3 != 0);
+            }
+            Sent(answer);
+            if (i == 999) PumpThreadMessages();  // the rest wait until the close discards them
+        }
+    }
+    EXPECT_EQ(heap_census::LiveBlocksOfSize(kNotesBytes) + heap_census::LiveBlocksOfSize(kPathBytes), before);
+}
+
+TEST(ReleaseNotes, BlankLineFollowsAVersionOnlyWhileTheNextIndexIsBelowTheSignedCount) {
+    const char* two = R"([{"version":"4.4.41","descriptions":["Faster","Fixed"]},{"version":"4.4.40"}])";
+    const std::wstring first = L"V 4.4.41\r\nFaster\r\nFixed\r\n", second = L"V 4.4.40\r\n";
+    const std::pair<int64_t, std::wstring> cases[] = {{2, first + L"\r\n" + second},
+                                                      {1, first + second},
+                                                      {-1, first + second},
+                                                      {0x100000001LL, first + L"\r\n" + second + L"\r\n"}};
+    for (const auto& [count, text] : cases) {
+        const auto notes = BuildReleaseNotes(two, count, L"V ");
+        ASSERT_TRUE(notes) << count;
+        EXPECT_EQ(notes->text, text) << count;
+        EXPECT_EQ(notes->newestVersion, L"4.4.41");
+    }
+}
+
+TEST(ReleaseNotes, RefusesTextsWithoutAUsableVersionAndReadsALaterMissingOneAsEmpty) {
+    // Nested deeper than any notes need, but otherwise usable.
+    const std::string deep = R"([{"version":"1","descriptions":)" + std::string(200, '[') + std::string(200, ']') + "}]";
+    for (const char* refused : {static_cast<const char*>(nullptr), "{\"version\":\"1\"}", "[]", "[3,{\"version\":4}]",
+                                "[{\"descriptions\":[\"x\"]}]", "[{\"version\":\"1\"", deep.c_str()})
+        EXPECT_FALSE(BuildReleaseNotes(refused, 1, L"V ")) << (refused ? refused : "null");
+    const auto notes = BuildReleaseNotes(R"([{"version":"2"},{"descriptions":["x",7]}])", 1, L"V ");
+    ASSERT_TRUE(notes);
+    EXPECT_EQ(notes->text, L"V 2\r\nV \r\nx\r\n");
 }
 
 }  // namespace

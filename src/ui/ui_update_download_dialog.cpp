@@ -1,0 +1,97 @@
+#include "ui/ui_update_download_dialog.h"
+
+#include "BASUtility.h"
+#include "I18n.h"
+
+namespace {
+
+constexpr int kMargin = 20;
+constexpr int kTextTop = 50;
+
+// A readable size as the library gives it, freed here.
+std::wstring ReadableSize(int bytes) {
+    wchar_t* text = BASUtilityFile::ZLGetFormatSizeFromBytes(static_cast<uint64_t>(static_cast<int64_t>(bytes)));
+    std::wstring size = text ? text : L"";
+    BASUtilityString::Free(text);
+    return size;
+}
+
+int TextHeight(HDC dc) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, L"Ag", 2, &size);
+    return size.cy;
+}
+
+}  // namespace
+
+std::wstring DownloadSizeText(const std::wstring& downloadedWord, const std::wstring& totalWord, int done, int total) {
+    return L"(" + downloadedWord + L" " + ReadableSize(done) + L", " + totalWord + L" " + ReadableSize(total) + L")";
+}
+
+UiUpdateDownloadDialog::UiUpdateDownloadDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage)
+    : UiProgressDialog(closeImage, closePressedImage) {}
+
+UiUpdateDownloadDialog::~UiUpdateDownloadDialog() = default;
+
+void UiUpdateDownloadDialog::ShowClosingNotice() {
+    closing_ = true;
+    SetStatusText(wxGetTranslation(L"Closing application, wait a moment..."));
+    State().Refresh();  // shown now, not at the next tick
+    InvalidateTextBand();
+    cancelButton_.SetEnabled(false);
+}
+
+void UiUpdateDownloadDialog::ShowFailure() {
+    cancelNotification_ = nullptr;
+    closing_ = true;
+    SetStatusText(wxGetTranslation(L"Download failed! Please check if the network is available."));
+    State().Refresh();
+    if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void UiUpdateDownloadDialog::InvalidateTextBand() {
+    if (!Handle()) return;
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    RECT band{kMargin, kTextTop, client.right, Bar().top};
+    InvalidateRect(Handle(), &band, TRUE);
+}
+
+// The flag is taken before the base ends the run, which marks it ended.
+void UiUpdateDownloadDialog::OnCancel() {
+    const bool finished = IsRunFinished();
+    UiProgressDialog::OnCancel();
+    if (cancelNotification_) cancelNotification_(finished);
+}
+
+void UiUpdateDownloadDialog::DrawContent(HDC dc, int, int, int right, int) {
+    ScopedSelectObject font(dc, StatusFont());
+    const RECT& bar = Bar();
+    {
+        UniquePen barPen(CreatePen(PS_SOLID, 1, 0xDDDDDD));
+        ScopedSelectObject pen(dc, barPen.get());
+        ScopedSelectObject brush(dc, GetStockObject(WHITE_BRUSH));
+        RoundRect(dc, bar.left, bar.top, bar.right, bar.bottom, 8, 8);
+    }
+    const int done = State().ShownDone();
+    const int total = State().ShownTotal();
+    const int fill = ProgressFillWidth(bar.left, bar.right, done, total);
+    if (fill > 0) {
+        RECT filled{bar.left + 4, bar.top + 2, bar.left + 4 + fill, bar.bottom - 2};
+        UniqueBrush barBrush(CreateSolidBrush(CatalogColour("color:title:background", 0x7F7F7F)));
+        FillRect(dc, &filled, barBrush.get());
+    }
+    SetBkMode(dc, TRANSPARENT);
+    const int h = TextHeight(dc);
+    RECT band{kMargin, kTextTop, right, kTextTop + h};
+    if (!closing_) {
+        const std::wstring sizes =
+            DownloadSizeText(wxGetTranslation(L"downloaded"), wxGetTranslation(L"total"), done, total);
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, sizes.c_str(), static_cast<int>(sizes.size()), &extent);
+        RECT sizeBox{bar.right - extent.cx, kTextTop, bar.right, kTextTop + h};
+        DrawTextW(dc, sizes.c_str(), -1, &sizeBox, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+        band.right = sizeBox.left - kMargin;  // a long status gives way to the sizes
+    }
+    DrawTextW(dc, State().ShownText(), -1, &band, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+}

@@ -1,0 +1,195 @@
+#include "ui/ui_update_list_dialog.h"
+
+#include <commctrl.h>
+
+#include "BASUserDefaults.h"
+#include "BASUtility.h"
+#include "I18n.h"
+#include "Utf8.h"
+
+namespace {
+
+constexpr int kEdge = 20;
+constexpr int kNotesLeft = 40;
+constexpr int kNotesTop = 80;
+constexpr int kNotesBottom = 230;
+constexpr int kBandBottom = 280;
+constexpr int kCaptionTop = 40;
+constexpr int kLinkAboveBottom = 120;
+constexpr int kMaxLinesWithoutScrollBar = 9;
+constexpr COLORREF kFrameColour = 0xDDDDDD;
+constexpr COLORREF kWhite = 0xFFFFFF;
+
+std::wstring HistoryAddress() {
+    const BASUserDefaults* store = BASUserDefaults::GetUserDefaults("url");
+    if (!store || !store->IsOk()) return {};
+    const char* address = store->GetString("url:history");
+    return address ? FromUtf8(address) : std::wstring();
+}
+
+SIZE MeasureText(HWND window, HFONT font, const std::wstring& text) {
+    SIZE size{};
+    HDC dc = GetDC(window);
+    {
+        ScopedSelectObject select(dc, font);
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    }
+    ReleaseDC(window, dc);
+    return size;
+}
+
+void Place(HWND control, POINT at) {
+    SetWindowPos(control, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+UpdateListLayout LayOutUpdateList(int width, int height, SIZE laterButton, SIZE updateButton) {
+    UpdateListLayout layout;
+    layout.notes = {kNotesLeft, kNotesTop, width - kNotesLeft, kNotesBottom};
+    layout.laterButton = {width - kEdge - laterButton.cx, height - kEdge - laterButton.cy};
+    layout.updateButton = {layout.laterButton.x - kEdge - updateButton.cx, layout.laterButton.y};
+    layout.link = {kNotesLeft, height - kLinkAboveBottom};
+    return layout;
+}
+
+UiUpdateListDialog::UiUpdateListDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage)
+    : UiDialog(closeImage, closePressedImage) {}
+
+UiUpdateListDialog::~UiUpdateListDialog() = default;
+
+bool UiUpdateListDialog::OnInitDialog(HWND, LPARAM) {
+    InitialiseBase();
+    captionFont_.reset(BASUtilityApp::GetFont(18, true, L"Arial"));
+    notesFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
+    boldFont_.reset(BASUtilityApp::GetFont(16, true, L"Arial"));
+    buttonFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 15.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
+    historyAddress_ = HistoryAddress();
+    accentColour_ = CatalogColour("color:title:category:select:background", 0x7F7F7F);
+    topColour_ = CatalogColour("color:title:background", 0x7F7F7F);
+    accentPen_.reset(CreatePen(PS_SOLID, 2, accentColour_));
+    framePen_.reset(CreatePen(PS_SOLID, 1, kFrameColour));
+    caption_ = wxGetTranslation(L"New version is found. What's new:");
+    linkLabel_ = wxGetTranslation(L"Read More Versions");
+    CreateButtons();
+    CreateLink();
+    const UpdateListLayout layout = LayOutUpdateList(Width(), Height(), {laterButton_.Width(), laterButton_.Height()},
+                                                     {updateButton_.Width(), updateButton_.Height()});
+    const DWORD style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
+    if (notes_.Create(Handle(), layout.notes, kNotesId, style))
+        SendMessageW(notes_.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.get()), FALSE);
+    Place(laterButton_.Handle(), layout.laterButton);
+    Place(updateButton_.Handle(), layout.updateButton);
+    if (link_)
+        SetWindowPos(link_, nullptr, layout.link.x, layout.link.y, linkSize_.cx, linkSize_.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    return false;
+}
+
+void UiUpdateListDialog::CreateButtons() {
+    laterLabel_ = wxGetTranslation(L"Remind Me Later");
+    updateLabel_ = wxGetTranslation(L"Update Now");
+    const COLORREF commonNormal = CatalogColour("color:common:button:normal", 0x7F7F7F);
+    const COLORREF commonPressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
+    const COLORREF accentNormal = CatalogColour("color:update:button:normal", accentColour_);
+    const COLORREF accentPressed = CatalogColour("color:update:button:pressed", 0xC3C3C3);
+    const DialogButtonArgs common{.font = buttonFont_.get(), .marginX = 20, .marginY = 8, .radius = 6};
+    DialogButtonArgs later = common;
+    later.id = kLaterId;
+    later.label = &laterLabel_;
+    later.normal = commonNormal;
+    later.pressed = commonPressed;
+    laterButton_.CreateForDialog(Handle(), later);
+    DialogButtonArgs update = common;
+    update.id = kUpdateId;
+    update.label = &updateLabel_;
+    update.normal = accentNormal;
+    update.pressed = accentPressed;
+    updateButton_.CreateForDialog(Handle(), update);
+}
+
+void UiUpdateListDialog::CreateLink() {
+    INITCOMMONCONTROLSEX links{sizeof links, ICC_LINK_CLASS};
+    InitCommonControlsEx(&links);
+    const std::wstring markup = L"<A HREF=\"" + historyAddress_ + L"\">" + linkLabel_ + L"</A>";
+    link_ = CreateWindowExW(0, WC_LINK, markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | LWS_TRANSPARENT, 0, 0,
+                            0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkId)), nullptr, nullptr);
+    if (!link_) return;
+    SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.get()), FALSE);
+    SetClassLongPtrW(link_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(NULL_BRUSH)));
+    linkSize_ = MeasureText(Handle(), notesFont_.get(), linkLabel_);
+}
+
+void UiUpdateListDialog::ClearNotes() {
+    if (notes_.Handle()) SetWindowTextW(notes_.Handle(), L"");
+    hasNotes_ = false;
+}
+
+void UiUpdateListDialog::AppendNotes(const std::wstring& text) {
+    if (HWND box = notes_.Handle()) {
+        const int end = GetWindowTextLengthW(box);
+        SendMessageW(box, EM_SETSEL, end, end);
+        SendMessageW(box, EM_SCROLLCARET, 0, 0);
+        SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    hasNotes_ = true;
+}
+
+void UiUpdateListDialog::Show(int showCommand) {
+    if (showCommand == SW_SHOW && notes_.Handle()) {
+        const auto lines = SendMessageW(notes_.Handle(), EM_GETLINECOUNT, 0, 0);
+        ShowScrollBar(notes_.Handle(), SB_VERT, lines > kMaxLinesWithoutScrollBar);
+    }
+    UiDialog::Show(showCommand);
+}
+
+// Hidden first: the callback opens the download dialog in its place.
+void UiUpdateListDialog::OnUpdate(UINT, int, HWND) {
+    Show(SW_HIDE);
+    if (updateCallback_) updateCallback_();
+}
+
+LRESULT UiUpdateListDialog::OnLinkClick(NMHDR* notice) {
+    const auto* click = reinterpret_cast<const NMLINK*>(notice);
+    BASUtilityApp::OpenUrl(ToUtf8(click->item.szUrl).c_str());
+    return 0;
+}
+
+// The notes box sits on the coloured top in white; the other children draw
+// on whatever is behind them.
+HBRUSH UiUpdateListDialog::OnColour(HDC dc, HWND control) {
+    if (control == notes_.Handle()) {
+        SetBkColor(dc, topColour_);
+        SetTextColor(dc, kWhite);
+    } else {
+        SetBkMode(dc, TRANSPARENT);
+    }
+    return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+}
+
+void UiUpdateListDialog::OnPaint(HDC dc, const RECT&) {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    SetBkMode(dc, TRANSPARENT);
+    RECT top{0, 0, client.right, kBandBottom};
+    UniqueBrush topBrush(CreateSolidBrush(topColour_));
+    FillRect(dc, &top, topBrush.get());
+    RECT body{0, kBandBottom, client.right, client.bottom};
+    FillRect(dc, &body, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    {
+        ScopedSelectObject pen(dc, accentPen_.get());
+        MoveToEx(dc, 0, kBandBottom, nullptr);
+        LineTo(dc, client.right, kBandBottom);
+    }
+    {
+        ScopedSelectObject font(dc, captionFont_.get());
+        SetTextColor(dc, kWhite);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, caption_.c_str(), static_cast<int>(caption_.size()), &size);
+        RECT box{kNotesLeft, kCaptionTop, kNotesLeft + size.cx, kCaptionTop + size.cy};
+        DrawTextW(dc, caption_.c_str(), -1, &box, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    ScopedSelectObject pen(dc, framePen_.get());
+    ScopedSelectObject brush(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, client.left, client.top, client.right, client.bottom);
+}

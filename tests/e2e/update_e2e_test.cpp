@@ -1,0 +1,160 @@
+// The update flow in real runs: the probe plays the communication plug-in,
+// answering the host's checks with release notes and its download requests
+// with progress and failure; the user's clicks are real input. Screenshots
+// go to the artefacts folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "host_process.h"
+#include "screen_support.h"
+
+namespace {
+
+using namespace e2e;
+
+constexpr int kCancelId = 5052, kUpdateId = 5053, kNotesId = 5054;
+constexpr COLORREF kBarColour = RGB(0x1F, 0x5F, 0xAE);  // "color:title:background" of Option.json
+constexpr int kBarFillLeft = 24, kBarRowY = 76;
+
+const std::vector<std::string> kReceives = {"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE",
+                                            "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL",
+                                            "LIBCOMM_COMMAND_READY_START_SERVER"};
+
+// The host's shown dialog of exactly this size, or null.
+HWND ShownDialog(const HostProcess& host, int width, int height) {
+    for (HWND dialog : TopLevels(host.ProcessId(), L"#32770")) {
+        const RECT r = WindowRect(dialog);
+        if (r.right - r.left == width && r.bottom - r.top == height) return dialog;
+    }
+    return nullptr;
+}
+
+HWND WaitForShown(const HostProcess& host, int width, int height) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = ShownDialog(host, width, height)) != nullptr; }, 60000);
+    if (found) RedrawWindow(found, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(1000);  // the first paint of an emulated program
+    return found;
+}
+
+bool BarFilledAt(HWND dialog, int x) {
+    return ScreenPixel(WindowRect(dialog).left + kBarFillLeft + x, WindowRect(dialog).top + kBarRowY) == kBarColour;
+}
+
+class UpdateRun : public HostRun {
+protected:
+    HWND OpenSheetNotice(const HostProcess& host) {
+        HWND sheet = nullptr;
+        WaitUntil([&] { return (sheet = SheetOf(host)) && WindowRect(sheet).bottom - WindowRect(sheet).top == 40; },
+                  kEventTimeoutMs);
+        return sheet;
+    }
+    static HWND SheetOf(const HostProcess& host) {
+        for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
+            if (WindowRect(dialog).bottom - WindowRect(dialog).top <= 40) return dialog;
+        return nullptr;
+    }
+    size_t Received(const std::string& name) const { return Lines(Log(), "probe RECV " + name + " ").size(); }
+};
+
+// Two versions, offered on the sheet; the list shows both with one blank
+// line between them; "Update Now" asks the probe for the download, whose
+// progress grows the bar; a failure leaves a dialog whose close cancels nothing.
+constexpr char kOfferScript[] =
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=1 count=2 "
+    "data=u8:[{\"version\":\"4.4.41\",\"descriptions\":[\"Faster_scans\",\"Fixed_a_crash\"]},"
+    "{\"version\":\"4.4.40\",\"descriptions\":[\"New_icons\"]}]\n"
+    "WAITFOR LIBCOMM_COMMAND_DOWNLOAD_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=2 value2=3000000 value3=1000000\n"
+    "SLEEP 6000\n"
+    "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=2 value2=3000000 value3=2000000\n"
+    "SLEEP 6000\n"
+    "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=6\n";
+
+TEST_F(UpdateRun, NoticeOpensTheListWhoseUpdateDownloadsWithGrowingProgressUntilAFailure) {
+    AddProbe(kReceives, kOfferScript);
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    HWND sheet = OpenSheetNotice(host);
+    ASSERT_NE(sheet, nullptr) << "the automatic check's notes were not offered on the sheet";
+    Sleep(500);
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(sheet), L"update-notice.bmp"));
+    ClickAt(WindowRect(sheet).left + 40, WindowRect(sheet).top + 18);
+
+    HWND list = WaitForShown(host, 500, 360);
+    ASSERT_NE(list, nullptr) << "a click on the notice did not show the update list";
+    wchar_t notes[512] = {};
+    SendMessageW(Control(list, kNotesId), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(notes));  // across processes
+    EXPECT_STREQ(notes, L"Version: 4.4.41\r\nFaster_scans\r\nFixed_a_crash\r\n\r\nVersion: 4.4.40\r\nNew_icons\r\n");
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(list), L"update-list.bmp"));
+    ClickAt(Centre(WindowRect(Control(list, kUpdateId))));
+
+    HWND download = WaitForShown(host, 500, 150);
+    ASSERT_NE(download, nullptr) << "\"Update Now\" showed no download dialog";
+    EXPECT_FALSE(IsWindowVisible(list));
+    EXPECT_TRUE(WaitUntil([&] { return BarFilledAt(download, 100); }, kEventTimeoutMs)) << "a third never showed";
+    EXPECT_FALSE(BarFilledAt(download, 200));
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-download.bmp"));
+    EXPECT_TRUE(WaitUntil([&] { return BarFilledAt(download, 200); }, kEventTimeoutMs)) << "two thirds never showed";
+    ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe DONE").size() == 1; }, kEventTimeoutMs)) << "no failure sent";
+    Sleep(1000);
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-failed.bmp"));
+    ClickAt(Centre(WindowRect(Control(download, kCancelId))));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, 5000));
+    Sleep(1000);
+    EXPECT_EQ(Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"), 0u) << "a failed download was cancelled";
+    Close(host);
+}
+
+// Notes that do not parse show nothing; a server crash gives the notice and
+// one restart request; a user's check shows the list at once, and closing a
+// running download asks the probe to cancel it.
+constexpr char kCrashAndCancelScript[] =
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=1 count=1 data=u8:{\"version\":\"4.4.41\"}\n"
+    "SLEEP 4000\n"
+    "SEND LIBCOMM_COMMAND_SERVER_CRASH value=7\n"
+    "SLEEP 9000\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=1 count=1 data=u8:[{\"version\":\"4.4.41\"}]\n"
+    "WAITFOR LIBCOMM_COMMAND_DOWNLOAD_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=2 value2=100 value3=10\n"
+    "WAITFOR LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL\n";
+
+TEST_F(UpdateRun, UnreadableNotesShowNothingACrashRestartsOnceAndClosingADownloadCancelsIt) {
+    AddProbe(kReceives, kCrashAndCancelScript);
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBCOMM_COMMAND_CHECK_FOR_UPDATE").size() == 1; },
+                          kEventTimeoutMs));
+    Sleep(2000);
+    EXPECT_EQ(SheetOf(host), nullptr) << "notes that do not parse were offered";
+    HWND sheet = OpenSheetNotice(host);
+    ASSERT_NE(sheet, nullptr) << "the crash showed no notice";
+    Sleep(500);
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(sheet), L"update-crash-notice.bmp"));
+
+    HWND list = WaitForShown(host, 500, 360);
+    ASSERT_NE(list, nullptr) << "the user's check did not show the list at once";
+    ClickAt(Centre(WindowRect(Control(list, kUpdateId))));
+    HWND download = WaitForShown(host, 500, 150);
+    ASSERT_NE(download, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBCOMM_COMMAND_DOWNLOAD_UPDATE").size() == 1; },
+                          kEventTimeoutMs));
+    ClickAt(Centre(WindowRect(Control(download, kCancelId))));
+    EXPECT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL") == 1; }, kEventTimeoutMs));
+    const auto restarts = Lines(Log(), "probe RECV LIBCOMM_COMMAND_READY_START_SERVER ");
+    ASSERT_EQ(restarts.size(), 1u) << "one crash, one restart request";
+    EXPECT_EQ(Value(restarts[0]), 7);
+    EXPECT_NE(restarts[0].find("sender=host"), std::string::npos);
+    Close(host);
+}
+
+}  // namespace
