@@ -9,7 +9,6 @@ namespace {
 constexpr wchar_t kMaker[] = L"Zentrovia";
 constexpr wchar_t kRawTitle[] = L"Zentrovia|Handset|Message|+|Contact|Rescue";
 constexpr wchar_t kRawSecondTitle[] = L"Zentrovia|Handset|Companion";
-constexpr wchar_t kVersion[] = L"4.4.39";
 constexpr wchar_t kBuildDate[] = L"Apr  2 2020";
 }  // namespace
 
@@ -31,8 +30,6 @@ std::string MakerNameUtf8() { return ToUtf8(kMaker); }
 std::wstring ProductTitle() { return DisplayTitle(kRawTitle); }
 std::string ProductTitleUtf8() { return ToUtf8(ProductTitle()); }
 std::wstring SecondTitle() { return DisplayTitle(kRawSecondTitle); }
-std::wstring Version() { return kVersion; }
-std::string VersionUtf8() { return ToUtf8(kVersion); }
 std::wstring BuildYear() { return LastWord(kBuildDate); }
 
 }  // namespace ProductIdentity

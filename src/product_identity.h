@@ -11,6 +11,7 @@ std::string MakerNameUtf8();
 std::wstring ProductTitle();
 std::string ProductTitleUtf8();
 std::wstring SecondTitle();
+// The version text, fixed per program at build time (product_version.cpp).
 std::wstring Version();
 std::string VersionUtf8();
 // The last blank-separated word of the build date.

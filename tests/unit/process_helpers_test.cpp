@@ -133,6 +133,7 @@ TEST_F(ProgramTest, ShellLaunchIsTrueForANonZeroCodeOrAProgramStillRunningAfterA
     EXPECT_FALSE(ShellLaunch(program, L"0 0", false));
     EXPECT_TRUE(ShellLaunch(program, L"0 3", false));
     EXPECT_TRUE(ShellLaunch(program, L"4000 0", false)) << "STILL_ACTIVE after the one-second wait counts as running";
+    EXPECT_TRUE(ShellLaunch(program, L"0 3", true)) << "a \"runas\" launch did not run the program (Wine runs it unelevated)";
     EndRunningCopies(program);  // the launched copy is not ours to wait for
 }
 
