@@ -75,6 +75,15 @@ void WriteNew(const std::wstring& path, const std::string& text) {
     }
 }
 
+// Removes a folder or registry key when the test ends, however it ends.
+struct RemovedAtEnd {
+    std::wstring folder, key;
+    ~RemovedAtEnd() {
+        if (!folder.empty()) TempFolder::RemoveTree(folder);
+        if (!key.empty()) RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    }
+};
+
 std::string FileSha256(const std::wstring& path) {
     const std::string bytes = ReadTextFile(path);
     comm::Sha256 hash;
@@ -140,8 +149,9 @@ const std::string kNewerReleases =
 // the old host has ended, and starts 4.4.40 in its place.
 TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndStartsTheNewVersion) {
     TempFolder app;
+    const RemovedAtEnd records{L"", L"Software\\Zentrovia\\" + kTitle},
+        uninstallEntry{L"", L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kTitle};
     ASSERT_EQ(RunToEnd(kSetup, L"/S /D=" + app.Path()), 0u);
-    const std::wstring settingsKey = L"Software\\Zentrovia\\" + kTitle;
     ServeFeed(Release("4.4.38", "\"Older.\"") + ", " +
               Release("4.4.40", kNewerReleases, ServeSetup("slow/LumarestSetup-4.4.40.exe")) + ", " +
               Release("4.4.39.1", "\"New icons.\""));
@@ -183,8 +193,44 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
     EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(app.Path() + L"\\UpdateMarker.txt") == "4.4.40"; }, 120000))
         << "the setup did not replace the installation";
     ExpectStartedAndClose(host.ProcessId(), L"4.4.40");
-    RegDeleteTreeW(HKEY_CURRENT_USER, settingsKey.c_str());
-    RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kTitle).c_str());
+}
+
+// A suite's product (type 1) started with its host configuration file: the
+// downloaded setup runs silently into the suite's add-in folder while the
+// host waits, and the host starts the new add-in and closes.
+TEST_F(UpdateChainRun, ASuiteProductInstallsItsUpdateAsAnAddinAndStartsIt) {
+    wchar_t appData[MAX_PATH];
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
+    const std::wstring maker = std::wstring(appData) + L"\\Zentrovia";
+    const RemovedAtEnd suite{maker + L"\\Chain Test Suite"};
+    CreateDirectoryW(maker.c_str(), nullptr);
+    CreateDirectoryW(suite.folder.c_str(), nullptr);
+    const std::wstring configuration = suite.folder + L"\\Preferences.json";
+    WriteNew(configuration, "{}");
+    ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("LumarestSetup-4.4.40.exe")));
+    AddComm(Url("feed.json"));
+    HostProcess::Options options = Options();
+    options.arguments = L"\"" + configuration + L"\"";
+    HostProcess host(options);
+    host.Install();
+    const std::wstring catalog = host.InstallDir() + L"\\Option.json";
+    std::string text = ReadTextFile(catalog);
+    const size_t type = text.find("\"product:type\": 0");
+    ASSERT_NE(type, std::string::npos);
+    WriteNew(catalog, text.replace(type, 17, "\"product:type\": 1"));
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+
+    HWND sheet = WaitForSheetNotice(host);
+    ASSERT_NE(sheet, nullptr);
+    ClickAt(WindowRect(sheet).left + 40, WindowRect(sheet).top + 18);
+    HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
+    ASSERT_NE(list, nullptr);
+    ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
+    EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u) << "the host did not close after installing the add-in";
+    EXPECT_TRUE(Exists(suite.folder + L"\\Addins\\" + kTitle + L"\\4.4.40\\Bin\\" + kTitle + L".exe"));
+    EXPECT_FALSE(Exists(Download(host))) << "the suite's setup was left behind";
+    ExpectStartedAndClose(host.ProcessId(), L"4.4.40");
 }
 
 }  // namespace
