@@ -233,4 +233,100 @@ TEST_F(UpdateChainRun, ASuiteProductInstallsItsUpdateAsAnAddinAndStartsIt) {
     ExpectStartedAndClose(host.ProcessId(), L"4.4.40");
 }
 
+// The probe's user checks, each let go by the test's close request, which
+// the probe refuses (the close query reaches the plug-ins first).
+constexpr char kUserChecksScript[] =
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"  // the automatic check
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"  // Comm's answer
+    "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
+    "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
+    "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
+    "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n";
+
+class UnhappyChainRun : public UpdateChainRun {
+protected:
+    // Lets the probe's next user check go.
+    static void NextUserCheck(HostProcess& host) { ASSERT_TRUE(host.RequestClose()); }
+    // The alert that a user check ends in: its message, after its screenshot and its "OK".
+    std::wstring AlertMessage(const HostProcess& host, const wchar_t* screenshot) {
+        HWND alert = WaitForDialog(host, kAlertWidth);
+        if (!alert) return L"(no alert)";
+        EXPECT_TRUE(SaveScreenBmp(WindowRect(alert), screenshot));
+        const std::wstring message = WindowText(alert);
+        ClickAt(Centre(WindowRect(Control(alert, kAlertOkId))));
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(alert); }, kEventTimeoutMs));
+        return message;
+    }
+    // The list that a user check shows at once; its "Update Now" opens the download dialog.
+    HWND UpdateNow(const HostProcess& host) {
+        HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
+        if (!list) return nullptr;
+        ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
+        return WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
+    }
+    size_t DownloadAnswers() const { return Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE"); }
+};
+
+// A refused connection: the automatic check shows nothing, a user's check
+// the failure. A current feed: the "latest version" alert. A setup whose
+// hash does not match: the failure in the download dialog, no file left, and
+// closing the dialog cancels nothing. A running download closed by the user:
+// Comm is asked to cancel, stops answering and removes the partial file.
+TEST_F(UnhappyChainRun, RefusedCurrentMismatchedAndCancelledUpdatesEndAsTheUserExpects) {
+    const std::wstring closed = EnvironmentText(L"LUMAREST_HTTP_CLOSED_PORT");
+    AddComm("http://127.0.0.1:" + std::string(closed.begin(), closed.end()) + "/feed.json");
+    AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE",
+              "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL", "LIBPLATFORM_COMMAND_CLOSE_ENSURE"},
+             kUserChecksScript);
+    environment_.push_back({L"LUMAREST_PROBE_REFUSE_CLOSE", L"4"});
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_CHECK_FOR_UPDATE") == 2; }, kEventTimeoutMs));
+    EXPECT_EQ(Value(Lines(Log(), "probe RECV LIBCOMM_COMMAND_CHECK_FOR_UPDATE ")[1]), 0) << "the refusal was not a failure";
+    Sleep(2000);
+    EXPECT_EQ(ShownDialog(host, kAlertWidth), nullptr) << "an automatic check told of its failure";
+    EXPECT_EQ(ShownSheet(host), nullptr);
+    NextUserCheck(host);
+    EXPECT_EQ(AlertMessage(host, L"update-chain-check-failed.bmp"),
+              L"Update failed! Please check if the network is available.");
+
+    PointCommAt(host.InstallDir() + L"\\Plugins\\Comm\\1.0.0\\", Url("feed.json"));
+    ServeFeed(Release("4.4.38", "\"Older.\"") + ", " + Release("4.4.39", "\"This one.\""));
+    NextUserCheck(host);
+    EXPECT_EQ(AlertMessage(host, L"update-chain-latest.bmp"), L"This version of (4.4.39) is the latest version.");
+
+    ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("LumarestSetup-4.4.40.exe", false)));
+    NextUserCheck(host);
+    HWND download = UpdateNow(host);
+    ASSERT_NE(download, nullptr) << "the user's check showed no list, or its \"Update Now\" no download";
+    ASSERT_TRUE(WaitUntil([&] { return Value(Lines(Log(), "probe RECV LIBCOMM_COMMAND_DOWNLOAD_UPDATE ").back()) == 6; },
+                          kEventTimeoutMs))
+        << "a setup with the wrong hash was not a failure";
+    Sleep(1000);  // the failure's paint
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-chain-download-failed.bmp"));
+    EXPECT_FALSE(Exists(Download(host))) << "the mismatched setup was kept";
+    ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, kEventTimeoutMs));
+    Sleep(1000);
+    EXPECT_EQ(Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"), 0u) << "a failed download was cancelled";
+
+    ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("slow/LumarestSetup-4.4.40.exe")));
+    NextUserCheck(host);
+    download = UpdateNow(host);
+    ASSERT_NE(download, nullptr) << "the held notes were not shown again";
+    ASSERT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 20) && Exists(Download(host)); }, kEventTimeoutMs));
+    ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
+    ASSERT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL") == 1; }, kEventTimeoutMs));
+    EXPECT_TRUE(WaitUntil([&] { return !Exists(Download(host)); }, kEventTimeoutMs)) << "the partial file stayed";
+    const size_t answers = DownloadAnswers();
+    Sleep(2000);
+    EXPECT_EQ(DownloadAnswers(), answers) << "Comm went on after the cancel";
+    Close(host);
+}
+
 }  // namespace
