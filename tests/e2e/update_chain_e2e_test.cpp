@@ -186,10 +186,10 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
     EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 300); }, kEventTimeoutMs)) << "it did not grow";
 
     EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u) << "the old host did not close for the update";
+    // In either order: Comm may confirm before the host's send reaches the probe.
     const auto stops = Lines(Log(), "probe RECV LIBCOMM_COMMAND_EXIT_SERVER ");
     ASSERT_EQ(stops.size(), 2u) << "the host's stop request and Comm's confirmation";
-    EXPECT_NE(stops[0].find("sender=host"), std::string::npos);
-    EXPECT_EQ(stops[1].find("sender=host"), std::string::npos);
+    EXPECT_NE(stops[0].find("sender=host") == std::string::npos, stops[1].find("sender=host") == std::string::npos);
     EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(app.Path() + L"\\UpdateMarker.txt") == "4.4.40"; }, 120000))
         << "the setup did not replace the installation";
     ExpectStartedAndClose(host.ProcessId(), L"4.4.40");
