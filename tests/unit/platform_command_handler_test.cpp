@@ -255,4 +255,11 @@ TEST(ReleaseNotes, RefusesTextsWithoutAUsableVersionAndReadsALaterMissingOneAsEm
     EXPECT_EQ(notes->text, L"V 2\r\nV \r\nx\r\n");
 }
 
+TEST(DeviceStatus, NamesTheDeviceOnlyWhenItWasRemovedWithTheWordOfTheValue) {
+    EXPECT_EQ(ReadDeviceStatus(R"({"had_removed":2,"device_name":"Pixel 7"})", "removed").notice, "Pixel 7 is removed.");
+    EXPECT_EQ(ReadDeviceStatus(R"({"had_removed":0,"device_name":"Pixel 7"})", "removed").notice, "");
+    EXPECT_EQ(DeviceStatusNotice(0, L"Pixel 7"), L"Pixel 7 is removed.");
+    EXPECT_EQ(DeviceStatusNotice(20, L"Pixel 7"), L"Pixel 7 is disconnected.");
+}
+
 }  // namespace
