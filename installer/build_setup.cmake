@@ -69,7 +69,10 @@ file(WRITE ${list_file}.new
 file(COPY_FILE ${list_file}.new ${list_file} ONLY_IF_DIFFERENT)
 file(REMOVE ${list_file}.new)
 
-string(SHA256 fingerprint "${fingerprint}")
+# The list itself counts too: the same files in another order or with other
+# sources make another setup.
+file(SHA256 ${CMAKE_CURRENT_LIST_FILE} sum)
+string(SHA256 fingerprint "${fingerprint};${sum};${entries}${folder_entries}")
 set(stamp ${OUTPUT}.fingerprint)
 if(EXISTS ${OUTPUT} AND EXISTS ${stamp})
   file(READ ${stamp} previous)

@@ -45,24 +45,24 @@ std::set<std::wstring> FilesBelow(const std::wstring& folder, const std::wstring
     return files;
 }
 
-std::wstring RecordedFolder() {
-    wchar_t folder[MAX_PATH] = L"";
-    DWORD size = sizeof folder;
-    RegGetValueW(HKEY_CURRENT_USER, (L"Software\\Zentrovia\\" + kTitle).c_str(), L"InstallDir", RRF_RT_REG_SZ, nullptr, folder, &size);
-    return folder;
-}
+std::wstring MutexName(const wchar_t* version) { return L"Global_" + kTitle + L"_" + version; }
 
-UniqueHandle HoldInstanceMutex(const wchar_t* version) {
-    return UniqueHandle(CreateMutexW(nullptr, TRUE, (L"Global_" + kTitle + L"_" + version).c_str()));
-}
-
-bool InstanceAppears(const wchar_t* version) {
-    for (int tries = 0; tries < 300; ++tries, Sleep(100)) {
-        UniqueHandle found(OpenMutexW(SYNCHRONIZE, FALSE, (L"Global_" + kTitle + L"_" + version).c_str()));
-        if (found) return true;
+bool InstanceRuns(const wchar_t* version, bool wanted) {
+    for (int tries = 0; tries < 600; ++tries, Sleep(100)) {
+        if (static_cast<bool>(UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, MutexName(version).c_str()))) == wanted) return true;
     }
     return false;
 }
+
+// Ends the product that an update started, however the test ends: it would
+// hold the test's output open (Wine hands it the inherited descriptors).
+struct EndsStartedProduct {
+    std::wstring program;
+    void End() const {
+        for (int tries = 0; tries < 5 && (EndRunningCopies(program), !InstanceRuns(L"4.4.40", false)); ++tries) {}
+    }
+    ~EndsStartedProduct() { End(); }
+};
 
 TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     TempFolder temp;
@@ -71,38 +71,38 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     const std::set<std::wstring> installed = FilesBelow(app);
     for (const wchar_t* file : {L"Lumarest.exe", L"Uninstall.exe", L"Option.json", L"Plugins\\Comm\\1.0.0\\Comm.dll", L"I18n\\de\\Language.mo"})
         EXPECT_TRUE(installed.count(file)) << "not installed: " << file;
-    EXPECT_EQ(RecordedFolder(), app);
-    const std::wstring feed = app + L"\\Plugins\\Comm\\1.0.0\\UpdateFeed.json";
-    temp.Write(L"App Folder\\Plugins\\Comm\\1.0.0\\UpdateFeed.json", "{\"feed\": \"users own\"}");
+    const std::wstring feed = temp.Write(L"App Folder\\Plugins\\Comm\\1.0.0\\UpdateFeed.json", "{\"feed\": \"users own\"}");
     temp.Write(L"App Folder\\I18n\\de\\Notes.txt", "the user's");
     temp.Write(L"App Folder\\UpdateMarker.txt", "old");
 
     {
-        UniqueHandle running = HoldInstanceMutex(L"4.4.39");
+        UniqueHandle running(CreateMutexW(nullptr, TRUE, MutexName(L"4.4.39").c_str()));
         const DWORD start = GetTickCount();
         EXPECT_EQ(RunSetup(kNextSetup, L"/S /TAG=4.4.39 /WAIT=3"), 3u) << "an update while the product runs must give up";
         EXPECT_GE(GetTickCount() - start, 3000u) << "gave up before its wait was over";
         EXPECT_EQ(ReadTextFile(app + L"\\UpdateMarker.txt"), "old") << "files of a running product were replaced";
     }
+    const EndsStartedProduct started{app + L"\\Lumarest.exe"};
     ASSERT_EQ(RunSetup(kNextSetup, L"/TAG=4.4.39"), 0u) << "the update as the host starts it, with its progress window";
     EXPECT_EQ(ReadTextFile(app + L"\\UpdateMarker.txt"), "4.4.40");
     EXPECT_TRUE(ReadTextFile(app + L"\\Lumarest.exe") == ReadTextFile(kNextProgram)) << "the program was not replaced";
     EXPECT_EQ(ReadTextFile(feed), "{\"feed\": \"users own\"}") << "the update feed's address was overwritten";
-    EXPECT_TRUE(InstanceAppears(L"4.4.40")) << "the update did not start the new version";
-    EndRunningCopies(app + L"\\Lumarest.exe");
+    EXPECT_TRUE(InstanceRuns(L"4.4.40", true)) << "the update did not start the new version";
+    started.End();
 
     // "_?=" runs the uninstaller in place (and waits), so it cannot remove itself.
     EXPECT_EQ(RunSetup(app + L"\\Uninstall.exe", L"/S _?=" + app), 0u);
     EXPECT_EQ(FilesBelow(app), (std::set<std::wstring>{L"I18n\\de\\Notes.txt", L"Uninstall.exe"}));
     EXPECT_EQ(GetFileAttributesW((app + L"\\Plugins").c_str()), INVALID_FILE_ATTRIBUTES) << "emptied folders stay";
-    EXPECT_EQ(RecordedFolder(), L"");
+    HKEY record;  // the update found the installation by it; now it must be gone
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\Zentrovia\\" + kTitle).c_str(), 0, KEY_READ, &record), ERROR_SUCCESS);
 }
 
 TEST(Setup, SuiteFormInstallsIntoTheAddinLayoutWithoutWaitingForTheHost) {
     wchar_t appData[MAX_PATH];
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
     const std::wstring suite = std::wstring(appData) + L"\\Zentrovia\\Setup Test Suite";
-    UniqueHandle running = HoldInstanceMutex(L"4.4.39");  // the host that waits for the setup
+    UniqueHandle host(CreateMutexW(nullptr, TRUE, MutexName(L"4.4.39").c_str()));  // it waits for the setup
     const DWORD start = GetTickCount();
     EXPECT_EQ(RunSetup(kSetup, L"/S /PRODUCT_ALIAS=\"Setup Test Suite\""), 0u);
     EXPECT_LT(GetTickCount() - start, 30000u) << "the suite form waited for the host";
