@@ -15,6 +15,7 @@
 #include "UniqueResource.h"
 #include "host_process.h"
 #include "screen_support.h"
+#include "services/process_helpers.h"
 #include "sha256.h"
 
 namespace {
@@ -65,8 +66,8 @@ void ExpectStartedAndClose(DWORD oldProcess, const std::wstring& version) {
     EXPECT_TRUE(WaitUntil([&] { return !InstanceRuns(version); }, 60000));
 }
 
-// A new file in place of any old one: the run's installation copy holds hard
-// links to the build's files, which must not be written through.
+// A new file in place of any old one: the run's installation copy may hold
+// hard links to the build's files, which must not be written through.
 void WriteNew(const std::wstring& path, const std::string& text) {
     DeleteFileW(path.c_str());
     if (FILE* file = _wfopen(path.c_str(), L"wb")) {
@@ -75,10 +76,13 @@ void WriteNew(const std::wstring& path, const std::string& text) {
     }
 }
 
-// Removes a folder or registry key when the test ends, however it ends.
-struct RemovedAtEnd {
-    std::wstring folder, key;
-    ~RemovedAtEnd() {
+// However the test ends, ends the program's running copies (a product that
+// the update started would hold the test's output open: Wine hands it the
+// inherited descriptors), then removes a folder and a registry key.
+struct CleanedAtEnd {
+    std::wstring program, folder, key;
+    ~CleanedAtEnd() {
+        if (!program.empty()) EndRunningCopies(program);
         if (!folder.empty()) TempFolder::RemoveTree(folder);
         if (!key.empty()) RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
     }
@@ -149,8 +153,8 @@ const std::string kNewerReleases =
 // the old host has ended, and starts 4.4.40 in its place.
 TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndStartsTheNewVersion) {
     TempFolder app;
-    const RemovedAtEnd records{L"", L"Software\\Zentrovia\\" + kTitle},
-        uninstallEntry{L"", L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kTitle};
+    const CleanedAtEnd records{app.Path() + L"\\Lumarest.exe", L"", L"Software\\Zentrovia\\" + kTitle},
+        uninstallEntry{L"", L"", L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kTitle};
     ASSERT_EQ(RunToEnd(kSetup, L"/S /D=" + app.Path()), 0u);
     ServeFeed(Release("4.4.38", "\"Older.\"") + ", " +
               Release("4.4.40", kNewerReleases, ServeSetup("slow/LumarestSetup-4.4.40.exe")) + ", " +
@@ -202,7 +206,8 @@ TEST_F(UpdateChainRun, ASuiteProductInstallsItsUpdateAsAnAddinAndStartsIt) {
     wchar_t appData[MAX_PATH];
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
     const std::wstring maker = std::wstring(appData) + L"\\Zentrovia";
-    const RemovedAtEnd suite{maker + L"\\Chain Test Suite"};
+    const std::wstring folder = maker + L"\\Chain Test Suite";
+    const CleanedAtEnd suite{folder + L"\\Addins\\" + kTitle + L"\\4.4.40\\Bin\\" + kTitle + L".exe", folder};
     CreateDirectoryW(maker.c_str(), nullptr);
     CreateDirectoryW(suite.folder.c_str(), nullptr);
     const std::wstring configuration = suite.folder + L"\\Preferences.json";
@@ -228,7 +233,7 @@ TEST_F(UpdateChainRun, ASuiteProductInstallsItsUpdateAsAnAddinAndStartsIt) {
     ASSERT_NE(list, nullptr);
     ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
     EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u) << "the host did not close after installing the add-in";
-    EXPECT_TRUE(Exists(suite.folder + L"\\Addins\\" + kTitle + L"\\4.4.40\\Bin\\" + kTitle + L".exe"));
+    EXPECT_TRUE(Exists(suite.program));
     EXPECT_FALSE(Exists(Download(host))) << "the suite's setup was left behind";
     ExpectStartedAndClose(host.ProcessId(), L"4.4.40");
 }
