@@ -53,6 +53,16 @@ inline COLORREF ScreenPixel(int x, int y) {
 
 inline int Brightness(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c); }
 
+// Whether a screen pixel of area is dark, as text on a light ground is.
+inline bool HasDarkPixel(const RECT& area) {
+    HDC screen = GetDC(nullptr);
+    bool dark = false;
+    for (int y = area.top; y < area.bottom && !dark; ++y)
+        for (int x = area.left; x < area.right && !dark; ++x) dark = Brightness(GetPixel(screen, x, y)) < 450;
+    ReleaseDC(nullptr, screen);
+    return dark;
+}
+
 // Copies a screen rectangle into a 24-bit BMP file in the artefacts folder.
 inline bool SaveScreenBmp(const RECT& area, const std::wstring& name) {
     const std::wstring folder = L"" LUMAREST_TEST_ARTIFACTS_DIR;
@@ -199,6 +209,13 @@ inline bool DownloadBarFilledAt(HWND dialog, int x) {
     constexpr int kBarFillLeft = 24, kBarRowY = 76;
     const RECT r = WindowRect(dialog);
     return ScreenPixel(r.left + kBarFillLeft + x, r.top + kBarRowY) == RGB(0x1F, 0x5F, 0xAE);
+}
+
+// The right end of the download dialog's size text, beyond any status that
+// fits beside it: blank once the sizes give way to a closing or failure text.
+inline RECT DownloadSizeEnd(HWND dialog) {
+    const RECT r = WindowRect(dialog);
+    return {r.left + 430, r.top + 46, r.left + 478, r.top + 70};
 }
 
 // ---- the probe's log ----

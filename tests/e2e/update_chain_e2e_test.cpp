@@ -186,6 +186,7 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
     EXPECT_FALSE(IsWindowVisible(list));
     EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 40); }, kEventTimeoutMs)) << "no progress";
     EXPECT_FALSE(DownloadBarFilledAt(download, 400)) << "the setup came too fast to watch";
+    EXPECT_TRUE(HasDarkPixel(DownloadSizeEnd(download))) << "no sizes beside the status";
     EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-chain-download.bmp"));
     EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 300); }, kEventTimeoutMs)) << "it did not grow";
 
@@ -314,6 +315,7 @@ TEST_F(UnhappyChainRun, RefusedCurrentMismatchedAndCancelledUpdatesEndAsTheUserE
         << "a setup with the wrong hash was not a failure";
     Sleep(1000);  // the failure's paint
     EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-chain-download-failed.bmp"));
+    EXPECT_FALSE(HasDarkPixel(DownloadSizeEnd(download))) << "the sizes are still drawn after the failure";
     EXPECT_FALSE(Exists(Download(host))) << "the mismatched setup was kept";
     ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, kEventTimeoutMs));
