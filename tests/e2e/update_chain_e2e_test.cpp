@@ -59,7 +59,7 @@ HWND OtherMainFrame(DWORD oldProcess) {
 // Finds the started product (its mutex names its version) and closes it.
 void ExpectStartedAndClose(DWORD oldProcess, const std::wstring& version) {
     HWND frame = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (frame = OtherMainFrame(oldProcess)) != nullptr; }, 120000))
+    ASSERT_TRUE(WaitUntil([&] { return (frame = OtherMainFrame(oldProcess)) != nullptr; }, 60000))
         << "the new version showed no main window";
     EXPECT_TRUE(InstanceRuns(version)) << "the window is not of the new version";
     PostMessageW(frame, WM_CLOSE, 0, 0);
@@ -165,6 +165,7 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
     options.exePath = app.Path() + L"\\Lumarest.exe";
     options.inPlace = true;
     HostProcess host(options);
+    const CleanedAtEnd setup{Download(host)};  // a setup that hangs would hold the output open too
     ASSERT_TRUE(host.Start());
     ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
 
@@ -195,7 +196,7 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
     const auto stops = Lines(Log(), "probe RECV LIBCOMM_COMMAND_EXIT_SERVER ");
     ASSERT_EQ(stops.size(), 2u) << "the host's stop request and Comm's confirmation";
     EXPECT_NE(stops[0].find("sender=host") == std::string::npos, stops[1].find("sender=host") == std::string::npos);
-    EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(app.Path() + L"\\UpdateMarker.txt") == "4.4.40"; }, 120000))
+    EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(app.Path() + L"\\UpdateMarker.txt") == "4.4.40"; }, kEventTimeoutMs))
         << "the setup did not replace the installation";
     ExpectStartedAndClose(host.ProcessId(), L"4.4.40");
 }
@@ -218,6 +219,7 @@ TEST_F(UpdateChainRun, ASuiteProductInstallsItsUpdateAsAnAddinAndStartsIt) {
     HostProcess::Options options = Options();
     options.arguments = L"\"" + configuration + L"\"";
     HostProcess host(options);
+    const CleanedAtEnd setup{Download(host)};
     host.Install();
     const std::wstring catalog = host.InstallDir() + L"\\Option.json";
     std::string text = ReadTextFile(catalog);
