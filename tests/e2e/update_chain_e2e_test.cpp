@@ -222,10 +222,11 @@ TEST_F(UpdateChainRun, ASuiteProductInstallsItsUpdateAsAnAddinAndStartsIt) {
     const CleanedAtEnd setup{Download(host)};
     host.Install();
     const std::wstring catalog = host.InstallDir() + L"\\Option.json";
+    const std::string standalone = "\"product:type\": 0";
     std::string text = ReadTextFile(catalog);
-    const size_t type = text.find("\"product:type\": 0");
+    const size_t type = text.find(standalone);
     ASSERT_NE(type, std::string::npos);
-    WriteNew(catalog, text.replace(type, 17, "\"product:type\": 1"));
+    WriteNew(catalog, text.replace(type, standalone.size(), "\"product:type\": 1"));
     ASSERT_TRUE(host.Start());
     ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
 
