@@ -56,12 +56,15 @@ HWND OtherMainFrame(DWORD oldProcess) {
     return nullptr;
 }
 
-// Finds the started product (its mutex names its version) and closes it.
-void ExpectStartedAndClose(DWORD oldProcess, const std::wstring& version) {
+// Finds the started product (its mutex names its version), takes its
+// picture and closes it.
+void ExpectStartedAndClose(DWORD oldProcess, const std::wstring& version, const wchar_t* screenshot) {
     HWND frame = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (frame = OtherMainFrame(oldProcess)) != nullptr; }, 60000))
         << "the new version showed no main window";
     EXPECT_TRUE(InstanceRuns(version)) << "the window is not of the new version";
+    Sleep(2000);  // its first paint
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(frame), screenshot));
     PostMessageW(frame, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !InstanceRuns(version); }, 60000));
 }
@@ -198,7 +201,9 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
     EXPECT_NE(stops[0].find("sender=host") == std::string::npos, stops[1].find("sender=host") == std::string::npos);
     EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(app.Path() + L"\\UpdateMarker.txt") == "4.4.40"; }, kEventTimeoutMs))
         << "the setup did not replace the installation";
-    ExpectStartedAndClose(host.ProcessId(), L"4.4.40");
+    EXPECT_NE(ReadTextFile(app.Path() + L"\\Plugins\\Comm\\1.0.0\\UpdateFeed.json").find(Url("feed.json")), std::string::npos)
+        << "the update put the shipped feed address over the installation's";
+    ExpectStartedAndClose(host.ProcessId(), L"4.4.40", L"update-chain-relaunched.bmp");
 }
 
 // A suite's product (type 1) started with its host configuration file: the
@@ -239,7 +244,7 @@ TEST_F(UpdateChainRun, ASuiteProductInstallsItsUpdateAsAnAddinAndStartsIt) {
     EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u) << "the host did not close after installing the add-in";
     EXPECT_TRUE(Exists(suite.program));
     EXPECT_FALSE(Exists(Download(host))) << "the suite's setup was left behind";
-    ExpectStartedAndClose(host.ProcessId(), L"4.4.40");
+    ExpectStartedAndClose(host.ProcessId(), L"4.4.40", L"update-chain-addin.bmp");
 }
 
 // The probe's user checks, each let go by the test's close request, which
