@@ -342,6 +342,7 @@ TEST_F(UnhappyChainRun, RefusedCurrentMismatchedAndCancelledUpdatesEndAsTheUserE
     Sleep(2000);
     EXPECT_EQ(DownloadAnswers(), answers) << "Comm went on after the cancel";
     Close(host);
+    EXPECT_TRUE(Lines(Log(), "probe TIMEOUT").empty()) << "a user check went before the test let it (30 s)";
 }
 
 }  // namespace
