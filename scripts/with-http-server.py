@@ -36,12 +36,15 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def copyfile(self, source, destination):
         if "/slow/" not in self.path:
             return super().copyfile(source, destination)
-        while True:
-            piece = source.read(PIECE)
-            if not piece:
-                return
-            destination.write(piece)
-            time.sleep(len(piece) / self.slow_rate)
+        try:
+            while True:
+                piece = source.read(PIECE)
+                if not piece:
+                    return
+                destination.write(piece)
+                time.sleep(len(piece) / self.slow_rate)
+        except (BrokenPipeError, ConnectionResetError):
+            pass  # the client hung up: a cancelled download, no server fault
 
     def log_message(self, *args):
         pass  # the command's output stays readable

@@ -58,6 +58,9 @@ void UiAlertDialog::CreateFonts() {
 bool UiAlertDialog::OnInitDialog(HWND, LPARAM) {
     CreateFonts();
     InitialiseBase();
+    // The message is painted, never shown as a caption; as the window's text
+    // it is there for tools that read windows, such as screen readers.
+    SetWindowTextW(Handle(), message_.c_str());
     const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
     const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
     for (auto [button, id, label] : {std::tuple{&confirmButton_, kConfirmButtonId, &confirmText_},

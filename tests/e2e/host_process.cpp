@@ -77,6 +77,7 @@ HostProcess::HostProcess(Options options) : options_(std::move(options)) {
     // The build's installation tree is the program's own folder.
     if (options_.installFrom.empty())
         options_.installFrom = options_.exePath.substr(0, options_.exePath.find_last_of(L"\\/"));
+    installDir_ = options_.inPlace ? WithoutTrailingSlash(options_.installFrom) : install_.Path();
 }
 
 HostProcess::~HostProcess() {
@@ -89,15 +90,19 @@ HostProcess::~HostProcess() {
 void HostProcess::Install() {
     if (installed_) return;
     installed_ = true;
-    LinkOrCopy(options_.exePath, install_.Path() + L"\\Lumarest.exe");
-    for (const wchar_t* part : {L"Option.json", L"I18n", L"Resources"})
-        CopyTree(WithoutTrailingSlash(options_.installFrom) + L"\\" + part, install_.Path() + L"\\" + part);
-    if (!options_.pluginsFrom.empty()) CopyTree(WithoutTrailingSlash(options_.pluginsFrom), install_.Path() + L"\\Plugins");
+    // An installation made by the setup runs as the setup left it; only the
+    // test's plug-ins are added.
+    if (!options_.inPlace) {
+        LinkOrCopy(options_.exePath, installDir_ + L"\\Lumarest.exe");
+        for (const wchar_t* part : {L"Option.json", L"I18n", L"Resources"})
+            CopyTree(WithoutTrailingSlash(options_.installFrom) + L"\\" + part, installDir_ + L"\\" + part);
+    }
+    if (!options_.pluginsFrom.empty()) CopyTree(WithoutTrailingSlash(options_.pluginsFrom), installDir_ + L"\\Plugins");
 }
 
 bool HostProcess::Start() {
     Install();
-    const std::wstring exe = install_.Path() + L"\\Lumarest.exe";
+    const std::wstring exe = installDir_ + L"\\Lumarest.exe";
     std::map<std::wstring, std::wstring> overrides;
     // A crash must end the run at once, not start Wine's debugger, which
     // would hold the test's output open.

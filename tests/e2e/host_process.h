@@ -26,6 +26,7 @@ class HostProcess {
 public:
     struct Options {
         std::wstring exePath;       // the program copied in; default: the build's Lumarest.exe (LUMAREST_EXE)
+        bool inPlace = false;       // run exePath where it lies: its folder, made by the setup, is the installation
         std::wstring installFrom;   // copy its Option.json, I18n and Resources; default: the program's folder
         std::wstring pluginsFrom;   // copied in as "Plugins"; empty: no plug-ins
         std::wstring tempDir;       // TMP and TEMP for the host; empty: inherited
@@ -51,7 +52,7 @@ public:
     DWORD ProcessId() const { return processId_; }
     const Options& options() const { return options_; }
     // The run's installation folder, without a trailing backslash.
-    const std::wstring& InstallDir() const { return install_.Path(); }
+    const std::wstring& InstallDir() const { return installDir_; }
 
     // The full text of every glog INFO file below the day's log folder of
     // the temporary folder used by the host.
@@ -64,6 +65,7 @@ public:
 private:
     Options options_;
     TempFolder install_;  // outlives the process, which the destructor ends first
+    std::wstring installDir_;
     UniqueHandle process_;
     DWORD processId_ = 0;
     bool installed_ = false;

@@ -53,6 +53,16 @@ inline COLORREF ScreenPixel(int x, int y) {
 
 inline int Brightness(COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c); }
 
+// Whether a screen pixel of area is dark, as text on a light ground is.
+inline bool HasDarkPixel(const RECT& area) {
+    HDC screen = GetDC(nullptr);
+    bool dark = false;
+    for (int y = area.top; y < area.bottom && !dark; ++y)
+        for (int x = area.left; x < area.right && !dark; ++x) dark = Brightness(GetPixel(screen, x, y)) < 450;
+    ReleaseDC(nullptr, screen);
+    return dark;
+}
+
 // Copies a screen rectangle into a 24-bit BMP file in the artefacts folder.
 inline bool SaveScreenBmp(const RECT& area, const std::wstring& name) {
     const std::wstring folder = L"" LUMAREST_TEST_ARTIFACTS_DIR;
@@ -113,7 +123,7 @@ inline void ClickAt(POINT p) { ClickAt(p.x, p.y); }
 // ---- the host's top-level windows ----
 
 struct TopLevelSearch {
-    DWORD process;
+    DWORD process;  // 0: any process
     const wchar_t* className;
     std::vector<HWND> found;
 };
@@ -124,31 +134,34 @@ inline BOOL CALLBACK CollectTopLevel(HWND window, LPARAM parameter) {
     wchar_t name[64] = {};
     GetWindowThreadProcessId(window, &owner);
     GetClassNameW(window, name, 64);
-    if (owner == search->process && IsWindowVisible(window) && wcscmp(name, search->className) == 0)
+    if ((search->process == 0 || owner == search->process) && IsWindowVisible(window) &&
+        wcscmp(name, search->className) == 0)
         search->found.push_back(window);
     return TRUE;
 }
 
-// Visible top-level windows of process with class name.
+// Visible top-level windows of process (0: of every process) with class name.
 inline std::vector<HWND> TopLevels(DWORD process, const wchar_t* className) {
     TopLevelSearch search{process, className, {}};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
-// The shown dialog of the host whose width is width, painted, or null after
-// the timeout.
-inline HWND WaitForDialog(const HostProcess& host, int width, DWORD timeoutMs = 60000) {
+// The host's shown dialog of this width and, unless height is 0, this
+// height; null when there is none.
+inline HWND ShownDialog(const HostProcess& host, int width, int height = 0) {
     HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND dialog : TopLevels(host.ProcessId(), L"#32770")) {
-                const RECT r = WindowRect(dialog);
-                if (r.right - r.left == width) found = dialog;
-            }
-            return found != nullptr;
-        },
-        timeoutMs);
+    for (HWND dialog : TopLevels(host.ProcessId(), L"#32770")) {
+        const RECT r = WindowRect(dialog);
+        if (r.right - r.left == width && (height == 0 || r.bottom - r.top == height)) found = dialog;
+    }
+    return found;
+}
+
+// The same, painted, or null after the timeout.
+inline HWND WaitForDialog(const HostProcess& host, int width, int height = 0, DWORD timeoutMs = 60000) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = ShownDialog(host, width, height)) != nullptr; }, timeoutMs);
     if (found) {
         RedrawWindow(found, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         Sleep(500);  // the first paint of an emulated program
@@ -156,11 +169,53 @@ inline HWND WaitForDialog(const HostProcess& host, int width, DWORD timeoutMs = 
     return found;
 }
 
+// The shown notice sheet: a dialog no higher than its strip of 40.
+inline HWND ShownSheet(const HostProcess& host) {
+    for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
+        if (WindowRect(dialog).bottom - WindowRect(dialog).top <= 40) return dialog;
+    return nullptr;
+}
+
+// The sheet once it has opened to its full strip, or null after the timeout.
+inline HWND WaitForSheetNotice(const HostProcess& host, DWORD timeoutMs = 60000) {
+    HWND sheet = nullptr;
+    WaitUntil([&] { return (sheet = ShownSheet(host)) && WindowRect(sheet).bottom - WindowRect(sheet).top == 40; },
+              timeoutMs);
+    return sheet;
+}
+
+// A window's text, also of another process's window or control.
+inline std::wstring WindowText(HWND window) {
+    std::wstring text(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0) + 1, L'\0');
+    text.resize(SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+    return text;
+}
+
 inline HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 inline int ControlWidth(HWND dialog, int id) {
     const RECT r = ChildRect(Control(dialog, id));
     return r.right - r.left;
+}
+
+// ---- the update dialogs: the list 500 x 360, the download 500 x 150 ----
+
+constexpr int kUpdateDialogWidth = 500, kUpdateListHeight = 360, kDownloadHeight = 150;
+constexpr int kDialogCancelId = 5052, kUpdateNowId = 5053, kNotesId = 5054;
+
+// Whether the download dialog's bar is filled x pixels from its start, in
+// "color:title:background" of Option.json.
+inline bool DownloadBarFilledAt(HWND dialog, int x) {
+    constexpr int kBarFillLeft = 24, kBarRowY = 76;
+    const RECT r = WindowRect(dialog);
+    return ScreenPixel(r.left + kBarFillLeft + x, r.top + kBarRowY) == RGB(0x1F, 0x5F, 0xAE);
+}
+
+// The right end of the download dialog's size text, beyond any status that
+// fits beside it: blank once the sizes give way to a closing or failure text.
+inline RECT DownloadSizeEnd(HWND dialog) {
+    const RECT r = WindowRect(dialog);
+    return {r.left + 430, r.top + 46, r.left + 478, r.top + 70};
 }
 
 // ---- the probe's log ----
@@ -221,6 +276,8 @@ protected:
     }
     std::wstring ProbeLog() const { return files_.Path() + L"\\probe.log"; }
     std::string Log() const { return ReadTextFile(ProbeLog()); }
+    // How often name reached the probe.
+    size_t Received(const std::string& name) const { return Lines(Log(), "probe RECV " + name + " ").size(); }
     // The user's close: the program must end with 0.
     static void Close(HostProcess& host) {
         ASSERT_TRUE(host.RequestClose());

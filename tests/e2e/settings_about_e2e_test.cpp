@@ -91,13 +91,6 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "\"OK\" left it open";
     }
 
-    // The shown notice sheet: a dialog no higher than 40.
-    static HWND Sheet(const HostProcess& host) {
-        for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
-            if (WindowRect(dialog).bottom - WindowRect(dialog).top <= 40) return dialog;
-        return nullptr;
-    }
-
     std::string savedStore_;
     bool hadStore_ = false;
     HWND frame_ = nullptr, view_ = nullptr, band_ = nullptr;
@@ -151,7 +144,7 @@ TEST_F(SettingsAboutRun, SettingsPreselectStoreOnOkAndTheNextStartSpeaksTheStore
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "the close button left it open";
     Sleep(1000);
     EXPECT_EQ(StoredLanguage(), 2) << "the close button stored the choice";
-    EXPECT_EQ(Sheet(host), nullptr) << "a cancelled run showed the restart note";
+    EXPECT_EQ(ShownSheet(host), nullptr) << "a cancelled run showed the restart note";
     Close(host);
     EXPECT_NE(host.ReadLogs().find("Translation catalog for index 2 installed"), std::string::npos);
 }
@@ -165,7 +158,7 @@ TEST_F(SettingsAboutRun, SheetOpensInStepsHidesAfterFiveSecondsOrAClickAndFollow
     ASSERT_TRUE(Run(host));
     Confirm(OpenSettings(host), 3);
     HWND sheet = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (sheet = Sheet(host)); }, kEventTimeoutMs)) << "no restart note";
+    ASSERT_TRUE(WaitUntil([&] { return (sheet = ShownSheet(host)); }, kEventTimeoutMs)) << "no restart note";
     const int firstHeight = WindowRect(sheet).bottom - WindowRect(sheet).top;
     EXPECT_LT(firstHeight, 40) << "the strip did not open in steps";
     EXPECT_EQ(firstHeight % 8, 0);

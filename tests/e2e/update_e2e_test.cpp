@@ -15,50 +15,11 @@ namespace {
 
 using namespace e2e;
 
-constexpr int kCancelId = 5052, kUpdateId = 5053, kNotesId = 5054;
-constexpr COLORREF kBarColour = RGB(0x1F, 0x5F, 0xAE);  // "color:title:background" of Option.json
-constexpr int kBarFillLeft = 24, kBarRowY = 76;
-
 const std::vector<std::string> kReceives = {"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE",
                                             "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL",
                                             "LIBCOMM_COMMAND_READY_START_SERVER"};
 
-// The host's shown dialog of exactly this size, or null.
-HWND ShownDialog(const HostProcess& host, int width, int height) {
-    for (HWND dialog : TopLevels(host.ProcessId(), L"#32770")) {
-        const RECT r = WindowRect(dialog);
-        if (r.right - r.left == width && r.bottom - r.top == height) return dialog;
-    }
-    return nullptr;
-}
-
-HWND WaitForShown(const HostProcess& host, int width, int height) {
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = ShownDialog(host, width, height)) != nullptr; }, 60000);
-    if (found) RedrawWindow(found, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Sleep(1000);  // the first paint of an emulated program
-    return found;
-}
-
-bool BarFilledAt(HWND dialog, int x) {
-    return ScreenPixel(WindowRect(dialog).left + kBarFillLeft + x, WindowRect(dialog).top + kBarRowY) == kBarColour;
-}
-
-class UpdateRun : public HostRun {
-protected:
-    HWND OpenSheetNotice(const HostProcess& host) {
-        HWND sheet = nullptr;
-        WaitUntil([&] { return (sheet = SheetOf(host)) && WindowRect(sheet).bottom - WindowRect(sheet).top == 40; },
-                  kEventTimeoutMs);
-        return sheet;
-    }
-    static HWND SheetOf(const HostProcess& host) {
-        for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
-            if (WindowRect(dialog).bottom - WindowRect(dialog).top <= 40) return dialog;
-        return nullptr;
-    }
-    size_t Received(const std::string& name) const { return Lines(Log(), "probe RECV " + name + " ").size(); }
-};
+using UpdateRun = HostRun;
 
 // Two versions, offered on the sheet; the list shows both with one blank
 // line between them; "Update Now" asks the probe for the download, whose
@@ -80,31 +41,31 @@ TEST_F(UpdateRun, NoticeOpensTheListWhoseUpdateDownloadsWithGrowingProgressUntil
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
     ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
-    HWND sheet = OpenSheetNotice(host);
+    HWND sheet = WaitForSheetNotice(host);
     ASSERT_NE(sheet, nullptr) << "the automatic check's notes were not offered on the sheet";
     Sleep(500);
     EXPECT_TRUE(SaveScreenBmp(WindowRect(sheet), L"update-notice.bmp"));
     ClickAt(WindowRect(sheet).left + 40, WindowRect(sheet).top + 18);
 
-    HWND list = WaitForShown(host, 500, 360);
+    HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
     ASSERT_NE(list, nullptr) << "a click on the notice did not show the update list";
     wchar_t notes[512] = {};
     SendMessageW(Control(list, kNotesId), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(notes));  // across processes
     EXPECT_STREQ(notes, L"Version: 4.4.41\r\nFaster_scans\r\nFixed_a_crash\r\n\r\nVersion: 4.4.40\r\nNew_icons\r\n");
     EXPECT_TRUE(SaveScreenBmp(WindowRect(list), L"update-list.bmp"));
-    ClickAt(Centre(WindowRect(Control(list, kUpdateId))));
+    ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
 
-    HWND download = WaitForShown(host, 500, 150);
+    HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
     ASSERT_NE(download, nullptr) << "\"Update Now\" showed no download dialog";
     EXPECT_FALSE(IsWindowVisible(list));
-    EXPECT_TRUE(WaitUntil([&] { return BarFilledAt(download, 100); }, kEventTimeoutMs)) << "a third never showed";
-    EXPECT_FALSE(BarFilledAt(download, 200));
+    EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 100); }, kEventTimeoutMs)) << "a third never showed";
+    EXPECT_FALSE(DownloadBarFilledAt(download, 200));
     EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-download.bmp"));
-    EXPECT_TRUE(WaitUntil([&] { return BarFilledAt(download, 200); }, kEventTimeoutMs)) << "two thirds never showed";
+    EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 200); }, kEventTimeoutMs)) << "two thirds never showed";
     ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe DONE").size() == 1; }, kEventTimeoutMs)) << "no failure sent";
     Sleep(1000);
     EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-failed.bmp"));
-    ClickAt(Centre(WindowRect(Control(download, kCancelId))));
+    ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, 5000));
     Close(host);  // whatever the close of the dialog sent has arrived by the end
     EXPECT_EQ(Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"), 0u) << "a failed download was cancelled";
@@ -134,20 +95,20 @@ TEST_F(UpdateRun, UnreadableNotesShowNothingACrashRestartsOnceAndClosingADownloa
     ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBCOMM_COMMAND_CHECK_FOR_UPDATE").size() == 1; },
                           kEventTimeoutMs));
     Sleep(2000);
-    EXPECT_EQ(SheetOf(host), nullptr) << "notes that do not parse were offered";
-    HWND sheet = OpenSheetNotice(host);
+    EXPECT_EQ(ShownSheet(host), nullptr) << "notes that do not parse were offered";
+    HWND sheet = WaitForSheetNotice(host);
     ASSERT_NE(sheet, nullptr) << "the crash showed no notice";
     Sleep(500);
     EXPECT_TRUE(SaveScreenBmp(WindowRect(sheet), L"update-crash-notice.bmp"));
 
-    HWND list = WaitForShown(host, 500, 360);
+    HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
     ASSERT_NE(list, nullptr) << "the user's check did not show the list at once";
-    ClickAt(Centre(WindowRect(Control(list, kUpdateId))));
-    HWND download = WaitForShown(host, 500, 150);
+    ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
+    HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
     ASSERT_NE(download, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBCOMM_COMMAND_DOWNLOAD_UPDATE").size() == 1; },
                           kEventTimeoutMs));
-    ClickAt(Centre(WindowRect(Control(download, kCancelId))));
+    ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
     EXPECT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL") == 1; }, kEventTimeoutMs));
     const auto restarts = Lines(Log(), "probe RECV LIBCOMM_COMMAND_READY_START_SERVER ");
     ASSERT_EQ(restarts.size(), 1u) << "one crash, one restart request";

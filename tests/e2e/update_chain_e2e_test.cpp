@@ -1,0 +1,348 @@
+// The update chain in real runs with the real pieces: an installation made
+// by the built setup, the Comm plug-in reading a feed from the local HTTP
+// server that scripts/with-http-server.py runs for this test, the downloaded
+// setup updating the installation (or filling a suite's add-in folder), and
+// the new version starting. The probe stands in for the user's update checks
+// and watches the bus; clicks are real input. Screenshots go to the
+// artefacts folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "UniqueResource.h"
+#include "host_process.h"
+#include "screen_support.h"
+#include "services/process_helpers.h"
+#include "sha256.h"
+
+namespace {
+
+using namespace e2e;
+
+const std::wstring kTitle = L"Zentrovia Handset Message + Contact Rescue";
+const std::wstring kSetup = L"" LUMAREST_TEST_SETUP;           // 4.4.39, as shipped
+const std::wstring kNextSetup = L"" LUMAREST_TEST_NEXT_SETUP;  // 4.4.40
+constexpr int kAlertWidth = 440;
+constexpr int kAlertOkId = 5051;
+
+// The exit code of a program run to its end.
+DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring line = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) return ~0u;
+    UniqueHandle process(started.hProcess), thread(started.hThread);
+    WaitForSingleObject(process.get(), 120000);
+    DWORD code = ~0u;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+bool InstanceRuns(const std::wstring& version) {
+    return static_cast<bool>(UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, (L"Global_" + kTitle + L"_" + version).c_str())));
+}
+
+// The main frame of a process other than the old host's: the product that
+// the update started.
+HWND OtherMainFrame(DWORD oldProcess) {
+    for (HWND frame : TopLevels(0, L"LumarestMainFrame")) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(frame, &owner);
+        if (owner != oldProcess) return frame;
+    }
+    return nullptr;
+}
+
+// Finds the started product (its mutex names its version), takes its
+// picture and closes it.
+void ExpectStartedAndClose(DWORD oldProcess, const std::wstring& version, const wchar_t* screenshot) {
+    HWND frame = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (frame = OtherMainFrame(oldProcess)) != nullptr; }, 60000))
+        << "the new version showed no main window";
+    EXPECT_TRUE(InstanceRuns(version)) << "the window is not of the new version";
+    Sleep(2000);  // its first paint
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(frame), screenshot));
+    PostMessageW(frame, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !InstanceRuns(version); }, 60000));
+}
+
+// A new file in place of any old one: the run's installation copy may hold
+// hard links to the build's files, which must not be written through.
+void WriteNew(const std::wstring& path, const std::string& text) {
+    DeleteFileW(path.c_str());
+    if (FILE* file = _wfopen(path.c_str(), L"wb")) {
+        fwrite(text.data(), 1, text.size(), file);
+        fclose(file);
+    }
+}
+
+// However the test ends, ends the program's running copies (a product that
+// the update started would hold the test's output open: Wine hands it the
+// inherited descriptors), then removes a folder and a registry key.
+struct CleanedAtEnd {
+    std::wstring program, folder, key;
+    ~CleanedAtEnd() {
+        if (!program.empty()) EndRunningCopies(program);
+        if (!folder.empty()) TempFolder::RemoveTree(folder);
+        if (!key.empty()) RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    }
+};
+
+std::string FileSha256(const std::wstring& path) {
+    const std::string bytes = ReadTextFile(path);
+    comm::Sha256 hash;
+    hash.Add(bytes.data(), bytes.size());
+    return hash.Finish();
+}
+
+class UpdateChainRun : public HostRun {
+protected:
+    void SetUp() override {
+        HostRun::SetUp();
+        ASSERT_FALSE(port_.empty()) << "run through scripts/with-http-server.py";
+    }
+
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + port_ + "/" + path; }
+
+    // Writes the Comm plug-in's "UpdateFeed.json" into its version folder.
+    static void PointCommAt(const std::wstring& commFolder, const std::string& feedUrl) {
+        WriteNew(commFolder + L"UpdateFeed.json", "{\"feed\": \"" + feedUrl + "\"}");
+    }
+    // Copies the 4.4.40 setup to where the server serves it and returns its
+    // installer entry; a wrong hash gives one that can never match.
+    std::string ServeSetup(const std::string& relative, bool rightHash = true) {
+        std::wstring target = root_ + L"\\" + std::wstring(relative.begin(), relative.end());
+        for (wchar_t& c : target) c = c == L'/' ? L'\\' : c;
+        CreateDirectoryW((root_ + L"\\slow").c_str(), nullptr);
+        CopyFileW(kNextSetup.c_str(), target.c_str(), FALSE);
+        const std::string size = std::to_string(ReadTextFile(target).size());
+        const std::string sha = rightHash ? FileSha256(target) : std::string(64, '0');
+        return "{\"url\": \"" + Url(relative) + "\", \"size\": " + size + ", \"sha256\": \"" + sha + "\"}";
+    }
+    void ServeFeed(const std::string& versions) const {
+        WriteNew(root_ + L"\\feed.json", "{\"versions\": [" + versions + "]}");
+    }
+    static std::string Release(const std::string& version, const std::string& descriptions,
+                               const std::string& installer = "{}") {
+        return "{\"version\": \"" + version + "\", \"descriptions\": [" + descriptions + "], \"installer\": " +
+               installer + "}";
+    }
+    // The Comm plug-in of the build in this run's plug-ins, pointed at the feed.
+    void AddComm(const std::string& feedUrl) {
+        AddShipped(L"Comm");
+        PointCommAt(plugins_.ModuleFolder(L"Comm") + L"1.0.0\\", feedUrl);
+    }
+    // The host's temporary folder, where Comm puts the download.
+    static std::wstring Download(const HostProcess& host) { return host.LogFolder() + L"\\LumarestSetup-4.4.40.exe"; }
+    static bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+    const std::string port_ = [] {
+        const std::wstring port = EnvironmentText(L"LUMAREST_HTTP_PORT");
+        return std::string(port.begin(), port.end());
+    }();
+    const std::wstring root_ = EnvironmentText(L"LUMAREST_HTTP_ROOT_WINDOWS");
+};
+
+const std::string kNewerReleases =
+    "\"Faster scans of large message stores.\", \"Fixed: contacts without a name were skipped.\"";
+
+// Installed by the setup; the automatic check offers 4.4.40 and 4.4.39.1 on
+// the sheet (4.4.38 is older); the list shows both with a blank line between;
+// "Update Now" downloads the setup slowly enough to watch; the host asks Comm
+// to stop the server, Comm confirms, the setup replaces the installation once
+// the old host has ended, and starts 4.4.40 in its place.
+TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndStartsTheNewVersion) {
+    TempFolder app;
+    const CleanedAtEnd records{app.Path() + L"\\Lumarest.exe", L"", L"Software\\Zentrovia\\" + kTitle},
+        uninstallEntry{L"", L"", L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kTitle};
+    ASSERT_EQ(RunToEnd(kSetup, L"/S /D=" + app.Path()), 0u);
+    ServeFeed(Release("4.4.38", "\"Older.\"") + ", " +
+              Release("4.4.40", kNewerReleases, ServeSetup("slow/LumarestSetup-4.4.40.exe")) + ", " +
+              Release("4.4.39.1", "\"New icons.\""));
+    PointCommAt(app.Path() + L"\\Plugins\\Comm\\1.0.0\\", Url("feed.json"));
+    AddProbe({"LIBCOMM_COMMAND_DOWNLOAD_UPDATE", "LIBCOMM_COMMAND_EXIT_SERVER"});
+    HostProcess::Options options = Options();
+    options.exePath = app.Path() + L"\\Lumarest.exe";
+    options.inPlace = true;
+    HostProcess host(options);
+    const CleanedAtEnd setup{Download(host)};  // a setup that hangs would hold the output open too
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+
+    HWND sheet = WaitForSheetNotice(host);
+    ASSERT_NE(sheet, nullptr) << "the automatic check offered nothing";
+    Sleep(500);
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(sheet), L"update-chain-notice.bmp"));
+    ClickAt(WindowRect(sheet).left + 40, WindowRect(sheet).top + 18);
+    HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
+    ASSERT_NE(list, nullptr) << "a click on the notice did not show the list";
+    EXPECT_EQ(WindowText(Control(list, kNotesId)),
+              L"Version: 4.4.40\r\nFaster scans of large message stores.\r\nFixed: contacts without a name were "
+              L"skipped.\r\n\r\nVersion: 4.4.39.1\r\nNew icons.\r\n");
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(list), L"update-chain-list.bmp"));
+    ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
+
+    HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
+    ASSERT_NE(download, nullptr) << "\"Update Now\" showed no download dialog";
+    EXPECT_FALSE(IsWindowVisible(list));
+    EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 40); }, kEventTimeoutMs)) << "no progress";
+    EXPECT_FALSE(DownloadBarFilledAt(download, 400)) << "the setup came too fast to watch";
+    EXPECT_TRUE(HasDarkPixel(DownloadSizeEnd(download))) << "no sizes beside the status";
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-chain-download.bmp"));
+    EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 300); }, kEventTimeoutMs)) << "it did not grow";
+
+    EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u) << "the old host did not close for the update";
+    // In either order: Comm may confirm before the host's send reaches the probe.
+    const auto stops = Lines(Log(), "probe RECV LIBCOMM_COMMAND_EXIT_SERVER ");
+    ASSERT_EQ(stops.size(), 2u) << "the host's stop request and Comm's confirmation";
+    EXPECT_NE(stops[0].find("sender=host") == std::string::npos, stops[1].find("sender=host") == std::string::npos);
+    EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(app.Path() + L"\\UpdateMarker.txt") == "4.4.40"; }, kEventTimeoutMs))
+        << "the setup did not replace the installation";
+    EXPECT_NE(ReadTextFile(app.Path() + L"\\Plugins\\Comm\\1.0.0\\UpdateFeed.json").find(Url("feed.json")), std::string::npos)
+        << "the update put the shipped feed address over the installation's";
+    ExpectStartedAndClose(host.ProcessId(), L"4.4.40", L"update-chain-relaunched.bmp");
+}
+
+// A suite's product (type 1) started with its host configuration file: the
+// downloaded setup runs silently into the suite's add-in folder while the
+// host waits, and the host starts the new add-in and closes.
+TEST_F(UpdateChainRun, ASuiteProductInstallsItsUpdateAsAnAddinAndStartsIt) {
+    wchar_t appData[MAX_PATH];
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
+    const std::wstring maker = std::wstring(appData) + L"\\Zentrovia";
+    const std::wstring folder = maker + L"\\Chain Test Suite";
+    const CleanedAtEnd suite{folder + L"\\Addins\\" + kTitle + L"\\4.4.40\\Bin\\" + kTitle + L".exe", folder};
+    CreateDirectoryW(maker.c_str(), nullptr);
+    CreateDirectoryW(suite.folder.c_str(), nullptr);
+    const std::wstring configuration = suite.folder + L"\\Preferences.json";
+    WriteNew(configuration, "{}");
+    ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("LumarestSetup-4.4.40.exe")));
+    AddComm(Url("feed.json"));
+    HostProcess::Options options = Options();
+    options.arguments = L"\"" + configuration + L"\"";
+    HostProcess host(options);
+    const CleanedAtEnd setup{Download(host)};
+    host.Install();
+    const std::wstring catalog = host.InstallDir() + L"\\Option.json";
+    const std::string standalone = "\"product:type\": 0";
+    std::string text = ReadTextFile(catalog);
+    const size_t type = text.find(standalone);
+    ASSERT_NE(type, std::string::npos);
+    WriteNew(catalog, text.replace(type, standalone.size(), "\"product:type\": 1"));
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+
+    HWND sheet = WaitForSheetNotice(host);
+    ASSERT_NE(sheet, nullptr);
+    ClickAt(WindowRect(sheet).left + 40, WindowRect(sheet).top + 18);
+    HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
+    ASSERT_NE(list, nullptr);
+    ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
+    EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u) << "the host did not close after installing the add-in";
+    EXPECT_TRUE(Exists(suite.program));
+    EXPECT_FALSE(Exists(Download(host))) << "the suite's setup was left behind";
+    ExpectStartedAndClose(host.ProcessId(), L"4.4.40", L"update-chain-addin.bmp");
+}
+
+// The probe's user checks, each let go by the test's close request, which
+// the probe refuses (the close query reaches the plug-ins first).
+constexpr char kUserChecksScript[] =
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"  // the automatic check
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"  // Comm's answer
+    "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
+    "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
+    "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
+    "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n";
+
+class UnhappyChainRun : public UpdateChainRun {
+protected:
+    // Lets the probe's next user check go.
+    static void NextUserCheck(HostProcess& host) { ASSERT_TRUE(host.RequestClose()); }
+    // The alert that a user check ends in: its message, after its screenshot and its "OK".
+    std::wstring AlertMessage(const HostProcess& host, const wchar_t* screenshot) {
+        HWND alert = WaitForDialog(host, kAlertWidth);
+        if (!alert) return L"(no alert)";
+        EXPECT_TRUE(SaveScreenBmp(WindowRect(alert), screenshot));
+        const std::wstring message = WindowText(alert);
+        ClickAt(Centre(WindowRect(Control(alert, kAlertOkId))));
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(alert); }, kEventTimeoutMs));
+        return message;
+    }
+    // The list that a user check shows at once; its "Update Now" opens the download dialog.
+    HWND UpdateNow(const HostProcess& host) {
+        HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
+        if (!list) return nullptr;
+        ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
+        return WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
+    }
+    size_t DownloadAnswers() const { return Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE"); }
+};
+
+// A refused connection: the automatic check shows nothing, a user's check
+// the failure. A current feed: the "latest version" alert. A setup whose
+// hash does not match: the failure in the download dialog, no file left, and
+// closing the dialog cancels nothing. A running download closed by the user:
+// Comm is asked to cancel, stops answering and removes the partial file.
+TEST_F(UnhappyChainRun, RefusedCurrentMismatchedAndCancelledUpdatesEndAsTheUserExpects) {
+    const std::wstring closed = EnvironmentText(L"LUMAREST_HTTP_CLOSED_PORT");
+    AddComm("http://127.0.0.1:" + std::string(closed.begin(), closed.end()) + "/feed.json");
+    AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE",
+              "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL", "LIBPLATFORM_COMMAND_CLOSE_ENSURE"},
+             kUserChecksScript);
+    environment_.push_back({L"LUMAREST_PROBE_REFUSE_CLOSE", L"4"});
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_CHECK_FOR_UPDATE") == 2; }, kEventTimeoutMs));
+    EXPECT_EQ(Value(Lines(Log(), "probe RECV LIBCOMM_COMMAND_CHECK_FOR_UPDATE ")[1]), 0) << "the refusal was not a failure";
+    Sleep(2000);
+    EXPECT_EQ(ShownDialog(host, kAlertWidth), nullptr) << "an automatic check told of its failure";
+    EXPECT_EQ(ShownSheet(host), nullptr);
+    NextUserCheck(host);
+    EXPECT_EQ(AlertMessage(host, L"update-chain-check-failed.bmp"),
+              L"Update failed! Please check if the network is available.");
+
+    PointCommAt(host.InstallDir() + L"\\Plugins\\Comm\\1.0.0\\", Url("feed.json"));
+    ServeFeed(Release("4.4.38", "\"Older.\"") + ", " + Release("4.4.39", "\"This one.\""));
+    NextUserCheck(host);
+    EXPECT_EQ(AlertMessage(host, L"update-chain-latest.bmp"), L"This version of (4.4.39) is the latest version.");
+
+    ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("LumarestSetup-4.4.40.exe", false)));
+    NextUserCheck(host);
+    HWND download = UpdateNow(host);
+    ASSERT_NE(download, nullptr) << "the user's check showed no list, or its \"Update Now\" no download";
+    ASSERT_TRUE(WaitUntil([&] { return Value(Lines(Log(), "probe RECV LIBCOMM_COMMAND_DOWNLOAD_UPDATE ").back()) == 6; },
+                          kEventTimeoutMs))
+        << "a setup with the wrong hash was not a failure";
+    Sleep(1000);  // the failure's paint
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-chain-download-failed.bmp"));
+    EXPECT_FALSE(HasDarkPixel(DownloadSizeEnd(download))) << "the sizes are still drawn after the failure";
+    EXPECT_FALSE(Exists(Download(host))) << "the mismatched setup was kept";
+    ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, kEventTimeoutMs));
+    Sleep(1000);
+    EXPECT_EQ(Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"), 0u) << "a failed download was cancelled";
+
+    ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("slow/LumarestSetup-4.4.40.exe")));
+    NextUserCheck(host);
+    download = UpdateNow(host);
+    ASSERT_NE(download, nullptr) << "the held notes were not shown again";
+    ASSERT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 20) && Exists(Download(host)); }, kEventTimeoutMs));
+    ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
+    ASSERT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL") == 1; }, kEventTimeoutMs));
+    EXPECT_TRUE(WaitUntil([&] { return !Exists(Download(host)); }, kEventTimeoutMs)) << "the partial file stayed";
+    const size_t answers = DownloadAnswers();
+    Sleep(2000);
+    EXPECT_EQ(DownloadAnswers(), answers) << "Comm went on after the cancel";
+    Close(host);
+    EXPECT_TRUE(Lines(Log(), "probe TIMEOUT").empty()) << "a user check went before the test let it (30 s)";
+}
+
+}  // namespace
