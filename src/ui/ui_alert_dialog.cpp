@@ -30,8 +30,8 @@ std::unique_ptr<Gdiplus::Font> ArialForLanguage(HDC dc, int cellHeight) {
 UiAlertDialog::UiAlertDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage, Gdiplus::Image* icon,
                              bool twoButtons, const std::wstring& secondText, const std::wstring& confirmText)
     : UiDialog(closeImage, closePressedImage),
-      twoButtons_(twoButtons),
       confirmText_(confirmText),
+      twoButtons_(twoButtons),
       secondText_(secondText),
       icon_(icon) {}
 
