@@ -57,12 +57,6 @@ private:
     LRESULT OnTagged(UINT, WPARAM, LPARAM) { return ++taggedSeen; }
 };
 
-std::wstring TextOf(HWND window) {
-    wchar_t text[64] = {};
-    GetWindowTextW(window, text, 64);
-    return text;
-}
-
 TEST(WindowObject, IsFoundFromItsHandlePassesOnOnlyWhenAskedAndIsForgottenBeforeItsFinalMessage) {
     ProbeWindow probe;
     HWND window = probe.CreateHidden();
@@ -75,7 +69,9 @@ TEST(WindowObject, IsFoundFromItsHandlePassesOnOnlyWhenAskedAndIsForgottenBefore
     probe.swallowSetText = true;
     SetWindowTextW(window, L"swallowed");
     EXPECT_EQ(probe.setTextSeen, 2);
-    EXPECT_EQ(TextOf(window), L"passed on") << "only a passed-on message reaches the default procedure";
+    wchar_t text[64] = {};
+    GetWindowTextW(window, text, 64);
+    EXPECT_STREQ(text, L"passed on") << "only a passed-on message reaches the default procedure";
     DestroyWindow(window);
     EXPECT_EQ(probe.finalWindow, window);
     EXPECT_EQ(probe.linkAtFinalMessage, nullptr) << "the property must be gone before OnFinalMessage";
