@@ -94,7 +94,36 @@ TEST(CommandBus, ComparesNamesByTextNotByPointer) {
     }
 }
 
+// More read-only names than the bus keeps addresses for, 16 bytes apart like
+// packed literals, so that many share a slot and keep displacing each other.
+constexpr int kManyNames = 600;
+using NameText = std::array<char, 16>;
+constexpr std::array<NameText, kManyNames> kSlotNames = [] {
+    std::array<NameText, kManyNames> names{};
+    for (int i = 0; i < kManyNames; ++i)
+        names[i] = {'T', 'E', 'S', 'T', '_', 'S', 'L', 'O', 'T', '_', char('0' + i / 100), char('0' + i / 10 % 10),
+                    char('0' + i % 10)};
+    return names;
+}();
+
 void __cdecl CountIntoValue(BASObserveData* r) { ++r->value; }
+
+// Name i has i % 3 + 1 endpoints, so a send resolved to a neighbour's list
+// comes back with the wrong count.
+TEST(CommandBus, KeepsLiteralNamesApartWhenTheyShareAnAddressSlot) {
+    for (int i = 0; i < kManyNames; ++i)
+        for (int e = 0; e <= i % 3; ++e) Attach(kSlotNames[i].data(), kModuleB, CountIntoValue);
+    int wrong = 0;
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int k = 0; k < kManyNames; ++k) {
+            const int i = pass == 1 ? kManyNames - 1 - k : k * 7 % kManyNames;
+            BASObserveData record = Record(kSlotNames[i].data(), kModuleA);
+            Broadcast(&record);
+            if (record.value != i % 3 + 1) ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "a send reached the list of another name";
+}
 
 // Registers ReceiveB for the same name while being delivered to.
 void __cdecl RegisterDuringDelivery(BASObserveData* r) {
