@@ -95,7 +95,7 @@ TEST(MessageCatalogParser, RefusesSizesAndOffsetsThatWrapOrPassTheEnd) {
         ASSERT_FALSE(Parse(whole.substr(0, size)).ok) << "accepted a catalog cut to " << size << " bytes";
 }
 
-TEST(TranslationLookup, TranslatesFromTheLoadedCatalogOnlyAndFallsBackToEnglish) {
+TEST(TranslationLookup, TranslatesFromTheLoadedCatalogOnlyFallingBackToEnglishAndSkippingTextsThatAreNotUtf8) {
     TempFolder folder;
     I18nLocale* locale = CreateLocale(2);
     ASSERT_TRUE(locale->LoadCatalog(folder.Write(L"de.mo", BuildCatalog(kGerman)).c_str()));
@@ -114,11 +114,9 @@ TEST(TranslationLookup, TranslatesFromTheLoadedCatalogOnlyAndFallsBackToEnglish)
     CreateLocale(3);
     EXPECT_EQ(wxGetLocale()->GetLanguage(), 3);
     EXPECT_STREQ(wxGetTranslation(L"Cancel"), L"Cancel") << "a new language kept the old texts";
-}
 
-TEST(TranslationLookup, SkipsTextsThatAreNotUtf8) {
-    TempFolder folder;
-    I18nLocale* locale = CreateLocale(4);
+    // Texts that are not UTF-8 are skipped.
+    locale = CreateLocale(4);
     ASSERT_TRUE(locale->LoadCatalog(
         folder.Write(L"fr.mo", BuildCatalog({{"Cancel", "Annuler"}, {"Open", "Ouvr\xFF"}})).c_str()));
     EXPECT_STREQ(wxGetTranslation(L"Cancel"), L"Annuler");
