@@ -30,15 +30,6 @@ HWND ShadowOf(const HostProcess& host, HWND caster, int size) {
     return nullptr;
 }
 
-// A point on the shadow's strip belongs, for the system and for a real
-// click, to what lies beneath it. (Its styles are checked in-process.)
-void ExpectClickThroughShadow(HWND shadow, POINT onStrip) {
-    EXPECT_NE(WindowFromPoint(onStrip), shadow) << "the shadow takes the clicks on it";
-    ClickAt(onStrip.x, onStrip.y);
-    Sleep(300);
-    EXPECT_NE(GetForegroundWindow(), shadow) << "a click activated the shadow";
-}
-
 class DialogCommandsRun : public HostRun {
 protected:
     // Waits until the probe has count answers to name; returns the last.
@@ -71,11 +62,6 @@ TEST_F(DialogCommandsRun, ConfirmAnswersOneOnlyForAPressOfOkAndFiresOnThePress) 
     for (size_t i = 0; i < std::size(answers); ++i) {
         HWND dialog = WaitForDialog(host, 400);
         ASSERT_NE(dialog, nullptr) << "confirm " << i << " never showed";
-        const RECT client = ChildRect(Control(dialog, kSecondId));
-        const int width = WindowRect(dialog).right - WindowRect(dialog).left;
-        EXPECT_EQ(client.right, width - 10) << "\"Cancel\" is not 10 pixels from the right edge";
-        EXPECT_EQ(ChildRect(Control(dialog, kConfirmId)).right, client.left - 10) << "\"OK\" does not end 10 left of it";
-        EXPECT_NE(ShadowOf(host, dialog, 4), nullptr) << "the confirm casts no shadow of size 4";
         if (i == 0) {
             EXPECT_TRUE(SaveScreenBmp(WindowRect(dialog), L"confirm.bmp"));
         }
@@ -100,7 +86,8 @@ constexpr char kAlertScript[] =
 
 // Title bar, one button, shadow, dragging and the close button of a short
 // alert; the same width and more height for a long one; the frame's shadow
-// beside them on the composited display.
+// beside them on the composited display. The buttons' places are the alert
+// layout's, checked without windows.
 TEST_F(DialogCommandsRun, AlertsKeepTheirWidthDragWithTheirShadowAndTheFrameCastsOneToo) {
     AddProbe({}, kAlertScript);
     HostProcess host(Options());
@@ -125,27 +112,19 @@ TEST_F(DialogCommandsRun, AlertsKeepTheirWidthDragWithTheirShadowAndTheFrameCast
     EXPECT_EQ(inTitleBar, 1);
     EXPECT_EQ(ChildRect(Control(alert, kCloseId)).right, 400 - 8);
     EXPECT_EQ(ChildRect(Control(alert, kCloseId)).top, 4);
-    // One button, 10 pixels from the right edge and from the bottom.
-    EXPECT_FALSE(IsWindowVisible(Control(alert, kSecondId)));
-    EXPECT_EQ(ChildRect(Control(alert, kConfirmId)).right, 400 - 10);
-    EXPECT_EQ(ChildRect(Control(alert, kConfirmId)).bottom, shortHeight - 10);
+    EXPECT_FALSE(IsWindowVisible(Control(alert, kSecondId))) << "an alert has one button";
 
-    // Both shadows: their geometry, click-through, and the strip that the
-    // compositor blends darker than what lies beside it (on the grey root the
-    // gradient darkens the frame's lower strip most).
+    // Both shadows, and the strip that the compositor blends darker than what
+    // lies beside it (on the grey root the gradient darkens the frame's lower
+    // strip most). Their styles are checked in-process.
     HWND dialogShadow = ShadowOf(host, alert, 4);
-    HWND frameShadow = ShadowOf(host, frame, 12);
     ASSERT_NE(dialogShadow, nullptr) << "the alert casts no shadow of size 4";
-    ASSERT_NE(frameShadow, nullptr) << "the frame casts no shadow of size 12";
+    ASSERT_NE(ShadowOf(host, frame, 12), nullptr) << "the frame casts no shadow of size 12";
     const RECT f = WindowRect(frame);
-    const int frameMidY = (f.top + f.bottom) / 2, frameMidX = (f.left + f.right) / 2;
+    const int frameMidX = (f.left + f.right) / 2;
     EXPECT_TRUE(SaveScreenBmp({f.left - 30, f.top - 30, f.right + 40, f.bottom + 40}, L"shadows-composited.bmp"));
     EXPECT_LT(Brightness(ScreenPixel(frameMidX, f.bottom + 1)), Brightness(ScreenPixel(frameMidX, f.bottom + 30)))
         << "no shadow strip below the frame";
-    const int alertMidY = (r.top + r.bottom) / 2;
-    ExpectClickThroughShadow(frameShadow, {f.right + 6, frameMidY});
-    ExpectClickThroughShadow(dialogShadow, {r.right + 1, alertMidY});
-    EXPECT_TRUE(IsWindowVisible(alert)) << "the click beside the alert closed it";
 
     // A press on the body drags the dialog; its shadow follows.
     const POINT grip{r.left + 10, r.top + kTitleBar + 10};

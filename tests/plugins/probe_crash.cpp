@@ -71,12 +71,6 @@ void CrashTheWay(const std::string& way, void (*announce)(DWORD)) {
     }
     if (way == "abort") abort();
     if (way == "pure-virtual") Square square;
-    if (way == "invalid-parameter") {
-        using StrcpyS = int(__cdecl*)(char*, size_t, const char*);
-        auto copy = reinterpret_cast<StrcpyS>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "strcpy_s")));
-        if (copy) copy(nullptr, 0, "text");
-    }
     if (way == "stack-overflow") {
         volatile bool stop = false;
         Recurse(&stop, 0);

@@ -1,5 +1,6 @@
 // The utility library: version order, text conversions and their C-heap
-// blocks, and settings stores.
+// blocks, settings stores, and hostile JSON text (deep nesting that would
+// overflow a recursive reader, brackets hidden in strings).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 
 #include "BASUserDefaults.h"
 #include "BASUtility.h"
+#include "JsonText.h"
 #include "heap_census.h"
 #include "test_files.h"
 
@@ -93,6 +95,22 @@ TEST_F(UserDefaults, WriteAllReplacesTheFileKeepingOtherKeys) {
     EXPECT_EQ(store->GetInt("added"), -5);
     EXPECT_STREQ(store->GetString("keep"), "me");
     EXPECT_FALSE(BASUtilityFile::IsFileExist((path + L".tmp").c_str())) << "a temporary file was left behind";
+}
+
+std::string Nested(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }
+
+TEST(JsonText, RefusesNestingDeeperThanTheLimitCountingOnlyBracketsOutsideStrings) {
+    rapidjson::Document document;
+    std::string error;
+    EXPECT_TRUE(json_text::Parse(document, Nested(json_text::kMaxDepth), error)) << error;
+    EXPECT_FALSE(json_text::Parse(document, Nested(json_text::kMaxDepth + 1), error));
+    EXPECT_NE(error.find("nested deeper"), std::string::npos) << error;
+    std::string siblings = "[[]";
+    for (int i = 0; i < 2 * json_text::kMaxDepth; ++i) siblings += ",[]";
+    EXPECT_TRUE(json_text::Parse(document, siblings + "]", error)) << "arrays side by side are not nested";
+    const std::string deepText = R"({"a":")" + std::string(200, '[') + R"(\"[{"})";
+    ASSERT_TRUE(json_text::Parse(document, deepText, error)) << error;
+    EXPECT_EQ(document["a"].GetStringLength(), 203u);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The dialogs' own rules: the alert's layout, the settings dialog's
-// preselected language and the sheet shown again. Real runs press buttons.
+// The dialogs' own rules: the alert's layout and the sheet shown again. Real
+// runs press buttons.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -7,7 +7,6 @@
 #include "bus_test_support.h"
 #include "gdiplus_session.h"
 #include "ui/alert_layout.h"
-#include "ui/ui_setting_dialog.h"
 #include "ui/ui_sheet_dialog.h"
 #include "windowing_module.h"
 
@@ -31,13 +30,6 @@ TEST(AlertLayout, WithoutAnIconTheTextStartsAt20AndSpansTheWidthLess40) {
     EXPECT_EQ(box.textX, 20.0f);
     EXPECT_EQ(box.textWidth, 360.0f);
     EXPECT_EQ(AlertTextBox(400, 48).textX, 88.0f);
-}
-
-TEST(SettingDialog, PreselectsTheStoredLanguageOrEnglishForAnIndexOutsideTheList) {
-    const auto& languages = OfferedLanguages();
-    ASSERT_EQ(languages.size(), 9u) << "every catalog is offered";
-    EXPECT_STREQ(languages[LanguageEntryFor(2)].name, L"Deutsch");
-    EXPECT_STREQ(languages[LanguageEntryFor(12)].name, L"English");
 }
 
 // Shown again while it is open, the strip restarts its opening from where it

@@ -1,5 +1,5 @@
-// The main frame's arithmetic: where it opens, where the view sits, which
-// part of the frame a point grabs and what the cursor and a press do there.
+// The main frame's arithmetic: where it opens and which part of the frame a
+// point grabs. The view's place and the cursors are checked on the window.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -23,11 +23,6 @@ TEST(InitialFrameRect, ScalesWithTheScreensWidthTruncatingAndCentres) {
     ExpectRect(InitialFrameRect(1366, 768), 174, 56, 174 + 1018, 56 + 655);
     // A screen lower than the frame: the half difference is a distance.
     EXPECT_EQ(InitialFrameRect(1280, 600).top, 7);
-}
-
-TEST(ViewRect, Is949By609AtCreationAndFourPixelsSmallerThanTheClientAfterARefit) {
-    ExpectRect(ViewRectAtCreation(954, 614), 1, 1, 950, 610);
-    ExpectRect(ViewRectAfterRefit(954, 614), 1, 1, 951, 611);
 }
 
 class FrameHitTestTest : public ::testing::Test {
@@ -58,13 +53,6 @@ TEST_F(FrameHitTestTest, SidesAreTestedLeftRightTopInThatOrder) {
     // band at once; the left side is asked first, and the top before the bottom.
     EXPECT_EQ(FrameHitTest(POINT{4, 50}, RECT{0, 0, 8, 100}), HTLEFT);
     EXPECT_EQ(FrameHitTest(POINT{50, 4}, RECT{0, 0, 100, 8}), HTTOP);
-}
-
-TEST(EdgeHits, CornersShareTheirDiagonalCursorAndOnlyEdgesStartSizing) {
-    EXPECT_EQ(SizeCursorForHit(HTBOTTOMRIGHT), IDC_SIZENWSE);
-    EXPECT_EQ(SizeCursorForHit(HTBOTTOMLEFT), IDC_SIZENESW);
-    EXPECT_EQ(SizeEdgeForHit(HTTOPRIGHT), WMSZ_TOPRIGHT);
-    EXPECT_EQ(SizeEdgeForHit(HTCAPTION), 0) << "a caption press drags, it must not size";
 }
 
 }  // namespace

@@ -95,14 +95,10 @@ TEST(MessageCatalogParser, RefusesSizesAndOffsetsThatWrapOrPassTheEnd) {
         ASSERT_FALSE(Parse(whole.substr(0, size)).ok) << "accepted a catalog cut to " << size << " bytes";
 }
 
-class TranslationLookup : public ::testing::Test {
-protected:
-    TempFolder folder_;
-};
-
-TEST_F(TranslationLookup, TranslatesFromTheLoadedCatalogOnlyAndFallsBackToEnglish) {
+TEST(TranslationLookup, TranslatesFromTheLoadedCatalogOnlyFallingBackToEnglishAndSkippingTextsThatAreNotUtf8) {
+    TempFolder folder;
     I18nLocale* locale = CreateLocale(2);
-    ASSERT_TRUE(locale->LoadCatalog(folder_.Write(L"de.mo", BuildCatalog(kGerman)).c_str()));
+    ASSERT_TRUE(locale->LoadCatalog(folder.Write(L"de.mo", BuildCatalog(kGerman)).c_str()));
     EXPECT_EQ(wxGetLocale(), locale);
     EXPECT_STREQ(wxGetTranslation(L"Open"), L"\u00D6ffnen");
     const wchar_t* english = L"Remind Me Later";
@@ -110,20 +106,19 @@ TEST_F(TranslationLookup, TranslatesFromTheLoadedCatalogOnlyAndFallsBackToEnglis
 
     std::string corrupt = BuildCatalog({{"OK", "Einverstanden"}});
     corrupt.resize(corrupt.size() - 5);
-    EXPECT_FALSE(locale->LoadCatalog(folder_.Write(L"bad.mo", corrupt).c_str()));
-    EXPECT_FALSE(locale->LoadCatalog((folder_.Path() + L"\\absent.mo").c_str()));
+    EXPECT_FALSE(locale->LoadCatalog(folder.Write(L"bad.mo", corrupt).c_str()));
+    EXPECT_FALSE(locale->LoadCatalog((folder.Path() + L"\\absent.mo").c_str()));
     EXPECT_STREQ(wxGetTranslation(L"OK"), L"OK");
     EXPECT_STREQ(wxGetTranslation(L"Cancel"), L"Abbrechen") << "a refused catalog dropped the earlier texts";
 
     CreateLocale(3);
     EXPECT_EQ(wxGetLocale()->GetLanguage(), 3);
     EXPECT_STREQ(wxGetTranslation(L"Cancel"), L"Cancel") << "a new language kept the old texts";
-}
 
-TEST_F(TranslationLookup, SkipsTextsThatAreNotUtf8) {
-    I18nLocale* locale = CreateLocale(4);
+    // Texts that are not UTF-8 are skipped.
+    locale = CreateLocale(4);
     ASSERT_TRUE(locale->LoadCatalog(
-        folder_.Write(L"fr.mo", BuildCatalog({{"Cancel", "Annuler"}, {"Open", "Ouvr\xFF"}})).c_str()));
+        folder.Write(L"fr.mo", BuildCatalog({{"Cancel", "Annuler"}, {"Open", "Ouvr\xFF"}})).c_str()));
     EXPECT_STREQ(wxGetTranslation(L"Cancel"), L"Annuler");
     EXPECT_STREQ(wxGetTranslation(L"Open"), L"Open");
 }

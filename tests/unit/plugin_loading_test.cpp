@@ -80,35 +80,6 @@ TEST_F(PluginLoading, FallsBackPastVersionsThatDoNotLoad) {
     EXPECT_EQ(GetModuleHandleW((program + L"program.dll").c_str()), nullptr) << "a program was mapped as a plug-in";
 }
 
-// Counts, at the moment the host's handler runs, the probe lines already
-// written for the command; the record's object carries the log's path.
-void __cdecl CountProbeLinesBeforeTheHost(BASObserveData* record) {
-    const std::string text = ReadTextFile(*static_cast<const std::wstring*>(record->object));
-    int64_t lines = 0;
-    for (size_t at = text.find(" RECV "); at != std::string::npos; at = text.find(" RECV ", at + 1)) ++lines;
-    record->value = lines;
-}
-
-TEST_F(PluginLoading, ModulesSharingANameAreCalledInLoadingOrderBeforeTheHost) {
-    const char* name = "TEST_LOADER_SHARED_NAME";
-    tree_.AddPlugin(L"SharedFirst", L"1.0", kProbeDll, PluginManifestText("shared-first", "1.0", "probe.dll", {name}),
-                    L"probe.dll");
-    tree_.AddPlugin(L"SharedSecond", L"1.0", kProbeDll, PluginManifestText("shared-second", "1.0", "probe.dll", {name}),
-                    L"probe.dll");
-    LoadPlugin(tree_.ModuleFolder(L"SharedFirst"));
-    LoadPlugin(tree_.ModuleFolder(L"SharedSecond"));
-    RegisterHandler(name, CountProbeLinesBeforeTheHost);
-
-    BASObserveData record = Record(name, kOutsider);
-    record.object = &log_;
-    Broadcast(&record);
-    EXPECT_EQ(record.value, 2) << "the host's handler ran before both plug-ins had the record";
-    const std::string log = ProbeLog();
-    const size_t first = log.find("shared-first RECV TEST_LOADER_SHARED_NAME");
-    ASSERT_NE(first, std::string::npos) << log;
-    EXPECT_LT(first, log.find("shared-second RECV TEST_LOADER_SHARED_NAME")) << "delivery must follow the loading order";
-}
-
 TEST_F(PluginLoading, DependenciesResolveFromThePluginsOwnFolderNeverTheCurrentOne) {
     const char* name = "TEST_LOADER_DEPENDENCY";
     std::wstring version = tree_.AddPlugin(L"DependentModule", L"1.0", L"" LUMAREST_TEST_NEEDS_HELPER_DLL,

@@ -60,15 +60,3 @@ public:
 private:
     TempFolder root_;
 };
-
-// Waits until the file contains text; returns the file's text at that point,
-// or on time-out.
-inline std::string WaitForText(const std::wstring& path, const std::string& text, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    std::string content = ReadTextFile(path);
-    while (content.find(text) == std::string::npos && GetTickCount() - start < timeoutMs) {
-        Sleep(50);
-        content = ReadTextFile(path);
-    }
-    return content;
-}

@@ -3,7 +3,6 @@
 // against the installation folder the build produces (LUMAREST_INSTALL_TREE).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "BASUserDefaults.h"
@@ -15,12 +14,7 @@
 namespace {
 
 // The built installation folder, ending in a backslash.
-std::wstring InstallTree() {
-    const wchar_t* tree = _wgetenv(L"LUMAREST_INSTALL_TREE");
-    std::wstring path = tree ? tree : L"";
-    if (!path.empty() && path.back() != L'\\') path += L'\\';
-    return path;
-}
+std::wstring InstallTree() { return EnvironmentText(L"LUMAREST_INSTALL_TREE"); }
 
 std::string JsonPath(const std::wstring& path) {
     std::string out;

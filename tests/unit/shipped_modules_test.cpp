@@ -39,17 +39,13 @@ TEST(TitleLayout, HitTestFindsButtonsBeforeTabsAndLeavesTheRestToTheCaption) {
     EXPECT_EQ(title::HitTest(cramped, {400, 50}), (title::Hit{title::Part::Tab, 0}));
 }
 
-TEST(CommIdentity, ReadsWhatTheHostWritesDecodingEscapes) {
+TEST(CommIdentity, ReadsWhatTheHostWritesDecodingEscapesAndRefusesTextThatIsNotTheThreeStrings) {
     comm::Identity identity;
     ASSERT_TRUE(comm::ParseIdentity(IdentityJson("A \"B\" \xE6\x89\x8B", "4.4.39", "Zentrovia"), identity));
     EXPECT_EQ(identity.alias, "A \"B\" \xE6\x89\x8B");
     EXPECT_EQ(identity.version, "4.4.39");
     ASSERT_TRUE(comm::ParseIdentity("{ \"brand\" : \"M\\u00e9\\u4e2d\\\\\", \"alias\":\"a\",\"version\":\"1\" }", identity));
     EXPECT_EQ(identity.brand, "M\xC3\xA9\xE4\xB8\xAD\\") << "\\u escapes become UTF-8";
-}
-
-TEST(CommIdentity, RefusesTextThatIsNotTheThreeStrings) {
-    comm::Identity identity;
     EXPECT_FALSE(comm::ParseIdentity(R"({"alias":"a","version":"1"})", identity)) << "no brand";
     EXPECT_FALSE(comm::ParseIdentity(R"({"alias":"a","version":4,"brand":"b"})", identity)) << "a number";
     EXPECT_FALSE(comm::ParseIdentity(R"({"alias":"a","version":"1","brand":"b"} x)", identity)) << "trailing text";

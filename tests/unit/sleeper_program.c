@@ -1,9 +1,9 @@
 /*
  * A stand-in program for the process helper tests:
  *
- *     lumarest-sleeper.exe <milliseconds> <exit code> [marker file]
+ *     lumarest-sleeper.exe <milliseconds> <exit code>
  *
- * sleeps, then writes the marker file (when given) and exits with the code.
+ * sleeps, then exits with the code.
  * It is a windowless GUI-subsystem program, so starting it makes no console
  * (whose host would outlive the test and hold its output open).
  */
@@ -18,9 +18,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandLine, i
     DWORD milliseconds = argc > 1 ? (DWORD)wcstoul(argv[1], NULL, 10) : 0;
     int exitCode = argc > 2 ? _wtoi(argv[2]) : 0;
     Sleep(milliseconds);
-    if (argc > 3) {
-        HANDLE marker = CreateFileW(argv[3], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-        if (marker != INVALID_HANDLE_VALUE) CloseHandle(marker);
-    }
     return exitCode;
 }

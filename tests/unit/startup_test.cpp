@@ -1,5 +1,5 @@
 // Start-up pieces that need no running host: the single-instance mutex, the
-// command line, the log folder and the system-information record.
+// log folder and the system-information record.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,14 +21,6 @@ TEST(SingleInstance, TheSecondHolderSeesTheFirstUntilItsHandleCloses) {
         EXPECT_TRUE(second.AnotherWasFirst()) << "a create that finds the mutex is the second start";
     }
     EXPECT_FALSE(SingleInstance::AnotherIsRunning(name)) << "closing the handle frees the name";
-}
-
-TEST(CommandLine, AQuotedPathWithBlanksIsOneArgumentAndAnEmptyLineNone) {
-    CommandLineArgs args(LR"("C:\Program Files\Zentrovia Suite\host config.json" extra)");
-    ASSERT_EQ(args.Count(), 2);
-    EXPECT_STREQ(args[0], LR"(C:\Program Files\Zentrovia Suite\host config.json)");
-    EXPECT_EQ(CommandLineArgs(L"").Count(), 0) << "not the program's own path";
-    EXPECT_EQ(CommandLineArgs(nullptr).Count(), 0);
 }
 
 TEST(LogFolder, IsTempMakerAndDateAndShutDownRemovesItOnlyWhenEmpty) {
