@@ -114,7 +114,7 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     if (way.crashJsonBlocked) CreateDirectoryW((folder + L"\\Crash.json").c_str(), nullptr);
     ASSERT_TRUE(host.Start());
 
-    HWND notice = WaitForDialog(host, kNoticeWidth, kStartTimeoutMs);
+    HWND notice = WaitForDialog(host, kNoticeWidth, 0, kStartTimeoutMs);
     ASSERT_NE(notice, nullptr) << "no crash notice; probe log:\n" << Log();
     const RECT r = WindowRect(notice);
     if (way.where == Where::kMainThread) {

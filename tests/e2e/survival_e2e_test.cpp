@@ -80,13 +80,13 @@ TEST_F(SurvivalRun, AfterAPluginsCrashTheNextStartOffersToLeaveItOutOnce) {
         ASSERT_TRUE(host.Start());
         // The notice comes when the report is complete; the harness ends the
         // process under it.
-        ASSERT_NE(WaitForDialog(host, 400, kStartTimeoutMs), nullptr) << "no crash notice";
+        ASSERT_NE(WaitForDialog(host, 400, 0, kStartTimeoutMs), nullptr) << "no crash notice";
     }
     environment_.push_back({L"LUMAREST_PROBE_SCRIPT", L""});
     {
         HostProcess host(Options());
         ASSERT_TRUE(host.Start());
-        HWND confirm = WaitForDialog(host, kSafeStartWidth, kStartTimeoutMs);
+        HWND confirm = WaitForDialog(host, kSafeStartWidth, 0, kStartTimeoutMs);
         ASSERT_NE(confirm, nullptr) << "the start after the crash did not ask";
         ClickAt(Centre(WindowRect(Control(confirm, kConfirmId))));
         ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
@@ -116,7 +116,7 @@ TEST_F(SurvivalRun, APluginHangingInRegisterModuleIsNamedAndTheNextStartAsks) {
     environment_.push_back({L"LUMAREST_PROBE_HANG_MS", L""});
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
-    HWND confirm = WaitForDialog(host, kSafeStartWidth, kStartTimeoutMs);
+    HWND confirm = WaitForDialog(host, kSafeStartWidth, 0, kStartTimeoutMs);
     ASSERT_NE(confirm, nullptr) << "the start after the hang did not ask";
     ClickAt(Centre(WindowRect(Control(confirm, kCloseId))));
     ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
