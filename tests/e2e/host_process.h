@@ -22,6 +22,9 @@ inline RECT ChildRect(HWND child) {
     return r;
 }
 
+// Visible top-level windows of process (0: of every process) with class name.
+std::vector<HWND> TopLevels(DWORD process, const wchar_t* className);
+
 class HostProcess {
 public:
     struct Options {
