@@ -53,7 +53,6 @@ public:
     // The exit code, or STILL_ACTIVE after the timeout.
     DWORD WaitForExit(DWORD timeoutMs);
     DWORD ProcessId() const { return processId_; }
-    const Options& options() const { return options_; }
     // The run's installation folder, without a trailing backslash.
     const std::wstring& InstallDir() const { return installDir_; }
 
