@@ -40,7 +40,7 @@
  *   SEND <name> [field=value]... [read:field=kind]...
  *       Sends a zeroed record with command <name> and sender = the probe's
  *       owner handle, then writes an ANSWER line.
- *       Fields: value, count (numbers); sender (self, host or
+ *       Fields: value, value2, value3, count (numbers); sender (self, host or
  *       a number); arg, object (u8:TEXT, the probe's UTF-8 text); wideText
  *       (u16:TEXT); data (u8:TEXT, a malloc'd copy that the receiver owns).
  *       Read kinds: u8 (arg, object), heap16 (wideText: a copy handed over).
@@ -225,6 +225,8 @@ void Send(const Step& step) {
     for (const auto& [field, value] : step.fields) {
         if (field == "value") record.value = strtoll(value.c_str(), nullptr, 0);
         else if (field == "count") record.count = strtoll(value.c_str(), nullptr, 0);
+        else if (field == "value2") record.value2 = strtoll(value.c_str(), nullptr, 0);
+        else if (field == "value3") record.value3 = strtoll(value.c_str(), nullptr, 0);
         else if (field == "data") record.data = _strdup(value.c_str());
         else if (field == "sender") record.sender = value == "host" ? GetModuleHandleW(nullptr) : bus->owner;
         else if (field == "arg") record.arg = value.c_str();
