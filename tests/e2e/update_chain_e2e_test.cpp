@@ -286,8 +286,8 @@ protected:
 
 // A refused connection: the automatic check shows nothing, a user's check
 // the failure. A current feed: the "latest version" alert. A setup whose
-// hash does not match: the failure in the dialog, whose close cancels
-// nothing. The held notes again: closing the running download cancels it.
+// hash does not match: the failure in the dialog. The held notes again:
+// closing the running download cancels it.
 TEST_F(UnhappyChainRun, RefusedCurrentMismatchedAndCancelledUpdatesEndAsTheUserExpects) {
     const std::wstring closed = EnvironmentText(L"LUMAREST_HTTP_CLOSED_PORT");
     AddComm("http://127.0.0.1:" + std::string(closed.begin(), closed.end()) + "/feed.json");
@@ -324,8 +324,6 @@ TEST_F(UnhappyChainRun, RefusedCurrentMismatchedAndCancelledUpdatesEndAsTheUserE
     EXPECT_FALSE(HasDarkPixel(DownloadSizeEnd(download))) << "the sizes are still drawn after the failure";
     ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, kEventTimeoutMs));
-    Sleep(1000);
-    EXPECT_EQ(Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"), 0u) << "a failed download was cancelled";
 
     ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("slow/LumarestSetup-4.4.40.exe")));
     NextUserCheck(host);

@@ -1,6 +1,7 @@
 // The update flow in real runs with the probe as the communication plug-in,
-// for what only a stand-in can provoke: notes that do not parse and a
-// server crash. Screenshots go to the artefacts folder.
+// for what only a stand-in can provoke: notes that do not parse, a server
+// crash and a download that fails halfway. Screenshots go to the artefacts
+// folder.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -42,6 +43,38 @@ TEST_F(UpdateRun, UnreadableNotesShowNothingAndACrashShowsItsNoticeAndRestartsOn
     ASSERT_EQ(restarts.size(), 1u) << "one crash, one restart request";
     EXPECT_EQ(Value(restarts[0]), 7);
     EXPECT_NE(restarts[0].find("sender=host"), std::string::npos);
+}
+
+// The automatic check fails unseen; a user's check shows the list at once;
+// its download fails at a third, before the run has ended, and the dialog's
+// close then cancels nothing.
+constexpr char kHalfwayFailureScript[] =
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=0\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=1 count=1 data=u8:[{\"version\":\"4.4.41\"}]\n"
+    "WAITFOR LIBCOMM_COMMAND_DOWNLOAD_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=2 value2=3000000 value3=1000000\n"
+    "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=6\n";
+
+TEST_F(UpdateRun, ClosingADownloadThatFailedHalfwayCancelsNothing) {
+    AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"},
+             kHalfwayFailureScript);
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
+    ASSERT_NE(list, nullptr) << "the user's check showed no list";
+    ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
+    HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
+    ASSERT_NE(download, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe DONE").size() == 1; }, kEventTimeoutMs)) << "no failure sent";
+    Sleep(1000);
+    ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, 5000));
+    Close(host);  // whatever the close of the dialog sent has arrived by the end
+    EXPECT_EQ(Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"), 0u) << "a failed download was cancelled";
 }
 
 }  // namespace
