@@ -50,25 +50,38 @@ void CopyTree(const std::wstring& from, const std::wstring& to) {
     FindClose(search);
 }
 
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
+struct TopLevelSearch {
+    DWORD process;  // 0: any process
+    const wchar_t* className;
+    std::vector<HWND> found;
 };
 
-// The main frame: its shadow is a visible top-level window of the process too.
-BOOL CALLBACK FindVisibleTopLevel(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<WindowSearch*>(context);
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
     DWORD owner = 0;
+    wchar_t name[64] = {};
     GetWindowThreadProcessId(window, &owner);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (owner != search->processId || !IsWindowVisible(window) || wcscmp(className, L"LumarestMainFrame") != 0)
-        return TRUE;
-    search->found = window;
-    return FALSE;
+    GetClassNameW(window, name, 64);
+    if ((search->process == 0 || owner == search->process) && IsWindowVisible(window) &&
+        wcscmp(name, search->className) == 0)
+        search->found.push_back(window);
+    return TRUE;
+}
+
+// The main frame, not its shadow, which is a visible top-level window of the
+// process too.
+HWND MainFrame(DWORD process) {
+    const std::vector<HWND> frames = TopLevels(process, L"LumarestMainFrame");
+    return frames.empty() ? nullptr : frames.front();
 }
 
 }  // namespace
+
+std::vector<HWND> TopLevels(DWORD process, const wchar_t* className) {
+    TopLevelSearch search{process, className, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 std::wstring HostProcess::DefaultExePath() { return EnvironmentText(L"LUMAREST_EXE"); }
 
@@ -130,18 +143,15 @@ bool HostProcess::Start() {
 HWND HostProcess::WaitForMainWindow(DWORD timeoutMs, DWORD pollMs) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
-        WindowSearch search{processId_, nullptr};
-        EnumWindows(FindVisibleTopLevel, reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
+        if (HWND frame = MainFrame(processId_)) return frame;
         if (WaitForSingleObject(process_.get(), pollMs) == WAIT_OBJECT_0) return nullptr;
     }
     return nullptr;
 }
 
 bool HostProcess::RequestClose() {
-    WindowSearch search{processId_, nullptr};
-    EnumWindows(FindVisibleTopLevel, reinterpret_cast<LPARAM>(&search));
-    return search.found && PostMessageW(search.found, WM_CLOSE, 0, 0);
+    HWND frame = MainFrame(processId_);
+    return frame && PostMessageW(frame, WM_CLOSE, 0, 0);
 }
 
 DWORD HostProcess::WaitForExit(DWORD timeoutMs) {

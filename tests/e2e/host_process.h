@@ -22,6 +22,9 @@ inline RECT ChildRect(HWND child) {
     return r;
 }
 
+// Visible top-level windows of process (0: of every process) with class name.
+std::vector<HWND> TopLevels(DWORD process, const wchar_t* className);
+
 class HostProcess {
 public:
     struct Options {
@@ -50,7 +53,6 @@ public:
     // The exit code, or STILL_ACTIVE after the timeout.
     DWORD WaitForExit(DWORD timeoutMs);
     DWORD ProcessId() const { return processId_; }
-    const Options& options() const { return options_; }
     // The run's installation folder, without a trailing backslash.
     const std::wstring& InstallDir() const { return installDir_; }
 

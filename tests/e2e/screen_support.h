@@ -122,31 +122,6 @@ inline void ClickAt(POINT p) { ClickAt(p.x, p.y); }
 
 // ---- the host's top-level windows ----
 
-struct TopLevelSearch {
-    DWORD process;  // 0: any process
-    const wchar_t* className;
-    std::vector<HWND> found;
-};
-
-inline BOOL CALLBACK CollectTopLevel(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<TopLevelSearch*>(parameter);
-    DWORD owner = 0;
-    wchar_t name[64] = {};
-    GetWindowThreadProcessId(window, &owner);
-    GetClassNameW(window, name, 64);
-    if ((search->process == 0 || owner == search->process) && IsWindowVisible(window) &&
-        wcscmp(name, search->className) == 0)
-        search->found.push_back(window);
-    return TRUE;
-}
-
-// Visible top-level windows of process (0: of every process) with class name.
-inline std::vector<HWND> TopLevels(DWORD process, const wchar_t* className) {
-    TopLevelSearch search{process, className, {}};
-    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // The host's shown dialog of this width and, unless height is 0, this
 // height; null when there is none.
 inline HWND ShownDialog(const HostProcess& host, int width, int height = 0) {

@@ -22,13 +22,7 @@ using namespace e2e;
 constexpr COLORREF kWhite = RGB(255, 255, 255), kStrip = RGB(255, 252, 210);
 constexpr int kCloseId = 5050, kOkId = 5051, kLinkId = 5053, kListId = 5053;
 
-// The per-user settings file, in the folder of the maker and the product.
-std::wstring StoreFolder() {
-    wchar_t appData[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
-    return std::wstring(appData) + L"\\Zentrovia\\Zentrovia Handset Message + Contact Rescue";
-}
-std::wstring StorePath() { return StoreFolder() + L"\\UserDefaults.json"; }
+std::wstring StorePath() { return UserStoreFolder() + L"\\UserDefaults.json"; }
 
 // The stored "language", or -1 when the file or the key is missing.
 int StoredLanguage() {
@@ -54,8 +48,8 @@ protected:
     void TearDown() override { hadStore_ ? WriteStore(savedStore_) : void(DeleteFileW(StorePath().c_str())); }
 
     void WriteStore(const std::string& text) const {
-        CreateDirectoryW(StoreFolder().substr(0, StoreFolder().rfind(L'\\')).c_str(), nullptr);
-        CreateDirectoryW(StoreFolder().c_str(), nullptr);
+        CreateDirectoryW(UserStoreFolder().substr(0, UserStoreFolder().rfind(L'\\')).c_str(), nullptr);
+        CreateDirectoryW(UserStoreFolder().c_str(), nullptr);
         CopyFileW(files_.Write(L"store.json", text).c_str(), StorePath().c_str(), FALSE);
     }
 
@@ -135,9 +129,7 @@ TEST_F(SettingsAboutRun, SettingsPreselectStoreOnOkAndTheNextStartSpeaksTheStore
     ASSERT_NE(dialog, nullptr);
     const RECT d = WindowRect(dialog);
     EXPECT_TRUE(SaveScreenBmp(Around(d), L"settings-german.bmp"));
-    wchar_t chosen[32] = {};
-    SendMessageW(Control(dialog, kListId), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(chosen));
-    EXPECT_STREQ(chosen, L"Deutsch");
+    EXPECT_EQ(WindowText(Control(dialog, kListId)), L"Deutsch");
     // Another entry, then the close button: a Cancel, nothing is stored.
     SendMessageW(Control(dialog, kListId), CB_SETCURSEL, 3, 0);
     ClickAt(Centre(WindowRect(Control(dialog, kCloseId))));
