@@ -61,7 +61,10 @@ void ExpectStartedAndClose(DWORD oldProcess, const std::wstring& version, const 
         << "the new version showed no main window";
     EXPECT_TRUE(InstanceRuns(version)) << "the window is not of the new version";
     if (screenshot) {
-        Sleep(2000);  // its first paint
+        Sleep(4000);  // its first paint and its automatic check, which finds nothing newer
+        DWORD process = 0;
+        GetWindowThreadProcessId(frame, &process);
+        EXPECT_TRUE(TopLevels(process, L"#32770").empty()) << "the new version shows a dialog or an offer of itself";
         EXPECT_TRUE(SaveScreenBmp(WindowRect(frame), screenshot));
     }
     PostMessageW(frame, WM_CLOSE, 0, 0);
