@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <vector>
 
 #include "gdi_owners.h"
@@ -30,6 +31,14 @@ bool Pump(DWORD ms, WPARAM* exitCode = nullptr) {
     return false;
 }
 
+BOOL CALLBACK TakeShadow(HWND window, LPARAM found) {
+    wchar_t name[64]{};
+    GetClassNameW(window, name, 64);
+    if (wcscmp(name, L"WTL_ThemedShadowWindow") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
 RECT ChildRect(HWND child) {
     RECT r{};
     GetWindowRect(child, &r);
@@ -49,12 +58,16 @@ struct FakeApplication : MainFrameEvents {
     }
     void OnFrameMoved(int dx, int dy) override { moves.push_back({dx, dy}); }
     void OnViewSized(HWND, int width, int height) override { sizes.push_back({width, height}); }
-    void OnUpdateCheckDue() override { ++updateChecks; }
+    void OnUpdateCheckDue() override {
+        ++updateChecks;
+        checkDueAt = GetTickCount();
+    }
 
     HWND viewBeforeCreated = reinterpret_cast<HWND>(-1);
     bool allowClose = true;
     int closeRequests = 0;
     int updateChecks = 0;
+    DWORD checkDueAt = 0;
     std::vector<POINT> moves;
     std::vector<SIZE> sizes;
 };
@@ -63,8 +76,11 @@ class MainFrameWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Pump(0);  // the quit that the previous test's frame posted when it went
+        openedAt_ = GetTickCount();
         ASSERT_TRUE(frame_.Open(SW_SHOWNOACTIVATE));
     }
+
+    DWORD openedAt_ = 0;
 
     WindowingModule windowing_;
     ThreadMessageLoop loop_;
@@ -134,14 +150,17 @@ TEST_F(MainFrameWindowTest, RaisesMovesAsChangesTheUpdateCheckOnceAfterTwoSecond
     EXPECT_FALSE(SendMessageW(window, WM_SETCURSOR, self, MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)));
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_SIZENS)) << "the caption must leave the edge's cursor alone";
 
-    Pump(1500);
-    EXPECT_EQ(app_.updateChecks, 0) << "too early";
-    Pump(2500);
+    // Measured from the frame's creation, so a slow machine cannot make the
+    // check look early: the timer must not fire before two seconds.
+    Pump(4000);
     EXPECT_EQ(app_.updateChecks, 1);
+    EXPECT_GE(app_.checkDueAt - openedAt_, 1900u) << "too early";
 }
 
 TEST_F(MainFrameWindowTest, CastsAClickThroughShadowThatFollowsItAndGoesWithIt) {
-    HWND shadow = FindWindowExW(nullptr, nullptr, L"WTL_ThemedShadowWindow", nullptr);
+    // This thread's shadow: a real run beside the test may show its own.
+    HWND shadow = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &TakeShadow, reinterpret_cast<LPARAM>(&shadow));
     ASSERT_NE(shadow, nullptr);
     const LONG_PTR exStyle = GetWindowLongPtrW(shadow, GWL_EXSTYLE);
     EXPECT_EQ(exStyle & (WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE),
