@@ -13,6 +13,7 @@
 #include "common/main_thread_calls.h"
 #include "common/plugin_util.h"
 #include "I18n.h"
+#include "TextFormat.h"
 #include "Utf8.h"
 #include "host_state.h"
 #include "safe_start.h"
@@ -172,12 +173,11 @@ void LumarestHost::CreateSharedDialogs(HWND view) {
 std::wstring LumarestHost::AskForSafeStart() {
     const std::optional<StartMarker> marker = TakeStartMarker(startMarkerPath_);
     if (!marker) return {};
-    wchar_t question[512];
-    wsprintfW(question, wxGetTranslation(L"The plug-in %s stopped the last run. Start without it this time?"),
-              marker->plugin.c_str());
+    const std::wstring question =
+        FillInText(wxGetTranslation(L"The plug-in %s stopped the last run. Start without it this time?"), marker->plugin);
     UiAlertDialog confirm(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
                           FindNamedImage("alert.png"), true, wxGetTranslation(L"Cancel"), wxGetTranslation(L"OK"));
-    confirm.SetContent(nullptr, kSafeStartWidth, 0, question, nullptr);
+    confirm.SetContent(nullptr, kSafeStartWidth, 0, question.c_str(), nullptr);
     const bool leaveOut = confirm.DoModal(nullptr) == kConfirmButtonId;
     LOG(INFO) << "Plug-in " << ToUtf8(marker->plugin) << (marker->crashed ? " crashed the last run" : " stopped the last start")
               << "; the user chose to " << (leaveOut ? "start without it this time" : "load it");

@@ -5,6 +5,7 @@
 #include "BASUserDefaults.h"
 #include "BASUtility.h"
 #include "I18n.h"
+#include "TextFormat.h"
 #include "Utf8.h"
 #include "product_identity.h"
 #include "settings_catalog.h"
@@ -16,13 +17,6 @@ constexpr int kPictureSize = 96;
 constexpr int kPictureTop = 28;
 constexpr int kTitleTop = 136;
 constexpr int kLinkTop = 248;
-
-// The catalogs' formats take %s for a wide text, as wsprintfW reads it.
-std::wstring FormatWith(const wchar_t* format, const std::wstring& value) {
-    wchar_t text[260];
-    wsprintfW(text, format, value.c_str());
-    return text;
-}
 
 // Draws text centred across width with its top at top; the bottom it reached.
 float DrawCentred(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font* font,
@@ -57,9 +51,9 @@ bool UiAboutDialog::OnInitDialog(HWND, LPARAM) {
     siteAddress_ = store && store->IsOk() ? FromUtf8(store->GetString("url:brand")) : L"";
     productTitle_ = ProductIdentity::ProductTitle();
     versionLine_ = std::wstring(wxGetTranslation(L"Version: ")) + ProductIdentity::Version();
-    visitLine_ = FormatWith(wxGetTranslation(L"For more information about %s, please visit:"),
+    visitLine_ = FillInText(wxGetTranslation(L"For more information about %s, please visit:"),
                             ProductIdentity::MakerName());
-    rightsLine_ = FormatWith(wxGetTranslation(L"© %s Zentrovia. All rights reserved."), ProductIdentity::BuildYear());
+    rightsLine_ = FillInText(wxGetTranslation(L"© %s Zentrovia. All rights reserved."), ProductIdentity::BuildYear());
 
     const COLORREF accent = CatalogColour("color:title:category:select:background", 0x7F7F7F);
     topColour_ = CatalogColour("color:title:background", 0x7F7F7F);

@@ -12,6 +12,7 @@
 #include "BASUserDefaults.h"
 #include "BASUtility.h"
 #include "JsonText.h"
+#include "TextFormat.h"
 #include "heap_census.h"
 #include "test_files.h"
 
@@ -37,6 +38,19 @@ TEST(CompareVersion, OrdersFieldsByNumberThenByTheirSuffixWithMissingFieldsAsZer
     const char* sample[] = {"", "1", "1.0.1", "1.2", "1.2a", "1.10", "2", "2.0.0.1", "10", "4.4.39"};
     for (const char* a : sample)
         for (const char* b : sample) EXPECT_EQ(Compare(a, b), -Compare(b, a)) << a << " vs " << b;
+}
+
+// A 3,000-character plug-in folder once overflowed the safe-start question's
+// fixed buffer; a translation with a stray conversion must not read past it.
+TEST(FillInText, PutsTheValueAtTheFirstPlaceholderCutToItsBoundAndLeavesOtherConversionsAlone) {
+    EXPECT_EQ(FillInText(L"The plug-in %s stopped.", L"Probe"), L"The plug-in Probe stopped.");
+    EXPECT_EQ(FillInText(L"%s is 100%% %d %s", L"X"), L"X is 100% %d %s");
+    EXPECT_EQ(FillInText(L"ends with %", L"X"), L"ends with %");
+    const std::wstring huge(3000, L'a');
+    const std::wstring filled = FillInText(L"[%s]", huge);
+    EXPECT_EQ(filled.size(), 2u + 260u + 1u);
+    EXPECT_EQ(filled.substr(filled.size() - 2), L"\x2026]");
+    EXPECT_EQ(FillInText(L"[%s]", std::wstring(260, L'b')), L"[" + std::wstring(260, L'b') + L"]") << "cut at the bound";
 }
 
 TEST(StringConversion, RoundTripsThroughUtf8AndFreesWhatItMakesOnTheWay) {
