@@ -202,17 +202,26 @@ bool BASUserDefaults::WriteAll() const {
 
     std::wstring folder = impl_->path.substr(0, impl_->path.find_last_of(L"\\/"));
     if (!folder.empty()) SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-    std::wstring temporary = impl_->path + L".tmp";
+    // Two processes of the product may write at once (an old version closing
+    // while the updated one starts): each writes its own temporary file, the
+    // last replacement wins, and a replacement that meets the other's for a
+    // moment is tried again.
+    const std::wstring temporary =
+        impl_->path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) + L".tmp";
     UniqueFile file(_wfopen(temporary.c_str(), L"wb"));
     if (!file) return false;
     bool ok = fwrite(buffer.GetString(), 1, buffer.GetSize(), file.get()) == buffer.GetSize();
     // Closing flushes: its failure is a failed write.
     ok = fclose(file.release()) == 0 && ok;
-    if (!ok || !MoveFileExW(temporary.c_str(), impl_->path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(temporary.c_str());
-        return false;
+    for (int attempt = 0; ok && attempt < 20; ++attempt) {
+        if (MoveFileExW(temporary.c_str(), impl_->path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+        Sleep(25);
     }
-    return true;
+    DeleteFileW(temporary.c_str());
+    return false;
 }
 
 const std::wstring& BASUserDefaults::Path() const { return impl_->path; }

@@ -108,7 +108,10 @@ TEST_F(UserDefaults, WriteAllReplacesTheFileKeepingOtherKeys) {
     EXPECT_EQ(store->GetInt("language"), 2);
     EXPECT_EQ(store->GetInt("added"), -5);
     EXPECT_STREQ(store->GetString("keep"), "me");
-    EXPECT_FALSE(BASUtilityFile::IsFileExist((path + L".tmp").c_str())) << "a temporary file was left behind";
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder_.Path() + L"\\*.tmp").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary file was left behind";
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
 std::string Nested(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }
