@@ -42,15 +42,16 @@ bool ContainsZipIgnoringCase(const wchar_t* name) {
 // The one-button alert that names the folder, with "Open" on its button. It
 // runs on the reporting thread with no owner: the window that was active may
 // belong to a thread that is frozen in the fault.
-void ShowCrashAlert(const std::wstring& folder) {
-    // One literal, so that the catalog check finds the text.
-    // clang-format off
-    const std::wstring message = std::wstring(wxGetTranslation(L"Application has crashed due to some unknown reasons. Please tell us the steps you did before crashing and email the zip crashing report file that is generated in following path to us:")) + L" " + folder;
-    // clang-format on
+void ShowCrashAlert(const std::wstring& message, const wchar_t* linkText) {
     UiAlertDialog alert(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
                         FindNamedImage("alert.png"), false, wxGetTranslation(L"Cancel"), wxGetTranslation(L"OK"));
-    alert.SetContent(nullptr, kAlertWidth, kAlertHeight, message, wxGetTranslation(L"Open"));
+    alert.SetContent(nullptr, kAlertWidth, kAlertHeight, message, linkText);
     alert.DoModal(GetActiveWindow());
+}
+
+bool IsFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -129,6 +130,18 @@ void __cdecl CrashNotice(const wchar_t* reportPath) {
     const std::wstring path = reportPath;
     const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
     SettleReportFolder(folder);  // nothing is logged after this
-    ShowCrashAlert(folder);
+    // Neither the zip nor the dump could be written (a full disk, a file where
+    // the log folder should be): asking the user to mail it would send them
+    // looking for nothing.
+    if (!IsFile(path)) {
+        ShowCrashAlert(wxGetTranslation(L"Application has crashed due to some unknown reasons. No crash report could be saved."),
+                       nullptr);
+        return;
+    }
+    // One literal, so that the catalog check finds the text.
+    // clang-format off
+    ShowCrashAlert(std::wstring(wxGetTranslation(L"Application has crashed due to some unknown reasons. Please tell us the steps you did before crashing and email the zip crashing report file that is generated in following path to us:")) + L" " + folder,
+                   wxGetTranslation(L"Open"));
+    // clang-format on
     BASUtilityApp::OpenFolder(folder.c_str());
 }

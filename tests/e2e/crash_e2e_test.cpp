@@ -164,6 +164,29 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     if (*way.code) { EXPECT_STREQ(json["ExceptionCode"].GetString(), way.code); }
 }
 
+// With a file where the day's log folder should be, no dump or zip can be
+// written: the notice must not send the user to a folder with no report.
+TEST_F(HostRun, ACrashWithNoReportSaysSoAndOpensNoFolder) {
+    DeleteFileW(StartMarkerPath().c_str());
+    AddProbe({}, "SLEEP 2000\nCRASH thread-null-write\n");
+    HostProcess host(Options());
+    const std::wstring folder = host.LogFolder();
+    CreateDirectoryW((temp_.Path() + L"\\Zentrovia").c_str(), nullptr);
+    temp_.Write(folder.substr(temp_.Path().size() + 1), "not a folder");
+    ASSERT_TRUE(host.Start());
+    HWND notice = WaitForDialog(host, kNoticeWidth, 0, kStartTimeoutMs);
+    ASSERT_NE(notice, nullptr) << "no crash notice; probe log:\n" << Log();
+    const RECT r = WindowRect(notice);
+    EXPECT_TRUE(SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, L"crash-notice-no-report.bmp"));
+    ClickAt(Centre(WindowRect(Control(notice, kCloseId))));
+    EXPECT_NE(host.WaitForExit(kEventTimeoutMs), STILL_ACTIVE) << "the host outlived its crash";
+    const std::wstring day = folder.substr(folder.find_last_of(L'\\') + 1);
+    Sleep(3000);
+    EXPECT_EQ(FindWindowW(L"ExplorerWClass", day.c_str()), nullptr) << "a folder without a report was opened";
+    EXPECT_EQ(ReadTextFile(folder), "not a folder");
+    DeleteFileW(StartMarkerPath().c_str());
+}
+
 std::string WayName(const ::testing::TestParamInfo<CrashWay>& info) {
     const char* suffixes[] = {"", "_main", "_register"};
     std::string name = std::string(info.param.way) + suffixes[int(info.param.where)] +
