@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "services/maximize_toggle.h"
 #include "shared_dialogs.h"
 
@@ -27,7 +29,14 @@ public:
     // Null also in hosts without update dialogs (tests, benchmarks).
     virtual UiUpdateDownloadDialog* DownloadDialog() { return nullptr; }
     virtual UiUpdateListDialog* UpdateList() { return nullptr; }
+    // Plug-in requests for modal dialogs now waiting for or showing one, from
+    // every thread: each nests a message loop on the main thread, so their
+    // number is bounded.
+    std::atomic<int>& ModalRequests() { return modalRequests_; }
 
 protected:
     ~PlatformContext() = default;
+
+private:
+    std::atomic<int> modalRequests_{0};
 };

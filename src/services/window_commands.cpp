@@ -1,7 +1,10 @@
 #include "services/window_commands.h"
 
+#include <functional>
+
 #include "BASUserDefaults.h"
 #include "I18n.h"
+#include "TextFormat.h"
 #include "Utf8.h"
 #include "common/logging.h"
 #include "common/log_rate_limit.h"
@@ -44,6 +47,15 @@ void PressMaxOrReset(PlatformContext& context, BASObserveData* record) {
 
 namespace {
 
+// Each modal dialog that a plug-in asks for while another is open nests one
+// more message loop on the main thread; hundreds of threads waiting at once
+// would overflow its stack. Requests past this many are answered at once, as
+// if the user had closed the dialog.
+constexpr int kMostModalRequests = 8;
+// An alert narrower than this (a plug-in that forgot the width in value)
+// would be an invisible modal window that disables the frame for good.
+constexpr int kNarrowestAlert = 200;
+constexpr int kDefaultAlertWidth = 400;
 constexpr int kAboutWidth = 500;
 constexpr int kAboutHeight = 360;
 constexpr int kSettingWidth = 600;
@@ -62,17 +74,55 @@ void StoreLanguage(int index) {
         LOG(ERROR) << "Language index " << index << " could not be written to " << ToUtf8(store->Path());
 }
 
+// Holds one of the bounded places for a plug-in's modal dialog while it waits
+// and shows.
+class ModalRequestPlace {
+public:
+    explicit ModalRequestPlace(std::atomic<int>& requests) : requests_(requests) {
+        taken_ = requests_.fetch_add(1) < kMostModalRequests;
+    }
+    ~ModalRequestPlace() { requests_.fetch_sub(1); }
+    ModalRequestPlace(const ModalRequestPlace&) = delete;
+    ModalRequestPlace& operator=(const ModalRequestPlace&) = delete;
+    bool Taken() const { return taken_; }
+
+private:
+    std::atomic<int>& requests_;
+    bool taken_ = false;
+};
+
+// Runs show(frame) on the main thread for a plug-in's modal dialog; false,
+// with nothing shown, when too many wait already or the main frame is gone
+// (the close has begun: a dialog then would keep a process with no window).
+bool RunModalRequest(PlatformContext& context, const char* command, const std::function<void(HWND)>& show) {
+    ModalRequestPlace place(context.ModalRequests());
+    if (!place.Taken()) {
+        LOG_PLUGIN_TRAFFIC(ERROR) << command << ": " << kMostModalRequests
+                                  << " dialogs already wait; answered as closed";
+        return false;
+    }
+    bool shown = false;
+    RunOnMainThread([&] {
+        HWND frame = context.FrameWindow();
+        if (!frame || !IsWindow(frame)) return;
+        shown = true;
+        show(frame);
+    });
+    if (!shown) LOG_PLUGIN_TRAFFIC(INFO) << command << ": the main window is closing; answered as closed";
+    return shown;
+}
+
 // Runs the alert or confirm on the main thread, centred on and modal to the
 // main frame; the end code, or 0 when it could not run.
 INT_PTR RunAlert(PlatformContext& context, const BASObserveData& record, bool twoButtons) {
     const std::wstring message = record.wideText ? record.wideText : L"";
-    const int width = static_cast<int>(static_cast<int32_t>(record.value & 0xFFFFFFFF));
+    int width = static_cast<int>(static_cast<int32_t>(record.value & 0xFFFFFFFF));
+    if (width < kNarrowestAlert) width = kDefaultAlertWidth;
     INT_PTR code = 0;
-    RunOnMainThread([&] {
+    RunModalRequest(context, record.command, [&](HWND frame) {
         UiAlertDialog dialog(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
                              FindNamedImage("alert.png"), twoButtons, wxGetTranslation(L"Cancel"),
                              wxGetTranslation(L"OK"));
-        HWND frame = context.FrameWindow();
         dialog.SetContent(frame, width, 0, message, nullptr);
         code = dialog.DoModal(frame);
     });
@@ -90,30 +140,26 @@ void OpenConfirmMessage(PlatformContext& context, BASObserveData* record) {
     if (RunAlert(context, asked, true) == kConfirmButtonId) record->value = 1;
 }
 
-void OpenAbout(PlatformContext& context, BASObserveData*) {
-    RunOnMainThread([&] {
+void OpenAbout(PlatformContext& context, BASObserveData* record) {
+    RunModalRequest(context, record->command, [&](HWND frame) {
         UiAboutDialog dialog(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"));
-        HWND frame = context.FrameWindow();
         dialog.SetContent(frame, kAboutWidth, kAboutHeight, L"", nullptr);
         dialog.DoModal(frame);
     });
 }
 
-void OpenSetting(PlatformContext& context, BASObserveData*) {
-    RunOnMainThread([&] {
+void OpenSetting(PlatformContext& context, BASObserveData* record) {
+    RunModalRequest(context, record->command, [&](HWND frame) {
         UiSettingDialog dialog(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
                                wxGetTranslation(L"Cancel"), wxGetTranslation(L"OK"));
         dialog.SetTitle(wxGetTranslation(L"Settings"));
         dialog.SetLanguage(LanguageIndex());
-        HWND frame = context.FrameWindow();
         dialog.SetContent(frame, kSettingWidth, kSettingHeight, nullptr);
         if (dialog.DoModal(frame) != kConfirmButtonId) return;
         StoreLanguage(dialog.Language());
         if (UiSheetDialog* sheet = context.Sheet()) {
-            wchar_t note[256];
-            wsprintfW(note, wxGetTranslation(L"Language setting will not take effect until %s is restarted."),
-                      ProductIdentity::ProductTitle().c_str());
-            sheet->SetNoticeText(note);
+            sheet->SetNoticeText(FillInText(wxGetTranslation(L"Language setting will not take effect until %s is restarted."),
+                                            ProductIdentity::ProductTitle()));
             sheet->SetClickCallback(nullptr);
             sheet->Show(SW_SHOW);
         }

@@ -17,6 +17,7 @@ namespace {
 using namespace e2e;
 
 constexpr int kSafeStartWidth = 440;
+constexpr int kDefaultAlertWidth = 400;
 constexpr int kCloseId = 5050, kConfirmId = 5051;
 
 class SurvivalRun : public HostRun {
@@ -69,6 +70,27 @@ TEST_F(SurvivalRun, TwoPluginsBouncingACommandAreStoppedAtTheDepthLimit) {
     for (size_t at = log.find("PROBE_BOUNCE dropped"); at != std::string::npos; at = log.find("PROBE_BOUNCE dropped", at + 1))
         ++dropped;
     EXPECT_EQ(dropped, 3u);
+}
+
+// A plug-in that forgot the width (value 0) asks for confirms from 40
+// threads at once: they show at the default width, the requests past the
+// bound are answered at once, the frame keeps answering, and the user's close
+// ends the host with 0 while requests are still coming.
+TEST_F(SurvivalRun, ConfirmsFromManyThreadsAreBoundedAndNoneOutlivesTheClose) {
+    AddProbe({}, "SLEEP 3000\nSENDFROM 40 LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE value=0 wideText=u16:Again?\n");
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_NE(WaitForDialog(host, kDefaultAlertWidth, 0, kEventTimeoutMs), nullptr)
+        << "a confirm without a width did not show at the default width";
+    EXPECT_TRUE(WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE").size() >= 32; },
+                          kEventTimeoutMs))
+        << "requests past the bound were kept waiting";
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored)) << "the main thread hangs";
+    // Without a window manager Wine takes seconds to hide each dialog.
+    Close(host);
 }
 
 // After a plug-in's crash the next start asks first; "OK" leaves the plug-in

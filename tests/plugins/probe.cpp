@@ -50,6 +50,8 @@
  *       registers its handler after every plug-in is loaded: a script that
  *       talks to the host begins with WAITFOR of a command the host sends, or
  *       with SLEEP.
+ *   SENDFROM <n> <name> [field=value]... [read:field=kind]...
+ *       The same SEND from n threads at once; goes on when all have answered.
  *   SLEEP <ms>
  *   CRASH <way>
  *       Dies on the script's thread (probe_crash.h lists the ways).
@@ -69,6 +71,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "heap_census.h"
@@ -237,6 +240,14 @@ void Send(const Step& step) {
     WriteLine("ANSWER " + step.tokens[1] + " " + Describe(record, step.reads));
 }
 
+void SendFromThreads(const Step& step) {
+    Step one = step;
+    one.tokens.erase(one.tokens.begin() + 1);  // the thread count
+    std::vector<std::thread> senders;
+    for (long n = strtol(step.tokens[1].c_str(), nullptr, 10); n > 0; --n) senders.emplace_back([&one] { Send(one); });
+    for (std::thread& sender : senders) sender.join();
+}
+
 void WaitFor(const std::string& name, std::map<std::string, int>& consumed) {
     std::unique_lock<std::mutex> hold(receivedLock);
     int& mine = consumed[name];
@@ -249,6 +260,7 @@ DWORD WINAPI RunScript(void*) {
         std::map<std::string, int> consumed;
         for (const Step& step : steps) {
             if (step.tokens[0] == "SEND") Send(step);
+            else if (step.tokens[0] == "SENDFROM" && step.tokens.size() > 2) SendFromThreads(step);
             else if (step.tokens[0] == "SLEEP") Sleep(static_cast<DWORD>(strtoul(step.tokens[1].c_str(), nullptr, 10)));
             else if (step.tokens[0] == "WAITFOR") WaitFor(step.tokens[1], consumed);
             else if (step.tokens[0] == "CRASH") CrashTheWay(step.tokens[1], AnnounceCrash);
