@@ -311,4 +311,10 @@ bool BASDbgReport::RegisterCrashFilter(const wchar_t* dumpPath, NoticeCallback n
 
 const BASDbgReport::Fault& BASDbgReport::LastFault() { return State().fault; }
 
+void BASDbgReport::WaitForReport(DWORD timeoutMs) {
+    CrashFilterState& state = State();
+    if (state.faultingThreadId == 0 || !state.doneEvent) return;
+    WaitForSingleObject(state.doneEvent.get(), timeoutMs);
+}
+
 void BASDbgReport::ReportFault(EXCEPTION_POINTERS* pointers) { Report(pointers); }

@@ -39,6 +39,12 @@ public:
     // folder. Returns false when the filter's thread could not be started.
     static bool RegisterCrashFilter(const wchar_t* dumpPath, NoticeCallback notice, ContentCallback content);
 
+    // For the orderly end: when a fault has begun a report, waits up to
+    // timeoutMs for it to be complete (the process then ends with the fault's
+    // code); at once otherwise. Returning from the program would end the
+    // process under a report still being written, leaving an empty dump.
+    static void WaitForReport(DWORD timeoutMs);
+
     // The fault being reported; meaningful inside the two callbacks.
     static const Fault& LastFault();
 

@@ -32,6 +32,9 @@ constexpr int kProgressHeight = 150;
 constexpr int kUpdateListWidth = 500;
 constexpr int kUpdateListHeight = 360;
 constexpr int kSafeStartWidth = 440;
+// Long enough for a dump, its zip and the notice's answer; a report that takes
+// longer is cut short rather than keeping a closed program alive.
+constexpr DWORD kReportWaitMs = 60000;
 
 }  // namespace
 
@@ -71,6 +74,10 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
     instance.reset();
     log.reset();
     args.reset();
+    // A plug-in's thread that faulted while the close ran: its report is
+    // finished (and the process ended with the fault's code) before the
+    // return would end the process under it.
+    BASDbgReport::WaitForReport(kReportWaitMs);
     return exitCode;
 }
 

@@ -166,6 +166,29 @@ TEST_F(SurvivalRun, AFaultAfterTheOrderlyEndLeavesAReportAndNoNotice) {
     EXPECT_EQ(dumps, 1u) << "the folder was cleaned as if the notice had run";
 }
 
+// A plug-in thread that faults in the first moments of the close: the
+// process ends with the fault's code only once its report is packed.
+TEST_F(SurvivalRun, AFaultWhileTheCloseRunsIsReportedBeforeTheProcessEnds) {
+    AddProbe({"LIBPLATFORM_COMMAND_CLOSE_ENSURE"}, "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\nCRASH thread-null-write\n");
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_TRUE(host.RequestClose());
+    // The fault may come before the host's orderly end, which then shows the notice.
+    HWND notice = nullptr;
+    WaitUntil([&] { return host.WaitForExit(0) != STILL_ACTIVE || (notice = ShownDialog(host, kDefaultAlertWidth)); },
+              kEventTimeoutMs);
+    if (notice) ClickAt(Centre(WindowRect(Control(notice, kCloseId))));
+    const DWORD code = host.WaitForExit(kEventTimeoutMs);
+    EXPECT_NE(code, STILL_ACTIVE);
+    EXPECT_NE(code, 0u) << "the process ended as if nothing had happened";
+    ASSERT_EQ(Lines(Log(), "probe CRASHING").size(), 1u) << "the probe did not fault in the close";
+    std::string zip;
+    for (const std::wstring& name : EntriesOf(host.LogFolder()))
+        if (name.find(L".zip") != std::wstring::npos) zip = ReadTextFile(host.LogFolder() + L"\\" + name);
+    EXPECT_GT(zip.size(), 1000u) << "no report, or an empty one";
+}
+
 // JSON nested 60,000 deep as the resource catalog, the user's settings, the
 // host configuration and a manifest: each start opens its window, closes with
 // 0, and the log names the file and the reason.
