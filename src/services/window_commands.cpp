@@ -1,5 +1,6 @@
 #include "services/window_commands.h"
 
+#include <cwchar>
 #include <functional>
 
 #include "BASUserDefaults.h"
@@ -56,6 +57,7 @@ constexpr int kMostModalRequests = 8;
 // would be an invisible modal window that disables the frame for good.
 constexpr int kNarrowestAlert = 200;
 constexpr int kDefaultAlertWidth = 400;
+constexpr size_t kLongestAlertText = 4000;
 constexpr int kAboutWidth = 500;
 constexpr int kAboutHeight = 360;
 constexpr int kSettingWidth = 600;
@@ -115,7 +117,10 @@ bool RunModalRequest(PlatformContext& context, const char* command, const std::f
 // Runs the alert or confirm on the main thread, centred on and modal to the
 // main frame; the end code, or 0 when it could not run.
 INT_PTR RunAlert(PlatformContext& context, const BASObserveData& record, bool twoButtons) {
-    const std::wstring message = record.wideText ? record.wideText : L"";
+    // Laying out a million characters froze the window for most of a minute;
+    // no dialog can show more than this anyway.
+    std::wstring message = record.wideText ? std::wstring(record.wideText, wcsnlen(record.wideText, kLongestAlertText + 1)) : L"";
+    if (message.size() > kLongestAlertText) message.replace(kLongestAlertText - 1, std::wstring::npos, L"\x2026");
     int width = static_cast<int>(static_cast<int32_t>(record.value & 0xFFFFFFFF));
     if (width < kNarrowestAlert) width = kDefaultAlertWidth;
     INT_PTR code = 0;

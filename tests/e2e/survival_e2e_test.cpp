@@ -93,6 +93,24 @@ TEST_F(SurvivalRun, ConfirmsFromManyThreadsAreBoundedAndNoneOutlivesTheClose) {
     Close(host);
 }
 
+// An alert of a million characters: shown within seconds, cut to what a
+// dialog can hold, with the main thread answering meanwhile.
+TEST_F(SurvivalRun, AMillionCharacterAlertShowsAtOnceCut) {
+    AddProbe({}, "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:" + std::string(1000000, 'a') + "\n");
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
+    ASSERT_NE(frame, nullptr);
+    HWND alert = WaitForDialog(host, kDefaultAlertWidth, 0, 20000);
+    ASSERT_NE(alert, nullptr) << "no alert within 20 s";
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored)) << "the main thread hangs";
+    ClickAt(Centre(WindowRect(Control(alert, kCloseId))));
+    EXPECT_TRUE(WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE").size() == 1; },
+                          kEventTimeoutMs));
+    Close(host);
+}
+
 // After a plug-in's crash the next start asks first; "OK" leaves the plug-in
 // out of that start alone.
 TEST_F(SurvivalRun, AfterAPluginsCrashTheNextStartOffersToLeaveItOutOnce) {
