@@ -1,6 +1,5 @@
 #include "services/window_commands.h"
 
-#include <cwchar>
 #include <functional>
 
 #include "BASUserDefaults.h"
@@ -119,7 +118,7 @@ bool RunModalRequest(PlatformContext& context, const char* command, const std::f
 INT_PTR RunAlert(PlatformContext& context, const BASObserveData& record, bool twoButtons) {
     // Laying out a million characters froze the window for most of a minute;
     // no dialog can show more than this anyway.
-    std::wstring message = record.wideText ? std::wstring(record.wideText, wcsnlen(record.wideText, kLongestAlertText + 1)) : L"";
+    std::wstring message = record.wideText ? record.wideText : L"";
     if (message.size() > kLongestAlertText) message.replace(kLongestAlertText - 1, std::wstring::npos, L"\x2026");
     int width = static_cast<int>(static_cast<int32_t>(record.value & 0xFFFFFFFF));
     if (width < kNarrowestAlert) width = kDefaultAlertWidth;
