@@ -17,10 +17,12 @@
 // its own), giving the cost per added plug-in of the host and of the minimal
 // program, which only calls LoadLibraryExW on the same DLLs, and their ratio.
 //
-// Usage: startup_benchmark.exe [--runs N] [plug-in counts...]
+// Usage: startup_benchmark.exe [--runs N] [--shipped-only] [plug-in counts...]
 //        (default: 9 runs of each program, counts 4 50 200)
 // LUMAREST_EXE and LUMAREST_BENCH_INSTALLATION name another build's program
-// and installation folder (its shipped plug-ins), to measure it the same way.
+// and installation folder (its shipped plug-ins), to measure it the same way;
+// LUMAREST_BENCH_BASELINE_EXE replaces the minimal program (another build of
+// the host, say, to set two builds against each other run by run).
 #include <windows.h>
 
 #include <algorithm>
@@ -234,14 +236,17 @@ void PrintScaling(const std::vector<ScalingRow>& rows) {
 
 int main(int argc, char** argv) {
     const Programs programs{EnvironmentOr(L"LUMAREST_EXE", L"" LUMAREST_BENCH_HOST_EXE),
-                            L"" LUMAREST_BENCH_MINIMAL_EXE,
+                            EnvironmentOr(L"LUMAREST_BENCH_BASELINE_EXE", L"" LUMAREST_BENCH_MINIMAL_EXE),
                             EnvironmentOr(L"LUMAREST_BENCH_INSTALLATION", L"" LUMAREST_BENCH_INSTALLATION)};
     const std::wstring pluginDll = L"" LUMAREST_BENCH_PLUGIN_DLL;
     int runs = 9;
+    bool shippedOnly = false;
     std::vector<int> counts;
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
             runs = std::max(1, atoi(argv[++i]));
+        else if (strcmp(argv[i], "--shipped-only") == 0)
+            shippedOnly = true;
         else
             counts.push_back(atoi(argv[i]));
     }
@@ -254,6 +259,7 @@ int main(int argc, char** argv) {
     const Comparison shipped = Compare(programs, programs.installation + L"\\Plugins", runs);
     PrintComparison("Shipped plug-ins", shipped, runs);
     ok = ok && shipped.ok;
+    if (shippedOnly) return ok ? 0 : 1;
 
     std::vector<ScalingRow> rows;
     counts.insert(counts.begin(), 0);
