@@ -1,26 +1,35 @@
-// Start-up cost of the plug-ins: the real Lumarest.exe started against
-// plug-in trees of 10, 100 and 1,000 module folders, timed from the process's
-// creation until its main window is visible (the plug-ins are loaded while
-// that window is created), against a run with an empty plug-ins folder.
+// Start-up and closing of the real Lumarest.exe against the least program
+// that loads the same libraries and shows a window of the same size
+// (minimal_window.exe, built in the tree), and the cost per added plug-in.
 //
-// Every module has three version folders. Good modules hold a copy of a
-// minimal plug-in in each. A tenth of the modules have their two highest
-// versions broken in the ways that the loader refuses (a manifest that does
-// not parse, a "path" that climbs out of the version folder, a text file
-// named .dll, a DLL without "RegisterModule"), so the loader falls back to
-// their lowest version. Each size runs up to three times and keeps the best;
-// a size whose first run is slow runs fewer times so the whole stays bounded.
-// Beside each size it times plain LoadLibraryExW of the same libraries in
-// this process, to tell the host's own cost from the platform loader's.
+// Each comparison installs both programs alike (a copy of the program, the
+// installation's files and a copy of the plug-ins folder as "Plugins") and
+// runs them alternately, so that a machine whose load changes meanwhile
+// slows both alike; it prints the medians of the runs and their ratio:
+//   start-up: from the process's creation until its main window is visible;
+//   closing: from the close request (WM_CLOSE posted to that window) until
+//            the process has ended.
+// Beside the host's figures it prints the medians of the phases that the
+// host's own start-up trace logs once its first paint is done.
 //
-// Usage: startup_benchmark.exe [module counts...]   (default: 10 100 1000)
-// The host's error lines about the refused versions reach standard error;
-// the figures go to standard output.
+// First with the shipped plug-ins of the build's installation; then with
+// trees of trivial plug-ins (each a copy of one minimal DLL in a folder of
+// its own), giving the cost per added plug-in of the host and of the minimal
+// program, which only calls LoadLibraryExW on the same DLLs, and their ratio.
+//
+// Usage: startup_benchmark.exe [--runs N] [--shipped-only] [plug-in counts...]
+//        (default: 9 runs of each program, counts 4 50 200)
+// LUMAREST_EXE and LUMAREST_BENCH_INSTALLATION name another build's program
+// and installation folder (its shipped plug-ins), to measure it the same way;
+// LUMAREST_BENCH_BASELINE_EXE replaces the minimal program (another build of
+// the host, say, to set two builds against each other run by run).
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,24 +38,13 @@
 
 namespace {
 
-constexpr int kVersionsPerModule = 3;
-constexpr int kBrokenEvery = 10;  // every tenth module is broken
-constexpr int kMostRuns = 3;
-constexpr double kRunBudgetMs = 90000;  // more runs of a size only while they fit in this
-constexpr DWORD kStartTimeoutMs = 900000;
+constexpr DWORD kStartTimeoutMs = 600000;
 constexpr DWORD kExitTimeoutMs = 300000;
-constexpr DWORD kWindowPollMs = 20;  // fine enough against a start of a second, light on the CPU the host needs
+constexpr DWORD kWindowPollMs = 5;
 const wchar_t kLibraryName[] = L"plugin.dll";
-// Names the good modules receive, so that each one also takes its place in
-// the command table.
+// Names the trivial plug-ins receive, so that each one also takes its place
+// in the command table.
 const std::vector<std::string> kReceivedNames = {"LIBWINDOW_COMMAND_SIZE_CHANGE", "LIBPLATFORM_COMMAND_CLOSE_ENSURE"};
-
-enum class Breakage { UnparsableManifest, PathClimbsOut, TextFileAsLibrary, NoEntryPoint, Count };
-
-struct Libraries {
-    std::wstring plugin;   // the minimal plug-in
-    std::wstring noEntry;  // a DLL without "RegisterModule"
-};
 
 double NowMs() {
     static const LARGE_INTEGER frequency = [] {
@@ -65,7 +63,120 @@ std::wstring EnvironmentOr(const wchar_t* name, const wchar_t* fallback) {
     return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring(fallback);
 }
 
-std::string Narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// The phases of the host's one start-up line, "Start-up T ms: a 1.0 ms; b
+// 2.0 ms (3); ...", with "total" first; empty when the log has none.
+std::vector<std::pair<std::string, double>> ParsePhases(const std::string& log) {
+    std::vector<std::pair<std::string, double>> phases;
+    const size_t at = log.find("] Start-up ");
+    if (at == std::string::npos) return phases;
+    const std::string line = log.substr(at + 2, log.find('\n', at) - at - 2);
+    phases.emplace_back("total", atof(line.c_str() + strlen("Start-up ")));
+    size_t begin = line.find(": ");
+    while (begin != std::string::npos) {
+        begin += 2;
+        const size_t end = line.find("; ", begin);
+        const std::string part = line.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+        const size_t ms = part.rfind(" ms");
+        const size_t number = part.rfind(' ', ms - 1);
+        if (ms != std::string::npos && number != std::string::npos)
+            phases.emplace_back(part.substr(0, number) + part.substr(ms + 3), atof(part.c_str() + number + 1));
+        begin = end;
+    }
+    return phases;
+}
+
+struct Run {
+    bool ok = false;
+    double startMs = 0;
+    double closeMs = 0;
+    std::string log;
+};
+
+// One start of program against pluginsDir, closed again once its window
+// shows. Each run logs into a temporary folder of its own.
+Run TimeOneRun(const std::wstring& program, const std::wstring& installFrom, const std::wstring& pluginsDir) {
+    TempFolder temp;
+    HostProcess::Options options;
+    options.exePath = program;
+    options.installFrom = installFrom;
+    options.pluginsFrom = pluginsDir;
+    options.tempDir = temp.Path();
+    HostProcess process(options);
+    process.Install();  // the copies are the harness's cost, not the start's
+    Run run;
+    const double start = NowMs();
+    if (!process.Start()) return run;
+    HWND window = process.WaitForMainWindow(kStartTimeoutMs, kWindowPollMs);
+    run.startMs = NowMs() - start;
+    const double closeStart = NowMs();
+    const bool closed = process.RequestClose() && process.WaitForExit(kExitTimeoutMs) == 0;
+    run.closeMs = NowMs() - closeStart;
+    run.ok = window != nullptr && closed;
+    run.log = process.ReadLogs();
+    return run;
+}
+
+struct Programs {
+    std::wstring host;
+    std::wstring minimal;
+    std::wstring installation;  // the build's installation folder, copied for both
+};
+
+struct Comparison {
+    double hostStartMs = 0, minimalStartMs = 0;
+    double hostCloseMs = 0, minimalCloseMs = 0;
+    std::vector<std::pair<std::string, double>> phases;  // medians, in the order of the first run's line
+    bool ok = true;
+};
+
+Comparison Compare(const Programs& programs, const std::wstring& pluginsDir, int runs) {
+    std::vector<double> hostStart, hostClose, minimalStart, minimalClose;
+    std::map<std::string, std::vector<double>> phaseValues;
+    std::vector<std::string> phaseOrder;
+    Comparison result;
+    for (int i = 0; i < runs; ++i) {
+        const Run host = TimeOneRun(programs.host, programs.installation, pluginsDir);
+        const Run minimal = TimeOneRun(programs.minimal, programs.installation, pluginsDir);
+        result.ok = result.ok && host.ok && minimal.ok;
+        hostStart.push_back(host.startMs);
+        hostClose.push_back(host.closeMs);
+        minimalStart.push_back(minimal.startMs);
+        minimalClose.push_back(minimal.closeMs);
+        for (const auto& [phase, ms] : ParsePhases(host.log)) {
+            if (!phaseValues.count(phase)) phaseOrder.push_back(phase);
+            phaseValues[phase].push_back(ms);
+        }
+        printf("    run %d: host %.0f ms up, %.0f ms to close%s; minimal %.0f ms up, %.0f ms to close%s\n", i + 1,
+               host.startMs, host.closeMs, host.ok ? "" : " (FAILED)", minimal.startMs, minimal.closeMs,
+               minimal.ok ? "" : " (FAILED)");
+        fflush(stdout);
+    }
+    result.hostStartMs = Median(hostStart);
+    result.hostCloseMs = Median(hostClose);
+    result.minimalStartMs = Median(minimalStart);
+    result.minimalCloseMs = Median(minimalClose);
+    for (const std::string& phase : phaseOrder) result.phases.emplace_back(phase, Median(phaseValues[phase]));
+    return result;
+}
+
+void PrintComparison(const char* title, const Comparison& c, int runs) {
+    printf("\n%s (medians of %d alternating runs each)\n", title, runs);
+    printf("  %-10s %10s %12s %7s\n", "", "host ms", "minimal ms", "ratio");
+    printf("  %-10s %10.1f %12.1f %7.2f\n", "start-up", c.hostStartMs, c.minimalStartMs,
+           c.hostStartMs / c.minimalStartMs);
+    printf("  %-10s %10.1f %12.1f %7.2f\n", "closing", c.hostCloseMs, c.minimalCloseMs,
+           c.hostCloseMs / c.minimalCloseMs);
+    printf("  host's own start-up trace to its first paint (median ms per phase; (n) steps):\n");
+    for (const auto& [phase, ms] : c.phases) printf("    %-40s %8.1f\n", phase.c_str(), ms);
+    fflush(stdout);
+}
 
 std::wstring ModuleName(int index) {
     wchar_t name[32];
@@ -73,71 +184,22 @@ std::wstring ModuleName(int index) {
     return name;
 }
 
-void AddGoodVersion(const PluginTree& tree, const std::wstring& module, const std::wstring& version,
-                    const Libraries& libraries) {
-    tree.AddPlugin(module, version, libraries.plugin,
-                   PluginManifestText(Narrow(module), Narrow(version), Narrow(kLibraryName), kReceivedNames),
-                   kLibraryName);
-}
-
-void AddBrokenVersion(const PluginTree& tree, const std::wstring& module, const std::wstring& version,
-                      Breakage breakage, const Libraries& libraries) {
-    const std::string id = Narrow(module), text = Narrow(version);
-    switch (breakage) {
-    case Breakage::UnparsableManifest:
-        tree.AddPlugin(module, version, libraries.plugin, "{\"id\": \"" + id + "\", \"version\": ", kLibraryName);
-        break;
-    case Breakage::PathClimbsOut:
-        // It names the good library of version 1.0, which loads only if the
-        // loader lets the path out of its version folder.
-        tree.AddPlugin(module, version, libraries.plugin, PluginManifestText(id, text, "../1.0/plugin.dll"),
-                       kLibraryName);
-        break;
-    case Breakage::TextFileAsLibrary:
-        tree.AddVersion(module, version, PluginManifestText(id, text, Narrow(kLibraryName)));
-        tree.Write(module + L"\\" + version + L"\\" + kLibraryName, "This is a text file, not a library.\r\n");
-        break;
-    default:
-        tree.AddPlugin(module, version, libraries.noEntry, PluginManifestText(id, text, Narrow(kLibraryName)),
-                       kLibraryName);
-        break;
-    }
-}
-
-bool IsBroken(int module) { return module % kBrokenEvery == kBrokenEvery - 1; }
-
-std::wstring VersionName(int version) { return std::to_wstring(version) + L".0"; }
-
-// The version that the loader ends up loading: the highest, or in a broken
-// module the lowest, after its two broken ones.
-std::wstring LoadedVersion(int module) { return VersionName(IsBroken(module) ? 1 : kVersionsPerModule); }
-
-// Module folders 0 to modules-1 with versions 1.0 to 3.0. In a broken
-// module the two highest versions are broken, each in another way, and 1.0
-// is good; the kinds of breakage rotate over the broken modules.
-void BuildTree(const PluginTree& tree, int modules, const Libraries& libraries) {
-    const int kinds = static_cast<int>(Breakage::Count);
+void BuildTrivialTree(const PluginTree& tree, int modules, const std::wstring& pluginDll) {
     for (int i = 0; i < modules; ++i) {
         const std::wstring module = ModuleName(i);
-        for (int v = 1; v <= kVersionsPerModule; ++v) {
-            if (IsBroken(i) && v > 1) {
-                AddBrokenVersion(tree, module, VersionName(v), static_cast<Breakage>((i / kBrokenEvery + v) % kinds),
-                                 libraries);
-            } else {
-                AddGoodVersion(tree, module, VersionName(v), libraries);
-            }
-        }
+        const std::string id(module.begin(), module.end());
+        tree.AddPlugin(module, L"1.0", pluginDll, PluginManifestText(id, "1.0", "plugin.dll", kReceivedNames),
+                       kLibraryName);
     }
 }
 
-// Plain LoadLibraryExW, with the host's flags, of the libraries that the
-// host loads from the tree, in this process: what the platform's loader
-// alone costs. They are released again so that the tree can be removed.
-double LoaderFloorMs(const PluginTree& tree, int modules) {
+// Plain LoadLibraryExW of the tree's libraries inside this process, for a
+// third view of the platform loader's own cost.
+double InProcessLoaderMs(const PluginTree& tree, int modules) {
     std::vector<HMODULE> loaded;
     const double start = NowMs();
     for (int i = 0; i < modules; ++i) {
-        const std::wstring path = tree.ModuleFolder(ModuleName(i)) + LoadedVersion(i) + L"\\" + kLibraryName;
+        const std::wstring path = tree.ModuleFolder(ModuleName(i)) + L"1.0\\" + kLibraryName;
         loaded.push_back(
             LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS));
     }
@@ -147,150 +209,71 @@ double LoaderFloorMs(const PluginTree& tree, int modules) {
     return elapsed;
 }
 
-size_t Occurrences(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
-    return n;
-}
-
-struct Run {
-    bool ok = false;
-    double ms = 0;      // process creation until the main window is visible
-    size_t loaded = 0;  // modules that the host's log reports as loaded
-};
-
-// One start of the host against pluginsDir, closed again once its window
-// shows. Each run logs into a temporary folder of its own.
-Run TimeOneStart(const std::wstring& exePath, const std::wstring& pluginsDir) {
-    TempFolder temp;
-    HostProcess::Options options;
-    options.exePath = exePath;
-    options.pluginsFrom = pluginsDir;
-    options.tempDir = temp.Path();
-    HostProcess host(options);
-    host.Install();  // the copies are the harness's cost, not the start's
-    Run run;
-    const double start = NowMs();
-    if (!host.Start()) return run;
-    HWND window = host.WaitForMainWindow(kStartTimeoutMs, kWindowPollMs);
-    run.ms = NowMs() - start;
-    const bool closed = host.RequestClose() && host.WaitForExit(kExitTimeoutMs) == 0;
-    run.ok = window != nullptr && closed;
-    run.loaded = Occurrences(host.ReadLogs(), " loaded from ");
-    return run;
-}
-
-struct SizeResult {
+struct ScalingRow {
     int modules = 0;
-    int runs = 0;
-    double bestMs = 0;
-    double worstMs = 0;
-    double floorMs = 0;
-    size_t loaded = 0;
-    bool ok = true;
+    Comparison comparison;
+    double inProcessMs = 0;
 };
 
-// The best of up to kMostRuns starts; the first run decides how many fit in
-// the budget.
-SizeResult MeasureSize(const std::wstring& exePath, int modules, const Libraries& libraries) {
-    PluginTree tree;
-    const double buildStart = NowMs();
-    BuildTree(tree, modules, libraries);
-    printf("  %d modules: tree built in %.0f ms\n", modules, NowMs() - buildStart);
-    fflush(stdout);
-
-    SizeResult result;
-    result.modules = modules;
-    int planned = kMostRuns;
-    for (int i = 0; i < planned; ++i) {
-        Run run = TimeOneStart(exePath, tree.Path());
-        printf("  %d modules: run %d %s in %.0f ms, %u modules loaded\n", modules, i + 1,
-               run.ok ? "showed its window" : "FAILED", run.ms, static_cast<unsigned>(run.loaded));
-        fflush(stdout);
-        result.ok = result.ok && run.ok;
-        result.bestMs = result.runs == 0 ? run.ms : std::min(result.bestMs, run.ms);
-        result.worstMs = std::max(result.worstMs, run.ms);
-        result.loaded = run.loaded;
-        ++result.runs;
-        if (i == 0) planned = std::clamp(static_cast<int>(kRunBudgetMs / std::max(run.ms, 1.0)), 1, kMostRuns);
+void PrintScaling(const std::vector<ScalingRow>& rows) {
+    const Comparison& none = rows.front().comparison;
+    printf("\nCost per added trivial plug-in (start-up medians against no plug-ins)\n");
+    printf("  %8s %12s %15s %8s %16s %15s\n", "plug-ins", "host ms", "minimal ms", "ratio", "host close ms",
+           "in-process ms");
+    for (const ScalingRow& row : rows) {
+        if (row.modules == 0) continue;
+        const double host = (row.comparison.hostStartMs - none.hostStartMs) / row.modules;
+        const double minimal = (row.comparison.minimalStartMs - none.minimalStartMs) / row.modules;
+        const double close = (row.comparison.hostCloseMs - none.hostCloseMs) / row.modules;
+        printf("  %8d %12.2f %15.2f %8.2f %16.2f %15.2f\n", row.modules, host, minimal, host / minimal, close,
+               row.inProcessMs / row.modules);
     }
-    result.floorMs = LoaderFloorMs(tree, modules);
-    return result;
-}
-
-double PerModuleMs(const SizeResult& size, const SizeResult& baseline) {
-    return (size.bestMs - baseline.bestMs) / size.modules;
-}
-
-// A size costs measurably more than the baseline when the difference is
-// above the spread of the baseline's own runs.
-bool AboveNoise(const SizeResult& size, const SizeResult& baseline) {
-    return size.bestMs - baseline.bestMs > baseline.worstMs - baseline.bestMs;
-}
-
-void PrintTable(const SizeResult& baseline, const std::vector<SizeResult>& sizes) {
-    printf("\n%8s %5s %9s %14s %14s %10s %7s\n", "modules", "runs", "total ms", "above base ms", "per module ms",
-           "loader ms", "loaded");
-    printf("%8d %5d %9.0f %14s %14s %10s %7u\n", 0, baseline.runs, baseline.bestMs, "-", "-", "-",
-           static_cast<unsigned>(baseline.loaded));
-    for (const SizeResult& size : sizes) {
-        printf("%8d %5d %9.0f %14.0f %14.2f %10.0f %7u%s%s\n", size.modules, size.runs, size.bestMs,
-               size.bestMs - baseline.bestMs, PerModuleMs(size, baseline), size.floorMs,
-               static_cast<unsigned>(size.loaded), AboveNoise(size, baseline) ? "" : "  (within noise)",
-               size.loaded == static_cast<size_t>(size.modules) ? "" : "  (expected every module loaded)");
-    }
-    printf("baseline runs spread over %.0f ms; loader ms: the same libraries loaded by LoadLibraryExW alone\n",
-           baseline.worstMs - baseline.bestMs);
-}
-
-// Whether the cost per module grows with the number of modules: the ratio of
-// the per-module cost at the largest size to that at the smallest, then each
-// size against the one before it.
-void PrintGrowth(const SizeResult& baseline, const std::vector<SizeResult>& sizes) {
-    if (sizes.size() < 2) return;
-    const SizeResult& small = sizes.front();
-    const SizeResult& large = sizes.back();
-    const double ratio = PerModuleMs(large, baseline) / PerModuleMs(small, baseline);
-    printf("\nper-module cost at %d vs %d modules: ratio %.2f%s\n", large.modules, small.modules, ratio,
-           AboveNoise(small, baseline) ? "" : " (the smaller size is within noise)");
-    for (size_t i = 1; i < sizes.size(); ++i) {
-        printf("per-module cost at %d vs %d modules: ratio %.2f; loader alone: ratio %.2f\n", sizes[i].modules,
-               sizes[i - 1].modules, PerModuleMs(sizes[i], baseline) / PerModuleMs(sizes[i - 1], baseline),
-               (sizes[i].floorMs / sizes[i].modules) / (sizes[i - 1].floorMs / sizes[i - 1].modules));
-    }
-    // The verdict compares the largest size with the smallest one that is
-    // measurably above the baseline.
-    for (const SizeResult& size : sizes) {
-        if (&size == &large || !AboveNoise(size, baseline)) continue;
-        const double measured = PerModuleMs(large, baseline) / PerModuleMs(size, baseline);
-        printf("verdict (%d vs %d modules, ratio %.2f): the per-module cost %s\n", large.modules, size.modules,
-               measured,
-               measured > 1.5    ? "grows with the number of modules"
-               : measured < 0.67 ? "falls (fixed costs spread over more modules)"
-                                 : "stays about the same (total cost linear)");
-        return;
-    }
-    printf("verdict: no smaller size is measurably above the baseline\n");
+    printf("  (host and minimal ms: per plug-in; ratio: host / minimal; in-process: LoadLibraryExW of the same\n"
+           "   DLLs inside the benchmark)\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::wstring exePath = EnvironmentOr(L"LUMAREST_EXE", L"" LUMAREST_BENCH_HOST_EXE);
-    const Libraries libraries{L"" LUMAREST_BENCH_PLUGIN_DLL, L"" LUMAREST_BENCH_NO_ENTRY_DLL};
+    const Programs programs{EnvironmentOr(L"LUMAREST_EXE", L"" LUMAREST_BENCH_HOST_EXE),
+                            EnvironmentOr(L"LUMAREST_BENCH_BASELINE_EXE", L"" LUMAREST_BENCH_MINIMAL_EXE),
+                            EnvironmentOr(L"LUMAREST_BENCH_INSTALLATION", L"" LUMAREST_BENCH_INSTALLATION)};
+    const std::wstring pluginDll = L"" LUMAREST_BENCH_PLUGIN_DLL;
+    int runs = 9;
+    bool shippedOnly = false;
     std::vector<int> counts;
-    for (int i = 1; i < argc; ++i) counts.push_back(atoi(argv[i]));
-    if (counts.empty()) counts = {10, 100, 1000};
-    printf("Lumarest start-up with plug-ins: %ls\n", exePath.c_str());
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
+            runs = std::max(1, atoi(argv[++i]));
+        else if (strcmp(argv[i], "--shipped-only") == 0)
+            shippedOnly = true;
+        else
+            counts.push_back(atoi(argv[i]));
+    }
+    if (counts.empty()) counts = {4, 50, 200};
+    printf("Lumarest start-up and closing: %ls against %ls\n", programs.host.c_str(), programs.minimal.c_str());
     fflush(stdout);
 
-    const SizeResult baseline = MeasureSize(exePath, 0, libraries);
-    std::vector<SizeResult> sizes;
-    for (int count : counts) sizes.push_back(MeasureSize(exePath, count, libraries));
-    PrintTable(baseline, sizes);
-    PrintGrowth(baseline, sizes);
+    bool ok = true;
+    printf("  shipped plug-ins\n");
+    const Comparison shipped = Compare(programs, programs.installation + L"\\Plugins", runs);
+    PrintComparison("Shipped plug-ins", shipped, runs);
+    ok = ok && shipped.ok;
+    if (shippedOnly) return ok ? 0 : 1;
 
-    bool ok = baseline.ok;
-    for (const SizeResult& size : sizes) ok = ok && size.ok;
+    std::vector<ScalingRow> rows;
+    counts.insert(counts.begin(), 0);
+    for (int count : counts) {
+        PluginTree tree;
+        BuildTrivialTree(tree, count, pluginDll);
+        printf("  %d trivial plug-ins\n", count);
+        ScalingRow row{count, Compare(programs, tree.Path(), runs), InProcessLoaderMs(tree, count)};
+        char title[64];
+        snprintf(title, sizeof title, "%d trivial plug-ins", count);
+        PrintComparison(title, row.comparison, runs);
+        ok = ok && row.comparison.ok;
+        rows.push_back(row);
+    }
+    PrintScaling(rows);
     return ok ? 0 : 1;
 }

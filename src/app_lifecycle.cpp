@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <cwchar>
 
 #include "Utf8.h"
 #include "common/log_rate_limit.h"
@@ -35,6 +36,14 @@ CommandLineArgs::CommandLineArgs(const wchar_t* commandLine) {
     // CommandLineToArgvW turns an empty line into the program's own path.
     if (commandLine && *commandLine) argv_ = CommandLineToArgvW(commandLine, &count_);
     if (!argv_) count_ = 0;
+    int kept = 0;
+    for (int i = 0; i < count_; ++i) {
+        if (wcscmp(argv_[i], kStartupTraceSwitch) == 0)
+            startupTrace_ = true;
+        else
+            argv_[kept++] = argv_[i];
+    }
+    count_ = kept;
 }
 
 CommandLineArgs::~CommandLineArgs() {

@@ -30,8 +30,13 @@ private:
     bool anotherWasFirst_ = false;
 };
 
+// The one switch: the whole start-up trace, step by step, goes to the log.
+inline constexpr wchar_t kStartupTraceSwitch[] = L"--startup-trace";
+
 // The arguments of the command line (the program name excluded), split by
-// CommandLineToArgvW's quoting rules. An empty command line has none.
+// CommandLineToArgvW's quoting rules. An empty command line has none. The
+// switch is taken out wherever it stands, so the host configuration file
+// stays the first of the rest.
 class CommandLineArgs {
 public:
     explicit CommandLineArgs(const wchar_t* commandLine);
@@ -40,10 +45,12 @@ public:
     CommandLineArgs& operator=(const CommandLineArgs&) = delete;
     int Count() const { return count_; }
     const wchar_t* operator[](int i) const { return argv_[i]; }
+    bool StartupTraceAsked() const { return startupTrace_; }
 
 private:
     wchar_t** argv_ = nullptr;
     int count_ = 0;
+    bool startupTrace_ = false;
 };
 
 // tempPath (ending in a backslash) + maker + "\" + date.

@@ -39,26 +39,34 @@ constexpr DWORD kReportWaitMs = 60000;
 }  // namespace
 
 int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
+    trace_.Record("process start to entry", MsSinceProcessCreation());
     const std::wstring mutexName = InstanceMutexName();
     if (SingleInstance::AnotherIsRunning(mutexName)) return 0;
     std::optional<SingleInstance> instance(std::in_place, mutexName);
     if (instance->AnotherWasFirst()) return 0;
+    trace_.Mark("single instance");
 
     std::optional<CommandLineArgs> args(std::in_place, commandLine);
+    traceEveryStep_ = args->StartupTraceAsked();
     InitSettings(*args);
+    trace_.Mark("settings and catalog");
 
     Host().logFolder = CreateTodaysLogFolder();
     std::optional<LogGuard> log(std::in_place, Host().logFolder);
     LOG(INFO) << "SysInfoStr: " << SystemInfoJson(CollectSystemInfo());
     LOG(INFO) << "Host configuration: " << (Host().hostConfigPath.empty() ? "(none)" : ToUtf8(Host().hostConfigPath));
+    trace_.Mark("log");
 
     int exitCode = 0;
     {
         ProcessServices services;
+        trace_.Mark("network, COM and GDI+");
         InitImagesAndLanguage();
+        trace_.Mark("pictures and language");
         Host().dumpPath = Host().logFolder + L"\\" + NowFormatted("%Y%m%d%H%M%S") + L".dmp";
         if (!BASDbgReport::RegisterCrashFilter(Host().dumpPath.c_str(), CrashNotice, CrashContent))
             LOG(ERROR) << "The crash reporter's thread could not be started; faults are reported on their own thread";
+        trace_.Mark("crash filter");
 
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
@@ -66,6 +74,7 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
 
         startMarkerPath_ = StartMarkerPath();
         leaveOut_ = AskForSafeStart();
+        trace_.Mark("common controls and safe start");
         exitCode = RunMainFrame(showCommand);
         ShutDownApplication();
     }
@@ -89,9 +98,7 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
 int LumarestHost::RunMainFrame(int showCommand) {
     MainThreadCalls mainThreadCalls;
     ThreadMessageLoop loop;
-    frame_.emplace(static_cast<MainFrameEvents&>(*this));
-    if (!frame_->Open(showCommand)) {
-        LOG(ERROR) << "The main window could not be created (error " << GetLastError() << ")";
+    if (!StartMainFrame(showCommand)) {
         frame_.reset();
         return 0;
     }
@@ -100,29 +107,66 @@ int LumarestHost::RunMainFrame(int showCommand) {
     return exitCode;
 }
 
+// The order is what the plug-ins see: they load while the frame exists but is
+// hidden and has no view, hear the view's first size, are then asked for
+// their panes, see the frame shown, and hear about updates last. Only what
+// the first paint needs runs before it.
+bool LumarestHost::StartMainFrame(int showCommand) {
+    frame_.emplace(static_cast<MainFrameEvents&>(*this));
+    if (!frame_->CreateHidden()) {
+        LOG(ERROR) << "The main window could not be created (error " << GetLastError() << ")";
+        return false;
+    }
+    trace_.Mark("frame");
+    LoadPluginsAndCommands();
+    FillView(*frame_);
+    frame_->Show(showCommand);
+    trace_.Mark("first paint");
+    LOG(INFO) << trace_.Summary();
+
+    frame_->CreateShadow();
+    trace_.Mark("frame shadow");
+    if (traceEveryStep_) {
+        for (const std::string& step : trace_.Steps()) LOG(INFO) << step;
+    }
+    return true;
+}
+
+// The marker names the plug-in whose "RegisterModule" runs; a start that dies
+// or hangs there leaves it for the next start to ask about.
+void LumarestHost::LoadPluginsAndCommands() {
+    StartMarkerWriter marker(startMarkerPath_);
+    LoadOptions options;
+    options.leaveOut = leaveOut_;
+    options.beforeEntryCall = [&](const std::wstring& module) {
+        const std::string name = ToUtf8(module);
+        trace_.Mark("plug-in load", name);
+        marker.Write({module, false});
+        trace_.Mark("safe-start marker", name);
+    };
+    options.afterEntryCall = [&](const std::wstring& module) { trace_.Mark("RegisterModule", ToUtf8(module)); };
+    LoadPlugins(options);
+    marker.Finish();
+    trace_.Mark("plug-in listing and records");
+    RegisterPlatformCommands(*this);
+    trace_.Mark("host commands");
+}
+
+void LumarestHost::FillView(CMainFrame& frame) {
+    if (!frame.CreateView()) return;
+    CreateSharedDialogs(frame.ViewWindow());
+    trace_.Mark("shared dialogs and shadows");
+    appIcon_ = BuildProductCatalog(frame.ViewWindow());
+    if (SharedDialog* sheet = dialogs_.Find(kSheetDialog)) sheet->Realign();
+    frame.ScheduleUpdateCheck();
+    trace_.Mark("view and catalog");
+}
+
 void LumarestHost::ShutDownApplication() {
     if (BASUserDefaults* store = BASUserDefaults::StandardUserDefaults()) {
         if (!store->WriteAll()) LOG(ERROR) << "Settings could not be written to " << ToUtf8(store->Path());
     }
     RemoveLogFolderIfEmpty(Host().dumpPath);
-}
-
-// The order is what the plug-ins see: they load while the frame is being
-// created and before the view exists, hear the view's first size, are then
-// asked for their panes, and hear about updates last.
-void LumarestHost::OnFrameCreated(CMainFrame& frame) {
-    // The marker names the plug-in whose "RegisterModule" runs; a start that
-    // dies or hangs there leaves it for the next start to ask about.
-    LoadPlugins({leaveOut_, [this](const std::wstring& module) {
-                     WriteStartMarker(startMarkerPath_, {module, false});
-                 }});
-    DeleteFileW(startMarkerPath_.c_str());
-    RegisterPlatformCommands(*this);
-    if (!frame.CreateView()) return;
-    CreateSharedDialogs(frame.ViewWindow());
-    appIcon_ = BuildProductCatalog(frame.ViewWindow());
-    if (SharedDialog* sheet = dialogs_.Find(kSheetDialog)) sheet->Realign();
-    frame.ScheduleUpdateCheck();
 }
 
 // The close is put to the plug-ins first; any of them may keep the frame.

@@ -14,6 +14,7 @@
 #include "main_frame_events.h"
 #include "services/platform_context.h"
 #include "shared_dialogs.h"
+#include "startup_trace.h"
 #include "ui/ui_progress_dialog.h"
 #include "ui/ui_sheet_dialog.h"
 #include "ui/ui_update_download_dialog.h"
@@ -30,9 +31,17 @@ public:
     int Run(const wchar_t* commandLine, int showCommand);
 
 private:
-    // Creates and shows the main frame and runs the thread's message loop
-    // until the frame is gone; 0 when the frame cannot be made.
+    // Starts the main frame and runs the thread's message loop until the
+    // frame is gone; 0 when the frame cannot be made.
     int RunMainFrame(int showCommand);
+    // Creates the frame hidden, loads the plug-ins, registers the host's
+    // commands, builds the view and the catalog, then shows the frame and
+    // finishes what its first paint does not need. False without a frame.
+    bool StartMainFrame(int showCommand);
+    // Every plug-in, each "RegisterModule" with the safe-start marker naming
+    // its plug-in on disk, then the host's own commands.
+    void LoadPluginsAndCommands();
+    void FillView(CMainFrame& frame);
     void ShutDownApplication();
     // Asks, once, whether to start without the plug-in that stopped the last
     // run; the module folder to leave out, or empty.
@@ -42,7 +51,6 @@ private:
     void CreateSharedDialogs(HWND view);
 
     // MainFrameEvents
-    void OnFrameCreated(CMainFrame& frame) override;
     bool OnCloseRequested() override;
     void OnFrameMoved(int dx, int dy) override;
     void OnViewSized(HWND view, int width, int height) override;
@@ -69,6 +77,8 @@ private:
     MaximizeState maximize_;
     std::wstring startMarkerPath_;
     std::wstring leaveOut_;  // a safe start's module folder, this run only
+    StartupTrace trace_;     // from the host's construction to the first paint and a little after
+    bool traceEveryStep_ = false;  // the command line asked for the whole start-up trace
     // Never destroyed: the SDK promises plug-ins the icon for the life of
     // the process, and they may draw with it until the very end.
     HICON appIcon_ = nullptr;

@@ -26,14 +26,26 @@ CMainFrame::~CMainFrame() {
 
 WindowClassInfo CMainFrame::GetWindowClassInfo() const { return {.name = L"LumarestMainFrame"}; }
 
-bool CMainFrame::Open(int showCommand) {
+bool CMainFrame::CreateHidden() {
     const RECT place = InitialFrameRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     const std::wstring title = ProductIdentity::ProductTitle();
-    if (!Create({.rect = place, .title = title.c_str(), .style = kFrameStyle, .exStyle = kFrameExStyle}))
-        return false;
+    return Create({.rect = place, .title = title.c_str(), .style = kFrameStyle, .exStyle = kFrameExStyle}) != nullptr;
+}
+
+void CMainFrame::Show(int showCommand) {
     ShowWindow(Handle(), showCommand);
-    UpdateWindow(Handle());
-    return true;
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+// The frame looks the same without it, so a shadow that cannot be made is
+// only noted.
+void CMainFrame::CreateShadow() {
+    if (!shadow_.Create(Handle())) {
+        LOG(ERROR) << "The main window's shadow could not be created (error " << GetLastError() << ")";
+        return;
+    }
+    shadow_.SetShadowSize(kShadowSize);
+    shadow_.PlaceNow();
 }
 
 bool CMainFrame::CreateView() {
@@ -51,13 +63,6 @@ int CMainFrame::OnCreate(CREATESTRUCTW* create) {
     RECT frame{};
     GetWindowRect(Handle(), &frame);
     lastPosition_ = {frame.left, frame.top};
-    events_.OnFrameCreated(*this);
-    // The frame looks the same without it, so a shadow that cannot be made
-    // is only noted.
-    if (shadow_.Create(Handle()))
-        shadow_.SetShadowSize(kShadowSize);
-    else
-        LOG(ERROR) << "The main window's shadow could not be created (error " << GetLastError() << ")";
     return 0;
 }
 

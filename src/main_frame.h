@@ -22,11 +22,17 @@ public:
     ~CMainFrame() override;
 
     // Creates the frame centred on the screen, titled with the product title,
-    // and shows it with showCommand; false when the window cannot be made.
-    bool Open(int showCommand);
+    // and hidden: the application fills it before it shows it. False when the
+    // window cannot be made.
+    bool CreateHidden();
+    // Shows the frame with showCommand and paints it and its children at once.
+    void Show(int showCommand);
+    // The drop shadow, made after the first paint: the frame looks the same
+    // without it for that long.
+    void CreateShadow();
 
-    // Creates the view inside the border; the application calls it from
-    // OnFrameCreated once the plug-ins are there to hear its first size.
+    // Creates the view inside the border; the application calls it once the
+    // plug-ins are there to hear its first size.
     bool CreateView();
     HWND ViewWindow() const { return view_.Handle(); }
 

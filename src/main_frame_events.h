@@ -5,14 +5,8 @@
 
 #include <windows.h>
 
-class CMainFrame;
-
 class MainFrameEvents {
 public:
-    // The frame's window exists and its view does not yet: the application
-    // loads the plug-ins here, creates the view (which announces its first
-    // size to them) and fills it.
-    virtual void OnFrameCreated(CMainFrame& frame) = 0;
     // The user or a plug-in asked to close; false keeps the frame open.
     virtual bool OnCloseRequested() = 0;
     // The frame moved on the screen by dx, dy.

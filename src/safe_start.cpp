@@ -38,10 +38,16 @@ std::wstring StartMarkerPath() {
     return settings.substr(0, settings.find_last_of(L'\\') + 1) + kMarkerName;
 }
 
+namespace {
+// The settings store's folder exists only once the store was written.
+void CreateMarkerFolder(const std::wstring& path) {
+    SHCreateDirectoryExW(nullptr, path.substr(0, path.find_last_of(L'\\')).c_str(), nullptr);
+}
+}  // namespace
+
 bool WriteStartMarker(const std::wstring& path, const StartMarker& marker) {
     if (path.empty()) return false;
-    // The settings store's folder exists only once the store was written.
-    SHCreateDirectoryExW(nullptr, path.substr(0, path.find_last_of(L'\\')).c_str(), nullptr);
+    CreateMarkerFolder(path);
     const std::string text = StartMarkerText(marker);
     const UniqueFile file(_wfopen(path.c_str(), L"wb"));
     return file && fwrite(text.data(), 1, text.size(), file.get()) == text.size();
@@ -59,4 +65,25 @@ std::optional<StartMarker> TakeStartMarker(const std::wstring& path) {
     }
     DeleteFileW(path.c_str());
     return ParseStartMarker(text);
+}
+
+bool StartMarkerWriter::Write(const StartMarker& marker) {
+    if (path_.empty()) return false;
+    if (!file_) {
+        CreateMarkerFolder(path_);
+        file_.reset(CreateFileW(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file_) return false;
+    }
+    const std::string text = StartMarkerText(marker);
+    DWORD written = 0;
+    // A shorter name than the last one must not leave the end of the last.
+    return SetFilePointer(file_.get(), 0, nullptr, FILE_BEGIN) == 0 &&
+           WriteFile(file_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size() && SetEndOfFile(file_.get());
+}
+
+void StartMarkerWriter::Finish() {
+    file_.reset();
+    if (!path_.empty()) DeleteFileW(path_.c_str());
 }

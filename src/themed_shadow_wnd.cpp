@@ -104,6 +104,10 @@ void CThemedShadowWnd::FollowOwner(UINT message, WPARAM wParam) {
     }
 }
 
+void CThemedShadowWnd::PlaceNow() {
+    if (owner_ && IsWindowVisible(owner_)) Place();
+}
+
 // Gives the owner its own procedure back and destroys the shadow window.
 void CThemedShadowWnd::ReleaseOwner() {
     if (!owner_) return;

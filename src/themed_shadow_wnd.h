@@ -24,6 +24,9 @@ public:
     // the owner then simply has no shadow.
     bool Create(HWND owner);
     void SetShadowSize(int size) { size_ = size; }
+    // Takes its place below an owner that is already shown, without waiting
+    // for the owner's next move, size or activation.
+    void PlaceNow();
     int ShadowSize() const { return size_; }
 
     BEGIN_MSG_MAP(CThemedShadowWnd)

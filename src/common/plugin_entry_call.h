@@ -1,7 +1,7 @@
-// Calling a plug-in's "RegisterModule" safely. The call runs while the main
-// frame is being created, inside a window-creation callback, where the
-// system swallows faults: a plug-in that faults there would leave the host
-// half-started with nothing logged. And a call that never returns cannot be
+// Calling a plug-in's "RegisterModule" safely. The call runs on the main
+// thread, the window thread, where the system swallows faults inside window
+// callbacks (the plug-in's own windows' creation among them): a plug-in that
+// faults there would leave the host half-started with nothing logged. And a call that never returns cannot be
 // undone, but it can be named.
 #pragma once
 

@@ -152,6 +152,7 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder, co
     // registered so far.
     if (options.beforeEntryCall) options.beforeEntryCall(name);
     CallRegisterModule(registerModule, endpoint, library, ToUtf8(name));
+    if (options.afterEntryCall) options.afterEntryCall(name);
     LOG(INFO) << "Plug-in " << ToUtf8(name) << " " << record->version << " loaded from " << record->libraryPath;
     AddModule(name.c_str(), std::move(record), endpoint);
     return true;

@@ -23,6 +23,8 @@ struct LoadOptions {
     // Told the module folder's name before each "RegisterModule" call, so that
     // a start that never finishes can be traced to its plug-in.
     std::function<void(const std::wstring& module)> beforeEntryCall;
+    // Told the same name once "RegisterModule" has returned.
+    std::function<void(const std::wstring& module)> afterEntryCall;
 };
 
 // Start-up's first step: DLLs that the process loads by name come from the
@@ -34,7 +36,7 @@ void HardenDllSearchPath();
 // listing order, then records the host as the module "Product". The host
 // registers its own commands right after, so that for any command name the
 // plug-ins' endpoints come first. Runs once, on the main thread, while the
-// main window is being created.
+// main window exists but is hidden.
 void LoadPlugins(const LoadOptions& options);
 void LoadPlugins();
 

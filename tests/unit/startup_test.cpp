@@ -1,10 +1,15 @@
 // Start-up pieces that need no running host: the single-instance mutex, the
-// log folder and the system-information record.
+// command line, the log folder, the system-information record, the start-up
+// trace and the safe-start marker.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <optional>
+
 #include "app_lifecycle.h"
+#include "safe_start.h"
+#include "startup_trace.h"
 #include "system_info.h"
 #include "test_files.h"
 
@@ -21,6 +26,45 @@ TEST(SingleInstance, TheSecondHolderSeesTheFirstUntilItsHandleCloses) {
         EXPECT_TRUE(second.AnotherWasFirst()) << "a create that finds the mutex is the second start";
     }
     EXPECT_FALSE(SingleInstance::AnotherIsRunning(name)) << "closing the handle frees the name";
+}
+
+TEST(CommandLine, TheTraceSwitchIsTakenOutWhereverItStands) {
+    const CommandLineArgs args(L"\"C:\\a b\\host.json\" --startup-trace");
+    EXPECT_TRUE(args.StartupTraceAsked());
+    ASSERT_EQ(args.Count(), 1);
+    EXPECT_STREQ(args[0], L"C:\\a b\\host.json");
+    const CommandLineArgs plain(L"--startup-traces");
+    EXPECT_FALSE(plain.StartupTraceAsked());
+    EXPECT_EQ(plain.Count(), 1);
+}
+
+TEST(StartupTrace, SumsEachPhaseInFirstSeenOrderAndListsEveryStep) {
+    StartupTrace trace;
+    trace.Record("frame", 1.0);
+    trace.Record("plug-in load", 2.0, "Comm");
+    trace.Record("RegisterModule", 0.5, "Comm");
+    trace.Record("plug-in load", 3.0, "Title");
+    EXPECT_EQ(trace.Summary(), "Start-up 6.5 ms: frame 1.0 ms; plug-in load 5.0 ms (2); RegisterModule 0.5 ms");
+    const std::vector<std::string> steps = trace.Steps();
+    ASSERT_EQ(steps.size(), 4u);
+    EXPECT_NE(steps[3].find("6.50 ms     3.00 ms plug-in load Title"), std::string::npos) << steps[3];
+}
+
+TEST(StartMarkerWriter, KeepsOnlyTheLatestPluginLetsTheCrashReportWriteOverItAndGoesWhenFinished) {
+    TempFolder root;
+    const std::wstring path = root.Path() + L"\\settings\\StartMarker.txt";
+    StartMarkerWriter writer(path);
+    ASSERT_TRUE(writer.Write({L"CommunicationModule", false}));
+    ASSERT_TRUE(writer.Write({L"Title", false}));
+    std::optional<StartMarker> read = ParseStartMarker(ReadTextFile(path));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->plugin, L"Title") << "the longer name before it must not show through";
+    EXPECT_TRUE(WriteStartMarker(path, {L"Title", true})) << "the crash report is shut out while the file is open";
+    read = ParseStartMarker(ReadTextFile(path));
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(read->crashed);
+    writer.Finish();
+    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(LogFolder, IsTempMakerAndDateAndShutDownRemovesItOnlyWhenEmpty) {
