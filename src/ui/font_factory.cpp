@@ -22,11 +22,40 @@ bool IsFamilyInstalled(const std::wstring& family) {
     return probe.GetLastStatus() == Gdiplus::Ok && probe.IsAvailable();
 }
 
+// The face GDI's font mapper really draws a request with: an installed one,
+// even when the request names a face the system lacks.
+std::wstring MappedFace(const LOGFONTW& request) {
+    std::wstring face;
+    UniqueFont font(CreateFontIndirectW(&request));
+    HDC screen = GetDC(nullptr);
+    if (font && screen) {
+        HDC dc = CreateCompatibleDC(screen);
+        if (dc) {
+            ScopedSelectObject select(dc, font.get());
+            wchar_t name[LF_FACESIZE] = {};
+            if (GetTextFaceW(dc, LF_FACESIZE, name) > 0) face = name;
+        }
+        if (dc) DeleteDC(dc);
+    }
+    if (screen) ReleaseDC(nullptr, screen);
+    return face;
+}
+
+// The system's message font, as the mapper resolves it.
 std::wstring MessageFontFamily() {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return {};
-    return metrics.lfMessageFont.lfFaceName;
+    return MappedFace(metrics.lfMessageFont);
+}
+
+// Any sans-serif face the mapper has, when GDI+ knows no generic one.
+std::wstring MappedSansSerif() {
+    LOGFONTW request{};
+    request.lfHeight = -16;
+    request.lfCharSet = DEFAULT_CHARSET;
+    request.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+    return MappedFace(request);
 }
 
 std::wstring GenericSansSerifFamily() {
@@ -40,7 +69,7 @@ std::wstring GenericSansSerifFamily() {
 // substitution is logged once.
 FaceFallback& Faces() {
     static FaceFallback* const faces =
-        new FaceFallback(IsFamilyInstalled, {MessageFontFamily(), GenericSansSerifFamily()});
+        new FaceFallback(IsFamilyInstalled, {MessageFontFamily(), GenericSansSerifFamily(), MappedSansSerif()});
     return *faces;
 }
 
