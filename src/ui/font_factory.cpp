@@ -25,20 +25,13 @@ bool IsFamilyInstalled(const std::wstring& family) {
 // The face GDI's font mapper really draws a request with: an installed one,
 // even when the request names a face the system lacks.
 std::wstring MappedFace(const LOGFONTW& request) {
-    std::wstring face;
     UniqueFont font(CreateFontIndirectW(&request));
-    HDC screen = GetDC(nullptr);
-    if (font && screen) {
-        HDC dc = CreateCompatibleDC(screen);
-        if (dc) {
-            ScopedSelectObject select(dc, font.get());
-            wchar_t name[LF_FACESIZE] = {};
-            if (GetTextFaceW(dc, LF_FACESIZE, name) > 0) face = name;
-        }
-        if (dc) DeleteDC(dc);
-    }
-    if (screen) ReleaseDC(nullptr, screen);
-    return face;
+    const WindowDC screen(nullptr);
+    const MemoryDC dc(screen.get());
+    if (!font || !dc) return {};
+    ScopedSelectObject select(dc.get(), font.get());
+    wchar_t name[LF_FACESIZE] = {};
+    return GetTextFaceW(dc.get(), LF_FACESIZE, name) > 0 ? name : L"";
 }
 
 // The system's message font, as the mapper resolves it.

@@ -124,6 +124,12 @@ void UiDialog::OnLButtonDown(UINT, POINT point) {
     PostMessageW(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
 }
 
+void UiDialog::OnDpiChanged(int, const RECT* suggested) {
+    if (suggested)
+        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void UiDialog::OnCloseButton(UINT, int, HWND) { OnClose(); }
 
 void UiDialog::OnClose() {

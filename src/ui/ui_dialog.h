@@ -63,6 +63,7 @@ public:
         MSG_WM_INITDIALOG(OnInitDialog)
         MSG_WM_PAINT_BUFFERED(OnPaint)
         MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        MSG_WM_DPICHANGED(OnDpiChanged)
         MSG_WM_CTLCOLORSTATIC(OnColourMessage)
         MSG_WM_CTLCOLORBTN(OnColourMessage)
         COMMAND_ID_HANDLER(kCloseButtonId, OnCloseButton)
@@ -89,6 +90,9 @@ protected:
 
     bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
     void OnLButtonDown(UINT keys, POINT point);
+    // Dragged onto a display of another DPI: the dialog takes the place the
+    // system suggests; its contents keep the scale they were made at.
+    void OnDpiChanged(int dpi, const RECT* suggested);
     HBRUSH OnColourMessage(HDC, HWND) { return nullptr; }
     void OnCloseButton(UINT code, int id, HWND control);
 
