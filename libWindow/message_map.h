@@ -112,6 +112,16 @@ public:                                                                         
     MSG_MAP_ENTRY_(message == WM_SIZING,                                                     \
                    result = 0; func(static_cast<UINT>(wParam), reinterpret_cast<RECT*>(lParam)))
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+// void func(int dpi, const RECT* suggested): the window's display has a new
+// DPI (the vertical one; the two are always equal); suggested is where the
+// system proposes the window go, in screen coordinates.
+#define MSG_WM_DPICHANGED(func)                                                            \
+    MSG_MAP_ENTRY_(message == WM_DPICHANGED,                                               \
+                   result = 0; func(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam)))
+
 // UINT func(POINT screenPoint): the hit-test code.
 #define MSG_WM_NCHITTEST(func) MSG_MAP_ENTRY_(message == WM_NCHITTEST, result = func(PointFromLParam(lParam)))
 

@@ -47,10 +47,15 @@ ensure_display() {
   return 1
 }
 
-# Ends the Wine session of the build's prefix (its server and services).
+# Ends the Wine sessions of the build's prefix and of the prefixes the
+# display tests made from it (their servers and services).
 stop_wine() {
-  WINEPREFIX="$LUMAREST_WINEPREFIX" WINESERVER="$(command -v /usr/lib/wine/wineserver64 || command -v wineserver)" \
-    wineserver -k >/dev/null 2>&1 || true
+  local prefix
+  for prefix in "$LUMAREST_WINEPREFIX" "$BUILD_DIR"/wineprefix-*; do
+    [ -d "$prefix" ] || continue
+    WINEPREFIX="$prefix" WINESERVER="$(command -v /usr/lib/wine/wineserver64 || command -v wineserver)" \
+      wineserver -k >/dev/null 2>&1 || true
+  done
 }
 
 stop_display() {

@@ -24,7 +24,15 @@ export WINEDLLOVERRIDES="winedbg.exe=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 # emulated one where 32-bit code runs under qemu.
 [ -x /usr/lib/wine/wineserver64 ] && export WINESERVER=/usr/lib/wine/wineserver64
 
-"$here/wine-prefix.sh" "$WINEPREFIX" || exit 125
+# A test may ask for a prefix of its own made from the build's one
+# (LUMAREST_PREFIX_VARIANT="<base prefix> <settings>", see
+# wine-prefix-variant.sh): another display DPI, or a missing font.
+if [ -n "${LUMAREST_PREFIX_VARIANT:-}" ]; then
+  # shellcheck disable=SC2086
+  "$here/wine-prefix-variant.sh" "$WINEPREFIX" $LUMAREST_PREFIX_VARIANT || exit 125
+else
+  "$here/wine-prefix.sh" "$WINEPREFIX" || exit 125
+fi
 
 # A private display is composited (xcompmgr), so layered windows such as the
 # drop shadows blend as they do on Windows.

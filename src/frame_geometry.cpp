@@ -2,13 +2,13 @@
 
 #include <cstdlib>
 
+#include "dpi_scale.h"
+
 namespace {
 // The frame's size on the reference screen width.
 constexpr int kReferenceScreenWidth = 1280;
 constexpr int kReferenceWidth = 954;
 constexpr int kReferenceHeight = 614;
-// How far inside each side a point still grabs that side.
-constexpr int kResizeEdge = 5;
 // The view leaves one pixel of border on the left and top and three on the
 // right and bottom, where the four-pixel border pen and the rounded corners are.
 constexpr int kViewOffset = 1;
@@ -24,20 +24,27 @@ RECT InitialFrameRect(int screenWidth, int screenHeight) {
     return RECT{left, top, left + width, top + height};
 }
 
-RECT ViewRectAtCreation(int clientWidth, int clientHeight) {
-    return RECT{kViewOffset, kViewOffset, clientWidth - kViewInset, clientHeight - kViewInset};
+FrameChrome FrameChromeAt(int dpi) {
+    const FrameChrome design;
+    return {ScaleToDpi(design.border, dpi), ScaleToDpi(design.cornerDiameter, dpi), ScaleToDpi(design.resizeEdge, dpi),
+            ScaleToDpi(design.shadowSize, dpi), ScaleToDpi(design.shadowCorner, dpi)};
 }
 
-RECT ViewRectAfterRefit(int clientWidth, int clientHeight) {
-    return RECT{kViewOffset, kViewOffset, kViewOffset + clientWidth - kViewInset,
-                kViewOffset + clientHeight - kViewInset};
+RECT ViewRectAtCreation(int clientWidth, int clientHeight, int dpi) {
+    const int offset = ScaleToDpi(kViewOffset, dpi), inset = ScaleToDpi(kViewInset, dpi);
+    return RECT{offset, offset, clientWidth - inset, clientHeight - inset};
 }
 
-LRESULT FrameHitTest(POINT p, const RECT& r) {
-    const bool left = p.x <= r.left + kResizeEdge;
-    const bool right = p.x >= r.right - kResizeEdge;
-    const bool top = p.y <= r.top + kResizeEdge;
-    const bool bottom = p.y >= r.bottom - kResizeEdge;
+RECT ViewRectAfterRefit(int clientWidth, int clientHeight, int dpi) {
+    const int offset = ScaleToDpi(kViewOffset, dpi), inset = ScaleToDpi(kViewInset, dpi);
+    return RECT{offset, offset, offset + clientWidth - inset, offset + clientHeight - inset};
+}
+
+LRESULT FrameHitTest(POINT p, const RECT& r, int resizeEdge) {
+    const bool left = p.x <= r.left + resizeEdge;
+    const bool right = p.x >= r.right - resizeEdge;
+    const bool top = p.y <= r.top + resizeEdge;
+    const bool bottom = p.y >= r.bottom - resizeEdge;
     // Corners before sides: a point in both bands takes the corner.
     if (left && top) return HTTOPLEFT;
     if (right && top) return HTTOPRIGHT;

@@ -194,6 +194,13 @@ void LumarestHost::OnViewSized(HWND view, int width, int height) {
     if (SharedDialog* sheet = dialogs_.Find(kSheetDialog)) sheet->Realign();
 }
 
+void LumarestHost::OnDpiChanged(int dpi) {
+    BASObserveData record{};
+    record.command = LIBWINDOW_COMMAND_DPI_CHANGE;
+    record.value = dpi;
+    HostSend(&record);
+}
+
 void LumarestHost::OnUpdateCheckDue() {
     BASObserveData record{};
     record.command = LIBCOMM_COMMAND_CHECK_FOR_UPDATE;

@@ -54,6 +54,7 @@ private:
     bool OnCloseRequested() override;
     void OnFrameMoved(int dx, int dy) override;
     void OnViewSized(HWND view, int width, int height) override;
+    void OnDpiChanged(int dpi) override;
     void OnUpdateCheckDue() override;
 
     // PlatformContext

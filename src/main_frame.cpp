@@ -10,13 +10,10 @@ constexpr UINT_PTR kRefitTimer = 1;        // refits the view after a drag on an
 constexpr UINT kRefitDelayMs = 100;
 constexpr UINT_PTR kUpdateCheckTimer = 2;  // the automatic update check, once
 constexpr UINT kUpdateCheckDelayMs = 2000;
-constexpr int kCornerDiameter = 8;         // of the rounded region's corner ellipses
 constexpr COLORREF kBorderGrey = RGB(200, 200, 200);
-constexpr int kBorderWidth = 4;
 constexpr DWORD kFrameStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 constexpr DWORD kFrameExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
 constexpr DWORD kViewStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-constexpr int kShadowSize = 12;
 
 }  // namespace
 
@@ -44,12 +41,11 @@ void CMainFrame::CreateShadow() {
         LOG(ERROR) << "The main window's shadow could not be created (error " << GetLastError() << ")";
         return;
     }
-    shadow_.SetShadowSize(kShadowSize);
     shadow_.PlaceNow();
 }
 
 bool CMainFrame::CreateView() {
-    const RECT place = ViewRectAtCreation(creationSize_.cx, creationSize_.cy);
+    const RECT place = ViewRectAtCreation(creationSize_.cx, creationSize_.cy, dpi_);
     if (view_.Create({.parent = Handle(), .rect = place, .style = kViewStyle})) return true;
     LOG(ERROR) << "The view could not be created (error " << GetLastError() << ")";
     return false;
@@ -59,18 +55,44 @@ void CMainFrame::ScheduleUpdateCheck() { SetTimer(Handle(), kUpdateCheckTimer, k
 
 int CMainFrame::OnCreate(CREATESTRUCTW* create) {
     creationSize_ = {create->cx, create->cy};
-    borderPen_.reset(CreatePen(PS_SOLID, kBorderWidth, kBorderGrey));
+    dpi_ = DpiForWindow(Handle());
     RECT frame{};
     GetWindowRect(Handle(), &frame);
     lastPosition_ = {frame.left, frame.top};
+    ApplyChrome();
     return 0;
+}
+
+void CMainFrame::ApplyChrome() {
+    const FrameChrome chrome = FrameChromeAt(dpi_);
+    borderPen_.reset(CreatePen(PS_SOLID, chrome.border, kBorderGrey));
+    shadow_.SetShadowSize(chrome.shadowSize, chrome.shadowCorner);
+}
+
+// Moved to a display of another DPI (or the display's DPI changed): the
+// frame takes the place the system suggests, the plug-ins hear the new DPI
+// before the view's new size, and the view is placed here since no drag
+// will refit it.
+void CMainFrame::OnDpiChanged(int dpi, const RECT* suggested) {
+    dpi_ = dpi;
+    ApplyChrome();
+    events_.OnDpiChanged(dpi);
+    if (suggested)
+        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const RECT view = ViewRectAfterRefit(client.right, client.bottom, dpi_);
+    MoveWindow(view_.Handle(), view.left, view.top, view.right - view.left, view.bottom - view.top, TRUE);
+    InvalidateRect(Handle(), nullptr, TRUE);
 }
 
 // A new size renews the rounded outline and schedules the view's refit; a
 // minimised frame (zero width or height) keeps both.
 void CMainFrame::OnSize(UINT, SIZE size) {
     if (size.cx != 0 && size.cy != 0) {
-        UniqueRegion outline(CreateRoundRectRgn(0, 0, size.cx, size.cy, kCornerDiameter, kCornerDiameter));
+        const int corner = FrameChromeAt(dpi_).cornerDiameter;
+        UniqueRegion outline(CreateRoundRectRgn(0, 0, size.cx, size.cy, corner, corner));
         // The window keeps the region it is given.
         if (outline && SetWindowRgn(Handle(), outline.get(), FALSE)) static_cast<void>(outline.release());
         SetTimer(Handle(), kRefitTimer, kRefitDelayMs, nullptr);
@@ -112,14 +134,14 @@ void CMainFrame::RefitViewAfterDrag() {
     resizedByDrag_ = false;
     RECT client{};
     GetClientRect(Handle(), &client);
-    const RECT view = ViewRectAfterRefit(client.right, client.bottom);
+    const RECT view = ViewRectAfterRefit(client.right, client.bottom, dpi_);
     MoveWindow(view_.Handle(), view.left, view.top, view.right - view.left, view.bottom - view.top, TRUE);
 }
 
 UINT CMainFrame::OnNcHitTest(POINT screenPoint) {
     RECT frame{};
     GetWindowRect(Handle(), &frame);
-    return static_cast<UINT>(FrameHitTest(screenPoint, frame));
+    return static_cast<UINT>(FrameHitTest(screenPoint, frame, FrameChromeAt(dpi_).resizeEdge));
 }
 
 bool CMainFrame::OnSetCursor(HWND, UINT hitTest, UINT) {

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "double_buffer.h"
+#include "dpi.h"
 #include "gdi_owners.h"
 #include "lumarest_view.h"
 #include "main_frame_events.h"
@@ -35,6 +36,7 @@ public:
     // plug-ins are there to hear its first size.
     bool CreateView();
     HWND ViewWindow() const { return view_.Handle(); }
+    int Dpi() const { return dpi_; }
 
     // Starts the one-shot timer that raises OnUpdateCheckDue.
     void ScheduleUpdateCheck();
@@ -49,6 +51,7 @@ public:
         MSG_WM_SETCURSOR(OnSetCursor)
         MSG_WM_NCLBUTTONDOWN(OnNcLButtonDown)
         MSG_WM_MOVE(OnMove)
+        MSG_WM_DPICHANGED(OnDpiChanged)
         MSG_WM_DESTROY(OnDestroy)
         MSG_WM_CLOSE(OnClose)
         CHAIN_MSG_MAP(WindowBase)
@@ -67,6 +70,9 @@ private:
     bool OnSetCursor(HWND cursorWindow, UINT hitTest, UINT mouseMessage);
     void OnNcLButtonDown(UINT hitTest, POINT screenPoint);
     void OnMove(POINT topLeft);
+    void OnDpiChanged(int dpi, const RECT* suggested);
+    // The pen and the shadow for the current DPI.
+    void ApplyChrome();
     void OnDestroy();
     void OnClose();
 
@@ -77,6 +83,7 @@ private:
     bool resizedByDrag_ = false;  // a WM_SIZING came since the view was last fitted
     POINT lastPosition_{};        // screen position at the last WM_MOVE
     SIZE creationSize_{};         // the size the frame was created with, for the view
-    UniquePen borderPen_;         // four pixels, RGB(200, 200, 200)
+    int dpi_ = kDesignDpi;        // of the display that shows the frame
+    UniquePen borderPen_;         // four pixels at 96 DPI, RGB(200, 200, 200)
     CThemedShadowWnd shadow_;
 };

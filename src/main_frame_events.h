@@ -13,6 +13,8 @@ public:
     virtual void OnFrameMoved(int dx, int dy) = 0;
     // The view's client area has a new size (signed, as the message gives it).
     virtual void OnViewSized(HWND view, int width, int height) = 0;
+    // The frame's display has a new DPI; the view's new size follows.
+    virtual void OnDpiChanged(int dpi) = 0;
     // Two seconds after creation, once.
     virtual void OnUpdateCheckDue() = 0;
 

@@ -10,6 +10,7 @@
 #include "GdiplusInclude.h"
 #include "Utf8.h"
 #include "app_lifecycle.h"
+#include "dpi_scale.h"
 #include "common/logging.h"
 #include "host_state.h"
 #include "language_choice.h"
@@ -186,21 +187,47 @@ std::wstring PreferencesPath(const std::wstring& appDataBase, const std::wstring
     return fileExists(recommended) ? recommended : prefix + L"Preferences.json";
 }
 
-void PreloadImages(const std::wstring& installDir) {
-    for (const char* name : kPreloadedImages) {
-        const std::wstring path = installDir + L"Resources\\" + Wide(name);
-        // Owned by the image table for the rest of the process.
-        auto* bitmap = new Gdiplus::Bitmap(path.c_str());
-        if (const Gdiplus::Status status = bitmap->GetLastStatus(); status != Gdiplus::Ok) {
-            LOG(ERROR) << "Image " << ToUtf8(path) << (FileExistsOnDisk(path) ? " cannot be decoded" : " is missing")
-                       << " (GDI+ status " << status << ")";
-            // Asking for the status cleared it; a bitmap made again from the
-            // same file keeps the error state that tells its users it failed.
-            delete bitmap;
-            bitmap = new Gdiplus::Bitmap(path.c_str());
-        }
-        SetNamedImage(name, bitmap);
+std::string ScaledPictureName(const std::string& name, int scalePercent) {
+    const char* suffix = scalePercent == 150 ? "@1.5x" : scalePercent == 200 ? "@2x" : "";
+    const size_t dot = name.rfind('.');
+    if (!*suffix) return name;
+    if (dot == std::string::npos) return name + suffix;
+    return name.substr(0, dot) + suffix + name.substr(dot);
+}
+
+Gdiplus::Bitmap* LoadPicture(const std::wstring& installDir, const std::string& name) {
+    const std::wstring path = installDir + L"Resources\\" + Wide(name.c_str());
+    auto* bitmap = new Gdiplus::Bitmap(path.c_str());
+    if (const Gdiplus::Status status = bitmap->GetLastStatus(); status != Gdiplus::Ok) {
+        LOG(ERROR) << "Image " << ToUtf8(path) << (FileExistsOnDisk(path) ? " cannot be decoded" : " is missing")
+                   << " (GDI+ status " << status << ")";
+        // Asking for the status cleared it; a bitmap made again from the
+        // same file keeps the error state that tells its users it failed.
+        delete bitmap;
+        bitmap = new Gdiplus::Bitmap(path.c_str());
     }
+    return bitmap;
+}
+
+Gdiplus::Bitmap* FindNamedImageForDpi(const char* key, int dpi) {
+    if (!key) return nullptr;
+    if (Gdiplus::Bitmap* render = FindNamedImage(ScaledPictureName(key, NearestPictureScale(dpi)).c_str())) return render;
+    return FindNamedImage(key);
+}
+
+Gdiplus::Image* RenderForDpi(Gdiplus::Image* picture, int dpi) {
+    if (!picture || NearestPictureScale(dpi) == 100) return picture;
+    for (const auto& [key, bitmap] : Tables().images)
+        if (bitmap == picture) return FindNamedImageForDpi(key.c_str(), dpi);
+    return picture;
+}
+
+void PreloadImages(const std::wstring& installDir) {
+    for (const char* name : kPreloadedImages)
+        for (int scale : {100, 150, 200}) {
+            const std::string file = ScaledPictureName(name, scale);
+            SetNamedImage(file.c_str(), LoadPicture(installDir, file));
+        }
 }
 
 void InitSettings(const CommandLineArgs& args) {

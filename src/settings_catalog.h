@@ -13,6 +13,7 @@ class CommandLineArgs;
 
 namespace Gdiplus {
 class Bitmap;
+class Image;
 }
 
 // Start-up, before the log opens: creates the standard store and loads the
@@ -52,6 +53,24 @@ void SetNamedImage(const char* key, Gdiplus::Bitmap* bitmap);
 // The kept bitmap, or null for a key never set.
 Gdiplus::Bitmap* FindNamedImage(const char* key);
 
+// The kept render of key nearest to dpi's scale (see ScaledPictureName),
+// or the plain one when that render is not kept; null as FindNamedImage.
+Gdiplus::Bitmap* FindNamedImageForDpi(const char* key, int dpi);
+
+// The render nearest to dpi's scale of a picture the table keeps (given as
+// its plain render); the picture itself when it is not one of the table's.
+Gdiplus::Image* RenderForDpi(Gdiplus::Image* picture, int dpi);
+
+// The file of a picture's render at scalePercent (100, 150 or 200):
+// "close-normal.png" at 150 is "close-normal@1.5x.png", at 200
+// "close-normal@2x.png"; at 100 (or any other) the name itself.
+std::string ScaledPictureName(const std::string& name, int scalePercent);
+
+// The one place pictures are read: installDir + "Resources\" + name decoded
+// by GDI+. A file that fails to load is logged and still gives a bitmap, in
+// an error state that tells its users it failed. The caller owns it.
+Gdiplus::Bitmap* LoadPicture(const std::wstring& installDir, const std::string& name);
+
 // The catalog keys copied into the URL table, in this order.
 extern const std::array<const char*, 21> kCatalogUrlKeys;
 // The pictures of "Resources\" that start-up preloads into the image table.
@@ -77,7 +96,7 @@ using FileExists = std::function<bool(const std::wstring&)>;
 std::wstring PreferencesPath(const std::wstring& appDataBase, const std::wstring& installDir,
                              const FileExists& fileExists);
 
-// Enters a GDI+ bitmap for each of kPreloadedImages, loaded from
-// installDir + "Resources\"; a file that fails to load still gets an entry
-// (a bitmap in an error state). The bitmaps live until the process ends.
+// Enters a GDI+ bitmap for each of kPreloadedImages and its renders at 150
+// and 200 percent, loaded with LoadPicture. The bitmaps live until the
+// process ends.
 void PreloadImages(const std::wstring& installDir);

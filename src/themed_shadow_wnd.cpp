@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int kCornerDiameter = 20;  // quarter arcs of the rounded outline
 constexpr BYTE kConstantAlpha = 128;
 // The gradient is transparent at the outline and black from this fraction of
 // the way to the centre on.
@@ -149,12 +148,12 @@ void CThemedShadowWnd::Render() {
     if (width <= 0 || height <= 0) return;
 
     Gdiplus::GraphicsPath outline;
-    const int right = client_.left + width - kCornerDiameter;
-    const int bottom = client_.top + height - kCornerDiameter;
-    outline.AddArc(client_.left, client_.top, kCornerDiameter, kCornerDiameter, 180, 90);
-    outline.AddArc(right, client_.top, kCornerDiameter, kCornerDiameter, 270, 90);
-    outline.AddArc(right, bottom, kCornerDiameter, kCornerDiameter, 0, 90);
-    outline.AddArc(client_.left, bottom, kCornerDiameter, kCornerDiameter, 90, 90);
+    const int right = client_.left + width - cornerDiameter_;
+    const int bottom = client_.top + height - cornerDiameter_;
+    outline.AddArc(client_.left, client_.top, cornerDiameter_, cornerDiameter_, 180, 90);
+    outline.AddArc(right, client_.top, cornerDiameter_, cornerDiameter_, 270, 90);
+    outline.AddArc(right, bottom, cornerDiameter_, cornerDiameter_, 0, 90);
+    outline.AddArc(client_.left, bottom, cornerDiameter_, cornerDiameter_, 90, 90);
     outline.CloseFigure();
 
     bitmap_ = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppARGB);

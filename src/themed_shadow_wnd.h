@@ -23,7 +23,13 @@ public:
     // or activation) and starts following it. False when it cannot be made:
     // the owner then simply has no shadow.
     bool Create(HWND owner);
-    void SetShadowSize(int size) { size_ = size; }
+    // The offset and the outline's corner diameter, both in pixels of the
+    // owner's display; a change is drawn at the next placement.
+    void SetShadowSize(int size, int cornerDiameter = 20) {
+        needsRendering_ = needsRendering_ || size != size_ || cornerDiameter != cornerDiameter_;
+        size_ = size;
+        cornerDiameter_ = cornerDiameter;
+    }
     // Takes its place below an owner that is already shown, without waiting
     // for the owner's next move, size or activation.
     void PlaceNow();
@@ -54,6 +60,7 @@ private:
     WNDPROC ownerProcedure_ = nullptr;  // the owner's own procedure, called after the hook
     int size_ = 5;
     int inset_ = 1;
+    int cornerDiameter_ = 20;  // quarter arcs of the rounded outline
     RECT client_{};
     bool needsRendering_ = false;
     std::unique_ptr<Gdiplus::Bitmap> bitmap_;

@@ -111,8 +111,10 @@ typedef struct BASSizeChange {
  * process and are never freed by a module.
  */
 
-/* The view's two rows, in its client coordinates: the title band ends above
- * row 88 and the panes begin at row 89. */
+/* The view's two rows, in its client coordinates at 96 DPI: the title band
+ * ends above row 88 and the panes begin at row 89. On a display of another
+ * DPI the host scales both (88 * dpi / 96, rounded) and so should a module
+ * that works them out itself; the placement blocks are always in pixels. */
 #define LUMAREST_TITLE_BAND_BOTTOM 88
 #define LUMAREST_PANE_TOP 89
 
@@ -184,6 +186,30 @@ LUMAREST_STATIC_ASSERT(offsetof(BASPaneEntry, title) == 0, "title");
 LUMAREST_STATIC_ASSERT(offsetof(BASPaneEntry, window) == 4, "window");
 LUMAREST_STATIC_ASSERT(offsetof(BASPaneEntry, image) == 8, "image");
 LUMAREST_STATIC_ASSERT(sizeof(BASPaneEntry) == 12, "three pointers");
+/*
+ * High-DPI displays. The host draws everything at the DPI of the display
+ * that shows its main window (96 = 100 %, 144 = 150 %) and so should every
+ * pane: ask "LIBPLATFORM_COMMAND_GET_DPI" when you create your windows and
+ * receive "LIBWINDOW_COMMAND_DPI_CHANGE" (list it under "command-recv") to
+ * hear of a change; the view's "LIBWINDOW_COMMAND_SIZE_CHANGE" follows it.
+ * Sizes designed at 96 DPI scale by dpi / 96.
+ *
+ * Fonts. "LIBPLATFORM_COMMAND_FIND_FONT" answers a font the host made and
+ * keeps for the process, so that modules draw with the host's families and
+ * its fall-backs for a family that is missing: data points to a
+ * BASFontRequest, the answer in object is a Gdiplus::Font* (never free it),
+ * or NULL when no font could be made (draw no text then).
+ */
+typedef struct BASFontRequest {
+    const wchar_t* family; /* e.g. L"Arial" */
+    float pixelSize;       /* the em height in your drawing's pixels */
+    int32_t bold;          /* 0 regular, 1 bold */
+} BASFontRequest;
+
+LUMAREST_STATIC_ASSERT(offsetof(BASFontRequest, family) == 0, "family");
+LUMAREST_STATIC_ASSERT(offsetof(BASFontRequest, pixelSize) == 4, "pixelSize");
+LUMAREST_STATIC_ASSERT(offsetof(BASFontRequest, bold) == 8, "bold");
+LUMAREST_STATIC_ASSERT(sizeof(BASFontRequest) == 12, "a pointer, a float and a 32-bit integer");
 LUMAREST_STATIC_ASSERT(offsetof(BASPaneList, count) == 0, "count");
 LUMAREST_STATIC_ASSERT(offsetof(BASPaneList, entries) == 4, "entries");
 LUMAREST_STATIC_ASSERT(sizeof(BASPaneList) == 8, "a count and a pointer");
@@ -246,12 +272,20 @@ LUMAREST_STATIC_ASSERT(sizeof(BASPaneList) == 8, "a count and a pointer");
 #define LIBPLATFORM_COMMAND_GET_TEMP_DIR "LIBPLATFORM_COMMAND_GET_TEMP_DIR"
 /* to host: out value the complete-version number. */
 #define LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION "LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION"
-/* to host: wideText the message, low 32 bits of value the client width in pixels. */
+/* to host: wideText the message, low 32 bits of value the client width in pixels at 96 DPI
+   (the host scales it to its display). */
 #define LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE "LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE"
 /* to host: as the alert; out value 1 when the user confirmed, else 0. */
 #define LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE "LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE"
 /* to plug-ins: the main window is closing; set value non-zero to keep it open. */
 #define LIBPLATFORM_COMMAND_CLOSE_ENSURE "LIBPLATFORM_COMMAND_CLOSE_ENSURE"
+/* to host: out value the DPI of the display that shows the main window (96 = 100 %). */
+#define LIBPLATFORM_COMMAND_GET_DPI "LIBPLATFORM_COMMAND_GET_DPI"
+/* to host: in data a BASFontRequest*; out object a Gdiplus::Font* kept by the host, or NULL. */
+#define LIBPLATFORM_COMMAND_FIND_FONT "LIBPLATFORM_COMMAND_FIND_FONT"
+/* to plug-ins: the main window moved to a display of another DPI; value the new DPI.
+   The view's size change follows. */
+#define LIBWINDOW_COMMAND_DPI_CHANGE "LIBWINDOW_COMMAND_DPI_CHANGE"
 /* to plug-ins: the view was resized; window is the view, data a BASSizeChange*. */
 #define LIBWINDOW_COMMAND_SIZE_CHANGE "LIBWINDOW_COMMAND_SIZE_CHANGE"
 

@@ -27,6 +27,7 @@ void __cdecl Receive(BASObserveData* record) noexcept {
     try {
         if (plugin::Is(record, kCreateCommand)) CreatePane(*record);
         else if (plugin::Is(record, LIBWINDOW_COMMAND_SIZE_CHANGE)) panes.Stretch(*record);
+        else if (plugin::Is(record, LIBWINDOW_COMMAND_DPI_CHANGE)) panes.ChangeDpi(*record);
     } catch (...) {
         // Nothing may reach the host; a pane that failed is simply missing.
     }

@@ -92,8 +92,7 @@ void PaintCard(Gdiplus::Graphics& graphics, float cx, float cy) {
 }  // namespace
 
 RecoveryPane::Layout RecoveryPane::LayOut() const {
-    RECT client{};
-    GetClientRect(Handle(), &client);
+    const RECT client = LogicalClient();
     Layout layout{};
     layout.illustration = {kMargin, kMargin, kMargin + kIllustrationWidth,
                            std::max<LONG>(client.bottom - kMargin, kMargin + 300)};

@@ -1,5 +1,6 @@
 // The modules' common look, header-only: the product's palette, text in
-// Arial, rounded shapes and flat buttons, all drawn with GDI+.
+// the host's Arial (or what stands in for it), rounded shapes and flat
+// buttons, all drawn with GDI+.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include <cstdint>
 
 #include "gdiplus_include.h"
+#include "plugin_bus.h"
 
 namespace plugin {
 
@@ -53,10 +55,20 @@ inline Gdiplus::Color Rgb(uint32_t rgb, BYTE alpha = 255) {
     return Gdiplus::Color(alpha, static_cast<BYTE>(rgb >> 16), static_cast<BYTE>(rgb >> 8), static_cast<BYTE>(rgb));
 }
 
+// The host's font of this size (pixels of the pane's 96-DPI drawing) and
+// weight, kept by the host; null when the host has none, and then no text is
+// drawn rather than text in a font that failed to load.
+inline const Gdiplus::Font* HostFont(float size, bool bold) {
+    BASFontRequest request{L"Arial", size, bold ? 1 : 0};
+    BASObserveData record = NewRecord(LIBPLATFORM_COMMAND_FIND_FONT);
+    record.data = &request;
+    Send(record);
+    return static_cast<const Gdiplus::Font*>(record.object);
+}
+
 inline void DrawText(Gdiplus::Graphics& graphics, const wchar_t* text, const Gdiplus::RectF& box, const TextStyle& style) {
-    Gdiplus::FontFamily family(L"Arial");
-    Gdiplus::Font font(&family, style.size, style.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular,
-                       Gdiplus::UnitPixel);
+    const Gdiplus::Font* font = HostFont(style.size, style.bold);
+    if (!font) return;
     Gdiplus::StringFormat format;
     format.SetAlignment(style.horizontal);
     format.SetLineAlignment(style.vertical);
@@ -65,7 +77,7 @@ inline void DrawText(Gdiplus::Graphics& graphics, const wchar_t* text, const Gdi
         format.SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
     }
     Gdiplus::SolidBrush brush(Rgb(style.color));
-    graphics.DrawString(text, -1, &font, box, &format, &brush);
+    graphics.DrawString(text, -1, font, box, &format, &brush);
 }
 
 inline void FillRoundRect(Gdiplus::Graphics& graphics, const Gdiplus::Brush& brush, const Gdiplus::RectF& box, float radius) {

@@ -33,6 +33,23 @@ public:
         for (const auto& pane : panes_) pane->StretchTo(size->width, size->height);
     }
 
+    // "LIBWINDOW_COMMAND_DPI_CHANGE": the panes draw at the new DPI and move
+    // their tops to the host's pane row at it; the size change that follows
+    // stretches them.
+    void ChangeDpi(const BASObserveData& record) {
+        const int dpi = static_cast<int>(record.value);
+        for (const auto& pane : panes_) {
+            pane->SetDpi(dpi);
+            if (HWND window = pane->Handle()) {
+                RECT place{};
+                GetWindowRect(window, &place);
+                MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&place), 2);
+                SetWindowPos(window, nullptr, place.left, ScaleToDpi(LUMAREST_PANE_TOP, dpi), 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+        }
+    }
+
 private:
     std::vector<std::unique_ptr<ChildWindow>> panes_;
 };

@@ -78,6 +78,20 @@ inline void OpenHostUrl(const char* key) {
     if (url && *url) ShellExecuteW(nullptr, L"open", Wide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// Sizes are designed at 96 DPI; the host's display may have another.
+constexpr int kDesignDpi = 96;
+
+// The DPI of the display that shows the host's main window (96 from a host
+// that does not answer).
+inline int HostDpi() {
+    BASObserveData record = NewRecord(LIBPLATFORM_COMMAND_GET_DPI);
+    Send(record);
+    return record.value > 0 ? static_cast<int>(record.value) : kDesignDpi;
+}
+
+// value (at 96 DPI) at dpi, rounded to the nearest pixel.
+inline int ScaleToDpi(int value, int dpi) { return MulDiv(value, dpi, kDesignDpi); }
+
 // The host's message box, run modally inside the send: width is the client
 // width in pixels, the height follows from the text.
 inline void ShowAlert(const std::wstring& message, int width) {

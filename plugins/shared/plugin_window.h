@@ -2,7 +2,10 @@
 // registered on first use, the object rides in with the creation parameters
 // and is kept in the class's extra bytes, and every paint is double-buffered
 // with GDI+. Panes are told about presses, double clicks and the pointer's
-// moves, and stretched when the view changes size.
+// moves, and stretched when the view changes size. Panes draw and lay out at
+// 96 DPI: the paint is scaled to the host's DPI (so text and shapes are drawn
+// at the display's resolution, and pictures from the host's larger renders
+// stay sharp), and points come back in the same 96-DPI units.
 #pragma once
 
 #include <windows.h>
@@ -24,9 +27,11 @@ public:
     ChildWindow(const ChildWindow&) = delete;
     ChildWindow& operator=(const ChildWindow&) = delete;
 
-    // Makes the window at rect (parent client coordinates) with a class of
-    // this module named className; false when Windows refuses.
+    // Makes the window at rect (parent client coordinates, in pixels) with a
+    // class of this module named className, at the host's DPI; false when
+    // Windows refuses.
     bool Create(HWND parent, const RECT& rect, const wchar_t* className) {
+        dpi_ = HostDpi();
         RegisterClassOnce(className);
         CreateWindowExW(0, className, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, rect.left, rect.top,
                         rect.right - rect.left, rect.bottom - rect.top, parent, nullptr, Module(), this);
@@ -49,9 +54,22 @@ public:
     void Redraw() const {
         if (window_) InvalidateRect(window_, nullptr, FALSE);
     }
+    // The host's display changed its DPI: draw at the new scale from now on.
+    void SetDpi(int dpi) {
+        dpi_ = dpi > 0 ? dpi : kDesignDpi;
+        Redraw();
+    }
+    int Dpi() const { return dpi_; }
 
 protected:
     ChildWindow() = default;
+
+    // The client area in the 96-DPI units the pane draws in.
+    RECT LogicalClient() const {
+        RECT client{};
+        if (window_) GetClientRect(window_, &client);
+        return {0, 0, ToLogical(client.right), ToLogical(client.bottom)};
+    }
 
     virtual void Paint(Gdiplus::Graphics& graphics, int width, int height) = 0;
     // The left button went down (controls act on the press).
@@ -62,6 +80,8 @@ protected:
 
 private:
     static constexpr int kObjectSlot = 0;  // the class's extra bytes: the host's windows keep user data free
+
+    int ToLogical(int pixels) const { return MulDiv(pixels, kDesignDpi, dpi_); }
 
     static void RegisterClassOnce(const wchar_t* className) {
         WNDCLASSEXW windowClass{sizeof windowClass};
@@ -88,7 +108,7 @@ private:
     }
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-        const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        const POINT point{ToLogical(GET_X_LPARAM(lParam)), ToLogical(GET_Y_LPARAM(lParam))};
         switch (message) {
         case WM_ERASEBKGND: return 1;  // every pixel is painted in WM_PAINT
         case WM_PAINT: PaintBuffered(); return 0;
@@ -149,7 +169,9 @@ private:
                     Gdiplus::Graphics graphics(memory);
                     graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
                     graphics.SetTextRenderingHint(Gdiplus::TextRenderingHintClearTypeGridFit);
-                    Paint(graphics, client.right, client.bottom);
+                    const float scale = static_cast<float>(dpi_) / kDesignDpi;
+                    graphics.ScaleTransform(scale, scale);
+                    Paint(graphics, ToLogical(client.right), ToLogical(client.bottom));
                 }
                 BitBlt(target, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
             }
@@ -165,6 +187,7 @@ private:
 
     HWND window_ = nullptr;
     bool trackingLeave_ = false;
+    int dpi_ = kDesignDpi;
 };
 
 }  // namespace plugin

@@ -15,10 +15,14 @@ constexpr uint32_t kVersionText = 0xCFE0F5;
 constexpr uint32_t kCloseHot = 0xE81123;
 constexpr int kPictureSize = 48;
 
-void PaintIcon(Gdiplus::Graphics& graphics, HICON icon, const RECT& box) {
+// The icon goes through GDI, which the drawing's scale does not reach: its
+// box is scaled here.
+void PaintIcon(Gdiplus::Graphics& graphics, HICON icon, const RECT& box, int dpi) {
     if (!icon) return;
     HDC dc = graphics.GetHDC();
-    DrawIconEx(dc, box.left, box.top, icon, box.right - box.left, box.bottom - box.top, 0, nullptr, DI_NORMAL);
+    const int left = plugin::ScaleToDpi(box.left, dpi), top = plugin::ScaleToDpi(box.top, dpi);
+    DrawIconEx(dc, left, top, icon, plugin::ScaleToDpi(box.right, dpi) - left, plugin::ScaleToDpi(box.bottom, dpi) - top,
+               0, nullptr, DI_NORMAL);
     graphics.ReleaseHDC(dc);
 }
 
@@ -68,9 +72,7 @@ void TitleBand::Select(int index) {
 }
 
 TitleLayout TitleBand::Layout() const {
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    return LayOutTitle(client.right, static_cast<int>(content_.tabs.size()));
+    return LayOutTitle(LogicalClient().right, static_cast<int>(content_.tabs.size()));
 }
 
 HWND TitleBand::TopLevel() const { return GetAncestor(Handle(), GA_ROOT); }
@@ -81,7 +83,7 @@ void TitleBand::Paint(Gdiplus::Graphics& graphics, int width, int height) {
     graphics.FillRectangle(&background, 0, 0, width, height);
 
     const TitleLayout layout = Layout();
-    PaintIcon(graphics, content_.icon, layout.icon);
+    PaintIcon(graphics, content_.icon, layout.icon, Dpi());
     plugin::DrawText(graphics, content_.productName.c_str(), ToRectF(layout.name),
                      {.size = 15.0f, .bold = true, .color = 0xFFFFFF, .vertical = Gdiplus::StringAlignmentFar});
     const std::wstring version = L"Version " + content_.version;

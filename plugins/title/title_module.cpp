@@ -54,6 +54,11 @@ void __cdecl Receive(BASObserveData* record) noexcept {
     try {
         if (plugin::Is(record, kCreateCommand)) {
             CreateBand(*record);
+        } else if (plugin::Is(record, LIBWINDOW_COMMAND_DPI_CHANGE) && band) {
+            // The band's height is the host's title row at the new DPI; the
+            // size change that follows stretches it to it.
+            band->SetDpi(static_cast<int>(record->value));
+            bandBottom = plugin::ScaleToDpi(title::kBandHeight, band->Dpi());
         } else if (plugin::Is(record, LIBWINDOW_COMMAND_SIZE_CHANGE) && band && record->data) {
             const auto* size = static_cast<const BASSizeChange*>(record->data);
             band->StretchTo(size->width, bandBottom);  // the band keeps its height

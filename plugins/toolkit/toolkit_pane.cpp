@@ -79,9 +79,7 @@ std::vector<RECT> LayOutTiles(int width, int count) {
 }
 
 std::vector<RECT> ToolkitPane::Tiles() const {
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    return LayOutTiles(client.right, kToolCount);
+    return LayOutTiles(LogicalClient().right, kToolCount);
 }
 
 int ToolkitPane::TileAt(POINT point) const {

@@ -18,6 +18,8 @@
 #include "services/update_flow.h"
 #include "services/window_commands.h"
 #include "settings_catalog.h"
+#include "dpi.h"
+#include "ui/font_factory.h"
 
 namespace {
 
@@ -47,6 +49,19 @@ void AnswerTempDir(BASObserveData* record) {
 }
 
 void AnswerCompleteVersion(BASObserveData* record) { record->value = CompleteVersionNumber(); }
+
+// The main window's display; the system's before the frame exists.
+void AnswerDpi(PlatformContext& host, BASObserveData* record) { record->value = DpiForWindow(host.FrameWindow()); }
+
+// One of the host's fonts, kept for the process; a request without a family
+// gets none.
+void FindFont(BASObserveData* record) {
+    const auto* request = static_cast<const BASFontRequest*>(record->data);
+    record->object = nullptr;
+    if (!request || !request->family || !(request->pixelSize > 0)) return;
+    const Gdiplus::Font* font = SharedFont({.family = request->family, .size = request->pixelSize, .bold = request->bold != 0});
+    record->object = const_cast<Gdiplus::Font*>(font);
+}
 
 // Accepted so that plug-ins may send it; the host has nothing to do.
 void Ignore(BASObserveData*) {}
@@ -102,6 +117,8 @@ constexpr CommandEntry kCommands[] = {
     {LIBPLATFORM_COMMAND_GET_COMPLETE_VERSION, Serve<AnswerCompleteVersion>},
     {LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE, Serve<OpenAlertMessage>},
     {LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE, Serve<OpenConfirmMessage>},
+    {LIBPLATFORM_COMMAND_GET_DPI, Serve<AnswerDpi>},
+    {LIBPLATFORM_COMMAND_FIND_FONT, Serve<FindFont>},
 };
 
 }  // namespace

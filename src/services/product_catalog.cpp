@@ -10,7 +10,10 @@
 #include "I18n.h"
 #include "common/command_bus.h"
 #include "common/plugin_util.h"
+#include "dpi.h"
 #include "product_identity.h"
+#include "Utf8.h"
+#include "settings_catalog.h"
 #include "services/platform_command_handler.h"
 
 namespace {
@@ -25,10 +28,11 @@ std::wstring InstallDir() {
     return dir;
 }
 
-// The section's picture; one that fails to load is still a bitmap, in an
-// error state, and the title module copes with it. Kept for the process.
-Gdiplus::Bitmap* LoadPicture(const std::wstring& installDir, const wchar_t* name) {
-    return new Gdiplus::Bitmap((installDir + L"Resources\\" + name).c_str());
+// The section's picture in the render nearest to the view's scale; one that
+// fails to load is still a bitmap, in an error state, and the title module
+// copes with it. Kept for the process.
+Gdiplus::Bitmap* SectionPicture(const std::wstring& installDir, const wchar_t* name, int dpi) {
+    return LoadPicture(installDir, ScaledPictureName(ToUtf8(name), NearestPictureScale(dpi)));
 }
 
 BASObserveData ZeroedRecord() {
@@ -41,15 +45,15 @@ BASObserveData ZeroedRecord() {
 // block carries the icon, the toolkit block does not.
 class PaneSender {
 public:
-    PaneSender(HWND view, HICON icon) : view_(view), installDir_(InstallDir()) {
+    PaneSender(HWND view, HICON icon) : view_(view), dpi_(DpiForWindow(view)), installDir_(InstallDir()) {
         RECT client{};
         GetClientRect(view, &client);
-        recoveryBlock_ = RecoveryPlacement(client, icon);
-        toolkitBlock_ = ToolkitPlacement(client);
+        recoveryBlock_ = RecoveryPlacement(client, icon, dpi_);
+        toolkitBlock_ = ToolkitPlacement(client, dpi_);
     }
 
     void Send(const SectionPlan& plan, const ModuleRecord& module) {
-        Gdiplus::Bitmap* picture = LoadPicture(installDir_, plan.picture);
+        Gdiplus::Bitmap* picture = SectionPicture(installDir_, plan.picture, dpi_);
         if (!plan.reusesRecord) {
             record_ = ZeroedRecord();
             record_.command = module.createCommand.c_str();
@@ -67,6 +71,7 @@ public:
 
 private:
     HWND view_;
+    int dpi_;
     std::wstring installDir_;
     std::wstring title_ = ProductIdentity::ProductTitle();
     BASIconPlacement recoveryBlock_{};
@@ -78,7 +83,7 @@ private:
 void SendTitle(HWND view, HICON icon, const ModuleRecord& module, BASPaneList* panes) {
     RECT client{};
     GetClientRect(view, &client);
-    BASIconPlacement block = TitlePlacement(client, icon);
+    BASIconPlacement block = TitlePlacement(client, icon, DpiForWindow(view));
     const std::string version = ProductIdentity::VersionUtf8();
     const std::wstring title = ProductIdentity::ProductTitle();
     BASObserveData record = ZeroedRecord();
@@ -115,16 +120,16 @@ std::vector<SectionPlan> PlanSections(bool recoveryLoaded, bool toolkitLoaded, i
     return plans;
 }
 
-BASIconPlacement RecoveryPlacement(const RECT& viewClient, HICON icon) {
-    return {icon, viewClient.left, LUMAREST_PANE_TOP, viewClient.right, viewClient.bottom};
+BASIconPlacement RecoveryPlacement(const RECT& viewClient, HICON icon, int dpi) {
+    return {icon, viewClient.left, ScaleToDpi(LUMAREST_PANE_TOP, dpi), viewClient.right, viewClient.bottom};
 }
 
-BASPlacement ToolkitPlacement(const RECT& viewClient) {
-    return {viewClient.left, LUMAREST_PANE_TOP, viewClient.right, viewClient.bottom};
+BASPlacement ToolkitPlacement(const RECT& viewClient, int dpi) {
+    return {viewClient.left, ScaleToDpi(LUMAREST_PANE_TOP, dpi), viewClient.right, viewClient.bottom};
 }
 
-BASIconPlacement TitlePlacement(const RECT& viewClient, HICON icon) {
-    return {icon, viewClient.left, viewClient.top, viewClient.right, LUMAREST_TITLE_BAND_BOTTOM};
+BASIconPlacement TitlePlacement(const RECT& viewClient, HICON icon, int dpi) {
+    return {icon, viewClient.left, viewClient.top, viewClient.right, ScaleToDpi(LUMAREST_TITLE_BAND_BOTTOM, dpi)};
 }
 
 std::string IdentityJson(const std::string& alias, const std::string& version, const std::string& brand) {

@@ -39,9 +39,10 @@ struct SectionPlan {
 // then "Multi Toolbox" when the toolkit is loaded.
 std::vector<SectionPlan> PlanSections(bool recoveryLoaded, bool toolkitLoaded, int completeVersion);
 
-BASIconPlacement RecoveryPlacement(const RECT& viewClient, HICON icon);
-BASPlacement ToolkitPlacement(const RECT& viewClient);
-BASIconPlacement TitlePlacement(const RECT& viewClient, HICON icon);
+// The rows of plugin.h are at 96 DPI and scale with the view's dpi.
+BASIconPlacement RecoveryPlacement(const RECT& viewClient, HICON icon, int dpi = 96);
+BASPlacement ToolkitPlacement(const RECT& viewClient, int dpi = 96);
+BASIconPlacement TitlePlacement(const RECT& viewClient, HICON icon, int dpi = 96);
 
 // The compact JSON text {"alias":..,"version":..,"brand":..} (UTF-8 members).
 std::string IdentityJson(const std::string& alias, const std::string& version, const std::string& brand);

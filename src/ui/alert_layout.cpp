@@ -8,21 +8,23 @@ constexpr int kMargin = 20;
 constexpr int kButtonGap = 10;
 }  // namespace
 
-AlertLayout AlertTextBox(int width, int iconWidth) {
+AlertLayout AlertTextBox(int width, int iconWidth, const DpiScale& scale) {
+    const int margin = scale.Px(kMargin);
     AlertLayout layout;
-    layout.textX = iconWidth > 0 ? static_cast<float>(iconWidth + 2 * kMargin) : static_cast<float>(kMargin);
-    layout.textWidth = static_cast<float>(width) - layout.textX - kMargin;
+    layout.textX = iconWidth > 0 ? static_cast<float>(iconWidth + 2 * margin) : static_cast<float>(margin);
+    layout.textWidth = static_cast<float>(width) - layout.textX - margin;
     return layout;
 }
 
 AlertLayout LayOutAlert(int width, int iconWidth, int iconHeight, float textHeight, SIZE confirmButton,
-                        SIZE secondButton, bool twoButtons) {
-    AlertLayout layout = AlertTextBox(width, iconWidth);
+                        SIZE secondButton, bool twoButtons, const DpiScale& scale) {
+    const int margin = scale.Px(kMargin), gap = scale.Px(kButtonGap);
+    AlertLayout layout = AlertTextBox(width, iconWidth, scale);
     const float body = std::max(static_cast<float>(iconHeight), textHeight);
-    layout.height = static_cast<int>(kTitleBarHeight + body + kMargin + kButtonGap + confirmButton.cy);
-    const int buttonsTop = layout.height - kButtonGap - confirmButton.cy;
-    layout.secondButton = {width - kButtonGap - secondButton.cx, buttonsTop};
+    layout.height = static_cast<int>(scale.Px(kTitleBarHeight) + body + margin + gap + confirmButton.cy);
+    const int buttonsTop = layout.height - gap - confirmButton.cy;
+    layout.secondButton = {width - gap - secondButton.cx, buttonsTop};
     const int rightEnd = twoButtons ? layout.secondButton.x : width;
-    layout.confirmButton = {rightEnd - kButtonGap - confirmButton.cx, buttonsTop};
+    layout.confirmButton = {rightEnd - gap - confirmButton.cx, buttonsTop};
     return layout;
 }

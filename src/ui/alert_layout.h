@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "dpi_scale.h"
+
 struct AlertLayout {
     float textX = 0;      // where the message is measured and drawn
     float textWidth = 0;  // the width it wraps at
@@ -11,13 +13,16 @@ struct AlertLayout {
     POINT secondButton{};
 };
 
+// Every size is in pixels of the display; the margins (20), the gaps (10) and
+// the title bar (26) are those at 96 DPI, scaled by scale.
+
 // The text box of a dialog of client width width beside an icon of
 // iconWidth (0: no icon, the text starts at 20 and spans width - 40).
-AlertLayout AlertTextBox(int width, int iconWidth);
+AlertLayout AlertTextBox(int width, int iconWidth, const DpiScale& scale = {});
 
 // The rest of the layout once the message is measured: the body is the
 // taller of icon and text, the buttons sit 10 pixels from the bottom, the
 // second one 10 from the right and the confirming one 10 left of it (or 10
 // from the right when it is alone).
 AlertLayout LayOutAlert(int width, int iconWidth, int iconHeight, float textHeight, SIZE confirmButton,
-                        SIZE secondButton, bool twoButtons);
+                        SIZE secondButton, bool twoButtons, const DpiScale& scale = {});

@@ -10,13 +10,13 @@ bool BASImgButton::Create(HWND parent, int controlId, bool visible) {
     return button && Attach(button);
 }
 
-void BASImgButton::SetImages(Gdiplus::Image* normal, int anchorX, int anchorY, Gdiplus::Image* pressed) {
+void BASImgButton::SetImages(Gdiplus::Image* normal, int anchorX, int anchorY, Gdiplus::Image* pressed, SIZE size) {
     normal_ = normal;
     pressed_ = pressed;
     auto* bitmap = dynamic_cast<Gdiplus::Bitmap*>(normal);
     grey_.reset(BASUtilityImage::ConvertToGray(bitmap));
-    width_ = normal ? static_cast<int>(normal->GetWidth()) : 0;
-    height_ = normal ? static_cast<int>(normal->GetHeight()) : 0;
+    width_ = size.cx > 0 ? size.cx : normal ? static_cast<int>(normal->GetWidth()) : 0;
+    height_ = size.cy > 0 ? size.cy : normal ? static_cast<int>(normal->GetHeight()) : 0;
     PlaceAnchored(Handle(), anchorX, anchorY, width_, height_);
 }
 

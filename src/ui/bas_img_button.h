@@ -19,8 +19,9 @@ public:
     // An owner-drawn "BUTTON" child of parent; false when it cannot be made.
     bool Create(HWND parent, int controlId, bool visible);
     // The pictures belong to the caller (the image catalog). The button takes
-    // the normal picture's size and is placed by its anchors.
-    void SetImages(Gdiplus::Image* normal, int anchorX, int anchorY, Gdiplus::Image* pressed);
+    // size, or the normal picture's size when size is empty, and is placed by
+    // its anchors; the pictures are drawn into that size.
+    void SetImages(Gdiplus::Image* normal, int anchorX, int anchorY, Gdiplus::Image* pressed, SIZE size = {});
     void SetBackground(COLORREF colour);
     ControlState State() const { return state_; }
 

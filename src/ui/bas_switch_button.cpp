@@ -1,6 +1,8 @@
 #include "ui/bas_switch_button.h"
 
 #include "gdi_owners.h"
+#include "dpi_scale.h"
+#include "ui/font_factory.h"
 #include "ui/control_window.h"
 
 Gdiplus::Color OpaqueColour(COLORREF colour) {
@@ -23,7 +25,7 @@ bool BASSwitchButton::Create(HWND parent, int controlId) {
     HWND button = CreateWindowExW(0, L"BUTTON", L"", style, 0, 0, 0, 0, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), nullptr, nullptr);
     if (!button || !Attach(button)) return false;
-    ownFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 12.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    ownFont_ = MakeFont({.family = L"Arial", .size = 12.0f}, kDesignDpi);
     font_ = ownFont_.get();
     return true;
 }

@@ -134,7 +134,7 @@ std::wstring ProgressPercentText(int done, int total) {
     return text;
 }
 
-int ProgressFillWidth(int barLeft, int barRight, int done, int total) {
+int ProgressFillWidth(int barLeft, int barRight, int done, int total, int inset) {
     if (total == 0) return 0;
-    return static_cast<int>(std::floor(static_cast<double>(barRight - 4 - (barLeft + 4)) * done / total));
+    return static_cast<int>(std::floor(static_cast<double>(barRight - inset - (barLeft + inset)) * done / total));
 }

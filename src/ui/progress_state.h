@@ -87,4 +87,4 @@ private:
 // "70.00%" for 7 of 10; empty when total is 0.
 std::wstring ProgressPercentText(int done, int total);
 // The bar's filled width inside its 4-pixel inner margins; 0 when total is 0.
-int ProgressFillWidth(int barLeft, int barRight, int done, int total);
+int ProgressFillWidth(int barLeft, int barRight, int done, int total, int inset = 4);

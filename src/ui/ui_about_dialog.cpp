@@ -9,6 +9,7 @@
 #include "Utf8.h"
 #include "product_identity.h"
 #include "settings_catalog.h"
+#include "ui/font_factory.h"
 
 namespace {
 
@@ -17,10 +18,16 @@ constexpr int kPictureSize = 96;
 constexpr int kPictureTop = 28;
 constexpr int kTitleTop = 136;
 constexpr int kLinkTop = 248;
+constexpr float kVersionGap = 16;
+constexpr float kLineGap = 40;
+constexpr int kButtonMarginX = 24;
+constexpr int kButtonAnchor = -10;
 
 // Draws text centred across width with its top at top; the bottom it reached.
+// A font that did not load draws nothing and takes no room.
 float DrawCentred(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font* font,
                   const Gdiplus::Color& colour, int width, float top) {
+    if (!font) return top;
     Gdiplus::RectF measured;
     graphics.MeasureString(text.c_str(), -1, font, Gdiplus::PointF(0, 0), &measured);
     Gdiplus::StringFormat centred;
@@ -41,11 +48,12 @@ UiAboutDialog::~UiAboutDialog() = default;
 
 bool UiAboutDialog::OnInitDialog(HWND, LPARAM) {
     InitialiseBase();
-    titleFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 17.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
-    versionFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 14.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
-    rightsFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 14.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
-    aboutButtonFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 15.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
-    linkFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
+    const int dpi = Scale().Dpi();
+    titleFont_ = MakeFont({.family = L"Arial", .size = 17.0f, .bold = true}, dpi);
+    versionFont_ = MakeFont({.family = L"Arial", .size = 14.0f}, dpi);
+    rightsFont_ = MakeFont({.family = L"Arial", .size = 14.0f}, dpi);
+    aboutButtonFont_ = MakeFont({.family = L"Arial", .size = 15.0f, .bold = true}, dpi);
+    linkFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, dpi);
 
     const BASUserDefaults* store = BASUserDefaults::GetUserDefaults("url");
     siteAddress_ = store && store->IsOk() ? FromUtf8(store->GetString("url:brand")) : L"";
@@ -59,13 +67,15 @@ bool UiAboutDialog::OnInitDialog(HWND, LPARAM) {
     topColour_ = CatalogColour("color:title:background", 0x7F7F7F);
     const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
     const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
-    accentPen_.reset(CreatePen(PS_SOLID, 2, accent));
-    framePen_.reset(CreatePen(PS_SOLID, 1, 0xDDDDDD));
+    accentPen_.reset(CreatePen(PS_SOLID, Px(2), accent));
+    framePen_.reset(CreatePen(PS_SOLID, Px(1), 0xDDDDDD));
 
+    const DialogButtonArgs design;
     confirmButton_.CreateForDialog(Handle(), {.id = kConfirmButtonId, .label = &confirmText_, .font = aboutButtonFont_.get(),
-                                              .marginX = 24, .normal = normal, .pressed = pressed, .anchorX = -10,
-                                              .anchorY = -10});
-    picture_ = FindNamedImage("application.png");
+                                              .marginX = Px(kButtonMarginX), .marginY = Px(design.marginY),
+                                              .normal = normal, .pressed = pressed, .anchorX = Px(kButtonAnchor),
+                                              .anchorY = Px(kButtonAnchor)});
+    picture_ = FindNamedImageForDpi("application.png", dpi);
     CreateLink();
     return false;
 }
@@ -86,7 +96,7 @@ void UiAboutDialog::CreateLink() {
         ScopedSelectObject font(dc.get(), linkFont_.get());
         GetTextExtentPoint32W(dc.get(), siteAddress_.c_str(), static_cast<int>(siteAddress_.size()), &size);
     }
-    SetWindowPos(link_, nullptr, (Width() - size.cx) / 2, kLinkTop, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(link_, nullptr, (Width() - size.cx) / 2, Px(kLinkTop), size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     ShowWindow(link_, SW_SHOWNA);
 }
 
@@ -101,24 +111,27 @@ void UiAboutDialog::OnPaint(HDC dc, const RECT&) {
     RECT client{};
     GetClientRect(Handle(), &client);
     const int width = client.right;
-    RECT top{0, 0, width, kBandBottom};
+    const int bandBottom = Px(kBandBottom);
+    RECT top{0, 0, width, bandBottom};
     UniqueBrush topBrush(CreateSolidBrush(topColour_));
     FillRect(dc, &top, topBrush.get());
-    RECT body{0, kBandBottom, width, client.bottom};
+    RECT body{0, bandBottom, width, client.bottom};
     FillRect(dc, &body, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     {
         ScopedSelectObject pen(dc, accentPen_.get());
-        MoveToEx(dc, 0, kBandBottom, nullptr);
-        LineTo(dc, width, kBandBottom);
+        MoveToEx(dc, 0, bandBottom, nullptr);
+        LineTo(dc, width, bandBottom);
     }
     Gdiplus::Graphics graphics(dc);
     graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
-    if (picture_) graphics.DrawImage(picture_, (width - kPictureSize) / 2, kPictureTop, kPictureSize, kPictureSize);
+    const int pictureSize = Px(kPictureSize);
+    if (picture_) graphics.DrawImage(picture_, (width - pictureSize) / 2, Px(kPictureTop), pictureSize, pictureSize);
     const Gdiplus::Color white(0xFFFFFFFF);
-    float bottom = DrawCentred(graphics, productTitle_, titleFont_.get(), white, width, kTitleTop);
-    bottom = DrawCentred(graphics, versionLine_, versionFont_.get(), white, width, bottom + 16);
-    bottom = DrawCentred(graphics, visitLine_, aboutButtonFont_.get(), Gdiplus::Color(0xFF000000), width, bottom + 40);
-    DrawCentred(graphics, rightsLine_, rightsFont_.get(), Gdiplus::Color(0xFF7F7F7F), width, bottom + 40);
+    float bottom = DrawCentred(graphics, productTitle_, titleFont_.get(), white, width, Px(kTitleTop));
+    bottom = DrawCentred(graphics, versionLine_, versionFont_.get(), white, width, bottom + Px(kVersionGap));
+    bottom = DrawCentred(graphics, visitLine_, aboutButtonFont_.get(), Gdiplus::Color(0xFF000000), width,
+                         bottom + Px(kLineGap));
+    DrawCentred(graphics, rightsLine_, rightsFont_.get(), Gdiplus::Color(0xFF7F7F7F), width, bottom + Px(kLineGap));
     ScopedSelectObject pen(dc, framePen_.get());
     ScopedSelectObject brush(dc, GetStockObject(NULL_BRUSH));
     Rectangle(dc, 0, 0, client.right, client.bottom);

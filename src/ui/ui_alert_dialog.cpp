@@ -1,29 +1,18 @@
 #include "ui/ui_alert_dialog.h"
 
-#include "I18n.h"
+#include "settings_catalog.h"
 #include "ui/alert_layout.h"
+#include "ui/font_factory.h"
 
 namespace {
 
 constexpr int kButtonMarginX = 30;
 constexpr int kButtonMarginY = 6;
 constexpr int kButtonRadius = 6;
-constexpr int kGb2312Charset = 134;
-
-int IconWidth(Gdiplus::Image* icon) { return icon ? static_cast<int>(icon->GetWidth()) : 0; }
-int IconHeight(Gdiplus::Image* icon) { return icon ? static_cast<int>(icon->GetHeight()) : 0; }
-
-// An Arial font of the given cell height in the current language's
-// character set: simplified Chinese needs GB2312 to find its glyphs.
-std::unique_ptr<Gdiplus::Font> ArialForLanguage(HDC dc, int cellHeight) {
-    LOGFONTW face{};
-    face.lfHeight = -cellHeight;
-    face.lfWeight = FW_NORMAL;
-    const I18nLocale* locale = wxGetLocale();
-    face.lfCharSet = locale && locale->GetLanguage() == 0 ? kGb2312Charset : DEFAULT_CHARSET;
-    wcscpy(face.lfFaceName, L"Arial");
-    return std::make_unique<Gdiplus::Font>(dc, &face);
-}
+constexpr int kIconMargin = 20;
+// The layout expects cells (ascent and descent) of these heights.
+constexpr float kButtonCell = 17.0f;
+constexpr float kTextCell = 16.0f;
 
 }  // namespace
 
@@ -49,15 +38,16 @@ void UiAlertDialog::Show(int showCommand) {
 }
 
 void UiAlertDialog::CreateFonts() {
-    HDC dc = GetDC(Handle());
-    buttonFont_ = ArialForLanguage(dc, 17);
-    textFont_ = ArialForLanguage(dc, 16);
-    ReleaseDC(Handle(), dc);
+    buttonFont_ = MakeFont({.family = L"Arial", .size = kButtonCell, .height = FontHeight::Cell}, Scale().Dpi());
+    textFont_ = MakeFont({.family = L"Arial", .size = kTextCell, .height = FontHeight::Cell}, Scale().Dpi());
 }
 
 bool UiAlertDialog::OnInitDialog(HWND, LPARAM) {
-    CreateFonts();
     InitialiseBase();
+    CreateFonts();
+    // The icon in its render for the display, in its size at 96 DPI scaled.
+    iconSize_ = ScaledSize(icon_, Scale());
+    icon_ = RenderForDpi(icon_, Scale().Dpi());
     // The message is painted, never shown as a caption; as the window's text
     // it is there for tools that read windows, such as screen readers.
     SetWindowTextW(Handle(), message_.c_str());
@@ -65,9 +55,9 @@ bool UiAlertDialog::OnInitDialog(HWND, LPARAM) {
     const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
     for (auto [button, id, label] : {std::tuple{&confirmButton_, kConfirmButtonId, &confirmText_},
                                      std::tuple{&secondButton_, kSecondButtonId, &secondText_}}) {
-        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(), .marginX = kButtonMarginX,
-                                           .marginY = kButtonMarginY, .radius = kButtonRadius, .normal = normal,
-                                           .pressed = pressed});
+        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(),
+                                           .marginX = Px(kButtonMarginX), .marginY = Px(kButtonMarginY),
+                                           .radius = Px(kButtonRadius), .normal = normal, .pressed = pressed});
     }
     if (!twoButtons_) ShowWindow(secondButton_.Handle(), SW_HIDE);
     LayOut();
@@ -76,9 +66,9 @@ bool UiAlertDialog::OnInitDialog(HWND, LPARAM) {
 
 // The window keeps its top-left corner; only its height follows the message.
 void UiAlertDialog::LayOut() {
-    AlertLayout box = AlertTextBox(Width(), IconWidth(icon_));
+    AlertLayout box = AlertTextBox(Width(), iconSize_.cx, Scale());
     Gdiplus::RectF measured;
-    {
+    if (textFont_) {
         HDC dc = GetDC(Handle());
         Gdiplus::Graphics graphics(dc);
         graphics.MeasureString(message_.c_str(), -1, textFont_.get(), Gdiplus::RectF(box.textX, 0, box.textWidth, 0),
@@ -88,10 +78,10 @@ void UiAlertDialog::LayOut() {
     const SIZE confirm{confirmButton_.Width(), confirmButton_.Height()};
     const SIZE second{secondButton_.Width(), secondButton_.Height()};
     const AlertLayout layout =
-        LayOutAlert(Width(), IconWidth(icon_), IconHeight(icon_), measured.Height, confirm, second, twoButtons_);
+        LayOutAlert(Width(), iconSize_.cx, iconSize_.cy, measured.Height, confirm, second, twoButtons_, Scale());
     textX_ = layout.textX;
     textWidth_ = layout.textWidth;
-    SetPlacement(ParentWindow(), Width(), layout.height);
+    SetPixelHeight(layout.height);
     SetWindowPos(Handle(), nullptr, 0, 0, Width(), layout.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(secondButton_.Handle(), nullptr, layout.secondButton.x, layout.secondButton.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -106,10 +96,12 @@ void UiAlertDialog::OnButton(UINT, int id, HWND) {
 
 void UiAlertDialog::DrawContent(HDC dc, int, int top, int right, int bottom) {
     Gdiplus::Graphics graphics(dc);
-    if (icon_) graphics.DrawImage(icon_, 20, top + 20, IconWidth(icon_), IconHeight(icon_));
+    const int margin = Px(kIconMargin);
+    if (icon_) graphics.DrawImage(icon_, margin, top + margin, iconSize_.cx, iconSize_.cy);
+    if (!textFont_) return;  // no family loaded: no text rather than text in a font that failed
     Gdiplus::StringFormat format;
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
     Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000));
-    const Gdiplus::RectF box(textX_, 0, right - textX_ - 20, static_cast<Gdiplus::REAL>(bottom));
+    const Gdiplus::RectF box(textX_, 0, right - textX_ - margin, static_cast<Gdiplus::REAL>(bottom));
     graphics.DrawString(message_.c_str(), -1, textFont_.get(), box, &format, &black);
 }

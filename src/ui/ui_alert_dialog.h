@@ -33,7 +33,7 @@ public:
 
 protected:
     void DrawContent(HDC dc, int left, int top, int right, int bottom) override;
-    // The fonts in the character set of the current language.
+    // The fonts at the dialog's DPI, sized by their cells.
     void CreateFonts();
     std::unique_ptr<Gdiplus::Font> textFont_;
     std::unique_ptr<Gdiplus::Font> buttonFont_;
@@ -51,6 +51,7 @@ private:
     std::wstring secondText_;
     std::wstring message_;
     Gdiplus::Image* icon_;
+    SIZE iconSize_{};  // in pixels of the display
     float textX_ = 20;
     float textWidth_ = 0;
 };

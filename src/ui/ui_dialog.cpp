@@ -1,7 +1,10 @@
 #include "ui/ui_dialog.h"
 
 #include "BASUserDefaults.h"
+#include "dpi.h"
 #include "gdi_owners.h"
+#include "settings_catalog.h"
+#include "ui/font_factory.h"
 
 namespace {
 
@@ -25,6 +28,11 @@ POINT CentredDialogOrigin(const RECT& parentRect, int width, int height) {
                  parentRect.top + (parentRect.bottom - parentRect.top - height) / 2};
 }
 
+SIZE ScaledSize(Gdiplus::Image* picture, const DpiScale& scale) {
+    if (!picture) return {};
+    return {scale.Px(static_cast<int>(picture->GetWidth())), scale.Px(static_cast<int>(picture->GetHeight()))};
+}
+
 COLORREF CatalogColour(const char* key, COLORREF fallback) {
     const BASUserDefaults* store = BASUserDefaults::GetUserDefaults("url");
     return store && store->IsOk() ? store->GetRGB(key, fallback) : fallback;
@@ -33,8 +41,7 @@ COLORREF CatalogColour(const char* key, COLORREF fallback) {
 UiDialog::UiDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage)
     : DialogBase({.style = WS_POPUP | WS_SYSMENU | DS_SETFONT | DS_FIXEDSYS, .width = 316, .height = 183}),
       closeImage_(closeImage),
-      closePressedImage_(closePressedImage),
-      titleFont_(std::make_unique<Gdiplus::Font>(L"Arial", 13.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel)) {}
+      closePressedImage_(closePressedImage) {}
 
 UiDialog::~UiDialog() = default;
 
@@ -66,15 +73,20 @@ bool UiDialog::OnInitDialog(HWND, LPARAM) {
 
 void UiDialog::InitialiseBase() {
     if (!parent_) parent_ = TopLevelOwner(Handle());
+    scale_ = DpiScale(DpiForWindow(parent_ ? parent_ : Handle()));
+    width_ = Px(width_);
+    height_ = Px(height_);
+    titleFont_ = MakeFont({.family = L"Arial", .size = 13.0f}, scale_.Dpi());
     // A dialog with no window above it centres on the work area.
     RECT parentRect{};
     if (!parent_ || !GetWindowRect(parent_, &parentRect)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &parentRect, 0);
     const POINT origin = CentredDialogOrigin(parentRect, width_, height_);
     SetWindowPos(Handle(), HWND_TOP, origin.x, origin.y, width_, height_, SWP_HIDEWINDOW | SWP_NOACTIVATE);
-    if (shadow_.Create(Handle())) shadow_.SetShadowSize(kShadowSize);
+    if (shadow_.Create(Handle())) shadow_.SetShadowSize(Px(kShadowSize), Px(20));
     titleColour_ = CatalogColour("color:title:background", kFrameGrey);
     if (closeButton_.Create(Handle(), kCloseButtonId, true)) {
-        closeButton_.SetImages(closeImage_, kCloseAnchorX, kCloseAnchorY, closePressedImage_);
+        closeButton_.SetImages(RenderForDpi(closeImage_, scale_.Dpi()), Px(kCloseAnchorX), Px(kCloseAnchorY),
+                               RenderForDpi(closePressedImage_, scale_.Dpi()), ScaledSize(closeImage_, scale_));
         closeButton_.SetBackground(titleColour_);
     }
 }
@@ -89,7 +101,8 @@ void UiDialog::OnPaint(HDC dc, const RECT&) {
         ScopedSelectObject brush(dc, GetStockObject(WHITE_BRUSH));
         Rectangle(dc, client.left, client.top, client.right, client.bottom);
     }
-    RECT bar{client.left, client.top, client.right, client.top + kTitleBarHeight};
+    const int barHeight = Px(kTitleBarHeight);
+    RECT bar{client.left, client.top, client.right, client.top + barHeight};
     UniqueBrush barBrush(CreateSolidBrush(titleColour_));
     FillRect(dc, &bar, barBrush.get());
     if (!title_.empty() && titleFont_) {
@@ -99,16 +112,22 @@ void UiDialog::OnPaint(HDC dc, const RECT&) {
         Gdiplus::StringFormat centred;
         centred.SetAlignment(Gdiplus::StringAlignmentCenter);
         centred.SetLineAlignment(Gdiplus::StringAlignmentCenter);
-        const Gdiplus::RectF box(8, std::abs(kTitleBarHeight - measured.Height) / 2, measured.Width, measured.Height);
+        const Gdiplus::RectF box(Px(8.0f), std::abs(barHeight - measured.Height) / 2, measured.Width, measured.Height);
         Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
         graphics.DrawString(title_.c_str(), -1, titleFont_.get(), box, &centred, &white);
     }
-    DrawContent(dc, client.left + 1, client.top + kTitleBarHeight, client.right - 1, client.bottom - 1);
+    DrawContent(dc, client.left + 1, client.top + barHeight, client.right - 1, client.bottom - 1);
 }
 
 // Pressing anywhere on the body drags the dialog, as its caption would.
 void UiDialog::OnLButtonDown(UINT, POINT point) {
     PostMessageW(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
+}
+
+void UiDialog::OnDpiChanged(int, const RECT* suggested) {
+    if (suggested)
+        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void UiDialog::OnCloseButton(UINT, int, HWND) { OnClose(); }

@@ -15,6 +15,7 @@
 #include "common/observer.h"
 #include "dialog_base.h"
 #include "double_buffer.h"
+#include "dpi_scale.h"
 #include "shared_dialogs.h"
 #include "themed_shadow_wnd.h"
 #include "ui/bas_img_button.h"
@@ -32,7 +33,9 @@ public:
 
     void SetTitle(const std::wstring& title) { title_ = title; }
     // The window this dialog centres on and disables while shown; null: the
-    // top-level window that owns it. The size is the client size in pixels.
+    // top-level window that owns it. The size is the client size at 96 DPI
+    // until the window is initialised, which scales it to its display's DPI;
+    // from then on Width and Height are in pixels.
     void SetPlacement(HWND parent, int width, int height) {
         parent_ = parent;
         width_ = width;
@@ -60,6 +63,7 @@ public:
         MSG_WM_INITDIALOG(OnInitDialog)
         MSG_WM_PAINT_BUFFERED(OnPaint)
         MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        MSG_WM_DPICHANGED(OnDpiChanged)
         MSG_WM_CTLCOLORSTATIC(OnColourMessage)
         MSG_WM_CTLCOLORBTN(OnColourMessage)
         COMMAND_ID_HANDLER(kCloseButtonId, OnCloseButton)
@@ -67,8 +71,15 @@ public:
     END_MSG_MAP()
 
 protected:
-    // The base initialisation: placement, shadow, title colour, close button.
+    // The base initialisation: the display's scale, placement, shadow, title
+    // colour, close button.
     void InitialiseBase();
+    // The scale of the display the dialog opened on (96 DPI until then).
+    const DpiScale& Scale() const { return scale_; }
+    int Px(int value) const { return scale_.Px(value); }
+    float Px(float value) const { return scale_.Px(value); }
+    // The client height in pixels, once the window exists.
+    void SetPixelHeight(int height) { height_ = height; }
     // Paints frame and title bar, then the body through DrawContent, on the
     // buffered context of the paint.
     virtual void OnPaint(HDC dc, const RECT& updateRect);
@@ -79,6 +90,9 @@ protected:
 
     bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
     void OnLButtonDown(UINT keys, POINT point);
+    // Dragged onto a display of another DPI: the dialog takes the place the
+    // system suggests; its contents keep the scale they were made at.
+    void OnDpiChanged(int dpi, const RECT* suggested);
     HBRUSH OnColourMessage(HDC, HWND) { return nullptr; }
     void OnCloseButton(UINT code, int id, HWND control);
 
@@ -103,6 +117,7 @@ private:
     std::wstring title_;
     COLORREF titleColour_ = 0x7F7F7F;
     std::unique_ptr<Gdiplus::Font> titleFont_;
+    DpiScale scale_;
 };
 
 // The placement of a W x H dialog centred on parentRect (integer halves).
@@ -110,3 +125,6 @@ POINT CentredDialogOrigin(const RECT& parentRect, int width, int height);
 // A colour of the store "url", or fallback when the store is missing or not
 // loaded.
 COLORREF CatalogColour(const char* key, COLORREF fallback);
+// The size a picture of the image catalog (its plain render, the size at 96
+// DPI) takes at scale; zero for null.
+SIZE ScaledSize(Gdiplus::Image* picture, const DpiScale& scale);

@@ -2,6 +2,7 @@
 
 #include "BASUtility.h"
 #include "I18n.h"
+#include "ui/font_factory.h"
 
 namespace {
 
@@ -11,6 +12,12 @@ constexpr int kMargin = 20;
 constexpr int kBarTop = 70;
 constexpr int kBarHeight = 12;
 constexpr int kTextTop = 50;
+constexpr int kButtonsBottom = 16;
+constexpr int kButtonRadius = 4;
+constexpr int kBarCorner = 8;
+constexpr int kFillInsetX = 4;
+constexpr int kFillInsetY = 2;
+constexpr int kPercentGap = 40;
 
 }  // namespace
 
@@ -27,12 +34,14 @@ bool UiProgressDialog::OnInitDialog(HWND, LPARAM) {
     folderLabel_ = wxGetTranslation(L"Show in folder");
     cancelLabel_ = wxGetTranslation(L"Cancel");
     okLabel_ = wxGetTranslation(L"OK");
-    statusFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
-    buttonFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 13.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
+    statusFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, Scale().Dpi());
+    buttonFont_ = MakeFont({.family = L"Arial", .size = 13.0f, .bold = true}, Scale().Dpi());
+    const DialogButtonArgs design;
     for (auto [button, id, label] : {std::tuple{&folderButton_, kConfirmButtonId, &folderLabel_},
                                      std::tuple{&cancelButton_, kSecondButtonId, &cancelLabel_}}) {
-        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(), .radius = 4,
-                                           .normal = normal, .pressed = pressed});
+        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(),
+                                           .marginX = Px(design.marginX), .marginY = Px(design.marginY),
+                                           .radius = Px(kButtonRadius), .normal = normal, .pressed = pressed});
     }
     Layout();
     return false;
@@ -43,13 +52,14 @@ void UiProgressDialog::Layout() {
     GetClientRect(Handle(), &client);
     const int w = client.right;
     const int h = client.bottom;
-    const int cancelX = w - kMargin - cancelButton_.Width();
-    const int buttonsY = h - 16 - cancelButton_.Height();
+    const int margin = Px(kMargin), barTop = Px(kBarTop);
+    const int cancelX = w - margin - cancelButton_.Width();
+    const int buttonsY = h - Px(kButtonsBottom) - cancelButton_.Height();
     SetWindowPos(cancelButton_.Handle(), nullptr, cancelX, buttonsY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(folderButton_.Handle(), nullptr, cancelX - kMargin - folderButton_.Width(), buttonsY, 0, 0,
+    SetWindowPos(folderButton_.Handle(), nullptr, cancelX - margin - folderButton_.Width(), buttonsY, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    bar_ = {kMargin, kBarTop, w - kMargin, kBarTop + kBarHeight};
-    upperArea_ = {kMargin, 0, w - kMargin, kBarTop};
+    bar_ = {margin, barTop, w - margin, barTop + Px(kBarHeight)};
+    upperArea_ = {margin, 0, w - margin, barTop};
 }
 
 void UiProgressDialog::Reset() {
@@ -124,13 +134,14 @@ void UiProgressDialog::DrawContent(HDC dc, int, int, int right, int) {
         UniquePen barPen(CreatePen(PS_SOLID, 1, 0xDDDDDD));
         ScopedSelectObject pen(dc, barPen.get());
         ScopedSelectObject brush(dc, GetStockObject(WHITE_BRUSH));
-        RoundRect(dc, bar_.left, bar_.top, bar_.right, bar_.bottom, 8, 8);
+        RoundRect(dc, bar_.left, bar_.top, bar_.right, bar_.bottom, Px(kBarCorner), Px(kBarCorner));
     }
     const int done = state_.ShownDone();
     const int total = state_.ShownTotal();
-    const int fill = ProgressFillWidth(bar_.left, bar_.right, done, total);
+    const int insetX = Px(kFillInsetX), insetY = Px(kFillInsetY);
+    const int fill = ProgressFillWidth(bar_.left, bar_.right, done, total, insetX);
     if (fill > 0) {
-        RECT filled{bar_.left + 4, bar_.top + 2, bar_.left + 4 + fill, bar_.bottom - 2};
+        RECT filled{bar_.left + insetX, bar_.top + insetY, bar_.left + insetX + fill, bar_.bottom - insetY};
         UniqueBrush barBrush(CreateSolidBrush(barColour_));
         FillRect(dc, &filled, barBrush.get());
     }
@@ -140,11 +151,12 @@ void UiProgressDialog::DrawContent(HDC dc, int, int, int right, int) {
     GetTextExtentPoint32W(dc, percent.c_str(), static_cast<int>(percent.size()), &percentSize);
     SIZE statusSize{};
     GetTextExtentPoint32W(dc, L"Ag", 2, &statusSize);
-    RECT band{kMargin, kTextTop, right, kTextTop + statusSize.cy};
+    const int margin = Px(kMargin), textTop = Px(kTextTop);
+    RECT band{margin, textTop, right, textTop + statusSize.cy};
     FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     SetBkMode(dc, TRANSPARENT);
-    RECT statusBox{kMargin, kTextTop, right - percentSize.cx - 40, kTextTop + statusSize.cy};
+    RECT statusBox{margin, textTop, right - percentSize.cx - Px(kPercentGap), textTop + statusSize.cy};
     DrawTextW(dc, status, -1, &statusBox, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
-    RECT percentBox{bar_.right - percentSize.cx, kTextTop, bar_.right, kTextTop + statusSize.cy};
+    RECT percentBox{bar_.right - percentSize.cx, textTop, bar_.right, textTop + statusSize.cy};
     DrawTextW(dc, percent.c_str(), -1, &percentBox, DT_RIGHT | DT_TOP | DT_SINGLELINE);
 }

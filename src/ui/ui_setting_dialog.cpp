@@ -2,6 +2,7 @@
 
 #include "BASUtility.h"
 #include "I18n.h"
+#include "ui/font_factory.h"
 
 namespace {
 
@@ -63,13 +64,15 @@ bool UiSettingDialog::OnInitDialog(HWND, LPARAM) {
     const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
     panelFill_ = CatalogColour("color:setting:general:background", 0xF0F0F0);
     panelBorder_ = CatalogColour("color:setting:general:border", 0x7F7F7F);
-    labelFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 13.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
-    buttonFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 13.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
-    comboFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
+    labelFont_ = MakeFont({.family = L"Arial", .size = 13.0f}, Scale().Dpi());
+    buttonFont_ = MakeFont({.family = L"Arial", .size = 13.0f, .bold = true}, Scale().Dpi());
+    comboFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, Scale().Dpi());
+    const DialogButtonArgs design;
     for (auto [button, id, label] : {std::tuple{&okButton_, kConfirmButtonId, &okLabel_},
                                      std::tuple{&cancelButton_, kSecondButtonId, &cancelLabel_}}) {
-        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(), .marginX = 20,
-                                           .radius = 4, .normal = normal, .pressed = pressed});
+        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(), .marginX = Px(20),
+                                           .marginY = Px(design.marginY), .radius = Px(4), .normal = normal,
+                                           .pressed = pressed});
     }
     tabLabel_ = wxGetTranslation(L"General");
     optionLabel_ = wxGetTranslation(L"Language");
@@ -80,7 +83,7 @@ bool UiSettingDialog::OnInitDialog(HWND, LPARAM) {
 
 void UiSettingDialog::CreateLanguageList() {
     languageList_ = CreateWindowExW(0, L"COMBOBOX", L"combobox", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST,
-                                    0, 0, kListWidth, 200, Handle(),
+                                    0, 0, Px(kListWidth), Px(200), Handle(),
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLanguageListId)), nullptr, nullptr);
     if (!languageList_) return;
     SendMessageW(languageList_, WM_SETFONT, reinterpret_cast<WPARAM>(comboFont_.get()), FALSE);
@@ -92,26 +95,30 @@ void UiSettingDialog::CreateLanguageList() {
 void UiSettingDialog::LayOut() {
     const int w = Width();
     const int h = Height();
-    const int cancelX = w - kMargin - cancelButton_.Width();
-    const int buttonsY = h - kMargin - cancelButton_.Height();
+    const int margin = Px(kMargin);
+    const int cancelX = w - margin - cancelButton_.Width();
+    const int buttonsY = h - margin - cancelButton_.Height();
     SetWindowPos(cancelButton_.Handle(), nullptr, cancelX, buttonsY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(okButton_.Handle(), nullptr, cancelX - kMargin - okButton_.Width(), buttonsY, 0, 0,
+    SetWindowPos(okButton_.Handle(), nullptr, cancelX - margin - okButton_.Width(), buttonsY, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     const Gdiplus::RectF tabText = Measured(Handle(), tabLabel_, buttonFont_.get());
-    tabLabelBox_ = Gdiplus::RectF(30, kTitleBarHeight + 16, tabText.Width, tabText.Height);
-    tabBox_ = Gdiplus::RectF(tabLabelBox_.X - 6, tabLabelBox_.Y - 6, tabLabelBox_.Width + 12, tabLabelBox_.Height + 12);
+    tabLabelBox_ = Gdiplus::RectF(Px(30.0f), Px(kTitleBarHeight + 16.0f), tabText.Width, tabText.Height);
+    const float tabPad = Px(6.0f);
+    tabBox_ = Gdiplus::RectF(tabLabelBox_.X - tabPad, tabLabelBox_.Y - tabPad, tabLabelBox_.Width + 2 * tabPad,
+                             tabLabelBox_.Height + 2 * tabPad);
     const float panelTop = tabBox_.Y + tabBox_.Height;
-    panelBox_ = Gdiplus::RectF(tabBox_.X, panelTop, static_cast<float>(w - 40), buttonsY - panelTop - 30);
-    frameBox_ = {static_cast<int>(panelBox_.X + 16), static_cast<int>(panelBox_.Y + 24),
-                 static_cast<int>(panelBox_.X + 16) + static_cast<int>(panelBox_.Width - 32),
-                 static_cast<int>(panelBox_.Y + 24) + static_cast<int>(panelBox_.Height - 48)};
+    panelBox_ = Gdiplus::RectF(tabBox_.X, panelTop, static_cast<float>(w - Px(40)), buttonsY - panelTop - Px(30.0f));
+    const int frameX = Px(16), frameY = Px(24);
+    frameBox_ = {static_cast<int>(panelBox_.X + frameX), static_cast<int>(panelBox_.Y + frameY),
+                 static_cast<int>(panelBox_.X + frameX) + static_cast<int>(panelBox_.Width - 2 * frameX),
+                 static_cast<int>(panelBox_.Y + frameY) + static_cast<int>(panelBox_.Height - 2 * frameY)};
     const Gdiplus::RectF optionText = Measured(Handle(), optionLabel_, labelFont_.get());
-    optionLabelBox_ = Gdiplus::RectF(static_cast<float>(frameBox_.left + 10), frameBox_.top - optionText.Height / 2,
+    optionLabelBox_ = Gdiplus::RectF(static_cast<float>(frameBox_.left + Px(10)), frameBox_.top - optionText.Height / 2,
                                      optionText.Width, optionText.Height);
     const int frameHeight = frameBox_.bottom - frameBox_.top;
-    SetWindowPos(languageList_, nullptr, frameBox_.left + 24, frameBox_.top + (frameHeight - kListHeight) / 2,
-                 kListWidth, kListHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(languageList_, nullptr, frameBox_.left + Px(24), frameBox_.top + (frameHeight - Px(kListHeight)) / 2,
+                 Px(kListWidth), Px(kListHeight), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void UiSettingDialog::OnOk(UINT, int, HWND) {
@@ -136,16 +143,16 @@ void UiSettingDialog::DrawContent(HDC dc, int, int, int, int) {
     graphics.DrawRectangle(&border, tabBox_);
     graphics.DrawRectangle(&border, panelBox_);
     Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000));
-    graphics.DrawString(tabLabel_.c_str(), -1, buttonFont_.get(), tabLabelBox_, nullptr, &black);
+    if (buttonFont_) graphics.DrawString(tabLabel_.c_str(), -1, buttonFont_.get(), tabLabelBox_, nullptr, &black);
     Gdiplus::GraphicsPath frame;
     AddRoundedRectangle(frame,
                         Gdiplus::RectF(static_cast<float>(frameBox_.left), static_cast<float>(frameBox_.top),
                                        static_cast<float>(frameBox_.right - frameBox_.left),
                                        static_cast<float>(frameBox_.bottom - frameBox_.top)),
-                        4.0f);
+                        Px(4.0f));
     Gdiplus::Pen framePen(Gdiplus::Color(0xFF808080), 1);
     graphics.DrawPath(&framePen, &frame);
     Gdiplus::SolidBrush white(Gdiplus::Color(0xFFFFFFFF));
     graphics.FillRectangle(&white, optionLabelBox_);
-    graphics.DrawString(optionLabel_.c_str(), -1, labelFont_.get(), optionLabelBox_, nullptr, &black);
+    if (labelFont_) graphics.DrawString(optionLabel_.c_str(), -1, labelFont_.get(), optionLabelBox_, nullptr, &black);
 }

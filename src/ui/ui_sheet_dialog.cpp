@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "BASUtility.h"
+#include "ui/font_factory.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ bool UiSheetDialog::OnInitDialog(HWND, LPARAM) {
     // class brush).
     link_ = CreateWindowExW(0, WC_LINK, L"", WS_CHILD | WS_TABSTOP | LWS_TRANSPARENT, 0, 0, 0, 0, Handle(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kConfirmButtonId)), nullptr, nullptr);
-    linkFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
+    linkFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, Scale().Dpi());
     if (link_) {
         SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
         SetClassLongPtrW(link_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(NULL_BRUSH)));

@@ -53,7 +53,7 @@ void UiUpdateDownloadDialog::InvalidateTextBand() {
     if (!Handle()) return;
     RECT client{};
     GetClientRect(Handle(), &client);
-    RECT band{kMargin, kTextTop, client.right, Bar().top};
+    RECT band{Px(kMargin), Px(kTextTop), client.right, Bar().top};
     InvalidateRect(Handle(), &band, TRUE);
 }
 
@@ -71,27 +71,29 @@ void UiUpdateDownloadDialog::DrawContent(HDC dc, int, int, int right, int) {
         UniquePen barPen(CreatePen(PS_SOLID, 1, 0xDDDDDD));
         ScopedSelectObject pen(dc, barPen.get());
         ScopedSelectObject brush(dc, GetStockObject(WHITE_BRUSH));
-        RoundRect(dc, bar.left, bar.top, bar.right, bar.bottom, 8, 8);
+        RoundRect(dc, bar.left, bar.top, bar.right, bar.bottom, Px(8), Px(8));
     }
     const int done = State().ShownDone();
     const int total = State().ShownTotal();
-    const int fill = ProgressFillWidth(bar.left, bar.right, done, total);
+    const int insetX = Px(4), insetY = Px(2);
+    const int fill = ProgressFillWidth(bar.left, bar.right, done, total, insetX);
     if (fill > 0) {
-        RECT filled{bar.left + 4, bar.top + 2, bar.left + 4 + fill, bar.bottom - 2};
+        RECT filled{bar.left + insetX, bar.top + insetY, bar.left + insetX + fill, bar.bottom - insetY};
         UniqueBrush barBrush(CreateSolidBrush(CatalogColour("color:title:background", 0x7F7F7F)));
         FillRect(dc, &filled, barBrush.get());
     }
     SetBkMode(dc, TRANSPARENT);
     const int h = TextHeight(dc);
-    RECT band{kMargin, kTextTop, right, kTextTop + h};
+    const int margin = Px(kMargin), textTop = Px(kTextTop);
+    RECT band{margin, textTop, right, textTop + h};
     if (!closing_) {
         const std::wstring sizes =
             DownloadSizeText(wxGetTranslation(L"downloaded"), wxGetTranslation(L"total"), done, total);
         SIZE extent{};
         GetTextExtentPoint32W(dc, sizes.c_str(), static_cast<int>(sizes.size()), &extent);
-        RECT sizeBox{bar.right - extent.cx, kTextTop, bar.right, kTextTop + h};
+        RECT sizeBox{bar.right - extent.cx, textTop, bar.right, textTop + h};
         DrawTextW(dc, sizes.c_str(), -1, &sizeBox, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-        band.right = sizeBox.left - kMargin;  // a long status gives way to the sizes
+        band.right = sizeBox.left - margin;  // a long status gives way to the sizes
     }
     DrawTextW(dc, State().ShownText(), -1, &band, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
 }

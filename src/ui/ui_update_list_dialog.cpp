@@ -5,6 +5,7 @@
 #include "BASUserDefaults.h"
 #include "BASUtility.h"
 #include "I18n.h"
+#include "ui/font_factory.h"
 #include "Utf8.h"
 
 namespace {
@@ -44,12 +45,13 @@ void Place(HWND control, POINT at) {
 
 }  // namespace
 
-UpdateListLayout LayOutUpdateList(int width, int height, SIZE laterButton, SIZE updateButton) {
+UpdateListLayout LayOutUpdateList(int width, int height, SIZE laterButton, SIZE updateButton, const DpiScale& scale) {
+    const int edge = scale.Px(kEdge), notesLeft = scale.Px(kNotesLeft);
     UpdateListLayout layout;
-    layout.notes = {kNotesLeft, kNotesTop, width - kNotesLeft, kNotesBottom};
-    layout.laterButton = {width - kEdge - laterButton.cx, height - kEdge - laterButton.cy};
-    layout.updateButton = {layout.laterButton.x - kEdge - updateButton.cx, layout.laterButton.y};
-    layout.link = {kNotesLeft, height - kLinkAboveBottom};
+    layout.notes = {notesLeft, scale.Px(kNotesTop), width - notesLeft, scale.Px(kNotesBottom)};
+    layout.laterButton = {width - edge - laterButton.cx, height - edge - laterButton.cy};
+    layout.updateButton = {layout.laterButton.x - edge - updateButton.cx, layout.laterButton.y};
+    layout.link = {notesLeft, height - scale.Px(kLinkAboveBottom)};
     return layout;
 }
 
@@ -60,21 +62,22 @@ UiUpdateListDialog::~UiUpdateListDialog() = default;
 
 bool UiUpdateListDialog::OnInitDialog(HWND, LPARAM) {
     InitialiseBase();
-    captionFont_.reset(BASUtilityApp::GetFont(18, true, L"Arial"));
-    notesFont_.reset(BASUtilityApp::GetFont(16, false, L"Arial"));
-    boldFont_.reset(BASUtilityApp::GetFont(16, true, L"Arial"));
-    buttonFont_ = std::make_unique<Gdiplus::Font>(L"Arial", 15.0f, Gdiplus::FontStyleBold, Gdiplus::UnitPixel);
+    const int dpi = Scale().Dpi();
+    captionFont_ = MakeGdiFont({.family = L"Arial", .size = 18.0f, .bold = true}, dpi);
+    notesFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, dpi);
+    boldFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f, .bold = true}, dpi);
+    buttonFont_ = MakeFont({.family = L"Arial", .size = 15.0f, .bold = true}, dpi);
     historyAddress_ = HistoryAddress();
     accentColour_ = CatalogColour("color:title:category:select:background", 0x7F7F7F);
     topColour_ = CatalogColour("color:title:background", 0x7F7F7F);
-    accentPen_.reset(CreatePen(PS_SOLID, 2, accentColour_));
-    framePen_.reset(CreatePen(PS_SOLID, 1, kFrameColour));
+    accentPen_.reset(CreatePen(PS_SOLID, Px(2), accentColour_));
+    framePen_.reset(CreatePen(PS_SOLID, Px(1), kFrameColour));
     caption_ = wxGetTranslation(L"New version is found. What's new:");
     linkLabel_ = wxGetTranslation(L"Read More Versions");
     CreateButtons();
     CreateLink();
     const UpdateListLayout layout = LayOutUpdateList(Width(), Height(), {laterButton_.Width(), laterButton_.Height()},
-                                                     {updateButton_.Width(), updateButton_.Height()});
+                                                     {updateButton_.Width(), updateButton_.Height()}, Scale());
     const DWORD style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
     if (notes_.Create(Handle(), layout.notes, kNotesId, style))
         SendMessageW(notes_.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.get()), FALSE);
@@ -93,7 +96,7 @@ void UiUpdateListDialog::CreateButtons() {
     const COLORREF commonPressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
     const COLORREF accentNormal = CatalogColour("color:update:button:normal", accentColour_);
     const COLORREF accentPressed = CatalogColour("color:update:button:pressed", 0xC3C3C3);
-    const DialogButtonArgs common{.font = buttonFont_.get(), .marginX = 20, .marginY = 8, .radius = 6};
+    const DialogButtonArgs common{.font = buttonFont_.get(), .marginX = Px(20), .marginY = Px(8), .radius = Px(6)};
     DialogButtonArgs later = common;
     later.id = kLaterId;
     later.label = &laterLabel_;
@@ -171,22 +174,24 @@ void UiUpdateListDialog::OnPaint(HDC dc, const RECT&) {
     RECT client{};
     GetClientRect(Handle(), &client);
     SetBkMode(dc, TRANSPARENT);
-    RECT top{0, 0, client.right, kBandBottom};
+    const int bandBottom = Px(kBandBottom);
+    RECT top{0, 0, client.right, bandBottom};
     UniqueBrush topBrush(CreateSolidBrush(topColour_));
     FillRect(dc, &top, topBrush.get());
-    RECT body{0, kBandBottom, client.right, client.bottom};
+    RECT body{0, bandBottom, client.right, client.bottom};
     FillRect(dc, &body, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     {
         ScopedSelectObject pen(dc, accentPen_.get());
-        MoveToEx(dc, 0, kBandBottom, nullptr);
-        LineTo(dc, client.right, kBandBottom);
+        MoveToEx(dc, 0, bandBottom, nullptr);
+        LineTo(dc, client.right, bandBottom);
     }
     {
         ScopedSelectObject font(dc, captionFont_.get());
         SetTextColor(dc, kWhite);
         SIZE size{};
         GetTextExtentPoint32W(dc, caption_.c_str(), static_cast<int>(caption_.size()), &size);
-        RECT box{kNotesLeft, kCaptionTop, kNotesLeft + size.cx, kCaptionTop + size.cy};
+        const int left = Px(kNotesLeft), captionTop = Px(kCaptionTop);
+        RECT box{left, captionTop, left + size.cx, captionTop + size.cy};
         DrawTextW(dc, caption_.c_str(), -1, &box, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     }
     ScopedSelectObject pen(dc, framePen_.get());

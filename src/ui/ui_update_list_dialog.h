@@ -22,7 +22,8 @@ struct UpdateListLayout {
     POINT updateButton{};
     POINT link{};
 };
-UpdateListLayout LayOutUpdateList(int width, int height, SIZE laterButton, SIZE updateButton);
+UpdateListLayout LayOutUpdateList(int width, int height, SIZE laterButton, SIZE updateButton,
+                                  const DpiScale& scale = {});
 
 class UiUpdateListDialog : public UiDialog {
 public:

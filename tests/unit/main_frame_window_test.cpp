@@ -53,6 +53,10 @@ struct FakeApplication : MainFrameEvents {
     }
     void OnFrameMoved(int dx, int dy) override { moves.push_back({dx, dy}); }
     void OnViewSized(HWND, int width, int height) override { sizes.push_back({width, height}); }
+    void OnDpiChanged(int dpi) override {
+        dpiChanges.push_back(dpi);
+        sizesBeforeDpiChange = sizes.size();
+    }
     void OnUpdateCheckDue() override {
         ++updateChecks;
         checkDueAt = GetTickCount();
@@ -64,6 +68,8 @@ struct FakeApplication : MainFrameEvents {
     DWORD checkDueAt = 0;
     std::vector<POINT> moves;
     std::vector<SIZE> sizes;
+    std::vector<int> dpiChanges;
+    size_t sizesBeforeDpiChange = 0;
 };
 
 class MainFrameWindowTest : public ::testing::Test {
@@ -183,6 +189,31 @@ TEST_F(MainFrameWindowTest, CastsAClickThroughShadowThatFollowsItAndGoesWithIt) 
 
     DestroyWindow(frame_.Handle());
     EXPECT_FALSE(IsWindow(shadow)) << "the shadow outlived its owner";
+}
+
+// What the system sends when the frame is dragged onto a display of 150 %.
+TEST_F(MainFrameWindowTest, MovedToA144DpiDisplayTakesTheSuggestedPlaceAndScalesItsBorderViewEdgesAndShadow) {
+    HWND window = frame_.Handle();
+    RECT suggested{100, 80, 100 + 1431, 80 + 921};
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    Pump(300);
+    RECT now{};
+    GetWindowRect(window, &now);
+    EXPECT_TRUE(EqualRect(&now, &suggested)) << "the frame kept its old place and size";
+    ASSERT_EQ(app_.dpiChanges.size(), 1u);
+    EXPECT_EQ(app_.dpiChanges[0], 144);
+    ASSERT_GT(app_.sizes.size(), app_.sizesBeforeDpiChange) << "plug-ins heard no size after the new DPI";
+    EXPECT_EQ(app_.sizes.back().cx, 1431 - 6) << "the view is not refitted to the new frame at 144 DPI";
+    EXPECT_EQ(app_.sizes.back().cy, 921 - 6);
+    EXPECT_EQ(ChildRect(frame_.ViewWindow()).left, 2);
+
+    const LPARAM nearLeft = MAKELPARAM(suggested.left + 7, suggested.top + 300);
+    EXPECT_EQ(SendMessageW(window, WM_NCHITTEST, 0, nearLeft), HTLEFT) << "the resizing band did not grow to 8 pixels";
+    HWND shadow = FindWindowExW(nullptr, nullptr, L"WTL_ThemedShadowWindow", nullptr);
+    ASSERT_NE(shadow, nullptr);
+    RECT cast{};
+    GetWindowRect(shadow, &cast);
+    EXPECT_EQ(cast.left - suggested.left, 18) << "the shadow's offset did not scale";
 }
 
 TEST_F(MainFrameWindowTest, ARefusedCloseKeepsTheFrameAndAnyDestructionEndsTheRun) {
