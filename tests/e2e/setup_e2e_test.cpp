@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 
 #include "UniqueResource.h"
@@ -206,12 +207,17 @@ TEST(Setup, SpeaksTheStoredLanguageOffersTheDesktopShortcutAndRemovesUserDataWhe
     CopyFileW(temp.Write(L"other", "not ours").c_str(), (logs + L"\\Other.exe.log").c_str(), FALSE);
 
     const UniqueHandle setup = StartSetup(kSetup, L"/D=" + app);
+    // A setup left on a page would hold the test's output open.
+    const std::unique_ptr<void, void (*)(HANDLE)> endsSetup(setup.get(), [](HANDLE process) {
+        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+    });
     HWND wizard = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
         const std::vector<HWND> shown = TopLevels(GetProcessId(setup.get()), L"#32770");
         return (wizard = shown.empty() ? nullptr : shown.front()) != nullptr;
     }, 120000)) << "the setup showed no window";
-    EXPECT_NE(WaitForControl(wizard, L"Willkommen zur Installation\r\nvon " + kTitle), nullptr) << "not the German welcome page";
+    EXPECT_NE(WaitForControl(wizard, L"Willkommen zur Installation\r\nvon " + kTitle), nullptr)
+        << "not the German welcome page: " << e2e::WindowText(wizard);
     Sleep(1000);
     EXPECT_TRUE(e2e::SaveScreenBmp(e2e::WindowRect(wizard), L"setup-welcome-de.bmp"));
     PostMessageW(wizard, WM_COMMAND, IDOK, 0);
