@@ -2,7 +2,8 @@
 # folder is filled by several targets, so its contents are known only then).
 #
 #   cmake -DMAKENSIS=... -DSCRIPT=Lumarest.nsi -DTREE=<installation folder>
-#         -DPROGRAM=<host program> -DVERSION=a.b.c -DOUTPUT=<setup.exe>
+#         -DPROGRAM=<host program> -DLANGUAGE_HELPER=<SetupLanguage.exe>
+#         -DVERSION=a.b.c -DOUTPUT=<setup.exe>
 #         [-DEXTRA=<relative path>=<file>|...] [-DOPTIONS=<makensis -D options>]
 #         -P build_setup.cmake
 #
@@ -25,7 +26,9 @@ list(REMOVE_DUPLICATES files)
 list(SORT files)
 
 set(fingerprint "${VERSION};${OPTIONS};${PROGRAM}")
-foreach(path ${SCRIPT} ${PROGRAM})
+get_filename_component(script_dir ${SCRIPT} DIRECTORY)
+file(GLOB includes ${script_dir}/*.nsh)
+foreach(path ${SCRIPT} ${includes} ${PROGRAM} ${LANGUAGE_HELPER})
   file(SHA256 ${path} sum)
   string(APPEND fingerprint ";${path}=${sum}")
 endforeach()
@@ -83,7 +86,7 @@ endif()
 
 message(STATUS "Packing ${OUTPUT}")
 execute_process(COMMAND ${MAKENSIS} -V2 -NOCD
-    -DVERSION=${VERSION} -DPROGRAM_SOURCE=${PROGRAM} -DPAYLOAD_LIST=${list_file} -DOUTFILE=${OUTPUT}
+    -DVERSION=${VERSION} -DPROGRAM_SOURCE=${PROGRAM} -DLANGUAGE_HELPER=${LANGUAGE_HELPER} -DPAYLOAD_LIST=${list_file} -DOUTFILE=${OUTPUT}
     ${OPTIONS} ${SCRIPT}
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)

@@ -133,7 +133,7 @@ void InstallStandalone(const std::wstring& installer, const std::wstring& title)
     BASUtilityString::Free(binFolder);
     EndRunningCopies(program);
     if (BASUtilityFile::IsFileExist(installer.c_str()))
-        ShellLaunch(installer, L"/TAG=" + ProductIdentity::Version(), true);
+        ShellLaunch(installer, L"/TAG=" + ProductIdentity::Version(), false);  // a per-user setup: no elevation
 }
 
 }  // namespace

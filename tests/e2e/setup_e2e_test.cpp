@@ -1,36 +1,106 @@
-// The built setup programs under Wine: a plain install, an update of it while
-// the old version still runs and after it closed, its uninstaller, and the
-// suite form into the add-in layout.
+// The built setup programs under Wine: a plain install with its Start-menu
+// shortcut and uninstall entry, an update of it while the old version still
+// runs and after it closed, its uninstaller, its pages in the user's stored
+// language with the finish page's choices, and the suite form into the
+// add-in layout with the aliases it refuses.
 #include <windows.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 
 #include "UniqueResource.h"
+#include "screen_support.h"
 #include "services/process_helpers.h"
 #include "test_files.h"
 
 namespace {
+
+using e2e::WaitUntil;
 
 const std::wstring kTitle = L"Zentrovia Handset Message + Contact Rescue";
 const std::wstring kSetup = L"" LUMAREST_TEST_SETUP;            // 4.4.39, as shipped
 const std::wstring kNextSetup = L"" LUMAREST_TEST_NEXT_SETUP;   // 4.4.40, with /WAIT=
 const std::wstring kNextProgram = L"" LUMAREST_TEST_NEXT_PROGRAM;
 
-// The exit code, or STILL_ACTIVE for a setup that hung and was ended.
-DWORD RunSetup(const std::wstring& program, const std::wstring& arguments) {
+// Starts a setup without waiting for it, for a run driven through its pages.
+UniqueHandle StartSetup(const std::wstring& program, const std::wstring& arguments) {
     std::wstring line = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) return ~0u;
-    UniqueHandle process(started.hProcess), thread(started.hThread);
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) return {};
+    CloseHandle(started.hThread);
+    return UniqueHandle(started.hProcess);
+}
+
+// The exit code, or STILL_ACTIVE for a setup that hung and was ended.
+DWORD RunSetup(const std::wstring& program, const std::wstring& arguments) {
+    const UniqueHandle process = StartSetup(program, arguments);
+    if (!process) return ~0u;
     if (WaitForSingleObject(process.get(), 120000) == WAIT_TIMEOUT) TerminateProcess(process.get(), STILL_ACTIVE);
     DWORD code = ~0u;
     GetExitCodeProcess(process.get(), &code);
     return code;
 }
+
+std::wstring ShellFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
+    return path;
+}
+
+std::wstring ShortcutPath(int csidl) { return ShellFolder(csidl) + L"\\" + kTitle + L".lnk"; }
+
+// The program a shortcut file starts, or empty when there is none.
+std::wstring ShortcutTarget(const std::wstring& shortcut) {
+    CoInitialize(nullptr);
+    std::wstring target;
+    IShellLinkW* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        wchar_t path[MAX_PATH] = {};
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            if (SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ)) && SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, 0)))
+                target = path;
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return target;
+}
+
+bool UninstallEntryExists() {
+    HKEY entry;
+    const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kTitle;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &entry) != ERROR_SUCCESS) return false;
+    RegCloseKey(entry);
+    return true;
+}
+
+// A control of the setup's window whose text is text: the pages' texts tell
+// which page shows, and in which language.
+HWND ControlWithText(HWND window, const std::wstring& text) {
+    std::pair<const std::wstring*, HWND> search{&text, nullptr};
+    EnumChildWindows(window, [](HWND child, LPARAM data) WINAPI -> BOOL {
+        auto* found = reinterpret_cast<std::pair<const std::wstring*, HWND>*>(data);
+        if (e2e::WindowText(child) != *found->first) return TRUE;
+        found->second = child;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+HWND WaitForControl(HWND window, const std::wstring& text) {
+    HWND control = nullptr;
+    WaitUntil([&] { return (control = ControlWithText(window, text)) != nullptr; }, 60000);
+    return control;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::set<std::wstring> FilesBelow(const std::wstring& folder, const std::wstring& prefix = L"") {
     std::set<std::wstring> files;
@@ -54,12 +124,14 @@ bool InstanceRuns(const wchar_t* version, bool wanted) {
     return false;
 }
 
-// Ends the product that an update started, however the test ends: it would
-// hold the test's output open (Wine hands it the inherited descriptors).
+// Ends the product that a shortcut or an update started, however the test
+// ends: it would hold the test's output open (Wine hands it the inherited
+// descriptors).
 struct EndsStartedProduct {
     std::wstring program;
+    const wchar_t* version = L"4.4.40";
     void End() const {
-        for (int tries = 0; tries < 5 && (EndRunningCopies(program), !InstanceRuns(L"4.4.40", false)); ++tries) {}
+        for (int tries = 0; tries < 5 && (EndRunningCopies(program), !InstanceRuns(version, false)); ++tries) {}
     }
     ~EndsStartedProduct() { End(); }
 };
@@ -67,10 +139,21 @@ struct EndsStartedProduct {
 TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     TempFolder temp;
     const std::wstring app = temp.Path() + L"\\App Folder";
+    // Wine enforces no folder rights, but nothing can be made in /proc.
+    EXPECT_EQ(RunSetup(kSetup, L"/S /D=Z:\\proc\\Lumarest"), 5u) << "an unwritable folder was not refused";
     ASSERT_EQ(RunSetup(kSetup, L"/S /D=" + app), 0u);
     const std::set<std::wstring> installed = FilesBelow(app);
     for (const wchar_t* file : {L"Lumarest.exe", L"Uninstall.exe", L"Option.json", L"Plugins\\Comm\\1.0.0\\Comm.dll", L"I18n\\de\\Language.mo"})
         EXPECT_TRUE(installed.count(file)) << "not installed: " << file;
+    EXPECT_TRUE(UninstallEntryExists());
+    EXPECT_FALSE(Exists(ShortcutPath(CSIDL_DESKTOPDIRECTORY))) << "a desktop shortcut nobody asked for";
+    const std::wstring shortcut = ShortcutPath(CSIDL_PROGRAMS);
+    ASSERT_EQ(ShortcutTarget(shortcut), app + L"\\Lumarest.exe") << "no Start-menu shortcut to the program";
+    {
+        const EndsStartedProduct fromShortcut{app + L"\\Lumarest.exe", L"4.4.39"};
+        EXPECT_GT(reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, nullptr, shortcut.c_str(), nullptr, nullptr, SW_SHOWNORMAL)), 32);
+        EXPECT_TRUE(InstanceRuns(L"4.4.39", true)) << "the program did not start from its shortcut";
+    }
     const std::wstring feed = temp.Write(L"App Folder\\Plugins\\Comm\\1.0.0\\UpdateFeed.json", "{\"feed\": \"users own\"}");
     temp.Write(L"App Folder\\I18n\\de\\Notes.txt", "the user's");
     temp.Write(L"App Folder\\UpdateMarker.txt", "old");
@@ -90,21 +173,98 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     EXPECT_TRUE(InstanceRuns(L"4.4.40", true)) << "the update did not start the new version";
     started.End();
 
+    // The user's data stays unless asked for: the settings folder holds this.
+    const std::wstring settings = e2e::UserStoreFolder() + L"\\SetupTest.txt";
+    SHCreateDirectoryExW(nullptr, e2e::UserStoreFolder().c_str(), nullptr);
+    CopyFileW(temp.Write(L"SetupTest.txt", "kept").c_str(), settings.c_str(), FALSE);
     // "_?=" runs the uninstaller in place (and waits), so it cannot remove itself.
     EXPECT_EQ(RunSetup(app + L"\\Uninstall.exe", L"/S _?=" + app), 0u);
     EXPECT_EQ(FilesBelow(app), (std::set<std::wstring>{L"I18n\\de\\Notes.txt", L"Uninstall.exe"}));
     EXPECT_EQ(GetFileAttributesW((app + L"\\Plugins").c_str()), INVALID_FILE_ATTRIBUTES) << "emptied folders stay";
+    EXPECT_FALSE(Exists(shortcut) || UninstallEntryExists()) << "the shortcut or the uninstall entry stayed";
+    EXPECT_TRUE(DeleteFileW(settings.c_str())) << "the user's settings went unasked";
     HKEY record;  // the update found the installation by it; now it must be gone
     EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\Zentrovia\\" + kTitle).c_str(), 0, KEY_READ, &record), ERROR_SUCCESS);
+}
+
+// The user chose German in the product: the setup speaks it. Through its
+// pages to the finish page, which adds the desktop shortcut and leaves the
+// program unstarted when told; the uninstaller asked to also remove the
+// user's data takes the settings folder and the product's logs, and nothing
+// else of the maker's log folder.
+TEST(Setup, SpeaksTheStoredLanguageOffersTheDesktopShortcutAndRemovesUserDataWhenAsked) {
+    TempFolder temp;
+    const std::wstring app = temp.Path() + L"\\Mein Programm", store = e2e::UserStoreFolder() + L"\\UserDefaults.json";
+    const bool hadStore = Exists(store);
+    const std::string savedStore = ReadTextFile(store);
+    SHCreateDirectoryExW(nullptr, e2e::UserStoreFolder().c_str(), nullptr);
+    CopyFileW(temp.Write(L"store.json", "{\"language\": 2}").c_str(), store.c_str(), FALSE);
+    wchar_t tempFolder[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, tempFolder);  // the uninstaller's too: it inherits the environment
+    const std::wstring logs = std::wstring(tempFolder) + L"Zentrovia\\20260101";
+    SHCreateDirectoryExW(nullptr, logs.c_str(), nullptr);
+    CopyFileW(temp.Write(L"log", "old run").c_str(), (logs + L"\\Lumarest.exe.host.user.log.INFO.1").c_str(), FALSE);
+    CopyFileW(temp.Write(L"other", "not ours").c_str(), (logs + L"\\Other.exe.log").c_str(), FALSE);
+
+    const UniqueHandle setup = StartSetup(kSetup, L"/D=" + app);
+    // A setup left on a page would hold the test's output open.
+    const std::unique_ptr<void, void (*)(HANDLE)> endsSetup(setup.get(), [](HANDLE process) {
+        if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+    });
+    // The wizard has a "Next" button (IDOK); the window that may show first
+    // while the setup checks its own data on a slow machine has none.
+    HWND wizard = nullptr;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND shown : TopLevels(GetProcessId(setup.get()), L"#32770"))
+            if (GetDlgItem(shown, IDOK)) wizard = shown;
+        return wizard != nullptr;
+    }, 120000)) << "the setup showed no wizard";
+    EXPECT_NE(WaitForControl(wizard, L"Willkommen zur Installation\r\nvon " + kTitle), nullptr)
+        << "not the German welcome page: " << e2e::WindowText(wizard);
+    Sleep(1000);
+    EXPECT_TRUE(e2e::SaveScreenBmp(e2e::WindowRect(wizard), L"setup-welcome-de.bmp"));
+    PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+    ASSERT_NE(WaitForControl(wizard, app), nullptr) << "the folder page does not offer /D=";
+    PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+    HWND desktop = WaitForControl(wizard, L"Verknüpfung auf dem Desktop erstellen");
+    HWND run = ControlWithText(wizard, L"Programm jetzt starten");
+    ASSERT_TRUE(desktop && run) << "no finish page with its two choices";
+    EXPECT_EQ(SendMessageW(run, BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageW(run, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(desktop, BM_SETCHECK, BST_CHECKED, 0);
+    Sleep(500);  // the boxes repaint
+    EXPECT_TRUE(e2e::SaveScreenBmp(e2e::WindowRect(wizard), L"setup-finish-de.bmp"));
+    PostMessageW(wizard, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(WaitForSingleObject(setup.get(), 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(ShortcutTarget(ShortcutPath(CSIDL_DESKTOPDIRECTORY)), app + L"\\Lumarest.exe");
+
+    EXPECT_EQ(RunSetup(app + L"\\Uninstall.exe", L"/S /REMOVEUSERDATA _?=" + app), 0u);
+    EXPECT_FALSE(Exists(e2e::UserStoreFolder()) || Exists(logs + L"\\Lumarest.exe.host.user.log.INFO.1"));
+    EXPECT_TRUE(Exists(logs + L"\\Other.exe.log")) << "another program's log went";
+    EXPECT_FALSE(Exists(ShortcutPath(CSIDL_DESKTOPDIRECTORY)) || Exists(ShortcutPath(CSIDL_PROGRAMS)));
+    TempFolder::RemoveTree(logs);
+    SHCreateDirectoryExW(nullptr, e2e::UserStoreFolder().c_str(), nullptr);
+    hadStore ? void(CopyFileW(temp.Write(L"saved.json", savedStore).c_str(), store.c_str(), FALSE)) : void(DeleteFileW(store.c_str()));
 }
 
 TEST(Setup, SuiteFormInstallsIntoTheAddinLayoutWithoutWaitingForTheHost) {
     wchar_t appData[MAX_PATH];
     ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData), S_OK);
-    const std::wstring suite = std::wstring(appData) + L"\\Zentrovia\\Setup Test Suite";
     UniqueHandle host(CreateMutexW(nullptr, TRUE, MutexName(L"4.4.39").c_str()));  // it waits for the setup
+    // Refused with their own exit code, before anything is written: a way
+    // out of the maker's folder, separators, names Windows trims or keeps
+    // for devices, nothing, and more than 64 characters.
+    for (const std::wstring& alias : {std::wstring(L"..\\..\\.."), std::wstring(L"a/b"), std::wstring(L"Suite "),
+                                      std::wstring(L"lpt1.txt"), std::wstring(), std::wstring(3000, L'x')})
+        EXPECT_EQ(RunSetup(kSetup, L"/S /PRODUCT_ALIAS=\"" + alias + L"\""), 4u) << "alias \"" << alias.substr(0, 80) << "\"";
+    EXPECT_FALSE(Exists(std::wstring(appData) + L"\\..\\..\\Addins")) << "installed outside the maker's folder";
+
+    // Up to 64 characters, blanks inside, are a plain folder name.
+    std::wstring alias = L"Setup Test Suite ";
+    alias.resize(64, L'x');
+    const std::wstring suite = std::wstring(appData) + L"\\Zentrovia\\" + alias;
     const DWORD start = GetTickCount();
-    EXPECT_EQ(RunSetup(kSetup, L"/S /PRODUCT_ALIAS=\"Setup Test Suite\""), 0u);
+    EXPECT_EQ(RunSetup(kSetup, L"/S /PRODUCT_ALIAS=\"" + alias + L"\""), 0u);
     EXPECT_LT(GetTickCount() - start, 30000u) << "the suite form waited for the host";
     const std::set<std::wstring> files = FilesBelow(suite + L"\\Addins\\" + kTitle + L"\\4.4.39\\Bin");
     EXPECT_TRUE(files.count(kTitle + L".exe") && files.count(L"Plugins\\Title\\1.0.0\\Title.dll") && files.count(L"Option.json"));
