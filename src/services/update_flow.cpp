@@ -148,10 +148,7 @@ std::wstring SuiteAlias(const std::wstring& hostConfigPath) {
 
 void RequestUpdateCheck(BASObserveData* record) {
     manualCheck = true;
-    if (UpdateListHoldsNotes()) {
-        ShowUpdateList();
-        return;
-    }
+    if (ShowHeldUpdateList()) return;
     // The plug-in's record travels on unchanged but for its name; the host
     // becomes the sender so that every plug-in, the asking one included, gets it.
     BASObserveData request = *record;
@@ -164,6 +161,15 @@ bool ManualCheckRequested() { return manualCheck; }
 bool UpdateListHoldsNotes() {
     const UiUpdateListDialog* list = UpdateList();
     return list && list->HasNotes();
+}
+
+// The list is a window of the main thread, and so is what it holds.
+bool ShowHeldUpdateList() {
+    bool shown = false;
+    RunOnMainThread([&shown] {
+        if ((shown = UpdateListHoldsNotes())) ShowUpdateList();
+    });
+    return shown;
 }
 
 void ShowUpdateList() {

@@ -38,7 +38,9 @@ void UiUpdateDownloadDialog::ShowClosingNotice() {
     SetStatusText(wxGetTranslation(L"Closing application, wait a moment..."));
     State().Refresh();  // shown now, not at the next tick
     InvalidateTextBand();
+    // The download has ended: neither button may cancel it now, nor may Escape.
     cancelButton_.SetEnabled(false);
+    closeButton_.SetEnabled(false);
 }
 
 void UiUpdateDownloadDialog::ShowFailure() {
