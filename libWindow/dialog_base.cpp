@@ -89,11 +89,14 @@ INT_PTR DialogBase::DoModal(HWND parent) {
     if (!ending_) ShowWindow(window, SW_SHOW);
 
     const std::optional<int> quit = loop->RunUntil([this] { return ending_ || !window_; });
-    // The owner is enabled before the dialog goes, so that activation returns to it.
+    // The owner is enabled before the dialog goes, so that activation returns
+    // to it and with it the focus; a control of the owner that had the focus
+    // gets it back here, first, as the system's dialogs do.
     if (disableOwner) EnableWindow(owner, TRUE);
     const INT_PTR code = result_;
+    if (focusBefore_ && focusBefore_ != owner) GiveFocusBack();
     if (window_) DestroyWindow(window_);
-    GiveFocusBack();
+    focusBefore_ = nullptr;
     if (quit) PostQuitMessage(*quit);  // the outer loop has to see the quit too
     return code;
 }

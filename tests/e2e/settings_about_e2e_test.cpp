@@ -235,7 +235,7 @@ TEST_F(SettingsAboutRun, AboutLaysOutItsBandLinkAndOkAndItsLinkOpensTheAddress) 
 // showing only once a key was pressed; Escape; the focus back on the frame.
 TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageAndTabsThroughTheAboutDialog) {
     WriteStore("{\"language\": 3}");
-    AddProbe({}, "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_SETTING\nSEND LIBPLATFORM_COMMAND_OPEN_ABOUT\n");
+    AddProbe({}, "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_SETTING\nSLEEP 4000\nSEND LIBPLATFORM_COMMAND_OPEN_ABOUT\n");
     HostProcess host(Options());
     ASSERT_TRUE(Run(host));
     HWND settings = WaitForDialog(host, 600);
