@@ -41,6 +41,8 @@ void UiUpdateDownloadDialog::ShowClosingNotice() {
     // The download has ended: neither button may cancel it now, nor may Escape.
     cancelButton_.SetEnabled(false);
     closeButton_.SetEnabled(false);
+    // A disabled control loses the focus: the dialog keeps it, so its keys still reach it.
+    if (Handle() && !GetFocus()) SetFocus(Handle());
 }
 
 void UiUpdateDownloadDialog::ShowFailure() {
