@@ -1,6 +1,9 @@
 #include "dialog_base.h"
 
+#include <algorithm>
 #include <cassert>
+#include <utility>
+#include <vector>
 
 #include "window_base.h"
 #include "window_object.h"
@@ -33,6 +36,35 @@ INT_PTR DialogAnswer(HWND window, UINT message, bool handled, LRESULT result) {
         return TRUE;
     }
 }
+// Posted to a dialog as it is shown: it takes the focus once it is visible.
+UINT TakeFocusMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Lumarest.DialogTakeFocus");
+    return message;
+}
+
+bool IsWithin(HWND dialog, HWND window) { return window && (window == dialog || IsChild(dialog, window)); }
+
+// The order a reader meets two controls in: the higher first, then the one
+// further left.
+bool ReadBefore(const RECT& a, const RECT& b) { return a.top != b.top ? a.top < b.top : a.left < b.left; }
+
+// Tab goes through the tab stops in z-order: they are stacked in reading
+// order, the first on top. The controls do not overlap, so nothing is drawn
+// differently.
+void ArrangeTabOrder(HWND dialog) {
+    std::vector<std::pair<RECT, HWND>> stops;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT place{};
+        if ((GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP) && GetWindowRect(child, &place)) stops.push_back({place, child});
+    }
+    std::stable_sort(stops.begin(), stops.end(), [](const auto& a, const auto& b) { return ReadBefore(a.first, b.first); });
+    HWND above = HWND_TOP;
+    for (const auto& [place, child] : stops) {
+        SetWindowPos(child, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+        above = child;
+    }
+}
+
 }  // namespace
 
 DialogBase::DialogBase(const DialogTemplateArgs& templateArgs) : template_(templateArgs) {}
@@ -51,15 +83,20 @@ INT_PTR DialogBase::DoModal(HWND parent) {
 
     HWND window = CreateFromTemplate(owner, true, loop);
     if (!window) return -1;
+    RememberFocus();
     const bool disableOwner = owner && IsWindowEnabled(owner);
     if (disableOwner) EnableWindow(owner, FALSE);
     if (!ending_) ShowWindow(window, SW_SHOW);
 
     const std::optional<int> quit = loop->RunUntil([this] { return ending_ || !window_; });
-    // The owner is enabled before the dialog goes, so that activation returns to it.
+    // The owner is enabled before the dialog goes, so that activation returns
+    // to it and with it the focus; a control of the owner that had the focus
+    // gets it back here, first, as the system's dialogs do.
     if (disableOwner) EnableWindow(owner, TRUE);
     const INT_PTR code = result_;
+    if (focusBefore_ && focusBefore_ != owner) GiveFocusBack();
     if (window_) DestroyWindow(window_);
+    focusBefore_ = nullptr;
     if (quit) PostQuitMessage(*quit);  // the outer loop has to see the quit too
     return code;
 }
@@ -109,7 +146,89 @@ bool DialogBase::KeyboardFilter::PreTranslateMessage(MSG* message) {
     HWND dialog = dialog_.window_;
     if (!dialog || !message->hwnd) return false;
     if (message->hwnd != dialog && !IsChild(dialog, message->hwnd)) return false;
+    // The keyboard is in use: the focus cues show from now on.
+    if (message->message == WM_KEYDOWN || message->message == WM_SYSKEYDOWN)
+        SendMessageW(dialog, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     return IsDialogMessageW(dialog, message) != FALSE;
+}
+
+HWND DialogBase::PressableChild(int id) const {
+    HWND child = id && window_ ? GetDlgItem(window_, id) : nullptr;
+    return child && IsWindowEnabled(child) && IsWindowVisible(child) ? child : nullptr;
+}
+
+// IsDialogMessage turns Return into the default button's command (asking
+// DM_GETDEFID) or IDOK, and Escape into IDCANCEL.
+bool DialogBase::RouteKeyboard(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
+    if (message == TakeFocusMessage()) {
+        TakeFocus();
+        return true;
+    }
+    switch (message) {
+    case DM_GETDEFID: {
+        HWND focus = GetFocus();
+        int id = DefaultButtonId();
+        if (focus && IsChild(window, focus) && (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON))
+            id = GetDlgCtrlID(focus);
+        else if (!PressableChild(id))
+            id = 0;
+        result = id ? MAKELRESULT(id, DC_HASDEFID) : 0;
+        return true;
+    }
+    case WM_COMMAND:
+        if (lParam != 0 || (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)) return false;
+        if (HWND cancel = LOWORD(wParam) == IDCANCEL ? PressableChild(CancelButtonId()) : nullptr)
+            SendMessageW(window, WM_COMMAND, MAKEWPARAM(CancelButtonId(), BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+        return true;
+    case WM_CHANGEUISTATE:
+        if (HIWORD(wParam) & UISF_HIDEFOCUS) SetFocusCues(LOWORD(wParam) == UIS_CLEAR);
+        return true;
+    case WM_QUERYUISTATE:
+        result = focusCues_ ? 0 : UISF_HIDEFOCUS;
+        return true;
+    case WM_SHOWWINDOW:
+        if (lParam == 0) OnShowWindow(wParam != FALSE);  // not a change of the owner's
+        return false;
+    default:
+        return false;
+    }
+}
+
+void DialogBase::RememberFocus() {
+    HWND focus = GetFocus();
+    if (!IsWithin(window_, focus)) focusBefore_ = focus ? focus : GetWindow(window_, GW_OWNER);
+}
+
+void DialogBase::OnShowWindow(bool shown) {
+    if (!TakesFocusWhenShown()) return;
+    if (!shown) {
+        GiveFocusBack();
+        return;
+    }
+    focusCues_ = false;
+    if (!focusBefore_) RememberFocus();
+    PostMessageW(window_, TakeFocusMessage(), 0, 0);
+}
+
+void DialogBase::TakeFocus() {
+    if (!window_ || !IsWindowVisible(window_)) return;
+    HWND target = PressableChild(DefaultButtonId());
+    if (!target) target = GetNextDlgTabItem(window_, nullptr, FALSE);
+    SetFocus(target ? target : window_);
+}
+
+void DialogBase::GiveFocusBack() {
+    HWND back = std::exchange(focusBefore_, nullptr);
+    if (back && IsWindow(back) && IsWindowEnabled(back) &&
+        GetWindowThreadProcessId(back, nullptr) == GetCurrentThreadId())
+        SetFocus(back);
+}
+
+void DialogBase::SetFocusCues(bool shown) {
+    if (focusCues_ == shown) return;
+    focusCues_ = shown;
+    if (HWND focus = GetFocus(); focus && window_ && IsChild(window_, focus)) InvalidateRect(focus, nullptr, FALSE);
 }
 
 INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -126,7 +245,9 @@ INT_PTR CALLBACK DialogBase::DialogProc(HWND window, UINT message, WPARAM wParam
 
 INT_PTR DialogBase::Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
-    bool handled = ProcessWindowMessage(window, message, wParam, lParam, result);
+    bool handled = RouteKeyboard(window, message, wParam, lParam, result) ||
+                   ProcessWindowMessage(window, message, wParam, lParam, result);
+    if (message == WM_INITDIALOG) ArrangeTabOrder(window);
     if (!handled && IsReflectedMessage(message)) {
         result = DefaultReflection(window, message, wParam, lParam);
         handled = true;

@@ -217,6 +217,20 @@ LUMAREST_STATIC_ASSERT(sizeof(BASPaneList) == 8, "a count and a pointer");
 /*
  * Command names. "to host": the host answers or acts; "to plug-ins": the host
  * sends it to modules that list it under "command-recv"; "both": either way.
+ *
+ * Windows belong to the host's main thread. A command sent from another
+ * thread that shows or changes a window is carried out there while the send
+ * waits:
+ *   until the user answers: LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE,
+ *     LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE, LIBPLATFORM_COMMAND_OPEN_ABOUT,
+ *     LIBPLATFORM_COMMAND_OPEN_SETTING;
+ *   only while the window is shown: LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE,
+ *     LIBCOMM_COMMAND_START_SERVER_FINISH, LIBCOMM_COMMAND_ANDROID_STATUS_RECV.
+ * So a module must never hold up the main thread (in a window procedure or a
+ * receive function the host calls there) waiting for a thread of its own that
+ * sends one of these: neither would ever go on. Sent from the main thread they
+ * run at once. Every other command is answered on the sending thread, or
+ * handed to the main thread without waiting.
  */
 
 /* to host: toggle the main window between the work area and its former place. */

@@ -77,9 +77,7 @@ void RelayServerStart(BASObserveData* record) { PostCopy(ForwardToPlugins, recor
 
 void ReportServerCrash(BASObserveData* record) { PostCopy(RestartAfterCrash, record); }
 
-void ServerStartFinished(BASObserveData*) {
-    if (UpdateListHoldsNotes()) ShowUpdateList();
-}
+void ServerStartFinished(BASObserveData*) { ShowHeldUpdateList(); }
 
 void ReceiveDeviceStatus(BASObserveData* record) {
     const char* word = DeviceStatusWord(record->value);

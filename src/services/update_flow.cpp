@@ -136,6 +136,13 @@ void InstallStandalone(const std::wstring& installer, const std::wstring& title)
         ShellLaunch(installer, L"/TAG=" + ProductIdentity::Version(), false);  // a per-user setup: no elevation
 }
 
+// On the main thread.
+bool ShowUpdateListIfHeld() {
+    if (!UpdateListHoldsNotes()) return false;
+    ShowUpdateList();
+    return true;
+}
+
 }  // namespace
 
 std::wstring SuiteAlias(const std::wstring& hostConfigPath) {
@@ -147,11 +154,15 @@ std::wstring SuiteAlias(const std::wstring& hostConfigPath) {
 }
 
 void RequestUpdateCheck(BASObserveData* record) {
-    manualCheck = true;
-    if (UpdateListHoldsNotes()) {
-        ShowUpdateList();
-        return;
-    }
+    // Raised on the main thread after the answers posted before the request,
+    // so that an earlier automatic check's answer cannot take the user's flag.
+    bool shown = false;
+    if (!RunOnMainThread([&shown] {
+            manualCheck = true;
+            shown = ShowUpdateListIfHeld();
+        }))
+        manualCheck = true;
+    if (shown) return;
     // The plug-in's record travels on unchanged but for its name; the host
     // becomes the sender so that every plug-in, the asking one included, gets it.
     BASObserveData request = *record;
@@ -164,6 +175,13 @@ bool ManualCheckRequested() { return manualCheck; }
 bool UpdateListHoldsNotes() {
     const UiUpdateListDialog* list = UpdateList();
     return list && list->HasNotes();
+}
+
+// The list is a window of the main thread, and so is what it holds.
+bool ShowHeldUpdateList() {
+    bool shown = false;
+    RunOnMainThread([&shown] { shown = ShowUpdateListIfHeld(); });
+    return shown;
 }
 
 void ShowUpdateList() {

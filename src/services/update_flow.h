@@ -44,6 +44,9 @@ bool ManualCheckRequested();
 bool UpdateListHoldsNotes();
 // Shows the held release notes in the update list.
 void ShowUpdateList();
+// From any thread: shows the update list, on the main thread, when it holds
+// release notes; whether it did.
+bool ShowHeldUpdateList();
 
 // The suite's name for this installation: the name of the folder that holds
 // the host configuration file (the text between its last two backslashes).

@@ -1,11 +1,12 @@
 #include "ui/bas_img_button.h"
 
 #include "BASUtility.h"
+#include "ui/control_accessible.h"
 #include "ui/control_window.h"
 
-bool BASImgButton::Create(HWND parent, int controlId, bool visible) {
-    const DWORD style = BS_OWNERDRAW | WS_CHILD | (visible ? WS_VISIBLE : 0);
-    HWND button = CreateWindowExW(0, L"BUTTON", L"", style, 0, 0, 0, 0, parent,
+bool BASImgButton::Create(HWND parent, int controlId, bool visible, const wchar_t* name) {
+    const DWORD style = BS_OWNERDRAW | WS_CHILD | WS_TABSTOP | (visible ? WS_VISIBLE : 0);
+    HWND button = CreateWindowExW(0, L"BUTTON", name, style, 0, 0, 0, 0, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), nullptr, nullptr);
     return button && Attach(button);
 }
@@ -23,6 +24,11 @@ void BASImgButton::SetImages(Gdiplus::Image* normal, int anchorX, int anchorY, G
 void BASImgButton::SetBackground(COLORREF colour) {
     backgroundOn_ = true;
     background_ = colour;
+}
+
+void BASImgButton::SetEnabled(bool enabled) {
+    EnableWindow(Handle(), enabled);
+    SetState(enabled ? ControlState::Normal : ControlState::Disabled);
 }
 
 void BASImgButton::SetState(ControlState state) {
@@ -65,4 +71,15 @@ void BASImgButton::OnDrawItem(UINT, DRAWITEMSTRUCT* item) {
     if (state_ == ControlState::Pressed || state_ == ControlState::Hover) picture = pressed_;
     if (state_ == ControlState::Disabled) picture = grey_.get();
     if (picture) graphics.DrawImage(picture, 0, 0, width_, height_);
+    // The cue is white like the cross, along the button's edge.
+    if (ShowsFocusCue(*item)) {
+        Gdiplus::Pen cue(Gdiplus::Color(0xFFFFFFFF), 1);
+        graphics.DrawRectangle(&cue, 0, 0, width_ - 1, height_ - 1);
+    }
+}
+
+LRESULT BASImgButton::OnGetObject(UINT, WPARAM wParam, LPARAM lParam) {
+    const LRESULT answer = AnswerAsPushButton(Handle(), wParam, lParam);
+    if (!answer) SetMsgHandled(false);
+    return answer;
 }

@@ -16,13 +16,16 @@ class BASImgButton : public SubclassedWindow {
 public:
     BASImgButton() = default;
 
-    // An owner-drawn "BUTTON" child of parent; false when it cannot be made.
-    bool Create(HWND parent, int controlId, bool visible);
+    // An owner-drawn "BUTTON" child of parent, a tab stop, whose window text
+    // is name (what a screen reader says); false when it cannot be made.
+    bool Create(HWND parent, int controlId, bool visible, const wchar_t* name);
     // The pictures belong to the caller (the image catalog). The button takes
     // size, or the normal picture's size when size is empty, and is placed by
     // its anchors; the pictures are drawn into that size.
     void SetImages(Gdiplus::Image* normal, int anchorX, int anchorY, Gdiplus::Image* pressed, SIZE size = {});
     void SetBackground(COLORREF colour);
+    // A disabled button shows the grey picture and takes no input.
+    void SetEnabled(bool enabled);
     ControlState State() const { return state_; }
 
     BEGIN_MSG_MAP(BASImgButton)
@@ -34,6 +37,7 @@ public:
         MSG_WM_MOUSELEAVE(OnMouseLeave)
         MSG_WM_ERASEBKGND(OnEraseBackground)
         MSG_OCM_DRAWITEM(OnDrawItem)
+        MESSAGE_HANDLER(WM_GETOBJECT, OnGetObject)
     END_MSG_MAP()
 
 private:
@@ -45,6 +49,7 @@ private:
     // The picture covers the whole button: erasing first would only flicker.
     bool OnEraseBackground(HDC) { return true; }
     void OnDrawItem(UINT controlId, DRAWITEMSTRUCT* item);
+    LRESULT OnGetObject(UINT message, WPARAM wParam, LPARAM lParam);
     void SetState(ControlState state);
 
     ControlState state_ = ControlState::Normal;

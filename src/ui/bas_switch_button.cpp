@@ -2,6 +2,7 @@
 
 #include "gdi_owners.h"
 #include "dpi_scale.h"
+#include "ui/control_accessible.h"
 #include "ui/font_factory.h"
 #include "ui/control_window.h"
 
@@ -21,7 +22,7 @@ void AddRoundedRectangle(Gdiplus::GraphicsPath& path, const Gdiplus::RectF& box,
 BASSwitchButton::~BASSwitchButton() = default;
 
 bool BASSwitchButton::Create(HWND parent, int controlId) {
-    const DWORD style = BS_OWNERDRAW | WS_CHILD | (visibleOnCreation_ ? WS_VISIBLE : 0);
+    const DWORD style = BS_OWNERDRAW | WS_CHILD | WS_TABSTOP | (visibleOnCreation_ ? WS_VISIBLE : 0);
     HWND button = CreateWindowExW(0, L"BUTTON", L"", style, 0, 0, 0, 0, parent,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), nullptr, nullptr);
     if (!button || !Attach(button)) return false;
@@ -59,6 +60,7 @@ void BASSwitchButton::SetLabelAndColours(int anchorX, int anchorY, const std::ws
 
 void BASSwitchButton::SetLabel(const std::wstring& label) {
     label_ = label;
+    if (Handle()) SetWindowTextW(Handle(), label_.c_str());
     Gdiplus::RectF measured;
     if (font_ && Handle()) {
         HDC dc = GetDC(Handle());
@@ -132,10 +134,16 @@ bool BASSwitchButton::OnEraseBackground(HDC dc) {
     return true;
 }
 
-void BASSwitchButton::OnDrawItem(UINT, DRAWITEMSTRUCT* item) { Paint(item->hDC, item->rcItem); }
+void BASSwitchButton::OnDrawItem(UINT, DRAWITEMSTRUCT* item) { Paint(item->hDC, item->rcItem, ShowsFocusCue(*item)); }
+
+LRESULT BASSwitchButton::OnGetObject(UINT, WPARAM wParam, LPARAM lParam) {
+    const LRESULT answer = AnswerAsPushButton(Handle(), wParam, lParam);
+    if (!answer) SetMsgHandled(false);
+    return answer;
+}
 
 // Drawn into an ARGB bitmap of the client's size and copied in one step.
-void BASSwitchButton::Paint(HDC dc, const RECT& client) const {
+void BASSwitchButton::Paint(HDC dc, const RECT& client, bool focusCue) const {
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
     if (width <= 0 || height <= 0) return;
@@ -167,6 +175,17 @@ void BASSwitchButton::Paint(HDC dc, const RECT& client) const {
             centred.SetLineAlignment(Gdiplus::StringAlignmentCenter);
             Gdiplus::SolidBrush ink(OpaqueColour(text));
             graphics.DrawString(label_.c_str(), -1, font_, inner, &centred, &ink);
+        }
+        // The cue follows the shape 2 pixels inside it, in the label's colour.
+        if (focusCue && width > 10 && height > 10) {
+            const Gdiplus::RectF ring(4, 4, static_cast<Gdiplus::REAL>(width - 9), static_cast<Gdiplus::REAL>(height - 9));
+            Gdiplus::GraphicsPath cueShape;
+            if (rounded_ && radius_ > 2)
+                AddRoundedRectangle(cueShape, ring, static_cast<float>(radius_ - 2));
+            else
+                cueShape.AddRectangle(ring);
+            Gdiplus::Pen cue(OpaqueColour(text), 1);
+            graphics.DrawPath(&cue, &cueShape);
         }
     }
     Gdiplus::Graphics target(dc);

@@ -33,8 +33,9 @@ public:
     BASSwitchButton() = default;
     ~BASSwitchButton() override;
 
-    // An owner-drawn "BUTTON" child of parent, visible unless
+    // An owner-drawn "BUTTON" child of parent and a tab stop, visible unless
     // SetVisibleOnCreation(false) came first; false when it cannot be made.
+    // Its window text is its label, for screen readers.
     bool Create(HWND parent, int controlId);
     // Creates the button as the dialogs' buttons are made, sized from its label.
     bool CreateForDialog(HWND parent, const DialogButtonArgs& args);
@@ -79,6 +80,7 @@ public:
         MESSAGE_HANDLER(BM_CLICK, OnClick)
         MSG_WM_ERASEBKGND(OnEraseBackground)
         MSG_OCM_DRAWITEM(OnDrawItem)
+        MESSAGE_HANDLER(WM_GETOBJECT, OnGetObject)
     END_MSG_MAP()
 
 private:
@@ -89,7 +91,8 @@ private:
     LRESULT OnClick(UINT message, WPARAM wParam, LPARAM lParam);
     bool OnEraseBackground(HDC dc);
     void OnDrawItem(UINT controlId, DRAWITEMSTRUCT* item);
-    void Paint(HDC dc, const RECT& client) const;
+    LRESULT OnGetObject(UINT message, WPARAM wParam, LPARAM lParam);
+    void Paint(HDC dc, const RECT& client, bool focusCue) const;
 
     ControlState state_ = ControlState::Normal;
     bool tracking_ = false;

@@ -12,6 +12,11 @@ void PostControlCommand(HWND control) {
     PostMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
 }
 
+bool ShowsFocusCue(const DRAWITEMSTRUCT& item) {
+    if (GetFocus() != item.hwndItem) return false;
+    return !(SendMessageW(GetParent(item.hwndItem), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+}
+
 void PlaceAnchored(HWND control, int anchorX, int anchorY, int width, int height) {
     RECT parent{};
     GetClientRect(GetParent(control), &parent);

@@ -1,6 +1,7 @@
 #include "ui/ui_dialog.h"
 
 #include "BASUserDefaults.h"
+#include "I18n.h"
 #include "dpi.h"
 #include "gdi_owners.h"
 #include "settings_catalog.h"
@@ -52,6 +53,7 @@ bool UiDialog::Create(HWND parent, int width, int height) {
 }
 
 void UiDialog::Show(int showCommand) {
+    if (showCommand == SW_SHOW) RememberFocus();  // before the parent is disabled, which takes the focus away
     if (HWND shadow = shadow_.Handle()) ShowWindow(shadow, showCommand == SW_SHOW ? SW_SHOWNA : showCommand);
     if (parent_) EnableWindow(parent_, showCommand != SW_SHOW);
     if (Handle()) ShowWindow(Handle(), showCommand);
@@ -84,7 +86,10 @@ void UiDialog::InitialiseBase() {
     SetWindowPos(Handle(), HWND_TOP, origin.x, origin.y, width_, height_, SWP_HIDEWINDOW | SWP_NOACTIVATE);
     if (shadow_.Create(Handle())) shadow_.SetShadowSize(Px(kShadowSize), Px(20));
     titleColour_ = CatalogColour("color:title:background", kFrameGrey);
-    if (closeButton_.Create(Handle(), kCloseButtonId, true)) {
+    // The title is painted, never shown as a caption; as the window's text
+    // it is what screen readers announce.
+    if (!title_.empty()) SetWindowTextW(Handle(), title_.c_str());
+    if (closeButton_.Create(Handle(), kCloseButtonId, true, wxGetTranslation(L"Close"))) {
         closeButton_.SetImages(RenderForDpi(closeImage_, scale_.Dpi()), Px(kCloseAnchorX), Px(kCloseAnchorY),
                                RenderForDpi(closePressedImage_, scale_.Dpi()), ScaledSize(closeImage_, scale_));
         closeButton_.SetBackground(titleColour_);

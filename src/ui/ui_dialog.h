@@ -53,6 +53,10 @@ public:
     virtual void MarkFinished() { finished_ = true; }
     void MoveBy(int dx, int dy) override;
 
+    // Return presses the confirming button, Escape the close button.
+    int DefaultButtonId() const override { return kConfirmButtonId; }
+    int CancelButtonId() const override { return kCloseButtonId; }
+
     bool IsFinished() const { return finished_; }
     bool IsClosed() const { return closed_; }
     HWND ParentWindow() const { return parent_; }

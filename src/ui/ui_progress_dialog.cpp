@@ -67,7 +67,11 @@ void UiProgressDialog::Reset() {
     state_.Reset();
     closing_ = false;
     showFolderButton_ = true;
-    if (cancelButton_.Handle()) cancelButton_.SetLabel(cancelLabel_);
+    if (cancelButton_.Handle()) {
+        cancelButton_.SetEnabled(true);
+        cancelButton_.SetLabel(cancelLabel_);
+    }
+    if (closeButton_.Handle()) closeButton_.SetEnabled(true);
     if (Handle()) Layout();
 }
 

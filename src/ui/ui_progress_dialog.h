@@ -32,6 +32,8 @@ public:
     // The user closed the dialog or pressed Cancel or OK.
     virtual void OnCancel();
     virtual void Layout();
+    // Return presses "Cancel", "OK" at the end: the dialog's only answer.
+    int DefaultButtonId() const override { return kSecondButtonId; }
     // The owner's request to stop: only its own run, only while it runs.
     bool CancelBy(const char* canceller);
 

@@ -82,7 +82,7 @@ bool UiSettingDialog::OnInitDialog(HWND, LPARAM) {
 }
 
 void UiSettingDialog::CreateLanguageList() {
-    languageList_ = CreateWindowExW(0, L"COMBOBOX", L"combobox", WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST,
+    languageList_ = CreateWindowExW(0, L"COMBOBOX", L"combobox", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
                                     0, 0, Px(kListWidth), Px(200), Handle(),
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLanguageListId)), nullptr, nullptr);
     if (!languageList_) return;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "BASUtility.h"
+#include "I18n.h"
 #include "ui/font_factory.h"
 
 namespace {
@@ -41,7 +42,7 @@ bool UiSheetDialog::OnInitDialog(HWND, LPARAM) {
     SetWindowPos(Handle(), nullptr, origin.x, origin.y + 68, Width(), kStep, SWP_NOZORDER | SWP_NOACTIVATE);
     CThemedShadowWnd& shadow = Shadow();
     if (shadow.Create(Handle())) shadow.SetShadowSize(kShadowSize);
-    if (closeButton_.Create(Handle(), kCloseButtonId, false)) {
+    if (closeButton_.Create(Handle(), kCloseButtonId, false, wxGetTranslation(L"Close"))) {
         closeButton_.SetImages(CloseImage(), -kCloseInset, kCloseInset, ClosePressedImage());
         closeButton_.SetBackground(kStripColour);
     }

@@ -32,6 +32,8 @@ public:
     // Follows the parent: its left edge, its top plus the offset, its width.
     void Realign() override;
     int CurrentHeight() const;
+    // A notice: it shows beside what the user is doing and leaves the focus there.
+    bool TakesFocusWhenShown() const override { return false; }
 
     BEGIN_MSG_MAP(UiSheetDialog)
         MSG_WM_INITDIALOG(OnInitDialog)

@@ -38,7 +38,11 @@ void UiUpdateDownloadDialog::ShowClosingNotice() {
     SetStatusText(wxGetTranslation(L"Closing application, wait a moment..."));
     State().Refresh();  // shown now, not at the next tick
     InvalidateTextBand();
+    // The download has ended: neither button may cancel it now, nor may Escape.
     cancelButton_.SetEnabled(false);
+    closeButton_.SetEnabled(false);
+    // A disabled control loses the focus: the dialog keeps it, so its keys still reach it.
+    if (Handle() && !GetFocus()) SetFocus(Handle());
 }
 
 void UiUpdateDownloadDialog::ShowFailure() {

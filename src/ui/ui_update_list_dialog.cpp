@@ -78,7 +78,7 @@ bool UiUpdateListDialog::OnInitDialog(HWND, LPARAM) {
     CreateLink();
     const UpdateListLayout layout = LayOutUpdateList(Width(), Height(), {laterButton_.Width(), laterButton_.Height()},
                                                      {updateButton_.Width(), updateButton_.Height()}, Scale());
-    const DWORD style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
     if (notes_.Create(Handle(), layout.notes, kNotesId, style))
         SendMessageW(notes_.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.get()), FALSE);
     Place(laterButton_.Handle(), layout.laterButton);
@@ -115,7 +115,7 @@ void UiUpdateListDialog::CreateLink() {
     INITCOMMONCONTROLSEX links{sizeof links, ICC_LINK_CLASS};
     InitCommonControlsEx(&links);
     const std::wstring markup = L"<A HREF=\"" + historyAddress_ + L"\">" + linkLabel_ + L"</A>";
-    link_ = CreateWindowExW(0, WC_LINK, markup.c_str(), WS_CHILD | WS_VISIBLE | LWS_TRANSPARENT, 0, 0,
+    link_ = CreateWindowExW(0, WC_LINK, markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | LWS_TRANSPARENT, 0, 0,
                             0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkId)), nullptr, nullptr);
     if (!link_) return;
     SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.get()), FALSE);

@@ -45,6 +45,7 @@ public:
     void SetUpdateCallback(UpdateCallback callback) { updateCallback_ = callback; }
     // SW_SHOW gives the notes box a scroll bar when it holds more than nine lines.
     void Show(int showCommand) override;
+    int DefaultButtonId() const override { return kUpdateId; }
 
     BEGIN_MSG_MAP(UiUpdateListDialog)
         MSG_WM_INITDIALOG(OnInitDialog)

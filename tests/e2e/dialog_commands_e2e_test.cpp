@@ -77,6 +77,50 @@ TEST_F(DialogCommandsRun, ConfirmAnswersOneOnlyForAPressOfOkAndFiresOnThePress) 
     Close(host);
 }
 
+// Two confirms and an alert, answered from the keyboard alone, with time
+// between them to see where the focus went.
+constexpr char kKeyboardScript[] =
+    "SLEEP 3000\n"
+    "SEND LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE value=400 wideText=u16:Delete_the_selected_messages?\n"
+    "SLEEP 4000\n"
+    "SEND LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE value=400 wideText=u16:Delete_the_selected_messages?\n"
+    "SLEEP 4000\n"
+    "SEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:Done.\n";
+
+// Each dialog takes the focus on its default button, which a screen reader
+// hears named as a push button like the others; Return confirms, Escape is
+// the close button; the focus goes back to the frame after each.
+TEST_F(DialogCommandsRun, ReturnConfirmsEscapeClosesAndTheFocusReturnsToTheFrame) {
+    AddProbe({}, kKeyboardScript);
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
+    ASSERT_NE(frame, nullptr);
+    const std::pair<WORD, long long> keys[] = {{VK_RETURN, 1}, {VK_ESCAPE, 0}, {VK_RETURN, -1}};
+    for (size_t i = 0; i < std::size(keys); ++i) {
+        HWND dialog = WaitForDialog(host, 400);
+        ASSERT_NE(dialog, nullptr) << "dialog " << i << " never showed";
+        EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Control(dialog, kConfirmId); }, 5000))
+            << "dialog " << i << " did not take the focus on \"OK\"";
+        if (i == 0) {
+            EXPECT_EQ(AccessibleOf(dialog).name, L"Delete_the_selected_messages?") << "the message is not the dialog's name";
+            ExpectPushButtons(dialog, {{kConfirmId, L"OK"}, {kSecondId, L"Cancel"}, {kCloseId, L"Close"}});
+        }
+        PressKey(keys[i].first);
+        const bool confirm = i < 2;
+        const std::string answer = WaitForAnswer(confirm ? "LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE"
+                                                         : "LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE",
+                                                 confirm ? i + 1 : 1);
+        ASSERT_FALSE(answer.empty()) << "key " << keys[i].first << " did not end dialog " << i << "\n" << Log();
+        if (confirm) {
+            EXPECT_EQ(Value(answer), keys[i].second) << "key " << keys[i].first;
+        }
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog) && FocusIsIn(frame); }, kEventTimeoutMs))
+            << "the focus did not return to the frame after dialog " << i;
+    }
+    Close(host);
+}
+
 constexpr char kAlertScript[] =
     "SLEEP 3000\n"
     "SEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:Done.\n"

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -119,6 +120,71 @@ inline void ClickAt(int x, int y) {
 }
 
 inline void ClickAt(POINT p) { ClickAt(p.x, p.y); }
+
+// ---- the user's keyboard: real key presses, no mouse ----
+
+inline void Key(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+// Presses and releases key, with Shift held when shift is set.
+inline void PressKey(WORD key, bool shift = false) {
+    if (shift) Key(VK_SHIFT, false);
+    Key(key, false);
+    Sleep(100);
+    Key(key, true);
+    if (shift) Key(VK_SHIFT, true);
+    Sleep(400);
+}
+
+// The window that has the keyboard focus in window's thread.
+inline HWND FocusOf(HWND window) {
+    GUITHREADINFO info{sizeof info};
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+inline bool FocusIsIn(HWND window) {
+    HWND focus = FocusOf(window);
+    return focus && (focus == window || IsChild(window, focus));
+}
+
+// ---- what a screen reader learns of a window, through oleacc ----
+
+struct Accessible {
+    std::wstring name;
+    long role = 0;
+};
+
+inline Accessible AccessibleOf(HWND window) {
+    Accessible found;
+    CoInitialize(nullptr);  // the host's object comes across processes through COM; once per thread is enough
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object))))
+        return found;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    if (SUCCEEDED(object->get_accName(self, &name)) && name) found.name = name;
+    SysFreeString(name);
+    VARIANT role{};
+    if (SUCCEEDED(object->get_accRole(self, &role)) && role.vt == VT_I4) found.role = role.lVal;
+    object->Release();
+    return found;
+}
+
+// Whether each control of dialog named in buttons is a push button with that name.
+inline void ExpectPushButtons(HWND dialog, const std::vector<std::pair<int, std::wstring>>& buttons) {
+    for (const auto& [id, name] : buttons) {
+        const Accessible found = AccessibleOf(GetDlgItem(dialog, id));
+        EXPECT_EQ(found.name, name) << "control " << id;
+        EXPECT_EQ(found.role, ROLE_SYSTEM_PUSHBUTTON) << "control " << id << " (" << found.name.size() << " letters)";
+    }
+}
 
 // ---- the host's top-level windows ----
 

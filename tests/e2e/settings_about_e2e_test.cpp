@@ -231,4 +231,42 @@ TEST_F(SettingsAboutRun, AboutLaysOutItsBandLinkAndOkAndItsLinkOpensTheAddress) 
     Close(host);
 }
 
+// The settings and the about dialog that a plug-in opens, used with the
+// keyboard alone: a language chosen with the arrow keys and stored with
+// Return; Tab through every control of the about dialog, the focus cue
+// showing only once a key was pressed; Escape; the focus back on the frame.
+TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageAndTabsThroughTheAboutDialog) {
+    WriteStore("{\"language\": 3}");
+    AddProbe({}, "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_SETTING\nSLEEP 4000\nSEND LIBPLATFORM_COMMAND_OPEN_ABOUT\n");
+    HostProcess host(Options());
+    ASSERT_TRUE(Run(host));
+    HWND settings = WaitForDialog(host, 600);
+    ASSERT_NE(settings, nullptr) << "the plug-in's command opened no settings";
+    PressKey(VK_TAB, true);  // from "OK" back to the list
+    EXPECT_EQ(FocusOf(settings), Control(settings, kListId));
+    PressKey(VK_DOWN);
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitUntil([&] { return StoredLanguage() == 4; }, kEventTimeoutMs)) << "the chosen language was not stored";
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(settings) && FocusIsIn(frame_); }, kEventTimeoutMs));
+
+    HWND about = WaitForDialog(host, 500);
+    ASSERT_NE(about, nullptr) << "the plug-in's command opened no about dialog";
+    HWND ok = Control(about, kOkId);
+    ExpectPushButtons(about, {{kOkId, L"OK"}, {kCloseId, L"Close"}});
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(about) == ok; }, 5000)) << "\"OK\" did not take the focus";
+    const POINT cue{WindowRect(ok).left + 4, Centre(WindowRect(ok)).y};
+    const COLORREF withoutCue = ScreenPixel(cue.x, cue.y);
+    std::vector<HWND> visited;
+    for (const wchar_t* shot : {L"about-tab-close.bmp", L"about-tab-link.bmp", L"about-tab-ok.bmp"}) {
+        PressKey(VK_TAB);
+        visited.push_back(FocusOf(about));
+        EXPECT_TRUE(SaveScreenBmp(Around(WindowRect(about)), shot));
+    }
+    EXPECT_EQ(visited, (std::vector<HWND>{Control(about, kCloseId), Control(about, kLinkId), ok})) << "not in reading order";
+    EXPECT_GT(Brightness(ScreenPixel(cue.x, cue.y)), Brightness(withoutCue) + 100) << "no focus cue on \"OK\"";
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about) && FocusIsIn(frame_); }, kEventTimeoutMs));
+    Close(host);
+}
+
 }  // namespace

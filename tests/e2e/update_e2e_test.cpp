@@ -77,4 +77,54 @@ TEST_F(UpdateRun, ClosingADownloadThatFailedHalfwayCancelsNothing) {
     EXPECT_EQ(Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"), 0u) << "a failed download was cancelled";
 }
 
+// A user's check whose list is used from the keyboard, then a download that
+// ends with the closing notice, after which neither Escape, the close button
+// nor "Cancel" cancels it.
+constexpr char kClosingNoticeScript[] =
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=0\n"
+    "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
+    "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=1 count=1 data=u8:[{\"version\":\"4.4.41\"}]\n"
+    "WAITFOR LIBCOMM_COMMAND_DOWNLOAD_UPDATE\n"
+    "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=2 value2=3000000 value3=3000000\n"
+    "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=1\n";
+
+TEST_F(UpdateRun, TheListTabsInReadingOrderAndNothingCancelsAfterTheClosingNotice) {
+    constexpr int kCloseId = 5050, kLinkId = 5051;
+    AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL",
+              "LIBCOMM_COMMAND_EXIT_SERVER"},
+             kClosingNoticeScript);
+    HostProcess host(Options());
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
+    ASSERT_NE(list, nullptr) << "the user's check showed no list";
+    ExpectPushButtons(list, {{kUpdateNowId, L"Update Now"}, {kDialogCancelId, L"Remind Me Later"}, {kCloseId, L"Close"}});
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(list) == Control(list, kUpdateNowId); }, 5000));
+    std::vector<HWND> visited;
+    for (int i = 0; i < 5; ++i) {
+        PressKey(VK_TAB);
+        visited.push_back(FocusOf(list));
+        EXPECT_TRUE(SaveScreenBmp(WindowRect(list), L"update-list-tab-" + std::to_wstring(i) + L".bmp"));
+    }
+    EXPECT_EQ(visited, (std::vector<HWND>{Control(list, kDialogCancelId), Control(list, kCloseId), Control(list, kNotesId),
+                                          Control(list, kLinkId), Control(list, kUpdateNowId)}))
+        << "not in reading order";
+    PressKey(VK_RETURN);
+    HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
+    ASSERT_NE(download, nullptr) << "Return on \"Update Now\" started no download";
+    ASSERT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_EXIT_SERVER") == 1; }, kEventTimeoutMs))
+        << "no closing notice";
+    Sleep(1000);
+    PressKey(VK_ESCAPE);
+    ClickAt(Centre(WindowRect(Control(download, kCloseId))));
+    ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
+    Sleep(1000);
+    EXPECT_TRUE(IsWindowVisible(download)) << "the closing notice was closed";
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"download-closing-notice.bmp"));
+    Close(host);  // whatever the presses sent has arrived by the end
+    EXPECT_EQ(Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"), 0u) << "a finished download was cancelled";
+}
+
 }  // namespace
