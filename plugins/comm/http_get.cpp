@@ -81,9 +81,14 @@ DWORD QueryNumber(HINTERNET request, DWORD what) {
 bool ReadBody(HINTERNET request, const Clock& clock, const HttpReceiver& receiver) {
     std::vector<char> piece(kReadPiece);
     for (;;) {
-        DWORD read = 0;
-        if (clock.Expired() || !LimitWaits(request, clock)) return false;
-        if (!WinHttpReadData(request, piece.data(), kReadPiece, &read)) return false;
+        // Asked for what has come, a read returns at once; asked for a full
+        // piece, a read waits for it (under Wine), and a server that drips
+        // a byte now and then would hold it past every deadline.
+        DWORD available = 0, read = 0;
+        if (clock.Expired() || !LimitWaits(request, clock) || !WinHttpQueryDataAvailable(request, &available))
+            return false;
+        if (available == 0) return true;  // the end of the body
+        if (!WinHttpReadData(request, piece.data(), std::min(available, kReadPiece), &read)) return false;
         if (read == 0) return true;  // the end of the body
         if (!receiver.bytes(piece.data(), read)) return false;
     }
