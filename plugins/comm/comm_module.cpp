@@ -204,8 +204,10 @@ void RunDownload(const std::shared_ptr<comm::DownloadControl>& control) {
     comm::FileHandle locked;
     const comm::DownloadResult result = DownloadNewest(*control, path, locked);
     if (result == comm::DownloadResult::Complete) {
-        if (!control->SendUnlessCancelled([&] { SendCompletion(path, locked); }))
-            comm::DeleteWhenClosed(locked.get(), true);  // cancelled after the last byte
+        if (!control->SendUnlessCancelled([&] { SendCompletion(path, locked); })) {
+            locked.reset();  // cancelled after the last byte
+            DeleteFileW(path.c_str());
+        }
     } else if (result != comm::DownloadResult::Cancelled) {
         control->SendUnlessCancelled([&] { SendFailure(result); });
     }

@@ -135,12 +135,16 @@ DownloadResult DownloadInstaller(const Installer& installer, const PublicKey& ke
     const DownloadResult fetched = Fetch(installer, path, control, progress);
     if (fetched != DownloadResult::Complete) return fetched;
     // Whatever stands at the path now is what gets checked and, if it
-    // passes, started: from here nobody can change it while the handle lives.
-    FileHandle file = OpenFile(path, GENERIC_READ | DELETE, FILE_SHARE_READ, OPEN_EXISTING);
+    // passes, started: from here nobody can write, rename or delete it while
+    // the handle lives. The handle asks for reading only, so that the
+    // installer can still open itself for reading (an NSIS setup reads its
+    // own file and shares nothing but reading).
+    FileHandle file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     if (!file) return DownloadResult::Failed;
     const DownloadResult checked = Check(file.get(), installer, key);
     if (checked != DownloadResult::Complete || control.Cancelled()) {
-        DeleteWhenClosed(file.get(), true);
+        file.reset();
+        DeleteFileW(path.c_str());  // the host's own name in its own folder
         return checked != DownloadResult::Complete ? checked : DownloadResult::Cancelled;
     }
     locked = std::move(file);

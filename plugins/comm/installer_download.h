@@ -61,7 +61,7 @@ constexpr unsigned kProgressIntervalMs = 100;
 
 // Fetches installer.url into path (replacing any file there) and checks it.
 // Complete: locked holds the file open for reading only, sharing nothing
-// but reading, and marked to stay. The control is checked after every piece
+// but reading. The control is checked after every piece
 // received.
 DownloadResult DownloadInstaller(const Installer& installer, const PublicKey& key, const std::wstring& path,
                                  DownloadControl& control, const DownloadProgress& progress, FileHandle& locked);
