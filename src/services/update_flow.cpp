@@ -116,15 +116,15 @@ void HoldReleaseNotes(const BASObserveData& answer) {
 // reason is logged whether or not the user is told.
 std::wstring CheckFailureText(int64_t reason) {
     if (reason == LIBCOMM_UPDATE_FAILED_UNVERIFIED)
-        return wxGetTranslation(L"The update could not be verified, so nothing was installed.");
+        return wxGetTranslation(L"The update could not be verified. Nothing was installed.");
     return wxGetTranslation(L"Update failed! Please check if the network is available.");
 }
 
 std::wstring DownloadFailureText(int64_t reason) {
     if (reason == LIBCOMM_UPDATE_FAILED_UNVERIFIED)
-        return wxGetTranslation(L"The update could not be verified, so nothing was installed.");
+        return wxGetTranslation(L"The update could not be verified. Nothing was installed.");
     if (reason == LIBCOMM_UPDATE_FAILED_MISMATCH)
-        return wxGetTranslation(L"The downloaded update is damaged (its checksum does not match). Please try again.");
+        return wxGetTranslation(L"The downloaded file is damaged. Please try again.");
     return wxGetTranslation(L"Download failed! Please check if the network is available.");
 }
 
@@ -132,6 +132,13 @@ const char* ReasonName(int64_t reason) {
     if (reason == LIBCOMM_UPDATE_FAILED_UNVERIFIED) return "not verified";
     if (reason == LIBCOMM_UPDATE_FAILED_MISMATCH) return "size or SHA-256 not the feed's";
     return "network";
+}
+
+// A refused or failed update is written to the log at once: it may be the
+// trace of an attack, and the buffered INFO file would hold it back.
+void LogUpdateFailure(const char* what, int64_t reason) {
+    LOG(WARNING) << what << ReasonName(reason);
+    google::FlushLogFiles(google::GLOG_INFO);
 }
 
 // The path that the installer's handle names, which is what the handle
@@ -233,8 +240,9 @@ void ReceiveUpdateAnswer(BASObserveData* record) { PostToMain(OnUpdateAnswer, re
 // A failed check and a current version are told only to a user who asked.
 void OnUpdateAnswer(BASObserveData* copy) {
     if (copy->value == 0) {
-        LOG(WARNING) << "The update check failed: " << ReasonName(copy->value2);
-        if (manualCheck.exchange(false)) ShowUpdateAlert(CheckFailureText(copy->value2));
+        const bool manual = manualCheck.exchange(false);  // first, as before the log's write
+        LogUpdateFailure("The update check failed: ", copy->value2);
+        if (manual) ShowUpdateAlert(CheckFailureText(copy->value2));
     } else if (copy->count == 0) {
         if (manualCheck.exchange(false))
             ShowUpdateAlert(
@@ -272,7 +280,7 @@ void OnDownloadAnswer(BASObserveData* copy) {
         return;
     }
     if (copy->value == 6) {
-        LOG(WARNING) << "The update's download failed: " << ReasonName(copy->value2);
+        LogUpdateFailure("The update's download failed: ", copy->value2);
         if (dialog) dialog->ShowFailure(DownloadFailureText(copy->value2));
     }
     DiscardUpdateAnswer(copy);
