@@ -185,7 +185,7 @@ TEST_F(CommModule, RefusesFeedsThatAreNotTheProductsOrLieAboutAVersion) {
     const test_signing::Key other = test_signing::NewKey();
     const std::string text = "{\"versions\":[" + Release("4.5", "{}", "[\"Faster scans.\"]") + "]}";
     const std::string changed = "{\"versions\":[" + Release("4.5", "{}", "[\"Faster scans!\"]") + "]}";
-    const std::string badVersions[] = {"..\\..\\x", "4.5/../../x", "4.5\\..\\Start", std::string(20000, '4'),
+    const std::string badVersions[] = {"..\\..\\x", "4.5/../../x", "4.5/4", "4.5\\..\\Start", std::string(20000, '4'),
                                        "4.5" + std::string(20000, 'x'), "4..5", "4.5.", "+4.5"};
     std::vector<std::pair<std::string, std::string>> refused = {
         {"unsigned", text},
