@@ -15,6 +15,7 @@ PACKAGES=(
   libz-mingw-w64-dev
   wine wine32:i386 wine64 xvfb xcompmgr xdotool x11-utils imagemagick fonts-liberation
   rapidjson-dev libboost-dev gettext nsis googletest librsvg2-bin ccache
+  python3-nacl openssl autoconf automake libtool
 )
 
 missing_packages() {
@@ -29,7 +30,7 @@ ensure_sources() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386; changed=1
   fi
-  # glog and minizip (zlib's contrib) are cross-built from Debian's own source packages.
+  # glog, minizip (zlib's contrib) and libsodium are cross-built from Debian's own source packages.
   local src=/etc/apt/sources.list.d/lumarest-src.sources
   if [ ! -f "$src" ]; then
     cat >"$src" <<'SRC'
@@ -164,8 +165,23 @@ build_minizip() {
   rm -rf "$work"
 }
 
+build_sodium() {
+  [ -f "$DEPS_PREFIX/lib/libsodium.a" ] && return 0
+  log "cross-building libsodium into $DEPS_PREFIX"
+  local work; work=$(mktemp -d)
+  (cd "$work" && apt-get source -qq libsodium >/dev/null)
+  local dir; dir=$(find "$work" -maxdepth 1 -type d -name 'libsodium-*' | head -n1)
+  # Static, for the Comm module's signature checks; its own randomness comes
+  # from advapi32, which the module links. Debian's source has no configure
+  # script of its own: autoreconf makes it, as Debian's build does.
+  (cd "$dir" && autoreconf -fi >/dev/null 2>&1 && ./configure -q --host=i686-w64-mingw32 CC=i686-w64-mingw32-gcc-posix \
+      --prefix="$DEPS_PREFIX" --disable-shared --enable-static --disable-pie >/dev/null \
+    && make -s -j2 >/dev/null && make -s install >/dev/null)
+  rm -rf "$work"
+}
+
 if [ -z "$(missing_packages)" ] && [ -f "$DEPS_PREFIX/lib/libglog.a" ] && [ -f "$DEPS_PREFIX/lib/libgtest.a" ] \
-  && [ -f "$DEPS_PREFIX/lib/libminizip.a" ]; then
+  && [ -f "$DEPS_PREFIX/lib/libminizip.a" ] && [ -f "$DEPS_PREFIX/lib/libsodium.a" ]; then
   [ "$(id -u)" -eq 0 ] && ensure_i386_execution
   exit 0
 fi
@@ -176,4 +192,5 @@ ensure_i386_execution
 build_glog
 build_gtest
 build_minizip
+build_sodium
 log "ready"

@@ -12,8 +12,10 @@ with these in its environment:
   LUMAREST_HTTP_CLOSED_PORT   a port on 127.0.0.1 that nobody listens on
   LUMAREST_HTTP_SILENT_PORT   a port on 127.0.0.1 that takes connections and never answers
 Files below a folder named "slow" are sent at the slow rate (default 256 KB/s),
-so a download lasts long enough to be watched or cancelled. The server stops
-when COMMAND ends; the script exits with COMMAND's exit code.
+so a download lasts long enough to be watched or cancelled. Below "drip" one
+byte goes every 5 seconds; below "stall" the first half of the file goes at
+once and then nothing more, the connection held open. The server stops when
+COMMAND ends; the script exits with COMMAND's exit code.
 """
 import argparse
 import functools
@@ -28,23 +30,48 @@ import threading
 import time
 
 PIECE = 16 * 1024
+DRIP_SECONDS = 5
+STOPPING = threading.Event()
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
     slow_rate = 256 * 1024
 
     def copyfile(self, source, destination):
-        if "/slow/" not in self.path:
-            return super().copyfile(source, destination)
         try:
-            while True:
-                piece = source.read(PIECE)
-                if not piece:
-                    return
-                destination.write(piece)
-                time.sleep(len(piece) / self.slow_rate)
+            if "/slow/" in self.path:
+                self.send_paced(source, destination, PIECE, lambda piece: len(piece) / self.slow_rate)
+            elif "/drip/" in self.path:
+                self.send_paced(source, destination, 1, lambda piece: DRIP_SECONDS)
+            elif "/stall/" in self.path:
+                self.send_half_then_stall(source, destination)
+            else:
+                super().copyfile(source, destination)
         except (BrokenPipeError, ConnectionResetError):
-            pass  # the client hung up: a cancelled download, no server fault
+            pass  # the client hung up: a cancelled or abandoned download, no server fault
+
+    @staticmethod
+    def send_paced(source, destination, size, pause):
+        while True:
+            piece = source.read(size)
+            if not piece:
+                return
+            destination.write(piece)
+            destination.flush()
+            time.sleep(pause(piece))
+
+    def send_half_then_stall(self, source, destination):
+        body = source.read()
+        destination.write(body[:len(body) // 2])
+        destination.flush()
+        # Silent until the client gives up and closes, or the server stops.
+        self.connection.settimeout(1)
+        while not STOPPING.is_set():
+            try:
+                if not self.connection.recv(1):
+                    return
+            except socket.timeout:
+                continue
 
     def log_message(self, *args):
         pass  # the command's output stays readable
@@ -88,6 +115,7 @@ def main():
     try:
         return subprocess.call(command, env=environment)
     finally:
+        STOPPING.set()
         server.shutdown()
         server.server_close()
         silent.close()

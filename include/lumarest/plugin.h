@@ -245,11 +245,18 @@ LUMAREST_STATIC_ASSERT(sizeof(BASPaneList) == 8, "a count and a pointer");
 #define LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE "LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE"
 /* to host: run the settings dialog. */
 #define LIBPLATFORM_COMMAND_OPEN_SETTING "LIBPLATFORM_COMMAND_OPEN_SETTING"
-/* both: the host asks for update information; answer with value, count and data filled. */
+/* both: the host asks for update information; answer with value, count and data filled;
+   a failed answer (value 0) gives its reason in value2. */
 #define LIBCOMM_COMMAND_CHECK_FOR_UPDATE "LIBCOMM_COMMAND_CHECK_FOR_UPDATE"
 /* both: the host starts a download; answer value 2 = progress (value3 done, value2 total),
-   1 = finished (wideText: installer path, a malloc'ed copy the host frees), 6 = failed. */
+   1 = finished (wideText: installer path, a malloc'ed copy the host frees; object: a file
+   HANDLE open on the installer that lets nobody write or delete it, which the host closes
+   once it has started the installer), 6 = failed (value2: the reason). */
 #define LIBCOMM_COMMAND_DOWNLOAD_UPDATE "LIBCOMM_COMMAND_DOWNLOAD_UPDATE"
+/* Reasons of a failed update check or download, in value2. */
+#define LIBCOMM_UPDATE_FAILED_NETWORK 0    /* no answer, or none within the deadlines */
+#define LIBCOMM_UPDATE_FAILED_UNVERIFIED 1 /* not signed by a trusted key, or refused */
+#define LIBCOMM_UPDATE_FAILED_MISMATCH 2   /* the installer is not of the feed's size and SHA-256 */
 /* to plug-ins: the user cancelled the download. */
 #define LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"
 /* both: the host asks the device server to stop; sent back when it has, and the host installs. */

@@ -102,16 +102,19 @@ wchar_t* MallocCopy(const std::wstring& text) {
     return copy;
 }
 
-// value 0 on any failure; value 1 with count newer versions and, when there
-// are any, their release notes in data.
+// value 0 on any failure, with its reason in value2; value 1 with count
+// newer versions and, when there are any, their release notes in data.
 void AnswerUpdateCheck(const std::string& version) {
-    std::vector<comm::Release> newer;
-    const bool fetched = comm::FetchNewerReleases(version, newer);
+    comm::FeedReleases releases;
+    const comm::FeedOutcome outcome = comm::FetchNewerReleases(version, releases);
+    const bool fetched = outcome == comm::FeedOutcome::Fetched;
     BASObserveData answer = plugin::NewRecord(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
-    if (fetched && !newer.empty()) answer.data = MallocCopy(comm::ReleaseNotesJson(newer));
-    if (fetched && (newer.empty() || answer.data)) {
+    if (fetched && !releases.newer.empty()) answer.data = MallocCopy(comm::ReleaseNotesJson(releases.newer));
+    if (fetched && (releases.newer.empty() || answer.data)) {
         answer.value = 1;
-        answer.count = static_cast<int64_t>(newer.size());
+        answer.count = static_cast<int64_t>(releases.newer.size());
+    } else if (outcome == comm::FeedOutcome::Unverified) {
+        answer.value2 = LIBCOMM_UPDATE_FAILED_UNVERIFIED;
     }
     {
         // Cleared before the answer goes out, so a request that arrives
@@ -156,27 +159,59 @@ void SendDownloadAnswer(int64_t value, wchar_t* path = nullptr, uint64_t done = 
     plugin::Send(answer);
 }
 
-comm::DownloadResult DownloadNewest(comm::DownloadControl& control, std::wstring& path) {
-    std::vector<comm::Release> newer;
-    if (!comm::FetchNewerReleases(ProductVersion(), newer) || newer.empty()) return comm::DownloadResult::Failed;
+// The installer, checked and locked, goes to the host with its path.
+void SendCompletion(const std::wstring& path, comm::FileHandle& locked) {
+    BASObserveData answer = plugin::NewRecord(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
+    answer.value = 1;
+    answer.wideText = MallocCopy(path);
+    answer.object = locked.release();  // the host's from here on
+    plugin::Send(answer);
+}
+
+void SendFailure(comm::DownloadResult result) {
+    BASObserveData answer = plugin::NewRecord(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
+    answer.value = 6;
+    answer.value2 = result == comm::DownloadResult::Mismatch ? LIBCOMM_UPDATE_FAILED_MISMATCH
+                    : result == comm::DownloadResult::Unverified || result == comm::DownloadResult::Refused
+                        ? LIBCOMM_UPDATE_FAILED_UNVERIFIED
+                        : LIBCOMM_UPDATE_FAILED_NETWORK;
+    plugin::Send(answer);
+}
+
+comm::DownloadResult DownloadNewest(comm::DownloadControl& control, std::wstring& path, comm::FileHandle& locked) {
+    comm::FeedReleases releases;
+    const comm::FeedOutcome outcome = comm::FetchNewerReleases(ProductVersion(), releases);
+    if (outcome == comm::FeedOutcome::Unverified) return comm::DownloadResult::Unverified;
+    if (outcome != comm::FeedOutcome::Fetched || releases.newer.empty()) return comm::DownloadResult::Failed;
+    const comm::Release& newest = releases.newer.front();
+    // The feed's reading admits only plain versions; the file name is made
+    // here from one, never taken from the feed.
+    if (!comm::IsPlainVersion(newest.version)) return comm::DownloadResult::Refused;
     const std::wstring folder = HostTempFolder();
     if (folder.empty()) return comm::DownloadResult::Failed;
-    path = folder + L"LumarestSetup-" + plugin::Wide(newer.front().version) + L".exe";
-    return comm::DownloadInstaller(newer.front().installer, path, control, [&control](uint64_t done, uint64_t total) {
+    path = folder + L"LumarestSetup-" + plugin::Wide(newest.version) + L".exe";
+    const auto progress = [&control](uint64_t done, uint64_t total) {
         control.SendUnlessCancelled([=] { SendDownloadAnswer(2, nullptr, done, total); });
-    });
+    };
+    return comm::DownloadInstaller(newest.installer, releases.key, path, control, progress, locked);
 }
 
 // On the downloader: progress answers (value 2), then 1 with the installer's
-// path or 6; nothing at all once the host has cancelled.
+// path and handle, or 6 with the reason; nothing at all once the host has
+// cancelled.
 void RunDownload(const std::shared_ptr<comm::DownloadControl>& control) {
     std::wstring path;
-    const comm::DownloadResult result = DownloadNewest(*control, path);
-    const bool complete = result == comm::DownloadResult::Complete;
-    const bool answered = result != comm::DownloadResult::Cancelled && control->SendUnlessCancelled([&] {
-        SendDownloadAnswer(complete ? 1 : 6, complete ? MallocCopy(path) : nullptr);
-    });
-    if (complete && !answered) DeleteFileW(path.c_str());  // cancelled after the last byte
+    comm::FileHandle locked;
+    const comm::DownloadResult result = DownloadNewest(*control, path, locked);
+    if (result == comm::DownloadResult::Complete) {
+        if (!control->SendUnlessCancelled([&] { SendCompletion(path, locked); })) {
+            locked.reset();  // cancelled after the last byte
+            DeleteFileW(path.c_str());
+        }
+    } else if (result != comm::DownloadResult::Cancelled) {
+        control->SendUnlessCancelled([&] { SendFailure(result); });
+    }
+    locked.reset();
     std::lock_guard<std::mutex> hold(state.lock);
     if (state.download == control) state.download.reset();
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -14,10 +15,24 @@ struct InternetCloser {
 };
 using InternetHandle = std::unique_ptr<void, InternetCloser>;
 
-// Long enough for a slow link, short enough that the host's "failed" comes
-// while the user still waits for it.
-constexpr int kTimeoutMs = 10000;
 constexpr DWORD kReadPiece = 64 * 1024;
+
+// The overall deadline, measured from the request's start.
+class Clock {
+public:
+    explicit Clock(const HttpDeadlines& deadlines) : deadlines_(deadlines), start_(GetTickCount()) {}
+    bool Expired() const { return GetTickCount() - start_ >= deadlines_.overallMs; }
+    // The limit for the next wait: the stall deadline, or what is left of the overall one.
+    int NextWaitMs() const {
+        const DWORD spent = GetTickCount() - start_;
+        const DWORD left = spent >= deadlines_.overallMs ? 1 : deadlines_.overallMs - spent;
+        return static_cast<int>(std::min<DWORD>(left, deadlines_.stallMs));
+    }
+
+private:
+    const HttpDeadlines deadlines_;
+    const DWORD start_;
+};
 
 struct UrlParts {
     std::wstring host;
@@ -46,10 +61,12 @@ bool SplitUrl(const std::wstring& url, UrlParts& parts) {
 // Every wait of the request is bounded, the wait for the response's headers
 // included: that one has a limit of its own, which the session's timeouts
 // do not set (measured: under Wine a server that accepts and never answers
-// otherwise holds the request for more than 30 s).
-bool LimitWaits(HINTERNET request) {
-    DWORD headersMs = kTimeoutMs;
-    return WinHttpSetTimeouts(request, kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs) &&
+// otherwise holds the request for more than 30 s). Set again before each
+// wait, so that no wait runs past the overall deadline.
+bool LimitWaits(HINTERNET request, const Clock& clock) {
+    const int waitMs = clock.NextWaitMs();
+    DWORD headersMs = static_cast<DWORD>(waitMs);
+    return WinHttpSetTimeouts(request, waitMs, waitMs, waitMs, waitMs) &&
            WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersMs, sizeof headersMs);
 }
 
@@ -61,11 +78,17 @@ DWORD QueryNumber(HINTERNET request, DWORD what) {
     return number;
 }
 
-bool ReadBody(HINTERNET request, const HttpReceiver& receiver) {
+bool ReadBody(HINTERNET request, const Clock& clock, const HttpReceiver& receiver) {
     std::vector<char> piece(kReadPiece);
     for (;;) {
-        DWORD read = 0;
-        if (!WinHttpReadData(request, piece.data(), kReadPiece, &read)) return false;
+        // Asked for what has come, a read returns at once; asked for a full
+        // piece, a read waits for it (under Wine), and a server that drips
+        // a byte now and then would hold it past every deadline.
+        DWORD available = 0, read = 0;
+        if (clock.Expired() || !LimitWaits(request, clock) || !WinHttpQueryDataAvailable(request, &available))
+            return false;
+        if (available == 0) return true;  // the end of the body
+        if (!WinHttpReadData(request, piece.data(), std::min(available, kReadPiece), &read)) return false;
         if (read == 0) return true;  // the end of the body
         if (!receiver.bytes(piece.data(), read)) return false;
     }
@@ -73,25 +96,28 @@ bool ReadBody(HINTERNET request, const HttpReceiver& receiver) {
 
 }  // namespace
 
-bool HttpGet(const std::wstring& url, const HttpReceiver& receiver) {
+bool HttpGet(const std::wstring& url, const HttpDeadlines& deadlines, const HttpReceiver& receiver) {
+    const Clock clock(deadlines);
+    const int waitMs = static_cast<int>(deadlines.stallMs);
     UrlParts parts;
     if (!SplitUrl(url, parts)) return false;
     InternetHandle session(WinHttpOpen(L"Lumarest-Comm/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                        WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session || !WinHttpSetTimeouts(session.get(), kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs)) return false;
+    if (!session || !WinHttpSetTimeouts(session.get(), waitMs, waitMs, waitMs, waitMs)) return false;
     InternetHandle connection(WinHttpConnect(session.get(), parts.host.c_str(), parts.port, 0));
     if (!connection) return false;
     InternetHandle request(WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                               WINHTTP_DEFAULT_ACCEPT_TYPES, parts.secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request || !LimitWaits(request.get())) return false;
+    if (!request || !LimitWaits(request.get(), clock)) return false;
     if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !WinHttpReceiveResponse(request.get(), nullptr))
+        !LimitWaits(request.get(), clock) || !WinHttpReceiveResponse(request.get(), nullptr) || clock.Expired())
         return false;
     if (QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE) != HTTP_STATUS_OK) return false;
-    return receiver.start(QueryNumber(request.get(), WINHTTP_QUERY_CONTENT_LENGTH)) && ReadBody(request.get(), receiver);
+    return receiver.start(QueryNumber(request.get(), WINHTTP_QUERY_CONTENT_LENGTH)) &&
+           ReadBody(request.get(), clock, receiver);
 }
 
-bool HttpGetText(const std::wstring& url, size_t limit, std::string& body) {
+bool HttpGetText(const std::wstring& url, size_t limit, const HttpDeadlines& deadlines, std::string& body) {
     body.clear();
     HttpReceiver receiver;
     receiver.start = [limit](uint64_t length) { return length <= limit; };
@@ -100,7 +126,7 @@ bool HttpGetText(const std::wstring& url, size_t limit, std::string& body) {
         body.append(bytes, size);
         return true;
     };
-    return HttpGet(url, receiver);
+    return HttpGet(url, deadlines, receiver);
 }
 
 }  // namespace comm

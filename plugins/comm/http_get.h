@@ -1,6 +1,9 @@
 // Plain HTTP(S) GET through WinHTTP, synchronous, on the calling thread.
-// Every wait is bounded (name lookup, connect, send and each read), so a
-// dead or stalled server ends the request with a failure within seconds.
+// Every request has two deadlines: a stall deadline (no byte, or no step of
+// the exchange, for that long) and an overall one, so neither a dead server
+// nor one that drips a byte now and then holds the caller for longer.
+// HTTPS takes WinHTTP's certificate checks as they are: a certificate that
+// the system does not trust fails the request.
 #pragma once
 
 #include <cstddef>
@@ -18,11 +21,17 @@ struct HttpReceiver {
     std::function<bool(const char* bytes, size_t size)> bytes;
 };
 
+struct HttpDeadlines {
+    unsigned stallMs;
+    unsigned overallMs;
+};
+
 // Fetches url (http:// or https://) into receiver. True only when the
-// status was 200 and the whole body was handed over without a stop.
-bool HttpGet(const std::wstring& url, const HttpReceiver& receiver);
+// status was 200 and the whole body was handed over without a stop, within
+// the deadlines.
+bool HttpGet(const std::wstring& url, const HttpDeadlines& deadlines, const HttpReceiver& receiver);
 
 // The body of url when it answers 200 and holds at most limit bytes.
-bool HttpGetText(const std::wstring& url, size_t limit, std::string& body);
+bool HttpGetText(const std::wstring& url, size_t limit, const HttpDeadlines& deadlines, std::string& body);
 
 }  // namespace comm

@@ -1,13 +1,21 @@
-// The download of an update's installer: fetched over HTTP into a file,
-// hashed as it arrives, then checked against the feed's size and SHA-256.
-// A download that fails, is cancelled or does not match leaves no file.
+// The download of an update's installer: fetched over HTTP into a file of
+// the host's temporary folder, then read back through a handle that lets
+// nobody write, rename or delete the file, and checked there against the
+// feed's size, SHA-256 and signature. The caller keeps that handle until
+// the installer has been started, so what runs is what was checked. A
+// download that fails, is cancelled or does not match leaves no file, even
+// when the process ends in the middle of it.
 #pragma once
+
+#include <windows.h>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "signature.h"
 #include "update_feed.h"
 
 namespace comm {
@@ -28,17 +36,34 @@ private:
     bool cancelled_ = false;  // guarded by lock_
 };
 
-enum class DownloadResult { Complete, Failed, Cancelled };
+struct FileCloser {
+    void operator()(HANDLE file) const { CloseHandle(file); }
+};
+using FileHandle = std::unique_ptr<void, FileCloser>;
+
+// Marks the file of handle (opened with DELETE access) to go when its last
+// handle closes, or clears the mark.
+bool DeleteWhenClosed(HANDLE file, bool remove);
+
+enum class DownloadResult {
+    Complete,
+    Failed,      // not fetched within the deadlines, or the file could not be written
+    Refused,     // the feed's entry names no usable installer (no size, hash or signature)
+    Mismatch,    // the bytes are not of the feed's size and SHA-256
+    Unverified,  // the bytes are not signed by the feed's key
+    Cancelled,
+};
 
 // Calls progress(done, total) at most once per ProgressInterval, and once
 // more with done == total when every byte is in.
 using DownloadProgress = std::function<void(uint64_t done, uint64_t total)>;
 constexpr unsigned kProgressIntervalMs = 100;
 
-// Fetches installer.url into path (replacing any file there). Complete only
-// when the body's size and SHA-256 are the feed's; otherwise the file is
-// deleted. The control is checked after every piece received.
-DownloadResult DownloadInstaller(const Installer& installer, const std::wstring& path, DownloadControl& control,
-                                 const DownloadProgress& progress);
+// Fetches installer.url into path (replacing any file there) and checks it.
+// Complete: locked holds the file open for reading only, sharing nothing
+// but reading. The control is checked after every piece
+// received.
+DownloadResult DownloadInstaller(const Installer& installer, const PublicKey& key, const std::wstring& path,
+                                 DownloadControl& control, const DownloadProgress& progress, FileHandle& locked);
 
 }  // namespace comm

@@ -62,6 +62,7 @@ Installer ReadInstaller(const rapidjson::Value& release) {
     const rapidjson::Value& object = member->value;
     installer.url = StringMember(object, "url");
     installer.sha256 = StringMember(object, "sha256");
+    installer.signature = StringMember(object, "signature");
     const auto size = object.FindMember("size");
     if (size != object.MemberEnd() && size->value.IsUint64()) installer.size = size->value.GetUint64();
     return installer;
@@ -71,7 +72,8 @@ bool ReadRelease(const rapidjson::Value& element, Release& release) {
     if (!element.IsObject()) return false;
     const auto version = element.FindMember("version");
     if (version == element.MemberEnd() || !version->value.IsString()) return false;
-    release.version = version->value.GetString();
+    release.version.assign(version->value.GetString(), version->value.GetStringLength());
+    if (!IsPlainVersion(release.version)) return false;
     const auto descriptions = element.FindMember("descriptions");
     if (descriptions != element.MemberEnd() && descriptions->value.IsArray()) {
         for (const rapidjson::Value& line : descriptions->value.GetArray())
@@ -99,21 +101,54 @@ int CompareVersions(const std::string& a, const std::string& b) {
     return 0;
 }
 
-bool ReadNewerReleases(const std::string& feedText, const std::string& current, std::vector<Release>& newer) {
+bool IsPlainVersion(const std::string& version) {
+    if (version.empty() || version.size() > kMaxVersionLength) return false;
+    size_t digits = 0;
+    for (char c : version) {
+        if (c == '.') {
+            if (digits == 0) return false;
+            digits = 0;
+        } else if (c >= '0' && c <= '9') {
+            if (++digits > 9) return false;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0;
+}
+
+bool ReadSignedFeed(const std::string& fileText, SignedFeed& feed) {
     rapidjson::Document document;
-    if (!ParseJson(feedText, document) || !document.IsObject()) return false;
-    const auto versions = document.FindMember("versions");
-    if (versions == document.MemberEnd() || !versions->value.IsArray()) return false;
+    if (!ParseJson(fileText, document) || !document.IsObject()) return false;
+    for (const char* name : {"key", "signature", "text"}) {
+        const auto member = document.FindMember(name);
+        if (member == document.MemberEnd() || !member->value.IsString()) return false;
+    }
+    feed.key = StringMember(document, "key");
+    feed.signature = StringMember(document, "signature");
+    const rapidjson::Value& text = document["text"];
+    feed.text.assign(text.GetString(), text.GetStringLength());  // may hold NULs, which the signature covers
+    return true;
+}
+
+FeedReading ReadNewerReleases(const std::string& feedText, const std::string& current, std::vector<Release>& newer) {
     newer.clear();
+    rapidjson::Document document;
+    if (!ParseJson(feedText, document) || !document.IsObject()) return FeedReading::NotAFeed;
+    const auto versions = document.FindMember("versions");
+    if (versions == document.MemberEnd() || !versions->value.IsArray()) return FeedReading::NotAFeed;
     for (const rapidjson::Value& element : versions->value.GetArray()) {
         Release release;
-        if (ReadRelease(element, release) && CompareVersions(release.version, current) > 0)
-            newer.push_back(std::move(release));
+        if (!ReadRelease(element, release)) {
+            newer.clear();
+            return FeedReading::BadEntry;
+        }
+        if (CompareVersions(release.version, current) > 0) newer.push_back(std::move(release));
     }
     std::stable_sort(newer.begin(), newer.end(), [](const Release& a, const Release& b) {
         return CompareVersions(a.version, b.version) > 0;
     });
-    return true;
+    return FeedReading::Read;
 }
 
 std::string ReleaseNotesJson(const std::vector<Release>& releases) {
@@ -139,6 +174,19 @@ std::string ReadFeedAddress(const std::string& settingsText) {
     rapidjson::Document document;
     if (!ParseJson(settingsText, document) || !document.IsObject()) return "";
     return StringMember(document, "feed");
+}
+
+std::string ResolveAddress(const std::string& base, const std::string& url) {
+    const size_t colon = url.find(':');
+    const size_t slash = url.find('/');
+    if (colon != std::string::npos && (slash == std::string::npos || colon < slash)) return url;  // has a scheme
+    const std::string path = base.substr(0, base.find_first_of("?#"));
+    const size_t authority = path.find("//") == std::string::npos ? 0 : path.find("//") + 2;
+    const size_t pathStart = std::min(path.find('/', authority), path.size());
+    if (!url.empty() && url[0] == '/') return path.substr(0, pathStart) + url;  // from the server's root
+    const size_t folderEnd = path.find_last_of('/');
+    if (folderEnd == std::string::npos || folderEnd < pathStart) return path.substr(0, pathStart) + "/" + url;
+    return path.substr(0, folderEnd + 1) + url;
 }
 
 }  // namespace comm

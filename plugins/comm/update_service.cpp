@@ -13,7 +13,10 @@ namespace {
 
 constexpr wchar_t kSettingsName[] = L"UpdateFeed.json";
 // A feed lists a few versions with their notes; more than this is not one.
-constexpr size_t kFeedLimit = 1024 * 1024;
+constexpr size_t kFeedLimit = 256 * 1024;
+// A feed is small: it either comes within these or it is not coming. The
+// user's check waits for it.
+constexpr HttpDeadlines kFeedDeadlines{10000, 20000};
 
 void Log(const std::wstring& text) { OutputDebugStringW((L"Comm: " + text + L"\n").c_str()); }
 
@@ -37,31 +40,55 @@ std::wstring ModuleFolder() {
 }
 
 // Read at every request, so a changed setting counts without a restart.
-std::wstring FeedAddress() {
+// Only the address is read from beside the module, never a key.
+std::string FeedAddress() {
     std::ifstream file((ModuleFolder() + kSettingsName).c_str(), std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
-    return plugin::Wide(ReadFeedAddress(text.str()));
+    return ReadFeedAddress(text.str());
+}
+
+// The feed's text, once its signature is a trusted key's.
+bool VerifiedText(const std::string& fileText, std::string& text, PublicKey& key) {
+    SignedFeed feed;
+    if (!ReadSignedFeed(fileText, feed)) {
+        Log(L"the feed is not signed");
+        return false;
+    }
+    if (!FindTrustedKey(feed.key, key)) {
+        Log(L"the feed is signed by a key this module does not trust: " + plugin::Wide(feed.key.substr(0, 64)));
+        return false;
+    }
+    if (!VerifyText(key, feed.text, feed.signature)) {
+        Log(L"the feed's signature does not match its text");
+        return false;
+    }
+    text = std::move(feed.text);
+    return true;
 }
 
 }  // namespace
 
-bool FetchNewerReleases(const std::string& current, std::vector<Release>& newer) {
-    const std::wstring feed = FeedAddress();
+FeedOutcome FetchNewerReleases(const std::string& current, FeedReleases& releases) {
+    releases.newer.clear();
+    const std::string feed = FeedAddress();
     if (feed.empty()) {
         Log(L"no feed address in " + std::wstring(kSettingsName));
-        return false;
+        return FeedOutcome::Unreachable;
     }
-    std::string text;
-    if (!HttpGetText(feed, kFeedLimit, text)) {
-        Log(L"could not fetch " + feed);
-        return false;
+    std::string fileText, text;
+    if (!HttpGetText(plugin::Wide(feed), kFeedLimit, kFeedDeadlines, fileText)) {
+        Log(L"could not fetch " + plugin::Wide(feed));
+        return FeedOutcome::Unreachable;
     }
-    if (!ReadNewerReleases(text, current, newer)) {
-        Log(L"not a feed: " + feed);
-        return false;
+    if (!VerifiedText(fileText, text, releases.key)) return FeedOutcome::Unverified;
+    const FeedReading reading = ReadNewerReleases(text, current, releases.newer);
+    if (reading != FeedReading::Read) {
+        Log(reading == FeedReading::BadEntry ? L"the feed has a refused entry" : L"the signed text is not a feed");
+        return FeedOutcome::Unverified;
     }
-    return true;
+    for (Release& release : releases.newer) release.installer.url = ResolveAddress(feed, release.installer.url);
+    return FeedOutcome::Fetched;
 }
 
 }  // namespace comm

@@ -1,11 +1,13 @@
 #include "services/update_flow.h"
 
 #include <atomic>
+#include <utility>
 #include <cstdlib>
 #include <cstring>
 
 #include "BASUtility.h"
 #include "I18n.h"
+#include "UniqueResource.h"
 #include "common/command_bus.h"
 #include "common/logging.h"
 #include "common/log_rate_limit.h"
@@ -110,6 +112,51 @@ void HoldReleaseNotes(const BASObserveData& answer) {
     }
 }
 
+// A failed check or download says why, as the plug-in reported it; the
+// reason is logged whether or not the user is told.
+std::wstring CheckFailureText(int64_t reason) {
+    if (reason == LIBCOMM_UPDATE_FAILED_UNVERIFIED)
+        return wxGetTranslation(L"The update could not be verified. Nothing was installed.");
+    return wxGetTranslation(L"Update failed! Please check if the network is available.");
+}
+
+std::wstring DownloadFailureText(int64_t reason) {
+    if (reason == LIBCOMM_UPDATE_FAILED_UNVERIFIED)
+        return wxGetTranslation(L"The update could not be verified. Nothing was installed.");
+    if (reason == LIBCOMM_UPDATE_FAILED_MISMATCH)
+        return wxGetTranslation(L"The downloaded file is damaged. Please try again.");
+    return wxGetTranslation(L"Download failed! Please check if the network is available.");
+}
+
+const char* ReasonName(int64_t reason) {
+    if (reason == LIBCOMM_UPDATE_FAILED_UNVERIFIED) return "not verified";
+    if (reason == LIBCOMM_UPDATE_FAILED_MISMATCH) return "size or SHA-256 not the feed's";
+    return "network";
+}
+
+// A refused or failed update is written to the log at once: it may be the
+// trace of an attack, and the buffered INFO file would hold it back.
+void LogUpdateFailure(const char* what, int64_t reason) {
+    LOG(WARNING) << what << ReasonName(reason);
+    google::FlushLogFiles(google::GLOG_INFO);
+}
+
+// The path that the installer's handle names, which is what the handle
+// keeps unchanged; empty when the system cannot tell it.
+std::wstring LockedPath(HANDLE lock) {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD size = GetFinalPathNameByHandleW(lock, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    if (size >= path.size()) {
+        path.resize(size + 1);
+        size = GetFinalPathNameByHandleW(lock, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    }
+    if (size == 0 || size >= path.size()) return {};
+    path.resize(size);
+    // "\\?\C:\..." as a plain path: installers and the shell take that form.
+    if (path.rfind(L"\\\\?\\", 0) == 0 && path.size() > 6 && path[5] == L':') path.erase(0, 4);
+    return path;
+}
+
 void PostToMain(RecordFunction run, const BASObserveData* record) {
     if (BASObserveData* copy = CopyRecord(record)) {
         PostToMainThread(run, copy, DiscardUpdateAnswer);
@@ -118,9 +165,10 @@ void PostToMain(RecordFunction run, const BASObserveData* record) {
     }
 }
 
-void InstallIntoSuite(const std::wstring& installer, const std::wstring& title) {
+void InstallIntoSuite(const std::wstring& installer, UniqueHandle lock, const std::wstring& title) {
     const std::wstring& config = Host().hostConfigPath;
     RunAndWait(installer, L"/S /PRODUCT_ALIAS=\"" + SuiteAlias(config) + L"\"");
+    lock.reset();  // the installer has run; the file may go
     const std::wstring newest = FindNewestAddin(title);
     DeleteFileW(installer.c_str());
     if (!newest.empty())
@@ -141,6 +189,19 @@ bool ShowUpdateListIfHeld() {
     if (!UpdateListHoldsNotes()) return false;
     ShowUpdateList();
     return true;
+}
+
+// The installer that runs is the file the plug-in checked: started from the
+// path of the handle that has kept it unchanged since, and only then let go.
+// Without such a handle nothing is started.
+std::wstring CheckedInstaller(const UniqueHandle& lock, const std::wstring& reported) {
+    if (!lock) {
+        if (!reported.empty()) LOG(WARNING) << "The installer came without the handle that guards it; not started";
+        return {};
+    }
+    const std::wstring path = LockedPath(lock.get());
+    if (path.empty()) LOG(WARNING) << "The guarded installer's path is unknown; not started";
+    return path;
 }
 
 }  // namespace
@@ -197,8 +258,9 @@ void ReceiveUpdateAnswer(BASObserveData* record) { PostToMain(OnUpdateAnswer, re
 // A failed check and a current version are told only to a user who asked.
 void OnUpdateAnswer(BASObserveData* copy) {
     if (copy->value == 0) {
-        if (manualCheck.exchange(false))
-            ShowUpdateAlert(wxGetTranslation(L"Update failed! Please check if the network is available."));
+        const bool manual = manualCheck.exchange(false);  // first, as before the log's write
+        LogUpdateFailure("The update check failed: ", copy->value2);
+        if (manual) ShowUpdateAlert(CheckFailureText(copy->value2));
     } else if (copy->count == 0) {
         if (manualCheck.exchange(false))
             ShowUpdateAlert(
@@ -225,15 +287,20 @@ void ReceiveDownloadAnswer(BASObserveData* record) {
 void OnDownloadAnswer(BASObserveData* copy) {
     UiUpdateDownloadDialog* dialog = DownloadDialog();
     if (copy->value == 1) {
+        UniqueHandle lock(static_cast<HANDLE>(std::exchange(copy->object, nullptr)));
         if (dialog) {
             dialog->SetInstallerPath(copy->wideText ? copy->wideText : L"");
+            dialog->SetInstallerLock(std::move(lock));
             dialog->ShowClosingNotice();
         }
         DiscardUpdateAnswer(copy);
         SendFromHost(LIBCOMM_COMMAND_EXIT_SERVER);  // the plug-in stops the server, then confirms
         return;
     }
-    if (copy->value == 6 && dialog) dialog->ShowFailure();
+    if (copy->value == 6) {
+        LogUpdateFailure("The update's download failed: ", copy->value2);
+        if (dialog) dialog->ShowFailure(DownloadFailureText(copy->value2));
+    }
     DiscardUpdateAnswer(copy);
 }
 
@@ -258,6 +325,7 @@ void DiscardUpdateAnswer(BASObserveData* copy) {
         free(copy->data);
     } else if (IsCommand(copy, LIBCOMM_COMMAND_DOWNLOAD_UPDATE) && copy->value == 1) {
         free(copy->wideText);
+        UniqueHandle unclaimed(static_cast<HANDLE>(copy->object));  // the installer's guard, when never taken
     }
     free(copy);
 }
@@ -265,14 +333,15 @@ void DiscardUpdateAnswer(BASObserveData* copy) {
 // A failed installer start, a missing add-in or a failed launch is not
 // reported: the host closes all the same, as the user asked for the update.
 void InstallUpdate(BASObserveData*) {
-    const UiUpdateDownloadDialog* dialog = DownloadDialog();
-    const std::wstring installer = dialog ? dialog->InstallerPath() : std::wstring();
+    UiUpdateDownloadDialog* dialog = DownloadDialog();
+    UniqueHandle lock = dialog ? dialog->TakeInstallerLock() : UniqueHandle();
+    const std::wstring installer = CheckedInstaller(lock, dialog ? dialog->InstallerPath() : std::wstring());
     const std::wstring title = ProductIdentity::ProductTitle();
     LOG(INFO) << "The device server stopped; installing the update";
     if (ProductType() == kSuiteProductType && !Host().hostConfigPath.empty())
-        InstallIntoSuite(installer, title);
+        InstallIntoSuite(installer, std::move(lock), title);
     else
-        InstallStandalone(installer, title);
+        InstallStandalone(installer, title);  // the handle stays until the installer has started
     PlatformContext* context = RegisteredContext();
     if (HWND frame = context ? context->FrameWindow() : nullptr) PostMessageW(frame, WM_CLOSE, 0, 0);
 }

@@ -45,10 +45,10 @@ void UiUpdateDownloadDialog::ShowClosingNotice() {
     if (Handle() && !GetFocus()) SetFocus(Handle());
 }
 
-void UiUpdateDownloadDialog::ShowFailure() {
+void UiUpdateDownloadDialog::ShowFailure(const std::wstring& text) {
     cancelNotification_ = nullptr;
     closing_ = true;
-    SetStatusText(wxGetTranslation(L"Download failed! Please check if the network is available."));
+    SetStatusText(text.c_str());
     State().Refresh();
     if (Handle()) InvalidateRect(Handle(), nullptr, TRUE);
 }

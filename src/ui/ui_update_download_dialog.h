@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "UniqueResource.h"
 #include "ui/ui_progress_dialog.h"
 
 class UiUpdateDownloadDialog : public UiProgressDialog {
@@ -20,12 +21,16 @@ public:
     void SetCancelNotification(CancelNotification notification) { cancelNotification_ = notification; }
     void SetInstallerPath(const std::wstring& path) { installerPath_ = path; }
     const std::wstring& InstallerPath() const { return installerPath_; }
+    // The handle that keeps the checked installer from being changed until
+    // it has been started; the update flow takes it back to start it.
+    void SetInstallerLock(UniqueHandle lock) { installerLock_ = std::move(lock); }
+    UniqueHandle TakeInstallerLock() { return std::move(installerLock_); }
     // The installer is in place and the server is asked to stop: the sizes
     // give way to the closing text and the dialog can no longer be cancelled.
     void ShowClosingNotice();
-    // The download failed: the failure text stays, no size text, and closing
-    // the dialog cancels nothing.
-    void ShowFailure();
+    // The download failed: the failure text (already translated) stays, no
+    // size text, and closing the dialog cancels nothing.
+    void ShowFailure(const std::wstring& text);
     bool IsClosing() const { return closing_; }
 
     void OnCancel() override;
@@ -37,6 +42,7 @@ private:
     void InvalidateTextBand();
 
     std::wstring installerPath_;
+    UniqueHandle installerLock_;
     CancelNotification cancelNotification_ = nullptr;
 };
 

@@ -142,6 +142,10 @@ void UiUpdateListDialog::Show(int showCommand) {
     if (showCommand == SW_SHOW && notes_.Handle()) {
         const auto lines = SendMessageW(notes_.Handle(), EM_GETLINECOUNT, 0, 0);
         ShowScrollBar(notes_.Handle(), SB_VERT, lines > kMaxLinesWithoutScrollBar);
+        // Appending left the box at the end of the notes; they are read from the newest version's first line.
+        SendMessageW(notes_.Handle(), EM_SETSEL, 0, 0);
+        SendMessageW(notes_.Handle(), EM_SCROLLCARET, 0, 0);
+        SendMessageW(notes_.Handle(), WM_VSCROLL, SB_TOP, 0);
     }
     UiDialog::Show(showCommand);
 }

@@ -45,15 +45,17 @@ TEST_F(UpdateRun, UnreadableNotesShowNothingAndACrashShowsItsNoticeAndRestartsOn
     EXPECT_NE(restarts[0].find("sender=host"), std::string::npos);
 }
 
-// The automatic check fails unseen; a user's check shows the list at once;
-// its download fails at a third, before the run has ended, and the dialog's
-// close then cancels nothing.
+// The automatic check fails unseen; a user's check shows the list at once,
+// scrolled to the first of its twenty lines of notes; its download fails at
+// a third, before the run has ended, and the dialog's close then cancels
+// nothing.
 constexpr char kHalfwayFailureScript[] =
     "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
     "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=0\n"
     "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
     "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
-    "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=1 count=1 data=u8:[{\"version\":\"4.4.41\"}]\n"
+    "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=1 count=1 data=u8:[{\"version\":\"4.4.41\",\"descriptions\":"
+    "[\"2\",\"3\",\"4\",\"5\",\"6\",\"7\",\"8\",\"9\",\"10\",\"11\",\"12\",\"13\",\"14\",\"15\",\"16\",\"17\",\"18\",\"19\",\"20\"]}]\n"
     "WAITFOR LIBCOMM_COMMAND_DOWNLOAD_UPDATE\n"
     "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=2 value2=3000000 value3=1000000\n"
     "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=6\n";
@@ -66,6 +68,7 @@ TEST_F(UpdateRun, ClosingADownloadThatFailedHalfwayCancelsNothing) {
     ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
     HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
     ASSERT_NE(list, nullptr) << "the user's check showed no list";
+    EXPECT_EQ(SendMessageW(Control(list, kNotesId), EM_GETFIRSTVISIBLELINE, 0, 0), 0) << "the notes open scrolled down";
     ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
     HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
     ASSERT_NE(download, nullptr);

@@ -17,6 +17,8 @@
  *                                 told so (DLL_PROCESS_DETACH), after the host's orderly end
  *   LUMAREST_PROBE_REFUSE_CLOSE   N: answer the first N "LIBPLATFORM_COMMAND_CLOSE_ENSURE"
  *                                 with value 1, which keeps the main window open
+ *   LUMAREST_PROBE_HOLD           "<name> <ms>": each record of <name> from another plug-in
+ *                                 is held that long on its thread before the host gets it
  *
  * Log lines (one WriteFile each, appended, UTF-8):
  *
@@ -24,6 +26,7 @@
  *   <tag> RECV <name> <fields>       a record delivered to the probe
  *   <tag> ANSWER <name> <fields>     a record the probe sent, after the send returned
  *   <tag> REFUSED <name>
+ *   <tag> HELD <name>                the end of a hold
  *   <tag> TIMEOUT <name> | DONE | ERROR <text>
  *   <tag> CRASHING thread=<id>       a thread about to fault, one line each
  *
@@ -94,6 +97,8 @@ std::mutex receivedLock;
 std::condition_variable receivedSignal;
 std::map<std::string, int> receivedCount;  // guarded by receivedLock
 std::string bounceName;                    // written once in RegisterModule
+std::string holdName;                      // written once in RegisterModule
+DWORD holdMs = 0;
 std::string detachCrashWay;                // written once in RegisterModule
 std::string crashOnName, crashOnWay;       // guarded by receivedLock
 
@@ -204,6 +209,10 @@ void __cdecl Receive(BASObserveData* record) noexcept {
         const std::string name = record->command ? record->command : "";
         WriteLine("RECV " + name + " " + Describe(*record, {}));
         if (const std::string way = TakeCrashOn(name); !way.empty()) CrashTheWay(way, AnnounceCrash);
+        if (name == holdName && record->sender != bus->owner && record->sender != GetModuleHandleW(nullptr)) {
+            Sleep(holdMs);
+            WriteLine("HELD " + name);
+        }
         if (!bounceName.empty() && name == bounceName) {
             BASObserveData next = *record;
             next.sender = bus->owner;
@@ -288,6 +297,7 @@ extern "C" LUMAREST_EXPORT void LUMAREST_CDECL RegisterModule(CommandEndpoint* e
         logPath = Environment(L"LUMAREST_PROBE_LOG");
         refuseClose = static_cast<LONG>(wcstol(Environment(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
         bounceName = Narrow(Environment(L"LUMAREST_PROBE_BOUNCE").c_str());
+        std::istringstream(Narrow(Environment(L"LUMAREST_PROBE_HOLD").c_str())) >> holdName >> holdMs;
         std::wstring script = Environment((L"LUMAREST_PROBE_SCRIPT_" + std::wstring(tag.begin(), tag.end())).c_str());
         if (script.empty()) script = Environment(L"LUMAREST_PROBE_SCRIPT");
         if (!script.empty()) LoadScript(script);

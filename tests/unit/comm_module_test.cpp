@@ -1,6 +1,7 @@
-// The "Comm" module as the host meets it: its built DLL loaded and
-// registered with a fake host endpoint, fetching from the local HTTP server
-// that scripts/with-http-server.py runs beside this test.
+// The "Comm" module as the host meets it: its built DLL (the test build,
+// which also trusts the test suite's key) loaded and registered with a fake
+// host endpoint, fetching from the local HTTP server that
+// scripts/with-http-server.py runs beside this test.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "test_files.h"
+#include "update_signing.h"
 
 namespace {
 
@@ -24,6 +26,7 @@ struct Answer {
     int64_t value, count, done, total;
     std::string notes;
     std::wstring path;
+    HANDLE lock;  // the installer's guard that a completion hands over; the test closes it
 };
 
 std::mutex answersLock;
@@ -35,7 +38,8 @@ void __cdecl HostReceives(BASObserveData* record) {
         record->wideText = _wcsdup(hostTemp->Path().c_str());
         return;
     }
-    Answer answer{record->command, record->value, record->count, record->value3, record->value2, "", L""};
+    Answer answer{record->command, record->value, record->count, record->value3, record->value2, "", L"", nullptr};
+    if (answer.command == LIBCOMM_COMMAND_DOWNLOAD_UPDATE && record->value == 1) answer.lock = record->object;
     if (record->data && answer.command == LIBCOMM_COMMAND_CHECK_FOR_UPDATE) answer.notes = static_cast<char*>(record->data);
     if (record->wideText && answer.command == LIBCOMM_COMMAND_DOWNLOAD_UPDATE) answer.path = record->wideText;
     if (answer.command == LIBCOMM_COMMAND_CHECK_FOR_UPDATE) std::free(record->data);
@@ -78,7 +82,7 @@ protected:
         reinterpret_cast<RegisterModuleFunction>(reinterpret_cast<void*>(GetProcAddress(module, LUMAREST_ENTRY_POINT_NAME)))(&endpoint);
         const char identity[] = R"({"alias":"Lumarest","version":"4.4.39","brand":"Zentrovia"})";
         Send("LIBCOMM_COMMAND_CREATE", identity);
-        CreateDirectoryW((Root() + L"\\slow").c_str(), nullptr);
+        for (const wchar_t* folder : {L"\\slow", L"\\drip", L"\\stall"}) CreateDirectoryW((Root() + folder).c_str(), nullptr);
     }
 
     static void Send(const char* command, const void* data = nullptr) {
@@ -101,11 +105,22 @@ protected:
         fclose(out);
     }
     static void UseFeed(const std::string& url) { moduleFolder->Write(L"UpdateFeed.json", "{\"feed\": \"" + url + "\"}"); }
-    static std::string Release(const char* version, const std::string& installer = "{}", const char* notes = "[]") {
-        return std::string("{\"version\":\"") + version + "\",\"descriptions\":" + notes + ",\"installer\":" + installer + "}";
+    static std::string Release(const std::string& version, const std::string& installer = "{}", const char* notes = "[]") {
+        return "{\"version\":" + test_signing::JsonString(version) + ",\"descriptions\":" + notes + ",\"installer\":" + installer + "}";
     }
-    static std::string Installer(const std::string& path, size_t size, const std::string& sha256) {
-        return "{\"url\":\"" + Url(path) + "\",\"size\":" + std::to_string(size) + ",\"sha256\":\"" + sha256 + "\"}";
+    // An installer entry; its url relative to the feed's, as publish-update writes it.
+    static std::string Installer(const std::string& path, size_t size, const std::string& sha256,
+                                 const std::string& signature = "") {
+        return "{\"url\":\"" + path + "\",\"size\":" + std::to_string(size) + ",\"sha256\":\"" + sha256 +
+               "\",\"signature\":\"" + signature + "\"}";
+    }
+    // The feed of releases, signed with the test suite's key.
+    static std::string Feed(const std::string& releases) {
+        return test_signing::Envelope("{\"versions\":[" + releases + "]}", TestKey());
+    }
+    static const test_signing::Key& TestKey() {
+        static const test_signing::Key key = test_signing::LoadKey(TEXT(LUMAREST_TEST_UPDATE_KEY_FILE));
+        return key;
     }
 
     static TempFolder* moduleFolder;
@@ -117,15 +132,15 @@ CommandEndpoint CommModule::endpoint;
 
 TEST_F(CommModule, AnswersChecksWithTheNewerVersionsNewestFirst) {
     UseFeed(Url("feed.json"));
-    Serve("feed.json", "{\"versions\":[" + Release("4.4.39") + "," + Release("4.4.38") + "]}");
+    Serve("feed.json", Feed(Release("4.4.39") + "," + Release("4.4.38")));
     Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
     ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 0));
     EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[0].value, 1) << "the current version is a success";
     EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[0].count, 0);
 
     // Numbers compare as numbers: as text "4.4.4" would be newer and "4.4.100" older.
-    Serve("feed.json", "{\"versions\":[" + Release("4.4.4", "{}", "[\"old\"]") + "," + Release("4.4.100", "{}", "[\"b\",\"c\"]") +
-                           "," + Release("4.5", "{}", "[\"a\"]") + "]}");
+    Serve("feed.json", Feed(Release("4.4.4", "{}", "[\"old\"]") + "," + Release("4.4.100", "{}", "[\"b\",\"c\"]") + "," +
+                            Release("4.5", "{}", "[\"a\"]")));
     Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
     ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 1));
     const Answer newer = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[1];
@@ -134,51 +149,115 @@ TEST_F(CommModule, AnswersChecksWithTheNewerVersionsNewestFirst) {
     EXPECT_EQ(newer.notes, R"([{"version":"4.5","descriptions":["a"]},{"version":"4.4.100","descriptions":["b","c"]}])");
 
     // Failures answer 0 soon: feeds that do not parse or nest absurdly deep, one that is missing (404),
-    // a refused connection, and a server that never answers (within its 10 s wait).
-    Serve("feed.json", "{\"versions\":[" + std::string(100000, '[') + std::string(100000, ']') + "]}");
+    // a refused connection, a server that never answers (within its 10 s stall deadline) and one that
+    // drips a byte every 5 s (within the 20 s overall deadline); the signed texts say why.
+    Serve("feed.json", Feed(std::string(100000, '[') + std::string(100000, ']')));
     Serve("cut.json", "{\"versions\":[");
-    const std::pair<std::string, DWORD> failures[] = {{Url("feed.json"), 3000}, {Url("cut.json"), 3000}, {Url("missing.json"), 3000},
-        {Url("feed.json", L"LUMAREST_HTTP_CLOSED_PORT"), 3000}, {Url("feed.json", L"LUMAREST_HTTP_SILENT_PORT"), 13000}};
-    for (const auto& [feed, limit] : failures) {
-        UseFeed(feed);
+    Serve("drip/feed.json", Feed(Release("4.5")));
+    const struct {
+        std::string feed;
+        DWORD limit;
+        int64_t reason;
+    } failures[] = {{Url("feed.json"), 3000, LIBCOMM_UPDATE_FAILED_UNVERIFIED},
+                    {Url("cut.json"), 3000, LIBCOMM_UPDATE_FAILED_UNVERIFIED},
+                    {Url("missing.json"), 3000, LIBCOMM_UPDATE_FAILED_NETWORK},
+                    {Url("feed.json", L"LUMAREST_HTTP_CLOSED_PORT"), 3000, LIBCOMM_UPDATE_FAILED_NETWORK},
+                    {Url("feed.json", L"LUMAREST_HTTP_SILENT_PORT"), 13000, LIBCOMM_UPDATE_FAILED_NETWORK},
+                    {Url("drip/feed.json"), 24000, LIBCOMM_UPDATE_FAILED_NETWORK}};
+    for (const auto& failure : failures) {
+        UseFeed(failure.feed);
         const size_t index = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).size();
         Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
-        ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, index, limit)) << feed;
-        EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[index].value, 0) << feed;
+        ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, index, failure.limit)) << failure.feed;
+        EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[index].value, 0) << failure.feed;
+        EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[index].total, failure.reason) << failure.feed;
     }
 
     Send(LIBCOMM_COMMAND_EXIT_SERVER);
     EXPECT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_EXIT_SERVER, 0, 5000)) << "the stop is confirmed";
 }
 
+// A feed is the product's only when a trusted key signed its very text, and
+// then only when every version in it is a plain version; none of these is
+// offered, and each says it could not be verified. An older version is never
+// offered, whatever the feed.
+TEST_F(CommModule, RefusesFeedsThatAreNotTheProductsOrLieAboutAVersion) {
+    const test_signing::Key other = test_signing::NewKey();
+    const std::string text = "{\"versions\":[" + Release("4.5", "{}", "[\"Faster scans.\"]") + "]}";
+    const std::string changed = "{\"versions\":[" + Release("4.5", "{}", "[\"Faster scans!\"]") + "]}";
+    const std::string badVersions[] = {"..\\..\\x", "4.5/../../x", "4.5/4", "4.5\\..\\Start", std::string(20000, '4'),
+                                       "4.5" + std::string(20000, 'x'), "4..5", "4.5.", "+4.5"};
+    std::vector<std::pair<std::string, std::string>> refused = {
+        {"unsigned", text},
+        {"signed by another key", test_signing::Envelope(text, other)},
+        {"another key's signature under the trusted key's name", test_signing::Envelope(text, TestKey(), other)},
+        {"text changed after signing", test_signing::Envelope(changed, TestKey(), TestKey(), &text)},
+        {"no signature", "{\"key\":\"" + test_signing::PublicHex(TestKey()) + "\",\"text\":" + test_signing::JsonString(text) + "}"},
+    };
+    for (const std::string& version : badVersions)
+        refused.push_back({"version " + version.substr(0, 20), Feed(Release("4.6") + "," + Release(version))});
+    UseFeed(Url("feed.json"));
+    for (const auto& [name, file] : refused) {
+        Serve("feed.json", file);
+        const size_t index = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).size();
+        Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
+        ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, index, 5000)) << name;
+        const Answer answer = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[index];
+        EXPECT_EQ(answer.value, 0) << name;
+        EXPECT_EQ(answer.total, LIBCOMM_UPDATE_FAILED_UNVERIFIED) << name;
+        EXPECT_EQ(answer.notes, "") << name;
+    }
+
+    Serve("feed.json", test_signing::Envelope(text, TestKey()));
+    const size_t signedIndex = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).size();
+    Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
+    ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, signedIndex, 5000));
+    EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[signedIndex].count, 1) << "the signed feed itself is refused";
+
+    Serve("feed.json", Feed(Release("4.4.39") + "," + Release("4.4.38.9") + "," + Release("3.99")));
+    Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
+    ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, signedIndex + 1, 5000));
+    const Answer older = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[signedIndex + 1];
+    EXPECT_EQ(older.value, 1);
+    EXPECT_EQ(older.count, 0) << "an older or the same version was offered";
+}
+
+// The last answer to a download once it is no longer progress.
+Answer DownloadEnd(size_t before) {
+    for (size_t n = before; WaitForAnswer(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, n, 30000); ++n)
+        if (AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[n].value != 2) return AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[n];
+    return Answer{"(none)", -1, 0, 0, 0, "", L"", nullptr};
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     const std::wstring installerPath = hostTemp->Path() + L"\\LumarestSetup-4.5.exe";
-    const auto useInstaller = [](const std::string& path, size_t size, const std::string& sha256) {
+    const std::string content = Content(kContentSize);
+    const std::string goodSignature = test_signing::SignInstaller(TestKey(), content);
+    const auto useInstaller = [](const std::string& installer) {
         UseFeed(Url("feed.json"));
-        Serve("feed.json", "{\"versions\":[" + Release("4.4.100", Installer("old.exe", 1, "0")) + "," +
-                               Release("4.5", Installer(path, size, sha256)) + "]}");
+        Serve("feed.json", Feed(Release("4.4.100", Installer("old.exe", 1, "0")) + "," + Release("4.5", installer)));
     };
     // A cancel during a slow transfer removes the partial file and ends the answers.
     Serve("slow/big.exe", Content(8 * kContentSize));
-    useInstaller("slow/big.exe", 8 * kContentSize, kContentSha256);
+    useInstaller(Installer("slow/big.exe", 8 * kContentSize, kContentSha256, goodSignature));
     Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
     ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, 0));
     Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL);
     const size_t answered = AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).size();
-    for (const DWORD start = GetTickCount(); GetFileAttributesW(installerPath.c_str()) != INVALID_FILE_ATTRIBUTES;) {
+    for (const DWORD start = GetTickCount(); Exists(installerPath);) {
         ASSERT_LT(GetTickCount() - start, 3000u) << "the partial file stays";
         Sleep(20);
     }
     Sleep(300);
     EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).size(), answered) << "an answer after the cancel";
 
-    // Asked again: growing progress, then the checked file's path.
-    Serve("slow/good.exe", Content(kContentSize));
-    useInstaller("slow/good.exe", kContentSize, kContentSha256);
+    // Asked again: growing progress, then the checked file's path and the handle that guards it.
+    Serve("slow/good.exe", content);
+    useInstaller(Installer("slow/good.exe", kContentSize, kContentSha256, goodSignature));
     Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
-    ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, answered + 2));
-    for (size_t n = answered + 2; AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).back().value == 2; ++n)
-        ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, n));
+    const Answer complete = DownloadEnd(answered);
     std::vector<Answer> download = AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
     download.erase(download.begin(), download.begin() + answered);
     ASSERT_GE(download.size(), 3u) << "at least two progress answers, then the end";
@@ -190,20 +269,66 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
         }
     }
     EXPECT_EQ(download[download.size() - 2].done, int64_t(kContentSize));
-    EXPECT_EQ(download.back().value, 1);
-    EXPECT_EQ(download.back().path, installerPath);
-    EXPECT_EQ(ReadTextFile(installerPath), Content(kContentSize));
+    ASSERT_EQ(complete.value, 1);
+    EXPECT_EQ(complete.path, installerPath);
+    ASSERT_NE(complete.lock, nullptr) << "no guard handed over";
+    // While the guard is held, another hand can neither change, replace nor remove the checked file,
+    // and the file can still be started (read and executed).
+    const std::wstring impostor = hostTemp->Write(L"impostor.exe", "MZ impostor");
+    EXPECT_FALSE(DeleteFileW(installerPath.c_str()));
+    EXPECT_FALSE(MoveFileExW(impostor.c_str(), installerPath.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(MoveFileExW(installerPath.c_str(), (hostTemp->Path() + L"\\moved.exe").c_str(), 0));
+    HANDLE writer = CreateFileW(installerPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "the checked file could be opened for writing";
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    HANDLE reader = CreateFileW(installerPath.c_str(), GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE) << "the guard keeps the installer from being started";
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    CloseHandle(complete.lock);
+    EXPECT_EQ(ReadTextFile(installerPath), content) << "the checked file did not stay once its guard was closed";
+    DeleteFileW(installerPath.c_str());
 
-    // A file whose hash is not the feed's fails and is deleted.
-    Serve("bad.exe", Content(kContentSize - 1) + "x");
-    useInstaller("bad.exe", kContentSize, kContentSha256);
-    const size_t before = AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).size();
-    Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
-    ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, before));
-    while (AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).back().value == 2)
-        ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).size()));
-    EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).back().value, 6);
-    EXPECT_EQ(GetFileAttributesW(installerPath.c_str()), INVALID_FILE_ATTRIBUTES) << "the bad file stays";
+    // Refused downloads: each ends in a failure with its reason and leaves no file, and the
+    // installer's bytes decide, not what the feed says of them.
+    const test_signing::Key other = test_signing::NewKey();
+    const std::string otherBytes = Content(kContentSize - 1) + "x";
+    Serve("good.exe", content);
+    Serve("other.exe", otherBytes);
+    Serve("empty.exe", "");
+    Serve("stall/good.exe", content);
+    const struct {
+        const char* name;
+        std::string installer;
+        int64_t reason;
+    } refusals[] = {
+        {"unsigned", Installer("good.exe", kContentSize, kContentSha256), LIBCOMM_UPDATE_FAILED_UNVERIFIED},
+        {"signed by another key", Installer("good.exe", kContentSize, kContentSha256, test_signing::SignInstaller(other, content)),
+         LIBCOMM_UPDATE_FAILED_UNVERIFIED},
+        {"a signature of other bytes", Installer("good.exe", kContentSize, kContentSha256,
+                                                  test_signing::SignInstaller(TestKey(), otherBytes)), LIBCOMM_UPDATE_FAILED_UNVERIFIED},
+        {"the feed's text signature as the installer's", Installer("good.exe", kContentSize, kContentSha256,
+                                                  test_signing::SignText(TestKey(), content)), LIBCOMM_UPDATE_FAILED_UNVERIFIED},
+        {"empty", Installer("empty.exe", 0, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
+                            test_signing::SignInstaller(TestKey(), "")), LIBCOMM_UPDATE_FAILED_UNVERIFIED},
+        {"another hash", Installer("other.exe", kContentSize, kContentSha256, goodSignature), LIBCOMM_UPDATE_FAILED_MISMATCH},
+        {"another size", Installer("good.exe", kContentSize + 1, kContentSha256, goodSignature), LIBCOMM_UPDATE_FAILED_MISMATCH},
+        {"a server that stops sending", Installer("stall/good.exe", kContentSize, kContentSha256, goodSignature),
+         LIBCOMM_UPDATE_FAILED_NETWORK},
+    };
+    for (const auto& refusal : refusals) {
+        useInstaller(refusal.installer);
+        const size_t before = AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).size();
+        const DWORD start = GetTickCount();
+        Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
+        const Answer end = DownloadEnd(before);
+        EXPECT_EQ(end.value, 6) << refusal.name;
+        EXPECT_EQ(end.total, refusal.reason) << refusal.name;
+        EXPECT_LT(GetTickCount() - start, 20000u) << refusal.name << ": past the stall deadline";
+        EXPECT_FALSE(Exists(installerPath)) << refusal.name << ": the refused file stays";
+        if (end.lock) CloseHandle(end.lock);
+    }
 }
 
 }  // namespace

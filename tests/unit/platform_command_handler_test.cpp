@@ -256,6 +256,41 @@ TEST(ReleaseNotes, RefusesTextsWithoutAUsableVersionAndReadsALaterMissingOneAsEm
     EXPECT_EQ(notes->text, L"V 2\r\nV \r\nx\r\n");
 }
 
+// What reaches the update list is bounded and shows what it says: a
+// right-to-left override cannot turn "exe.live" into "evil.exe", a version of
+// 20,000 characters is a short text, and notes longer than the list can show
+// end in a cut mark.
+TEST(ReleaseNotes, ShowsFeedTextsWithoutHiddenFormattingAndWithinBounds) {
+    const std::string overridden = "[{\"version\":\"4.5\xE2\x80\xAE\",\"descriptions\":[\"Get \xE2\x80\xAE" "exe.live\\tnow\\r\\nsee\xE2\x81\xA6x\"]}]";
+    const auto notes = BuildReleaseNotes(overridden.c_str(), 1, L"V ");
+    ASSERT_TRUE(notes);
+    EXPECT_EQ(notes->text, L"V 4.5\r\nGet exe.live nowseex\r\n");
+    EXPECT_EQ(notes->newestVersion, L"4.5");
+
+    const std::string longVersion = "[{\"version\":\"" + std::string(20000, '4') + "\"}]";
+    const auto bounded = BuildReleaseNotes(longVersion.c_str(), 1, L"V ");
+    ASSERT_TRUE(bounded);
+    EXPECT_EQ(bounded->newestVersion, std::wstring(kMaxShownVersion, L'4'));
+    EXPECT_EQ(bounded->text, L"V " + std::wstring(kMaxShownVersion, L'4') + L"\r\n");
+
+    std::string many = "[{\"version\":\"4.5\",\"descriptions\":[";
+    for (size_t i = 0; i < kMaxNoteLines + 5; ++i) many += std::string(i ? "," : "") + "\"line\"";
+    many += "]}]";
+    const auto cut = BuildReleaseNotes(many.c_str(), 1, L"V ");
+    ASSERT_TRUE(cut);
+    size_t lines = 0;
+    for (size_t at = 0; (at = cut->text.find(L"\r\n", at)) != std::wstring::npos; at += 2) ++lines;
+    EXPECT_EQ(lines, kMaxNoteLines + 1) << "the limit, then the cut mark";
+    EXPECT_EQ(cut->text.substr(cut->text.size() - 3), L"\u2026\r\n");
+
+    const std::string huge = "[{\"version\":\"4.5\",\"descriptions\":[\"" + std::string(50000, 'x') + "\"]}]";
+    const auto wide = BuildReleaseNotes(huge.c_str(), 1, L"V ");
+    ASSERT_TRUE(wide);
+    EXPECT_LE(wide->text.size(), kMaxNotesLength);
+    // A character outside the basic plane is never split by a cut.
+    EXPECT_EQ(ShownLine(L"ab\U0001F600", 3), L"ab");
+}
+
 TEST(DeviceStatus, NamesTheDeviceOnlyWhenItWasRemovedWithTheWordOfTheValue) {
     EXPECT_EQ(ReadDeviceStatus(R"({"had_removed":2,"device_name":"Pixel 7"})", "removed").notice, "Pixel 7 is removed.");
     EXPECT_EQ(ReadDeviceStatus(R"({"had_removed":0,"device_name":"Pixel 7"})", "removed").notice, "");
