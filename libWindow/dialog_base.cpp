@@ -94,9 +94,14 @@ INT_PTR DialogBase::DoModal(HWND parent) {
     // gets it back here, first, as the system's dialogs do.
     if (disableOwner) EnableWindow(owner, TRUE);
     const INT_PTR code = result_;
+    const bool wasActive = window_ && GetActiveWindow() == window_;
     if (focusBefore_ && focusBefore_ != owner) GiveFocusBack();
     if (window_) DestroyWindow(window_);
     focusBefore_ = nullptr;
+    // The system activates the owner when an active dialog goes, but an owner
+    // that was shown without ever being activated (or whose activation the
+    // window manager delays) would leave the keyboard nowhere.
+    if (wasActive && owner && IsWindow(owner) && !IsWithin(owner, GetFocus())) SetFocus(owner);
     if (quit) PostQuitMessage(*quit);  // the outer loop has to see the quit too
     return code;
 }
