@@ -252,10 +252,8 @@ TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguage) {
 
 // The about dialog with the keyboard alone: Tab through every control, the
 // focus cue showing only once a key was pressed; Escape; the focus back on
-// the frame. Disabled: on the merged tree Tab from the close button stays on
-// it (it passed before the display-scaling and start-up work met it); to be
-// fixed.
-TEST_F(SettingsAboutRun, DISABLED_KeyboardAloneTabsThroughTheAboutDialog) {
+// the frame.
+TEST_F(SettingsAboutRun, KeyboardAloneTabsThroughTheAboutDialog) {
     AddProbe({}, "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_ABOUT\n");
     HostProcess host(Options());
     ASSERT_TRUE(Run(host));
