@@ -87,47 +87,47 @@ int LanguageCharset() {
 
 // The em height in pixels for family: a cell height is turned into the em
 // that gives it, from the family's own proportions.
-float EmPixels(const Gdiplus::FontFamily& family, const FontSpec& spec, int style, int dpi) {
-    const float size = ScaleToDpi(spec.size, dpi);
-    if (spec.height == FontHeight::Em) return size;
+float EmPixels(const Gdiplus::FontFamily& family, const FontSpec& wanted, int style, int dpi) {
+    const float size = ScaleToDpi(wanted.size, dpi);
+    if (wanted.height == FontHeight::Em) return size;
     const float cell = static_cast<float>(family.GetCellAscent(style) + family.GetCellDescent(style));
     return cell > 0 ? size * family.GetEmHeight(style) / cell : size;
 }
 
 }  // namespace
 
-std::unique_ptr<Gdiplus::Font> MakeFont(const FontSpec& spec, int dpi) {
-    const std::wstring face = CheckedFamily(spec.family);
+std::unique_ptr<Gdiplus::Font> MakeFont(const FontSpec& wanted, int dpi) {
+    const std::wstring face = CheckedFamily(wanted.family);
     if (face.empty()) return nullptr;
     Gdiplus::FontFamily family(face.c_str());
-    const int style = spec.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular;
-    auto font = std::make_unique<Gdiplus::Font>(&family, EmPixels(family, spec, style, dpi), style, Gdiplus::UnitPixel);
+    const int style = wanted.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular;
+    auto font = std::make_unique<Gdiplus::Font>(&family, EmPixels(family, wanted, style, dpi), style, Gdiplus::UnitPixel);
     if (font->GetLastStatus() != Gdiplus::Ok || !font->IsAvailable()) return nullptr;
     return font;
 }
 
-UniqueFont MakeGdiFont(const FontSpec& spec, int dpi) {
+UniqueFont MakeGdiFont(const FontSpec& wanted, int dpi) {
     LOGFONTW font{};
-    const int size = static_cast<int>(std::lround(ScaleToDpi(spec.size, dpi)));
-    font.lfHeight = spec.height == FontHeight::Cell ? size : -size;
-    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    const int size = static_cast<int>(std::lround(ScaleToDpi(wanted.size, dpi)));
+    font.lfHeight = wanted.height == FontHeight::Cell ? size : -size;
+    font.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
     font.lfCharSet = static_cast<BYTE>(LanguageCharset());
     font.lfQuality = CLEARTYPE_QUALITY;
     font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
     // An empty face with FF_SWISS asks GDI's mapper for any sans-serif face.
-    const std::wstring face = CheckedFamily(spec.family);
+    const std::wstring face = CheckedFamily(wanted.family);
     wcsncpy(font.lfFaceName, face.c_str(), LF_FACESIZE - 1);
     return UniqueFont(CreateFontIndirectW(&font));
 }
 
-const Gdiplus::Font* SharedFont(const FontSpec& spec) {
+const Gdiplus::Font* SharedFont(const FontSpec& wanted) {
     using Key = std::tuple<std::wstring, float, bool, FontHeight>;
     static std::mutex lock;
     // Never destroyed: plug-ins may draw with a font until the process ends.
     static auto* const fonts = new std::map<Key, std::unique_ptr<Gdiplus::Font>>;
-    const Key key{spec.family ? spec.family : L"", spec.size, spec.bold, spec.height};
+    const Key key{wanted.family ? wanted.family : L"", wanted.size, wanted.bold, wanted.height};
     std::lock_guard<std::mutex> guard(lock);
     auto found = fonts->find(key);
-    if (found == fonts->end()) found = fonts->emplace(key, MakeFont(spec, kDesignDpi)).first;
+    if (found == fonts->end()) found = fonts->emplace(key, MakeFont(wanted, kDesignDpi)).first;
     return found->second.get();
 }
