@@ -9,6 +9,11 @@
 // control is destroyed while attached the teardown at WM_NCDESTROY is: the
 // control's procedure sees the message, then forget the object (the property
 // goes), unsubclass, and the object's OnFinalMessage.
+//
+// Attached as a hook, the object only watches a window that another object
+// of this layer already owns (a shadow following its owner): it takes no
+// window-object property, so the window keeps its owner's and reflected
+// notifications still reach that owner.
 #pragma once
 
 #include <windows.h>
@@ -23,9 +28,10 @@ public:
     // Detaches from a control that outlives the object.
     virtual ~SubclassedWindow();
 
-    // False when already attached, the window carries another object, or the
-    // subclass could not be installed.
-    bool Attach(HWND control);
+    enum class Mode { Object, Hook };
+    // False when already attached, the subclass could not be installed, or,
+    // as an object, the window carries another object.
+    bool Attach(HWND control, Mode mode = Mode::Object);
     // Restores the control's own procedure; returns the control (null if none).
     HWND Detach();
     HWND Handle() const { return window_; }
@@ -38,4 +44,5 @@ private:
     LRESULT Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND window_ = nullptr;
+    Mode mode_ = Mode::Object;
 };

@@ -1,8 +1,7 @@
 // The link from a window handle to the C++ object that answers its messages.
 //
-// The object is kept in a window property, never in GWLP_USERDATA (the drop
-// shadow stores its own record in its owner's user data) and never behind an
-// executable thunk. Each kind of object (WindowBase, DialogBase,
+// The object is kept in a window property, never in GWLP_USERDATA (left to
+// the program) and never behind an executable thunk. Each kind of object (WindowBase, DialogBase,
 // SubclassedWindow) only reads the link back from its own window procedure,
 // so the stored MessageMap* is always of the kind that procedure expects.
 #pragma once

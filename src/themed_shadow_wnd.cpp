@@ -60,12 +60,7 @@ int CThemedShadowWnd::OnCreate(CREATESTRUCTW*) {
     LONG_PTR exStyle = GetWindowLongPtrW(Handle(), GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_TRANSPARENT;
     exStyle = (exStyle & ~static_cast<LONG_PTR>(WS_EX_TOPMOST)) | WS_EX_NOACTIVATE;
     SetWindowLongPtrW(Handle(), GWL_EXSTYLE, exStyle);
-    // The owner's user data names the shadow while the hook is in place; the
-    // windowing layer keeps its own objects in window properties, so the
-    // slot is free.
-    SetWindowLongPtrW(owner_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ownerProcedure_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CThemedShadowWnd::OwnerHook)));
+    ownerWatch_.Attach(owner_, SubclassedWindow::Mode::Hook);
     SetMsgHandled(false);
     return 0;
 }
@@ -75,18 +70,13 @@ void CThemedShadowWnd::OnSize(UINT, SIZE) {
     SetMsgHandled(false);
 }
 
-LRESULT CALLBACK CThemedShadowWnd::OwnerHook(HWND owner, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* shadow = reinterpret_cast<CThemedShadowWnd*>(GetWindowLongPtrW(owner, GWLP_USERDATA));
-    if (!shadow) return DefWindowProcW(owner, message, wParam, lParam);
-    const WNDPROC ownerProcedure = shadow->ownerProcedure_;
-    shadow->FollowOwner(message, wParam);
-    return CallWindowProcW(ownerProcedure, owner, message, wParam, lParam);
-}
-
 void CThemedShadowWnd::FollowOwner(UINT message, WPARAM wParam) {
+    if (!owner_) return;
     switch (message) {
     case WM_DESTROY:
-        ReleaseOwner();
+        // The hook stays until the owner's last message takes it off.
+        owner_ = nullptr;
+        DestroyWindow(Handle());
         break;
     case WM_MOVE:
     case WM_SIZE:
@@ -107,13 +97,12 @@ void CThemedShadowWnd::PlaceNow() {
     if (owner_ && IsWindowVisible(owner_)) Place();
 }
 
-// Gives the owner its own procedure back and destroys the shadow window.
+// Takes the hook off an owner that outlives the shadow and destroys the
+// shadow window.
 void CThemedShadowWnd::ReleaseOwner() {
+    ownerWatch_.Detach();
     if (!owner_) return;
-    if (ownerProcedure_) SetWindowLongPtrW(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ownerProcedure_));
-    SetWindowLongPtrW(owner_, GWLP_USERDATA, 0);
     owner_ = nullptr;
-    ownerProcedure_ = nullptr;
     if (Handle()) DestroyWindow(Handle());
 }
 

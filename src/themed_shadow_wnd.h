@@ -1,8 +1,9 @@
 // A soft drop shadow for a borderless window: a layered, click-through,
 // never-activated top-level window of the owner's size, size pixels down and
 // to the right, directly below the owner, painted with a per-pixel-alpha
-// gradient. It follows its owner by hooking the owner's window procedure, so
-// the owner only creates it; it goes when the owner is destroyed.
+// gradient. It follows its owner by watching the owner's messages through a
+// subclass hook, so the owner only creates it; it goes when the owner is
+// destroyed.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "gdi_owners.h"
+#include "subclass.h"
 #include "window_base.h"
 
 class CThemedShadowWnd : public WindowBase {
@@ -50,14 +52,27 @@ private:
     void OnSize(UINT type, SIZE size);
     void OnDestroy() {}  // the shadow goes with its owner, never on its own
 
-    static LRESULT CALLBACK OwnerHook(HWND owner, UINT message, WPARAM wParam, LPARAM lParam);
+    // Sees each of the owner's messages before the owner does and lets every
+    // one go on.
+    class OwnerWatch final : public SubclassedWindow {
+    public:
+        explicit OwnerWatch(CThemedShadowWnd& shadow) : shadow_(shadow) {}
+        bool ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT&) override {
+            shadow_.FollowOwner(message, wParam);
+            return false;
+        }
+
+    private:
+        CThemedShadowWnd& shadow_;
+    };
+
     void FollowOwner(UINT message, WPARAM wParam);
     void Place();
     void Render();
     void ReleaseOwner();
 
     HWND owner_ = nullptr;
-    WNDPROC ownerProcedure_ = nullptr;  // the owner's own procedure, called after the hook
+    OwnerWatch ownerWatch_{*this};
     int size_ = 5;
     int inset_ = 1;
     int cornerDiameter_ = 20;  // quarter arcs of the rounded outline

@@ -39,6 +39,13 @@ BOOL CALLBACK TakeShadow(HWND window, LPARAM found) {
     return FALSE;
 }
 
+// This thread's shadow: a real run beside the test may show its own.
+HWND ThisThreadsShadow() {
+    HWND shadow = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &TakeShadow, reinterpret_cast<LPARAM>(&shadow));
+    return shadow;
+}
+
 RECT ChildRect(HWND child) {
     RECT r{};
     GetWindowRect(child, &r);
@@ -167,9 +174,7 @@ TEST_F(MainFrameWindowTest, RaisesMovesAsChangesTheUpdateCheckOnceAfterTwoSecond
 }
 
 TEST_F(MainFrameWindowTest, CastsAClickThroughShadowThatFollowsItAndGoesWithIt) {
-    // This thread's shadow: a real run beside the test may show its own.
-    HWND shadow = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), &TakeShadow, reinterpret_cast<LPARAM>(&shadow));
+    HWND shadow = ThisThreadsShadow();
     ASSERT_NE(shadow, nullptr);
     const LONG_PTR exStyle = GetWindowLongPtrW(shadow, GWL_EXSTYLE);
     EXPECT_EQ(exStyle & (WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE),
@@ -209,7 +214,7 @@ TEST_F(MainFrameWindowTest, MovedToA144DpiDisplayTakesTheSuggestedPlaceAndScales
 
     const LPARAM nearLeft = MAKELPARAM(suggested.left + 7, suggested.top + 300);
     EXPECT_EQ(SendMessageW(window, WM_NCHITTEST, 0, nearLeft), HTLEFT) << "the resizing band did not grow to 8 pixels";
-    HWND shadow = FindWindowExW(nullptr, nullptr, L"WTL_ThemedShadowWindow", nullptr);
+    HWND shadow = ThisThreadsShadow();
     ASSERT_NE(shadow, nullptr);
     RECT cast{};
     GetWindowRect(shadow, &cast);
