@@ -86,8 +86,6 @@ std::wstring Wide(const char* utf8) { return FromUtf8(utf8 ? utf8 : ""); }
 
 bool FileExistsOnDisk(const std::wstring& path) { return BASUtilityFile::IsFileExist(path.c_str()); }
 
-std::wstring InstallDir() { return TakeWide(BASUtilityApp::GetProductInstallDir()); }
-
 // The per-user data folder + maker + "\": where a suite keeps its products.
 std::wstring AppDataBase() {
     return TakeWide(BASUtilitySys::GetAppDataDir()) + ProductIdentity::MakerName() + L"\\";
@@ -116,6 +114,8 @@ HostConfigOutcome AcceptDevicePaths(const BASUserDefaults& store, const std::wst
 }
 
 }  // namespace
+
+std::wstring InstallDir() { return TakeWide(BASUtilityApp::GetProductInstallDir()); }
 
 void SetNamedUrl(const char* key, const char* text) {
     if (key) Tables().urls.insert_or_assign(key, text ? text : "");

@@ -66,6 +66,9 @@ Gdiplus::Image* RenderForDpi(Gdiplus::Image* picture, int dpi);
 // "close-normal@2x.png"; at 100 (or any other) the name itself.
 std::string ScaledPictureName(const std::string& name, int scalePercent);
 
+// The folder the product's files are installed in, ending in a backslash.
+std::wstring InstallDir();
+
 // The one place pictures are read: installDir + "Resources\" + name decoded
 // by GDI+. A file that fails to load is logged and still gives a bitmap, in
 // an error state that tells its users it failed. The caller owns it.

@@ -21,13 +21,6 @@ namespace {
 constexpr int kAppIconResource = 128;
 constexpr int kAppIconSize = 32;
 
-std::wstring InstallDir() {
-    wchar_t* block = BASUtilityApp::GetProductInstallDir();
-    std::wstring dir = block ? block : L"";
-    BASUtilityString::Free(block);
-    return dir;
-}
-
 // The section's picture in the render nearest to the view's scale; one that
 // fails to load is still a bitmap, in an error state, and the title module
 // copes with it. Kept for the process.
