@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "FolderListing.h"
 #include "ReportArchive.h"
 #include "UniqueResource.h"
 
@@ -87,13 +88,9 @@ bool WriteDump(const std::wstring& path, EXCEPTION_POINTERS* pointers, DWORD thr
 // the report folder is the day's log folder, so these are the day's logs.
 std::vector<std::wstring> LogFilesIn(const std::wstring& folder) {
     std::vector<std::wstring> files;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"*.log.*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return files;
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(folder + entry.cFileName);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    for (const FolderEntry& entry : ListFolder(folder + L"*.log.*")) {
+        if (!entry.isFolder) files.push_back(folder + entry.name);
+    }
     return files;
 }
 

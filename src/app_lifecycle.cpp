@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "FolderListing.h"
 #include "Utf8.h"
 #include "common/log_rate_limit.h"
 #include "common/logging.h"
@@ -112,13 +113,5 @@ bool RemoveLogFolderIfEmpty(const std::wstring& dumpPath) {
     size_t slash = dumpPath.find_last_of(L'\\');
     if (slash == std::wstring::npos) return false;
     std::wstring folder = dumpPath.substr(0, slash);
-    WIN32_FIND_DATAW entry;
-    const UniqueFindHandle search(FindFirstFileW((folder + L"\\*.*").c_str(), &entry));
-    bool onlyDots = true;
-    if (search) {
-        do {
-            if (entry.cFileName[0] != L'.') onlyDots = false;
-        } while (onlyDots && FindNextFileW(search.get(), &entry));
-    }
-    return onlyDots && RemoveDirectoryW(folder.c_str());
+    return ListFolder(folder + L"\\*.*").empty() && RemoveDirectoryW(folder.c_str());
 }

@@ -7,6 +7,7 @@
 
 #include "BASDbgReport.h"
 #include "BASUtility.h"
+#include "FolderListing.h"
 #include "Utf8.h"
 #include "common/logging.h"
 #include "I18n.h"
@@ -83,19 +84,14 @@ std::vector<std::pair<std::string, std::string>> CrashMembers(const FaultingModu
 }
 
 void CleanReportFolder(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*.*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L".." || ContainsZipIgnoringCase(name.c_str())) continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    for (const FolderEntry& entry : ListFolder(folder + L"\\*.*")) {
+        if (ContainsZipIgnoringCase(entry.name.c_str())) continue;
+        const std::wstring path = folder + L"\\" + entry.name;
+        if (entry.isFolder)
             RemoveDirectoryW(path.c_str());  // an empty one only; the log folder holds none of its own
         else
             DeleteFileW(path.c_str());
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    }
 }
 
 void SettleReportFolder(const std::wstring& folder) {

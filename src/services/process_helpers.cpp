@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BASUtility.h"
+#include "FolderListing.h"
 #include "UniqueResource.h"
 #include "Utf8.h"
 #include "common/logging.h"
@@ -21,31 +22,6 @@ std::wstring Lowered(std::wstring text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
     return text;
 }
-
-// The subfolders that a FindFirstFileW search finds.
-class FolderListing {
-public:
-    explicit FolderListing(const std::wstring& pattern) : search_(FindFirstFileW(pattern.c_str(), &entry_)) {}
-
-    // The next subfolder's name other than "." and "..", or false at the end.
-    bool NextFolder(std::wstring& name) {
-        while (search_ && !done_) {
-            std::wstring current = entry_.cFileName;
-            const bool isFolder = entry_.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-            done_ = !FindNextFileW(search_.get(), &entry_);
-            if (isFolder && current != L"." && current != L"..") {
-                name = std::move(current);
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    WIN32_FIND_DATAW entry_{};  // declared first: the search fills it at construction
-    UniqueFindHandle search_;
-    bool done_ = false;
-};
 
 // The executable of a process, lower-cased; empty when it cannot be opened.
 std::wstring LoweredImagePath(DWORD processId) {
@@ -97,9 +73,8 @@ std::wstring FindNewestAddin(const std::wstring& title) {
     const std::wstring base = slash == std::wstring::npos ? std::wstring() : config.substr(0, slash);
     const std::wstring folder = base + L"\\Addins\\" + title + L"\\";
 
-    std::wstring newest, newestName, name;
-    FolderListing listing(folder + L"*");
-    while (listing.NextFolder(name)) {
+    std::wstring newest, newestName;
+    for (const std::wstring& name : ListSubfolderNames(folder + L"*")) {
         if (!IsAddinVersionName(name)) continue;
         const std::wstring candidate = folder + name;
         if (!BASUtilityFile::IsFileExist((candidate + L"\\Bin\\" + title + L".exe").c_str())) continue;
