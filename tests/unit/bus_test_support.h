@@ -17,6 +17,13 @@ inline BASObserveData Record(const char* command, void* sender) {
     return record;
 }
 
+// Registers receive for command as the module owner would through its manifest.
+inline void Attach(const char* command, void* owner, BASCommandFunction receive) {
+    CommandEndpoint* endpoint = NewEndpoint(owner);
+    endpoint->receive = receive;
+    RegisterEndpoint(command, endpoint);
+}
+
 // Runs what is queued for this thread, main-thread calls included.
 inline void PumpThreadMessages() {
     MSG message;

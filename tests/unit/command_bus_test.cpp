@@ -35,12 +35,6 @@ void __cdecl Receive(BASObserveData* r) {
 }
 constexpr auto ReceiveA = Receive<'A'>, ReceiveB = Receive<'B'>, ReceiveC = Receive<'C'>, ReceiveHost = Receive<'H'>;
 
-void Attach(const char* command, void* owner, BASCommandFunction receive) {
-    CommandEndpoint* endpoint = NewEndpoint(owner);
-    endpoint->receive = receive;
-    RegisterEndpoint(command, endpoint);
-}
-
 // The trail of one send; send is Broadcast, SendUntilHandled or HostSend.
 std::string Send(const char* command, void* sender, void (*send)(BASObserveData*) = Broadcast) {
     std::string trail;

@@ -56,12 +56,6 @@ BASObserveData Sent(BASObserveData record) {
 
 bool SameBytes(const BASObserveData& a, const BASObserveData& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-void Attach(const char* command, void* owner, BASCommandFunction receive) {
-    CommandEndpoint* endpoint = NewEndpoint(owner);
-    endpoint->receive = receive;
-    RegisterEndpoint(command, endpoint);
-}
-
 // What a fake plug-in saw: the record as delivered, who received it, and on which thread.
 struct Delivery {
     BASObserveData record;
