@@ -140,6 +140,24 @@ bool HostProcess::Start() {
     return true;
 }
 
+UniqueHandle StartProgram(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring line = L"\"" + program + L"\" " + arguments;  // CreateProcessW may write into it
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) return {};
+    CloseHandle(started.hThread);
+    return UniqueHandle(started.hProcess);
+}
+
+DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
+    const UniqueHandle process = StartProgram(program, arguments);
+    if (!process) return ~0u;
+    if (WaitForSingleObject(process.get(), timeoutMs) == WAIT_TIMEOUT) TerminateProcess(process.get(), STILL_ACTIVE);
+    DWORD code = ~0u;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
 HWND HostProcess::WaitForMainWindow(DWORD timeoutMs, DWORD pollMs) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {

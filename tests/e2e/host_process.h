@@ -25,6 +25,13 @@ inline RECT ChildRect(HWND child) {
 // Visible top-level windows of process (0: of every process) with class name.
 std::vector<HWND> TopLevels(DWORD process, const wchar_t* className);
 
+// Starts program with arguments (quoted program name) without waiting; null
+// when it could not be started.
+UniqueHandle StartProgram(const std::wstring& program, const std::wstring& arguments);
+// Runs program to its end and gives its exit code: ~0 when it could not be
+// started, STILL_ACTIVE for one that hung past the timeout and was ended.
+DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 120000);
+
 class HostProcess {
 public:
     struct Options {

@@ -26,26 +26,6 @@ const std::wstring kSetup = L"" LUMAREST_TEST_SETUP;            // 4.4.39, as sh
 const std::wstring kNextSetup = L"" LUMAREST_TEST_NEXT_SETUP;   // 4.4.40, with /WAIT=
 const std::wstring kNextProgram = L"" LUMAREST_TEST_NEXT_PROGRAM;
 
-// Starts a setup without waiting for it, for a run driven through its pages.
-UniqueHandle StartSetup(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring line = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{sizeof startup};
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) return {};
-    CloseHandle(started.hThread);
-    return UniqueHandle(started.hProcess);
-}
-
-// The exit code, or STILL_ACTIVE for a setup that hung and was ended.
-DWORD RunSetup(const std::wstring& program, const std::wstring& arguments) {
-    const UniqueHandle process = StartSetup(program, arguments);
-    if (!process) return ~0u;
-    if (WaitForSingleObject(process.get(), 120000) == WAIT_TIMEOUT) TerminateProcess(process.get(), STILL_ACTIVE);
-    DWORD code = ~0u;
-    GetExitCodeProcess(process.get(), &code);
-    return code;
-}
-
 std::wstring ShellFolder(int csidl) {
     wchar_t path[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, csidl, nullptr, 0, path);
@@ -140,8 +120,8 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     TempFolder temp;
     const std::wstring app = temp.Path() + L"\\App Folder";
     // Wine enforces no folder rights, but nothing can be made in /proc.
-    EXPECT_EQ(RunSetup(kSetup, L"/S /D=Z:\\proc\\Lumarest"), 5u) << "an unwritable folder was not refused";
-    ASSERT_EQ(RunSetup(kSetup, L"/S /D=" + app), 0u);
+    EXPECT_EQ(RunToEnd(kSetup, L"/S /D=Z:\\proc\\Lumarest"), 5u) << "an unwritable folder was not refused";
+    ASSERT_EQ(RunToEnd(kSetup, L"/S /D=" + app), 0u);
     const std::set<std::wstring> installed = FilesBelow(app);
     for (const wchar_t* file : {L"Lumarest.exe", L"Uninstall.exe", L"Option.json", L"Plugins\\Comm\\1.0.0\\Comm.dll", L"I18n\\de\\Language.mo"})
         EXPECT_TRUE(installed.count(file)) << "not installed: " << file;
@@ -161,12 +141,12 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     {
         UniqueHandle running(CreateMutexW(nullptr, TRUE, MutexName(L"4.4.39").c_str()));
         const DWORD start = GetTickCount();
-        EXPECT_EQ(RunSetup(kNextSetup, L"/S /TAG=4.4.39 /WAIT=3"), 3u) << "an update while the product runs must give up";
+        EXPECT_EQ(RunToEnd(kNextSetup, L"/S /TAG=4.4.39 /WAIT=3"), 3u) << "an update while the product runs must give up";
         EXPECT_GE(GetTickCount() - start, 3000u) << "gave up before its wait was over";
         EXPECT_EQ(ReadTextFile(app + L"\\UpdateMarker.txt"), "old") << "files of a running product were replaced";
     }
     const EndsStartedProduct started{app + L"\\Lumarest.exe"};
-    ASSERT_EQ(RunSetup(kNextSetup, L"/TAG=4.4.39"), 0u) << "the update as the host starts it, with its progress window";
+    ASSERT_EQ(RunToEnd(kNextSetup, L"/TAG=4.4.39"), 0u) << "the update as the host starts it, with its progress window";
     EXPECT_EQ(ReadTextFile(app + L"\\UpdateMarker.txt"), "4.4.40");
     EXPECT_TRUE(ReadTextFile(app + L"\\Lumarest.exe") == ReadTextFile(kNextProgram)) << "the program was not replaced";
     EXPECT_EQ(ReadTextFile(feed), "{\"feed\": \"users own\"}") << "the update feed's address was overwritten";
@@ -178,7 +158,7 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     SHCreateDirectoryExW(nullptr, e2e::UserStoreFolder().c_str(), nullptr);
     CopyFileW(temp.Write(L"SetupTest.txt", "kept").c_str(), settings.c_str(), FALSE);
     // "_?=" runs the uninstaller in place (and waits), so it cannot remove itself.
-    EXPECT_EQ(RunSetup(app + L"\\Uninstall.exe", L"/S _?=" + app), 0u);
+    EXPECT_EQ(RunToEnd(app + L"\\Uninstall.exe", L"/S _?=" + app), 0u);
     EXPECT_EQ(FilesBelow(app), (std::set<std::wstring>{L"I18n\\de\\Notes.txt", L"Uninstall.exe"}));
     EXPECT_EQ(GetFileAttributesW((app + L"\\Plugins").c_str()), INVALID_FILE_ATTRIBUTES) << "emptied folders stay";
     EXPECT_FALSE(Exists(shortcut) || UninstallEntryExists()) << "the shortcut or the uninstall entry stayed";
@@ -206,7 +186,7 @@ TEST(Setup, SpeaksTheStoredLanguageOffersTheDesktopShortcutAndRemovesUserDataWhe
     CopyFileW(temp.Write(L"log", "old run").c_str(), (logs + L"\\Lumarest.exe.host.user.log.INFO.1").c_str(), FALSE);
     CopyFileW(temp.Write(L"other", "not ours").c_str(), (logs + L"\\Other.exe.log").c_str(), FALSE);
 
-    const UniqueHandle setup = StartSetup(kSetup, L"/D=" + app);
+    const UniqueHandle setup = StartProgram(kSetup, L"/D=" + app);
     // A setup left on a page would hold the test's output open.
     const std::unique_ptr<void, void (*)(HANDLE)> endsSetup(setup.get(), [](HANDLE process) {
         if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
@@ -238,7 +218,7 @@ TEST(Setup, SpeaksTheStoredLanguageOffersTheDesktopShortcutAndRemovesUserDataWhe
     ASSERT_EQ(WaitForSingleObject(setup.get(), 60000), WAIT_OBJECT_0);
     EXPECT_EQ(ShortcutTarget(ShortcutPath(CSIDL_DESKTOPDIRECTORY)), app + L"\\Lumarest.exe");
 
-    EXPECT_EQ(RunSetup(app + L"\\Uninstall.exe", L"/S /REMOVEUSERDATA _?=" + app), 0u);
+    EXPECT_EQ(RunToEnd(app + L"\\Uninstall.exe", L"/S /REMOVEUSERDATA _?=" + app), 0u);
     EXPECT_FALSE(Exists(e2e::UserStoreFolder()) || Exists(logs + L"\\Lumarest.exe.host.user.log.INFO.1"));
     EXPECT_TRUE(Exists(logs + L"\\Other.exe.log")) << "another program's log went";
     EXPECT_FALSE(Exists(ShortcutPath(CSIDL_DESKTOPDIRECTORY)) || Exists(ShortcutPath(CSIDL_PROGRAMS)));
@@ -256,7 +236,7 @@ TEST(Setup, SuiteFormInstallsIntoTheAddinLayoutWithoutWaitingForTheHost) {
     // for devices, nothing, and more than 64 characters.
     for (const std::wstring& alias : {std::wstring(L"..\\..\\.."), std::wstring(L"a/b"), std::wstring(L"Suite "),
                                       std::wstring(L"lpt1.txt"), std::wstring(), std::wstring(3000, L'x')})
-        EXPECT_EQ(RunSetup(kSetup, L"/S /PRODUCT_ALIAS=\"" + alias + L"\""), 4u) << "alias \"" << alias.substr(0, 80) << "\"";
+        EXPECT_EQ(RunToEnd(kSetup, L"/S /PRODUCT_ALIAS=\"" + alias + L"\""), 4u) << "alias \"" << alias.substr(0, 80) << "\"";
     EXPECT_FALSE(Exists(std::wstring(appData) + L"\\..\\..\\Addins")) << "installed outside the maker's folder";
 
     // Up to 64 characters, blanks inside, are a plain folder name.
@@ -264,7 +244,7 @@ TEST(Setup, SuiteFormInstallsIntoTheAddinLayoutWithoutWaitingForTheHost) {
     alias.resize(64, L'x');
     const std::wstring suite = std::wstring(appData) + L"\\Zentrovia\\" + alias;
     const DWORD start = GetTickCount();
-    EXPECT_EQ(RunSetup(kSetup, L"/S /PRODUCT_ALIAS=\"" + alias + L"\""), 0u);
+    EXPECT_EQ(RunToEnd(kSetup, L"/S /PRODUCT_ALIAS=\"" + alias + L"\""), 0u);
     EXPECT_LT(GetTickCount() - start, 30000u) << "the suite form waited for the host";
     const std::set<std::wstring> files = FilesBelow(suite + L"\\Addins\\" + kTitle + L"\\4.4.39\\Bin");
     EXPECT_TRUE(files.count(kTitle + L".exe") && files.count(L"Plugins\\Title\\1.0.0\\Title.dll") && files.count(L"Option.json"));

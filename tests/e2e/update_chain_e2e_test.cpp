@@ -58,19 +58,6 @@ bool WaitAnswering(HWND frame, FrameAnswers& answers, const std::function<bool()
     }, timeoutMs);
 }
 
-// The exit code of a program run to its end.
-DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring line = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup{sizeof startup};
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) return ~0u;
-    UniqueHandle process(started.hProcess), thread(started.hThread);
-    WaitForSingleObject(process.get(), 120000);
-    DWORD code = ~0u;
-    GetExitCodeProcess(process.get(), &code);
-    return code;
-}
-
 bool InstanceRuns(const std::wstring& version) {
     return static_cast<bool>(UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, (L"Global_" + kTitle + L"_" + version).c_str())));
 }
