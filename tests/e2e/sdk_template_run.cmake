@@ -57,7 +57,9 @@ string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" table "${head
 string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" exports "${table}")
 list(TRANSFORM exports REPLACE "^\\[ *[0-9]+\\] " "")
 if(NOT exports STREQUAL "RegisterModule")
-  fail("MyModule.dll exports ${exports}, not exactly RegisterModule:\n${table}")
+  list(LENGTH exports count)
+  list(SUBLIST exports 0 8 first)
+  fail("MyModule.dll exports ${count} names, not exactly RegisterModule; the first: ${first}")
 endif()
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
 if(NOT "DLL Name: msvcrt.dll" IN_LIST imports)
@@ -70,6 +72,9 @@ endif()
 
 # A compiler for this machine instead of 32-bit Windows is refused at
 # configure time, with a message that says what is needed.
+if(NOT NATIVE_CXX)
+  fail("no compiler for the build machine (g++) to check that the SDK refuses it: run scripts/setup.sh")
+endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${outside}/MyModule -B ${outside}/build-native -G Ninja
     -DCMAKE_CXX_COMPILER=${NATIVE_CXX} ${package}
   RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
