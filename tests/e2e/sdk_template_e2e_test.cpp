@@ -3,7 +3,8 @@
 // source tree and put it into the installation's plug-ins folder, and starts
 // this program with LUMAREST_EXE naming the installed Lumarest.exe. The probe
 // greets MyModule; MyModule asks its question through the host from its
-// worker thread, which is answered with Return; the close joins the worker.
+// worker thread; a close meanwhile is refused; the question is answered with
+// Return; the next close joins the worker.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -55,7 +56,7 @@ TEST_F(SdkTemplateRun, AnswersItsCommandAsksThroughTheHostAndJoinsItsWorkerAtThe
     options.inPlace = true;  // the installed host, with MyModule in its own plug-ins folder
     HostProcess host(options);
     ASSERT_TRUE(host.Start());
-    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr) << host.ReadLogs() << ReadTextFile(TemplateLog());
 
     const std::string prefix = "probe ANSWER MYMODULE_COMMAND_HELLO ";
     ASSERT_TRUE(WaitUntil([&] { return !Lines(Log(), prefix).empty(); }, kEventTimeoutMs)) << Log();
@@ -71,6 +72,14 @@ TEST_F(SdkTemplateRun, AnswersItsCommandAsksThroughTheHostAndJoinsItsWorkerAtThe
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Sleep(500);  // the first paint of an emulated program
     SaveScreenBmp(WindowRect(dialog), L"sdk-template-question.bmp");
+    // A close while the worker waits for the answer would join a thread that
+    // waits for the main thread: MyModule keeps the window open instead.
+    ASSERT_TRUE(host.RequestClose());
+    ASSERT_TRUE(WaitUntil([&] { return HasEvent("close refused: a question is open"); }, kEventTimeoutMs))
+        << "the close while the question was open was not refused\n" << ReadTextFile(TemplateLog());
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "the question went with the refused close";
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Control(dialog, kConfirmId); }, kEventTimeoutMs))
+        << "the question lost the focus on \"OK\"";
     PressKey(VK_RETURN);
     EXPECT_TRUE(WaitUntil([&] { return HasEvent("question answered 1"); }, kEventTimeoutMs))
         << ReadTextFile(TemplateLog());
