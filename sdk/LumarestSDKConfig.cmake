@@ -51,9 +51,10 @@ else()
 endif()
 include(CheckSourceCompiles)
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
-check_source_compiles(${_lumarest_sdk_language}
-  "#include <stdlib.h>\n#if defined(_UCRT) || __MSVCRT_VERSION__ >= 0x1400\n#error UCRT\n#endif\nint lumarest_sdk_probe;\n"
-  LUMAREST_SDK_COMPILER_USES_MSVCRT)
+string(CONCAT _lumarest_sdk_check
+  "#include <stdlib.h>\n#if defined(_UCRT) || __MSVCRT_VERSION__ >= 0x1400\n#error UCRT\n#endif\n"
+  "int lumarest_sdk_probe;\n")
+check_source_compiles(${_lumarest_sdk_language} "${_lumarest_sdk_check}" LUMAREST_SDK_COMPILER_USES_MSVCRT)
 unset(CMAKE_TRY_COMPILE_TARGET_TYPE)
 if(NOT LUMAREST_SDK_COMPILER_USES_MSVCRT)
   set(LumarestSDK_FOUND FALSE)
@@ -82,3 +83,4 @@ unset(_lumarest_sdk_bits)
 unset(_lumarest_sdk_languages)
 unset(_lumarest_sdk_language)
 unset(_lumarest_sdk_compiler)
+unset(_lumarest_sdk_check)

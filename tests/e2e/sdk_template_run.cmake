@@ -35,8 +35,9 @@ endfunction()
 
 file(REMOVE_RECURSE ${prefix})
 run("installing the host and the SDK" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(file Lumarest.exe Option.json sdk/include/lumarest/plugin.h sdk/lib/cmake/LumarestSDK/LumarestSDKConfig.cmake
-        sdk/lib/cmake/LumarestSDK/LumarestSDKConfigVersion.cmake sdk/template/CMakeLists.txt sdk/doc/plugin-authors.md)
+foreach(file Lumarest.exe Option.json sdk/include/lumarest/plugin.h
+        sdk/lib/cmake/LumarestSDK/LumarestSDKConfig.cmake sdk/lib/cmake/LumarestSDK/LumarestSDKConfigVersion.cmake
+        sdk/template/CMakeLists.txt sdk/doc/plugin-authors.md)
   if(NOT EXISTS ${prefix}/${file})
     fail("the installation lacks ${file}")
   endif()
@@ -52,7 +53,8 @@ run("building the template" ${CMAKE_COMMAND} --build ${outside}/build)
 # exported would be the plug-in's internals. Compiler DLLs would have to be
 # shipped beside it, and another C runtime would free the host's blocks on
 # the wrong heap.
-execute_process(COMMAND ${OBJDUMP} -p ${outside}/build/MyModule.dll OUTPUT_VARIABLE headers RESULT_VARIABLE result)
+execute_process(COMMAND ${OBJDUMP} -p ${outside}/build/MyModule.dll
+  OUTPUT_VARIABLE headers RESULT_VARIABLE result)
 string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" table "${headers}")
 string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" exports "${table}")
 list(TRANSFORM exports REPLACE "^\\[ *[0-9]+\\] " "")
@@ -65,7 +67,8 @@ string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
 if(NOT "DLL Name: msvcrt.dll" IN_LIST imports)
   fail("MyModule.dll does not import msvcrt.dll: ${imports}")
 endif()
-string(REGEX MATCH "DLL Name: (libstdc|libgcc|libwinpthread|ucrtbase|api-ms-win-crt)[^;]*" compiler_dll "${imports}")
+string(REGEX MATCH "DLL Name: (libstdc|libgcc|libwinpthread|ucrtbase|api-ms-win-crt)[^;]*"
+  compiler_dll "${imports}")
 if(compiler_dll)
   fail("MyModule.dll needs ${compiler_dll}")
 endif()
@@ -83,14 +86,17 @@ if(result EQUAL 0 OR NOT out MATCHES "32-bit Windows DLLs built by mingw-w64")
   fail("a native compiler was not refused clearly (${result}):\n${out}")
 endif()
 
-run("installing MyModule into the host" ${CMAKE_COMMAND} --install ${outside}/build --prefix ${prefix}/Plugins)
+run("installing MyModule into the host"
+  ${CMAKE_COMMAND} --install ${outside}/build --prefix ${prefix}/Plugins)
 file(REMOVE_RECURSE ${outside})
-if(NOT EXISTS ${prefix}/Plugins/MyModule/1.0.0/MyModule.dll OR NOT EXISTS ${prefix}/Plugins/MyModule/1.0.0/plugin.load)
+set(installed ${prefix}/Plugins/MyModule/1.0.0)
+if(NOT EXISTS ${installed}/MyModule.dll OR NOT EXISTS ${installed}/plugin.load)
   message(FATAL_ERROR "MyModule's install did not make Plugins/MyModule/1.0.0/ with the DLL and the manifest")
 endif()
 
 string(REPLACE "/" "\\" host "Z:${prefix}/Lumarest.exe")
-execute_process(COMMAND ${CMAKE_COMMAND} -E env LUMAREST_EXE=${host} ${EMULATOR} ${TEST_PROGRAM} --gtest_color=no
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LUMAREST_EXE=${host}
+    ${EMULATOR} ${TEST_PROGRAM} --gtest_color=no
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "the real run of the installed host with MyModule failed (${result})")
