@@ -10,7 +10,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 log() { printf '[setup] %s\n' "$*"; }
 
 PACKAGES=(
-  cmake ninja-build make dpkg-dev file
+  cmake ninja-build make dpkg-dev file g++
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
   libz-mingw-w64-dev
   wine wine32:i386 wine64 xvfb xcompmgr xdotool x11-utils imagemagick fonts-liberation
