@@ -21,9 +21,19 @@ struct StepTime {
     double ms = 0;
 };
 
+// Blocks and bytes the C heap gained over a pass: "repeat" (every command
+// name sent many times) or "kept" (from before RegisterModule to after the
+// close, the headless host's own blocks left out).
+struct HeapGain {
+    std::string pass;
+    long blocks = 0;
+    long bytes = 0;
+};
+
 struct DynamicResult {
     std::vector<Finding> findings;
     std::vector<StepTime> steps;
+    std::vector<HeapGain> heap;
 };
 
 // Parent: runs the plug-in of module in versionFolder (ending in a

@@ -52,6 +52,7 @@ struct ModuleReport {
     std::string chosen;              // the version the host would load; empty: none
     std::vector<PlacedFinding> findings;
     std::vector<StepTime> steps;
+    std::vector<HeapGain> heap;
 };
 
 std::wstring WithBackslash(std::wstring folder) {
@@ -85,6 +86,7 @@ ModuleReport CheckModule(const std::wstring& folder, const std::wstring& hostFol
                                          inspection.module, options.limitMs);
     for (Finding& finding : run.findings) report.findings.push_back({chosen->version, std::move(finding)});
     report.steps = std::move(run.steps);
+    report.heap = std::move(run.heap);
     return report;
 }
 
@@ -108,6 +110,10 @@ void PrintText(const std::vector<ModuleReport>& reports, const Options& options)
         for (const StepTime& step : report.steps)
             std::printf("%s\\%s: step %s took %.1f ms\n", report.module.c_str(), report.chosen.c_str(),
                         step.step.c_str(), step.ms);
+        for (const HeapGain& gain : report.heap)
+            std::printf("%s\\%s: C heap after %s: %+ld blocks (%+ld bytes)\n", report.module.c_str(),
+                        report.chosen.c_str(), gain.pass == "kept" ? "the close" : "the repeated commands",
+                        gain.blocks, gain.bytes);
     }
 }
 
@@ -165,6 +171,18 @@ void PrintJson(const std::vector<ModuleReport>& reports, const Options& options,
             json.EndObject();
         }
         json.EndArray();
+        json.Key("heap");
+        json.StartObject();
+        for (const HeapGain& gain : report.heap) {
+            json.Key(gain.pass.c_str());
+            json.StartObject();
+            json.Key("blocks");
+            json.Int64(gain.blocks);
+            json.Key("bytes");
+            json.Int64(gain.bytes);
+            json.EndObject();
+        }
+        json.EndObject();
         json.EndObject();
     }
     json.EndArray();
