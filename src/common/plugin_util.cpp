@@ -13,6 +13,7 @@
 #include "logging.h"
 #include "plugin_entry_call.h"
 #include "plugin_image_check.h"
+#include "plugin_inspection.h"
 #include "plugin_manifest.h"
 
 namespace {
@@ -47,29 +48,42 @@ std::wstring ModuleNameOf(std::wstring folder) {
     return slash == std::wstring::npos ? folder : folder.substr(slash + 1);
 }
 
-// Version folders that hold a manifest, as UTF-8, in listing order.
-std::vector<std::string> ListVersionFolders(const std::wstring& folder) {
-    std::vector<std::string> versions;
-    for (const std::wstring& name : ListSubfolders(folder)) {
-        if (BASUtilityFile::IsFileExist((folder + name + L"\\" + kManifestName).c_str())) versions.push_back(ToUtf8(name));
+// A version folder that holds a manifest, with the manifest as read: each
+// manifest is opened once, and its opening is the test that it exists.
+struct VersionCandidate {
+    std::string version;  // the folder's name, UTF-8
+    ManifestFile manifest;
+};
+
+std::vector<VersionCandidate> ListVersionCandidates(const std::wstring& folder, bool& anyFolder) {
+    std::vector<VersionCandidate> candidates;
+    const std::vector<std::wstring> names = ListSubfolders(folder);
+    anyFolder = !names.empty();
+    for (const std::wstring& name : names) {
+        ManifestFile manifest = ReadManifestFile(folder + name + L"\\" + kManifestName);
+        if (manifest.found) candidates.push_back({ToUtf8(name), std::move(manifest)});
     }
-    return versions;
+    return candidates;
 }
 
-// The whole manifest, read in text mode into a zero-filled buffer one byte
-// longer than the file; false when it cannot be opened.
-bool ReadManifestText(const std::wstring& path, std::string& text) {
-    UniqueFile file(_wfopen(path.c_str(), L"rt"));
-    if (!file) return false;
-    fseek(file.get(), 0, SEEK_END);
-    long size = ftell(file.get());
-    if (size < 0) return false;
-    fseek(file.get(), 0, SEEK_SET);
-    text.assign(static_cast<size_t>(size) + 1, '\0');
-    // Text mode turns CR LF into LF, so fewer bytes than the size may arrive;
-    // the zero fill ends the text wherever the read stopped.
-    fread(text.data(), 1, static_cast<size_t>(size), file.get());
-    return true;
+// The folder of the running program, where the loader also finds a
+// plug-in's dependencies.
+std::wstring HostFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length < MAX_PATH ? length : 0);
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
+
+// Why a library that failed a quick check or the load is refused, told as
+// the checker tells it; fallback when the inspection finds nothing worse.
+Finding ReasonForLibrary(const std::wstring& libraryPath, Finding fallback) {
+    const size_t slash = libraryPath.find_last_of(L"\\/");
+    const LibrarySearch search = MakeLibrarySearch(libraryPath.substr(0, slash + 1), HostFolder());
+    for (const Finding& finding : InspectLibrary(libraryPath, search)) {
+        if (finding.level == FindingLevel::Skipped) return finding;
+    }
+    return fallback;
 }
 
 std::wstring FullPath(const std::wstring& path) {
@@ -95,55 +109,60 @@ std::string OpenAndCheckLibrary(const std::wstring& path, UniqueHandle& held) {
     return CheckPluginImage(head, read);
 }
 
-// Loads the library so that its own dependencies are looked up in its folder
-// first, then in the application's and the system's folders. Systems without
-// the LOAD_LIBRARY_SEARCH flags get the older altered search path, which also
-// starts at the library's folder.
-HMODULE LoadPluginLibrary(const std::wstring& fullPath) {
-    const bool searchFlagsSupported = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory") != nullptr;
-    if (searchFlagsSupported) {
-        HMODULE module = LoadLibraryExW(fullPath.c_str(), nullptr,
-                                        LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-        if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-    }
-    return LoadLibraryExW(fullPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+// One line per version folder the loader skips, with the reason the checker
+// gives for it, so a user's log tells the plug-in's author what to fix.
+void LogSkipped(const std::wstring& module, const std::string& version, const Finding& reason) {
+    LOG(ERROR) << "Plug-in " << ToUtf8(module) << (version.empty() ? "" : "\\" + version)
+               << " skipped: " << DescribeFinding(reason);
 }
 
-void LogRefusal(const std::wstring& file, const std::string& reason) {
-    LOG(ERROR) << "Plug-in " << ToUtf8(file) << " refused: " << reason;
-}
-
-// Tries one version folder; true when the module was loaded from it.
-bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder, const LoadOptions& options) {
+// Tries one version folder; true when the module was loaded from it,
+// otherwise reason says why not.
+bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder, const ManifestFile& manifest,
+                 const LoadOptions& options, Finding& reason) {
     const std::wstring manifestPath = versionFolder + kManifestName;
-    std::string text;
-    if (!ReadManifestText(manifestPath, text)) return false;
-    ManifestReading reading = ParsePluginManifest(text.c_str());
-    if (reading.parseError) {
-        google::LogMessage(kParseErrorSource, kParseErrorLine, google::GLOG_ERROR).stream()
-            << reading.refusal << " in " << ToUtf8(manifestPath);
+    if (!manifest.read) {
+        reason = UnreadableManifest(ToUtf8(manifestPath), manifest.error);
         return false;
     }
+    ManifestReading reading = ParsePluginManifest(manifest.text.c_str());
     if (!reading.ok) {
-        LogRefusal(manifestPath, reading.refusal);
+        std::vector<Finding> findings;
+        InspectManifest(manifest.text, findings);
+        reason = Finding{FindingLevel::Skipped, "manifest-refused", reading.refusal, "correct plugin.load"};
+        for (const Finding& finding : findings) {
+            if (finding.level == FindingLevel::Skipped) {
+                reason = finding;
+                break;
+            }
+        }
         return false;
     }
 
     const std::wstring libraryPath = FullPath(versionFolder + FromUtf8(reading.manifest.libraryPath));
-    if (!BASUtilityFile::IsFileExist(libraryPath.c_str())) return false;
     UniqueHandle held;
-    if (std::string reason = OpenAndCheckLibrary(libraryPath, held); !reason.empty()) {
-        LogRefusal(libraryPath, reason);
+    if (std::string refusal = OpenAndCheckLibrary(libraryPath, held); !refusal.empty()) {
+        reason = ReasonForLibrary(libraryPath, Finding{FindingLevel::Skipped, "library-refused",
+                                                       ToUtf8(libraryPath) + " " + refusal, "build a 32-bit DLL"});
         return false;
     }
     HMODULE library = LoadPluginLibrary(libraryPath);
+    const DWORD loadError = GetLastError();
     held.reset();
-    if (!library) return false;
+    if (!library) {
+        reason = ReasonForLibrary(libraryPath, LoadFailed(ToUtf8(libraryPath), loadError));
+        return false;
+    }
     AddPermanentModule(library);  // libraries are never unloaded
     // A library without the entry point stays loaded: libraries are never
     // unloaded, whatever became of them.
     auto registerModule = Export<RegisterModuleFunction>(library, LUMAREST_ENTRY_POINT_NAME);
-    if (!registerModule) return false;
+    if (!registerModule) {
+        reason = ReasonForLibrary(libraryPath, Finding{FindingLevel::Skipped, "export-missing",
+                                                       ToUtf8(libraryPath) + " does not export \"RegisterModule\"",
+                                                       "export RegisterModule undecorated"});
+        return false;
+    }
 
     auto record = std::make_unique<ModuleRecord>(std::move(reading.manifest.record));
     record->libraryPath = ToUtf8(libraryPath);
@@ -188,9 +207,42 @@ void LoadPlugin(const std::wstring& folder) { LoadPlugin(folder, LoadOptions{});
 void LoadPlugin(const std::wstring& folder, const LoadOptions& options) {
     const std::wstring name = ModuleNameOf(folder);
     if (FindModule(name.c_str())) return;  // a module is loaded once
-    for (const std::string& version : OrderVersionCandidates(ListVersionFolders(folder))) {
-        if (LoadVersion(name, folder + FromUtf8(version) + L"\\", options)) return;
+    bool anyFolder = false;
+    const std::vector<VersionCandidate> candidates = ListVersionCandidates(folder, anyFolder);
+    if (candidates.empty()) {
+        LogSkipped(name, "", NoCandidate(ToUtf8(name), anyFolder));
+        return;
     }
+    std::vector<std::string> versions;
+    for (const VersionCandidate& candidate : candidates) versions.push_back(candidate.version);
+    for (const std::string& version : OrderVersionCandidates(versions)) {
+        const auto candidate = std::find_if(candidates.begin(), candidates.end(),
+                                            [&](const VersionCandidate& c) { return c.version == version; });
+        Finding reason;
+        if (LoadVersion(name, folder + FromUtf8(version) + L"\\", candidate->manifest, options, reason)) return;
+        if (reason.code == "manifest-parse") {
+            // Parse errors are reported from one fixed place, so that log
+            // readers find them under a stable location whatever the build's paths.
+            google::LogMessage(kParseErrorSource, kParseErrorLine, google::GLOG_ERROR).stream()
+                << "Plug-in " << ToUtf8(name) << "\\" << version << " skipped: " << DescribeFinding(reason);
+        } else {
+            LogSkipped(name, version, reason);
+        }
+    }
+}
+
+// Loads the library so that its own dependencies are looked up in its folder
+// first, then in the application's and the system's folders. Systems without
+// the LOAD_LIBRARY_SEARCH flags get the older altered search path, which also
+// starts at the library's folder.
+HMODULE LoadPluginLibrary(const std::wstring& fullPath) {
+    const bool searchFlagsSupported = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory") != nullptr;
+    if (searchFlagsSupported) {
+        HMODULE module = LoadLibraryExW(fullPath.c_str(), nullptr,
+                                        LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+        if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+    }
+    return LoadLibraryExW(fullPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 bool AddModule(const wchar_t* name, std::unique_ptr<ModuleRecord> record, CommandEndpoint* endpoint) {

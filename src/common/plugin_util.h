@@ -7,6 +7,8 @@
 // that fails falls back to the next.
 #pragma once
 
+#include <windows.h>
+
 #include <lumarest/plugin.h>
 
 #include <functional>
@@ -44,6 +46,10 @@ void LoadPlugins();
 // backslash); does nothing when a module of that name is already loaded.
 void LoadPlugin(const std::wstring& folder, const LoadOptions& options);
 void LoadPlugin(const std::wstring& folder);
+
+// Loads a plug-in library as the loader does: its own dependencies are
+// looked up in its folder first, then in the application's and the system's.
+HMODULE LoadPluginLibrary(const std::wstring& fullPath);
 
 // The names of the subfolders of folder (ending in a backslash), "." and ".."
 // left out, in the order in which the file system lists them.
