@@ -257,6 +257,7 @@ LUMAREST_STATIC_ASSERT(sizeof(BASPaneList) == 8, "a count and a pointer");
 #define LIBCOMM_UPDATE_FAILED_NETWORK 0    /* no answer, or none within the deadlines */
 #define LIBCOMM_UPDATE_FAILED_UNVERIFIED 1 /* not signed by a trusted key, or refused */
 #define LIBCOMM_UPDATE_FAILED_MISMATCH 2   /* the installer is not of the feed's size and SHA-256 */
+#define LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER 3 /* the secure connection or its certificate was refused */
 /* to plug-ins: the user cancelled the download. */
 #define LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"
 /* both: the host asks the device server to stop; sent back when it has, and the host installs. */

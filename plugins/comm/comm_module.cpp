@@ -115,6 +115,8 @@ void AnswerUpdateCheck(const std::string& version) {
         answer.count = static_cast<int64_t>(releases.newer.size());
     } else if (outcome == comm::FeedOutcome::Unverified) {
         answer.value2 = LIBCOMM_UPDATE_FAILED_UNVERIFIED;
+    } else if (outcome == comm::FeedOutcome::Untrusted) {
+        answer.value2 = LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER;
     }
     {
         // Cleared before the answer goes out, so a request that arrives
@@ -168,13 +170,24 @@ void SendCompletion(const std::wstring& path, comm::FileHandle& locked) {
     plugin::Send(answer);
 }
 
+int64_t FailureReason(comm::DownloadResult result) {
+    switch (result) {
+    case comm::DownloadResult::Mismatch:
+        return LIBCOMM_UPDATE_FAILED_MISMATCH;
+    case comm::DownloadResult::Unverified:
+    case comm::DownloadResult::Refused:
+        return LIBCOMM_UPDATE_FAILED_UNVERIFIED;
+    case comm::DownloadResult::Untrusted:
+        return LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER;
+    default:
+        return LIBCOMM_UPDATE_FAILED_NETWORK;
+    }
+}
+
 void SendFailure(comm::DownloadResult result) {
     BASObserveData answer = plugin::NewRecord(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
     answer.value = 6;
-    answer.value2 = result == comm::DownloadResult::Mismatch ? LIBCOMM_UPDATE_FAILED_MISMATCH
-                    : result == comm::DownloadResult::Unverified || result == comm::DownloadResult::Refused
-                        ? LIBCOMM_UPDATE_FAILED_UNVERIFIED
-                        : LIBCOMM_UPDATE_FAILED_NETWORK;
+    answer.value2 = FailureReason(result);
     plugin::Send(answer);
 }
 
@@ -182,6 +195,7 @@ comm::DownloadResult DownloadNewest(comm::DownloadControl& control, std::wstring
     comm::FeedReleases releases;
     const comm::FeedOutcome outcome = comm::FetchNewerReleases(ProductVersion(), releases);
     if (outcome == comm::FeedOutcome::Unverified) return comm::DownloadResult::Unverified;
+    if (outcome == comm::FeedOutcome::Untrusted) return comm::DownloadResult::Untrusted;
     if (outcome != comm::FeedOutcome::Fetched || releases.newer.empty()) return comm::DownloadResult::Failed;
     const comm::Release& newest = releases.newer.front();
     // The feed's reading admits only plain versions; the file name is made

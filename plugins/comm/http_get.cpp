@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace comm {
@@ -94,30 +95,66 @@ bool ReadBody(HINTERNET request, const Clock& clock, const HttpReceiver& receive
     }
 }
 
+// The errors by which WinHTTP refuses a secure connection: Windows names
+// the certificate's fault; Wine reports every refused certificate as a
+// failed secure channel (its log has the fault).
+bool IsCertificateError(DWORD error) {
+    switch (error) {
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Sends the request and waits for the response's headers.
+HttpOutcome Exchange(HINTERNET request, const Clock& clock) {
+    if (WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+        LimitWaits(request, clock) && WinHttpReceiveResponse(request, nullptr))
+        return clock.Expired() ? HttpOutcome::Failed : HttpOutcome::Done;
+    const DWORD error = GetLastError();
+    if (!IsCertificateError(error)) return HttpOutcome::Failed;
+    OutputDebugStringW((L"Comm: the secure connection was refused (WinHTTP error " + std::to_wstring(error) +
+                        L")\n").c_str());
+    return HttpOutcome::Untrusted;
+}
+
+HttpOutcome Finish(bool whole) { return whole ? HttpOutcome::Done : HttpOutcome::Failed; }
+
 }  // namespace
 
-bool HttpGet(const std::wstring& url, const HttpDeadlines& deadlines, const HttpReceiver& receiver) {
+HttpOutcome HttpGet(const std::wstring& url, const HttpDeadlines& deadlines, const HttpReceiver& receiver) {
     const Clock clock(deadlines);
     const int waitMs = static_cast<int>(deadlines.stallMs);
     UrlParts parts;
-    if (!SplitUrl(url, parts)) return false;
+    if (!SplitUrl(url, parts)) return HttpOutcome::Failed;
     InternetHandle session(WinHttpOpen(L"Lumarest-Comm/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                        WINHTTP_NO_PROXY_BYPASS, 0));
-    if (!session || !WinHttpSetTimeouts(session.get(), waitMs, waitMs, waitMs, waitMs)) return false;
+    if (!session || !WinHttpSetTimeouts(session.get(), waitMs, waitMs, waitMs, waitMs)) return HttpOutcome::Failed;
     InternetHandle connection(WinHttpConnect(session.get(), parts.host.c_str(), parts.port, 0));
-    if (!connection) return false;
+    if (!connection) return HttpOutcome::Failed;
+    // The secure flag is what makes WinHTTP speak TLS and check the
+    // certificate: without it an https address would be asked in the clear,
+    // and whoever answers at that port would be believed.
     InternetHandle request(WinHttpOpenRequest(connection.get(), L"GET", parts.path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                               WINHTTP_DEFAULT_ACCEPT_TYPES, parts.secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request || !LimitWaits(request.get(), clock)) return false;
-    if (!WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-        !LimitWaits(request.get(), clock) || !WinHttpReceiveResponse(request.get(), nullptr) || clock.Expired())
-        return false;
-    if (QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE) != HTTP_STATUS_OK) return false;
-    return receiver.start(QueryNumber(request.get(), WINHTTP_QUERY_CONTENT_LENGTH)) &&
-           ReadBody(request.get(), clock, receiver);
+    if (!request || !LimitWaits(request.get(), clock)) return HttpOutcome::Failed;
+    const HttpOutcome exchanged = Exchange(request.get(), clock);
+    if (exchanged != HttpOutcome::Done) return exchanged;
+    if (QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE) != HTTP_STATUS_OK) return HttpOutcome::Failed;
+    return Finish(receiver.start(QueryNumber(request.get(), WINHTTP_QUERY_CONTENT_LENGTH)) &&
+                  ReadBody(request.get(), clock, receiver));
 }
 
-bool HttpGetText(const std::wstring& url, size_t limit, const HttpDeadlines& deadlines, std::string& body) {
+HttpOutcome HttpGetText(const std::wstring& url, size_t limit, const HttpDeadlines& deadlines, std::string& body) {
     body.clear();
     HttpReceiver receiver;
     receiver.start = [limit](uint64_t length) { return length <= limit; };

@@ -2,8 +2,9 @@
 // Every request has two deadlines: a stall deadline (no byte, or no step of
 // the exchange, for that long) and an overall one, so neither a dead server
 // nor one that drips a byte now and then holds the caller for longer.
-// HTTPS takes WinHTTP's certificate checks as they are: a certificate that
-// the system does not trust fails the request.
+// HTTPS asks WinHTTP for a secure connection and takes its certificate
+// checks as they are: a certificate that the system does not trust, or that
+// is not the host's, fails the request, and says so.
 #pragma once
 
 #include <cstddef>
@@ -26,12 +27,16 @@ struct HttpDeadlines {
     unsigned overallMs;
 };
 
-// Fetches url (http:// or https://) into receiver. True only when the
-// status was 200 and the whole body was handed over without a stop, within
-// the deadlines.
-bool HttpGet(const std::wstring& url, const HttpDeadlines& deadlines, const HttpReceiver& receiver);
+enum class HttpOutcome {
+    Done,       // status 200, and the whole body handed over without a stop, within the deadlines
+    Failed,     // anything else
+    Untrusted,  // the secure connection was refused: a certificate not trusted, not the host's, or out of date
+};
+
+// Fetches url (http:// or https://) into receiver.
+HttpOutcome HttpGet(const std::wstring& url, const HttpDeadlines& deadlines, const HttpReceiver& receiver);
 
 // The body of url when it answers 200 and holds at most limit bytes.
-bool HttpGetText(const std::wstring& url, size_t limit, const HttpDeadlines& deadlines, std::string& body);
+HttpOutcome HttpGetText(const std::wstring& url, size_t limit, const HttpDeadlines& deadlines, std::string& body);
 
 }  // namespace comm

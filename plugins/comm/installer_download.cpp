@@ -100,10 +100,11 @@ DownloadResult Fetch(const Installer& installer, const std::wstring& path, Downl
         return !otherLength;
     };
     receiver.bytes = [&sink](const char* bytes, size_t size) { return sink.Take(bytes, size); };
-    const bool fetched = HttpGet(plugin::Wide(installer.url), kDownloadDeadlines, receiver);
+    const HttpOutcome fetched = HttpGet(plugin::Wide(installer.url), kDownloadDeadlines, receiver);
     if (control.Cancelled()) return DownloadResult::Cancelled;
     if (otherLength) return DownloadResult::Mismatch;
-    if (!fetched || !sink.Whole()) return DownloadResult::Failed;
+    if (fetched == HttpOutcome::Untrusted) return DownloadResult::Untrusted;
+    if (fetched != HttpOutcome::Done || !sink.Whole()) return DownloadResult::Failed;
     return DeleteWhenClosed(file.get(), false) ? DownloadResult::Complete : DownloadResult::Failed;
 }
 

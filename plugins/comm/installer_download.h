@@ -51,6 +51,7 @@ enum class DownloadResult {
     Refused,     // the feed's entry names no usable installer (no size, hash or signature)
     Mismatch,    // the bytes are not of the feed's size and SHA-256
     Unverified,  // the bytes are not signed by the feed's key
+    Untrusted,   // the installer's server had a certificate that the system refused
     Cancelled,
 };
 

@@ -77,9 +77,10 @@ FeedOutcome FetchNewerReleases(const std::string& current, FeedReleases& release
         return FeedOutcome::Unreachable;
     }
     std::string fileText, text;
-    if (!HttpGetText(plugin::Wide(feed), kFeedLimit, kFeedDeadlines, fileText)) {
+    const HttpOutcome fetched = HttpGetText(plugin::Wide(feed), kFeedLimit, kFeedDeadlines, fileText);
+    if (fetched != HttpOutcome::Done) {
         Log(L"could not fetch " + plugin::Wide(feed));
-        return FeedOutcome::Unreachable;
+        return fetched == HttpOutcome::Untrusted ? FeedOutcome::Untrusted : FeedOutcome::Unreachable;
     }
     if (!VerifiedText(fileText, text, releases.key)) return FeedOutcome::Unverified;
     const FeedReading reading = ReadNewerReleases(text, current, releases.newer);

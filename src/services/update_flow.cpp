@@ -131,6 +131,7 @@ std::wstring DownloadFailureText(int64_t reason) {
 const char* ReasonName(int64_t reason) {
     if (reason == LIBCOMM_UPDATE_FAILED_UNVERIFIED) return "not verified";
     if (reason == LIBCOMM_UPDATE_FAILED_MISMATCH) return "size or SHA-256 not the feed's";
+    if (reason == LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER) return "the server's certificate or secure connection was refused";
     return "network";
 }
 

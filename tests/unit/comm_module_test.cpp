@@ -3,10 +3,12 @@
 // host endpoint, fetching from the local HTTP server that
 // scripts/with-http-server.py runs beside this test.
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <gtest/gtest.h>
 #include <lumarest/plugin.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -96,7 +98,8 @@ protected:
     static std::wstring Root() { return EnvironmentText(L"LUMAREST_HTTP_ROOT_WINDOWS"); }
     static std::string Url(const std::string& path, const wchar_t* port = L"LUMAREST_HTTP_PORT") {
         const std::wstring number = EnvironmentText(port);
-        return "http://127.0.0.1:" + std::string(number.begin(), number.end()) + "/" + path;
+        const char* scheme = std::wstring(port).find(L"HTTPS") != std::wstring::npos ? "https" : "http";
+        return scheme + std::string("://127.0.0.1:") + std::string(number.begin(), number.end()) + "/" + path;
     }
     static void Serve(const std::string& name, const std::string& bytes) {
         const std::wstring file = Root() + L"\\" + std::wstring(name.begin(), name.end());
@@ -329,6 +332,62 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
         EXPECT_FALSE(Exists(installerPath)) << refusal.name << ": the refused file stays";
         if (end.lock) CloseHandle(end.lock);
     }
+}
+
+// HTTPS against the wrapper's TLS servers, whose certificate for 127.0.0.1
+// the build's test CA signed (LUMAREST_HTTPS_PORT) or a CA of the run that
+// nothing trusts (LUMAREST_HTTPS_UNTRUSTED_PORT). This binary also runs in a
+// Wine prefix that trusts the test CA (LUMAREST_TLS_TRUSTED set): there the
+// feed and the installer come over HTTPS; in the build's prefix, which does
+// not trust it, both are refused for the certificate, and nothing is left.
+// The untrusted CA is refused everywhere.
+TEST_F(CommModule, FetchesOverHttpsOnlyFromAServerWhoseCertificateTheSystemTrusts) {
+    const bool trusted = !EnvironmentText(L"LUMAREST_TLS_TRUSTED").empty();
+    ASSERT_FALSE(EnvironmentText(L"LUMAREST_HTTPS_PORT").empty()) << "run through with-http-server.py --tls-ca";
+    // Wine reads the Linux side's trusted roots into the registry when a
+    // process first opens the root store: seconds under emulation, which the
+    // module's first request would otherwise spend within its deadlines.
+    const DWORD start = GetTickCount();
+    if (HCERTSTORE roots = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root"))
+        CertCloseStore(roots, 0);
+    std::printf("the root store's first opening took %lu ms\n", static_cast<unsigned long>(GetTickCount() - start));
+
+    const std::wstring installerPath = hostTemp->Path() + L"\\LumarestSetup-4.5.exe";
+    const std::string content = Content(kContentSize);
+    Serve("good.exe", content);
+    Serve("tls-feed.json", Feed(Release("4.5", Installer("good.exe", kContentSize, kContentSha256,
+                                                           test_signing::SignInstaller(TestKey(), content)))));
+    const auto check = [](const std::string& feed) {
+        UseFeed(feed);
+        const size_t index = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).size();
+        Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
+        return WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, index, 30000)
+                   ? AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[index]
+                   : Answer{"(none)", -1, 0, 0, 0, "", L"", nullptr};
+    };
+    const Answer offered = check(Url("tls-feed.json", L"LUMAREST_HTTPS_PORT"));
+    EXPECT_EQ(offered.value, trusted ? 1 : 0);
+    EXPECT_EQ(trusted ? offered.count : offered.total, trusted ? 1 : LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER);
+
+    // The installer's address, relative to the feed's, is HTTPS as well.
+    const size_t before = AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).size();
+    Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
+    const Answer end = DownloadEnd(before);
+    if (trusted) {
+        ASSERT_EQ(end.value, 1) << "the installer did not come over HTTPS";
+        EXPECT_EQ(end.path, installerPath);
+        CloseHandle(end.lock);
+        EXPECT_EQ(ReadTextFile(installerPath), content);
+        DeleteFileW(installerPath.c_str());
+    } else {
+        EXPECT_EQ(end.value, 6);
+        EXPECT_EQ(end.total, LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER);
+        EXPECT_FALSE(Exists(installerPath)) << "a refused download stays";
+    }
+
+    const Answer untrusted = check(Url("tls-feed.json", L"LUMAREST_HTTPS_UNTRUSTED_PORT"));
+    EXPECT_EQ(untrusted.value, 0) << "a certificate of an untrusted CA was taken";
+    EXPECT_EQ(untrusted.total, LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER);
 }
 
 }  // namespace

@@ -1,0 +1,121 @@
+// Asks a window of another process, from a thread of its own and every
+// 50 ms, whether it answers (WM_NULL through SendMessageTimeoutW) and keeps
+// how long each answer took. For each answer later than the bound it also
+// keeps the processor time that the window's thread spent meanwhile, which
+// tells the thread's own work (busy for about the whole wait) from a thread
+// that waited or was not scheduled (the machine's other load).
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "UniqueResource.h"
+
+namespace e2e {
+
+class FramePinger {
+public:
+    static constexpr DWORD kIntervalMs = 50;
+    static constexpr DWORD kBoundMs = 200;
+
+    struct Late {
+        DWORD atMs;      // since the pinger started
+        DWORD waitedMs;  // until the answer (or the give-up after 10 s)
+        DWORD busyMs;    // processor time of the window's thread meanwhile
+    };
+
+    explicit FramePinger(HWND window)
+        : window_(window),
+          thread_(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, GetWindowThreadProcessId(window, nullptr))),
+          started_(GetTickCount()),
+          pinger_([this] { Run(); }) {}
+    ~FramePinger() { Stop(); }
+    FramePinger(const FramePinger&) = delete;
+    FramePinger& operator=(const FramePinger&) = delete;
+
+    // Stops asking; the figures stay.
+    void Stop() {
+        stop_ = true;
+        if (pinger_.joinable()) pinger_.join();
+    }
+    DWORD LongestMs() const {
+        std::lock_guard<std::mutex> hold(lock_);
+        return longest_;
+    }
+    size_t Answers() const {
+        std::lock_guard<std::mutex> hold(lock_);
+        return answers_;
+    }
+    std::vector<Late> LateAnswers() const {
+        std::lock_guard<std::mutex> hold(lock_);
+        return late_;
+    }
+    // The longest processor time the window's thread spent within one late wait.
+    DWORD LongestBusyMs() const {
+        DWORD busy = 0;
+        for (const Late& late : LateAnswers()) busy = std::max(busy, late.busyMs);
+        return busy;
+    }
+    void Print(const char* run) const {
+        const std::vector<Late> late = LateAnswers();
+        std::printf("%s: %u answers, the longest after %lu ms; later than %lu ms: %u\n", run,
+                    static_cast<unsigned>(Answers()), static_cast<unsigned long>(LongestMs()),
+                    static_cast<unsigned long>(kBoundMs), static_cast<unsigned>(late.size()));
+        for (const Late& each : late)
+            std::printf("  at %lu ms: answered after %lu ms, the frame's thread busy %lu ms of it\n",
+                        static_cast<unsigned long>(each.atMs), static_cast<unsigned long>(each.waitedMs),
+                        static_cast<unsigned long>(each.busyMs));
+    }
+
+private:
+    // The thread's user and kernel time in milliseconds.
+    DWORD ThreadTimeMs() const {
+        FILETIME created, ended, kernel, user;
+        if (!thread_ || !GetThreadTimes(thread_.get(), &created, &ended, &kernel, &user)) return 0;
+        const auto ms = [](const FILETIME& time) {
+            return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 10000;
+        };
+        return static_cast<DWORD>(ms(kernel) + ms(user));
+    }
+
+    void Run() {
+        while (!stop_ && IsWindow(window_)) {
+            const DWORD start = GetTickCount();
+            const DWORD busyBefore = ThreadTimeMs();
+            DWORD_PTR result = 0;
+            // Not SMTO_ABORTIFHUNG: Wine counts a thread that has only been
+            // answering sent messages for 5 s as hung and gives up at once.
+            const bool answered = SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
+            const DWORD waited = GetTickCount() - start;
+            if (!answered && !IsWindow(window_)) break;  // the window went while it was asked
+            Record(start, waited, ThreadTimeMs() - busyBefore);
+            if (waited < kIntervalMs) Sleep(kIntervalMs - waited);
+        }
+    }
+
+    void Record(DWORD start, DWORD waited, DWORD busy) {
+        std::lock_guard<std::mutex> hold(lock_);
+        ++answers_;
+        longest_ = std::max(longest_, waited);
+        if (waited > kBoundMs) late_.push_back({start - started_, waited, busy});
+    }
+
+    const HWND window_;
+    const UniqueHandle thread_;
+    const DWORD started_;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex lock_;
+    size_t answers_ = 0;         // guarded by lock_
+    DWORD longest_ = 0;          // guarded by lock_
+    std::vector<Late> late_;     // guarded by lock_
+    std::thread pinger_;         // last: starts once the rest is made
+};
+
+}  // namespace e2e
