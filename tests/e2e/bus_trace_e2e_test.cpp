@@ -100,6 +100,8 @@ TEST_F(BusTraceRun, TheScansProgressCommandsAreTracedInOrderWithTheirSenderThrea
 
     const std::wstring path = FindTraceFile(host.LogFolder());
     ASSERT_FALSE(path.empty()) << "no trace file, or more than one, beside the log";
+    // Kept with the screenshots, to be read.
+    CopyFileW(path.c_str(), L"" LUMAREST_TEST_ARTIFACTS_DIR L"\\bus-trace-scan.txt", FALSE);
     const std::string text = ReadTextFile(path);
     std::vector<TraceLine> lines;
     std::stringstream stream(text);
@@ -149,8 +151,9 @@ TEST_F(BusTraceRun, TheScansProgressCommandsAreTracedInOrderWithTheirSenderThrea
         EXPECT_EQ(line.thread, progressLines[0]->thread) << "item " << item << " came from another thread";
         std::vector<std::string> receivers;
         for (const auto& receiver : line.receivers) receivers.push_back(receiver.first);
-        EXPECT_EQ(receivers, item < 9 ? std::vector<std::string>{"Probe", "Product"} : std::vector<std::string>{"Product"})
-            << "item " << item;
+        const std::vector<std::string> expected =
+            item < 9 ? std::vector<std::string>{"Probe", "Product"} : std::vector<std::string>{"Product"};
+        EXPECT_EQ(receivers, expected) << "item " << item;
     }
     EXPECT_NE(progressLines[0]->thread, mainThread) << "the scan runs on a thread of its own";
     // The module waits 400 ms before each item.
