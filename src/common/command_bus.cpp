@@ -292,14 +292,17 @@ bool RefusedTooDeep(const NestingScope& scope, const BASObserveData& record) {
 template <bool StopWhenHandled>
 __attribute__((noinline)) void DeliverTraced(CommandRegistry& registry, BASObserveData* record, BusTrace& trace) {
     if (!record) return;
+    // The counter is read once before the receivers and once after each: under
+    // emulation a read is a system call that costs microseconds. The look-up
+    // before the first receiver is counted in its time; it takes nanoseconds.
+    int64_t mark = TraceTicks();
     BusTraceEvent event;
-    BeginTraceEvent(event, *record, TraceTicks());
+    BeginTraceEvent(event, *record, mark);
     const CommandList* list = record->sender && record->command ? registry.Find(record->command) : nullptr;
     if (list) {
         const NestingScope scope;
         if (RefusedTooDeep(scope, *record)) return;
         const EndpointSnapshot* snapshot = list->current.load(std::memory_order_acquire);
-        int64_t mark = TraceTicks();
         for (CommandEndpoint* endpoint : snapshot->endpoints) {
             if (endpoint->owner == record->sender || !endpoint->receive) continue;
             endpoint->receive(record);
