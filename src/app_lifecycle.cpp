@@ -41,6 +41,8 @@ CommandLineArgs::CommandLineArgs(const wchar_t* commandLine) {
     for (int i = 0; i < count_; ++i) {
         if (wcscmp(argv_[i], kStartupTraceSwitch) == 0)
             startupTrace_ = true;
+        else if (wcscmp(argv_[i], kBusTraceSwitch) == 0)
+            busTrace_ = true;
         else
             argv_[kept++] = argv_[i];
     }

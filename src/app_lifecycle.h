@@ -30,12 +30,14 @@ private:
     bool anotherWasFirst_ = false;
 };
 
-// The one switch: the whole start-up trace, step by step, goes to the log.
+// The switches: the whole start-up trace, step by step, goes to the log;
+// every command on the bus goes to a trace file beside the log.
 inline constexpr wchar_t kStartupTraceSwitch[] = L"--startup-trace";
+inline constexpr wchar_t kBusTraceSwitch[] = L"--trace-bus";
 
 // The arguments of the command line (the program name excluded), split by
 // CommandLineToArgvW's quoting rules. An empty command line has none. The
-// switch is taken out wherever it stands, so the host configuration file
+// switches are taken out wherever they stand, so the host configuration file
 // stays the first of the rest.
 class CommandLineArgs {
 public:
@@ -46,11 +48,13 @@ public:
     int Count() const { return count_; }
     const wchar_t* operator[](int i) const { return argv_[i]; }
     bool StartupTraceAsked() const { return startupTrace_; }
+    bool BusTraceAsked() const { return busTrace_; }
 
 private:
     wchar_t** argv_ = nullptr;
     int count_ = 0;
     bool startupTrace_ = false;
+    bool busTrace_ = false;
 };
 
 // tempPath (ending in a backslash) + maker + "\" + date.

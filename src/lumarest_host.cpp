@@ -35,6 +35,8 @@ constexpr int kSafeStartWidth = 440;
 // Long enough for a dump, its zip and the notice's answer; a report that takes
 // longer is cut short rather than keeping a closed program alive.
 constexpr DWORD kReportWaitMs = 60000;
+// How long the close waits for the bus trace's last lines.
+constexpr DWORD kBusTraceCloseMs = 5000;
 
 }  // namespace
 
@@ -55,6 +57,7 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
     std::optional<LogGuard> log(std::in_place, Host().logFolder);
     LOG(INFO) << "SysInfoStr: " << SystemInfoJson(CollectSystemInfo());
     LOG(INFO) << "Host configuration: " << (Host().hostConfigPath.empty() ? "(none)" : ToUtf8(Host().hostConfigPath));
+    StartBusTrace(args->BusTraceAsked() || BusTraceInCatalog());
     trace_.Mark("log");
 
     int exitCode = 0;
@@ -76,6 +79,7 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
         leaveOut_ = AskForSafeStart();
         trace_.Mark("common controls and safe start");
         exitCode = RunMainFrame(showCommand);
+        StopBusTrace();
         ShutDownApplication();
     }
     Host().exitFlag = true;
@@ -167,6 +171,27 @@ void LumarestHost::ShutDownApplication() {
         if (!store->WriteAll()) LOG(ERROR) << "Settings could not be written to " << ToUtf8(store->Path());
     }
     RemoveLogFolderIfEmpty(Host().dumpPath);
+}
+
+void LumarestHost::StartBusTrace(bool asked) {
+    if (!asked) return;
+    const std::wstring path = Host().logFolder + L"\\bus-trace." + NowFormatted("%Y%m%d-%H%M%S") + L"." +
+                              std::to_wstring(GetCurrentProcessId()) + L".txt";
+    busTrace_ = BusTrace::OpenFile(path);
+    if (!busTrace_) {
+        LOG(ERROR) << "The bus trace could not be opened at " << ToUtf8(path) << " (error " << GetLastError() << ")";
+        return;
+    }
+    AttachBusTrace(busTrace_.get());
+    LOG(INFO) << "Bus trace: " << ToUtf8(path);
+}
+
+void LumarestHost::StopBusTrace() {
+    if (!busTrace_) return;
+    AttachBusTrace(nullptr);
+    const bool finished = busTrace_->Close(kBusTraceCloseMs);
+    LOG(INFO) << "Bus trace closed: " << busTrace_->Written() << " lines written, " << busTrace_->Dropped()
+              << " dropped" << (finished ? "" : "; its writer had not finished");
 }
 
 // The close is put to the plug-ins first; any of them may keep the frame.

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "common/bus_trace.h"
 #include "main_frame.h"
 #include "main_frame_events.h"
 #include "services/platform_context.h"
@@ -43,6 +44,10 @@ private:
     void LoadPluginsAndCommands();
     void FillView(CMainFrame& frame);
     void ShutDownApplication();
+    // The bus trace, when the switch or the catalog asks for it: a file
+    // beside the log, from before the plug-ins load until the run is over.
+    void StartBusTrace(bool asked);
+    void StopBusTrace();
     // Asks, once, whether to start without the plug-in that stopped the last
     // run; the module folder to leave out, or empty.
     std::wstring AskForSafeStart();
@@ -78,6 +83,9 @@ private:
     MaximizeState maximize_;
     std::wstring startMarkerPath_;
     std::wstring leaveOut_;  // a safe start's module folder, this run only
+    // Kept until the host goes, past its close: a plug-in's thread may be in
+    // a send that read it just before it was taken off the bus.
+    std::unique_ptr<BusTrace> busTrace_;
     StartupTrace trace_;     // from the host's construction to the first paint and a little after
     bool traceEveryStep_ = false;  // the command line asked for the whole start-up trace
     // Never destroyed: the SDK promises plug-ins the icon for the life of

@@ -49,6 +49,7 @@ namespace {
 struct SettingsState {
     int languageIndex = kDefaultLanguageIndex;
     int productType = 0;
+    bool busTrace = false;
     std::wstring deviceServerPath;
     std::wstring deviceServicePath;
     // What start-up decided before glog was running; written to the log by
@@ -142,12 +143,14 @@ Gdiplus::Bitmap* FindNamedImage(const char* key) {
 int LanguageIndex() { return Settings().languageIndex; }
 void SetLanguageIndex(int index) { Settings().languageIndex = index; }
 int ProductType() { return Settings().productType; }
+bool BusTraceInCatalog() { return Settings().busTrace; }
 const std::wstring& DeviceServerPath() { return Settings().deviceServerPath; }
 const std::wstring& DeviceServicePath() { return Settings().deviceServicePath; }
 
 bool LoadResourceCatalog(const std::wstring& installDir) {
     const std::wstring path = installDir + L"Option.json";
     Settings().productType = 0;
+    Settings().busTrace = false;
     BASUserDefaults* store = BASUserDefaults::InitUserDefaults("url", path.c_str())
                                  ? BASUserDefaults::GetUserDefaults("url")
                                  : nullptr;
@@ -158,6 +161,7 @@ bool LoadResourceCatalog(const std::wstring& installDir) {
     }
     for (const char* key : kCatalogUrlKeys) SetNamedUrl(key, store->GetString(key));
     Settings().productType = store->GetInt("product:type");
+    Settings().busTrace = store->GetInt("trace:bus") != 0;
     Note("Resource catalog " + ToUtf8(path) + " loaded, product type " + std::to_string(Settings().productType));
     return true;
 }

@@ -33,6 +33,9 @@ int LanguageIndex();
 void SetLanguageIndex(int index);
 // The catalog's "product:type"; 0 when the catalog is not loaded.
 int ProductType();
+// The catalog's "trace:bus" is a non-zero number: trace the bus as
+// "--trace-bus" does. False when the catalog is not loaded.
+bool BusTraceInCatalog();
 // Accepted from the host configuration, else empty. The texts live for the
 // process, so their pointers may be handed out.
 const std::wstring& DeviceServerPath();

@@ -13,6 +13,8 @@
 
 #include <lumarest/plugin.h>
 
+class BusTrace;
+
 // The host's own module handle: the sender of the host's commands and the
 // owner of its endpoints.
 HMODULE HostInstance();
@@ -35,6 +37,14 @@ void RegisterEndpoint(const char* command, CommandEndpoint* endpoint);
 void AddPermanentModule(HMODULE module);
 // A zeroed, never-freed endpoint whose send is Broadcast.
 CommandEndpoint* NewEndpoint(void* owner);
+
+// From now on every delivery is also recorded in trace; null stops that.
+// A send that began before the change may still record in the old trace, so
+// its owner keeps it until the process ends.
+void AttachBusTrace(BusTrace* trace);
+// Broadcast built without the trace's hook: what a send costs on a bus that
+// has no trace at all. Only the bus benchmark compares the two.
+void __cdecl BroadcastWithoutTraceHook(BASObserveData* record);
 
 // A main-thread continuation: HostSend of the copy, then free it.
 void ForwardToPlugins(BASObserveData* record);

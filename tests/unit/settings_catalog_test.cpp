@@ -62,16 +62,20 @@ TEST_F(Settings, PreferencesLieInTheSuitesFirstFolderBelowTheDataFolder) {
     EXPECT_EQ(PreferencesPath(base, base, exists), L"") << "the base itself has no first folder";
 }
 
-TEST_F(Settings, ResourceCatalogCopiesTheListedKeysAndTheProductType) {
-    folder_.Write(L"Option.json", R"({"url:help": "https://help.zentrovia.example/a", "url:unlisted": "x", "product:type": 1})");
+TEST_F(Settings, ResourceCatalogCopiesTheListedKeysTheProductTypeAndTheBusTrace) {
+    folder_.Write(L"Option.json", R"({"url:help": "https://help.zentrovia.example/a", "url:unlisted": "x", "product:type": 1,
+                                      "trace:bus": 1})");
     ASSERT_TRUE(LoadResourceCatalog(folder_.Path() + L"\\"));
+    EXPECT_TRUE(BusTraceInCatalog());
     EXPECT_STREQ(FindNamedUrl("url:help"), "https://help.zentrovia.example/a");
     EXPECT_STREQ(FindNamedUrl("url:unlisted"), "") << "only the listed keys are copied";
     EXPECT_EQ(ProductType(), 1);
     EXPECT_FALSE(LoadResourceCatalog(folder_.Path() + L"\\absent\\"));
     EXPECT_EQ(ProductType(), 0) << "a missing catalog kept the earlier product type";
+    EXPECT_FALSE(BusTraceInCatalog()) << "a missing catalog kept the earlier trace setting";
 
     ASSERT_TRUE(LoadResourceCatalog(InstallTree()));
+    EXPECT_FALSE(BusTraceInCatalog()) << "the shipped catalog traces the bus";
     for (const char* key : kCatalogUrlKeys)
         EXPECT_NE(std::string(FindNamedUrl(key)).find("zentrovia.example"), std::string::npos) << "shipped " << key;
 }

@@ -28,14 +28,17 @@ TEST(SingleInstance, TheSecondHolderSeesTheFirstUntilItsHandleCloses) {
     EXPECT_FALSE(SingleInstance::AnotherIsRunning(name)) << "closing the handle frees the name";
 }
 
-TEST(CommandLine, TheTraceSwitchIsTakenOutWhereverItStands) {
-    const CommandLineArgs args(L"\"C:\\a b\\host.json\" --startup-trace");
+TEST(CommandLine, TheTraceSwitchesAreTakenOutWhereverTheyStand) {
+    const CommandLineArgs args(L"--trace-bus \"C:\\a b\\host.json\" --startup-trace");
     EXPECT_TRUE(args.StartupTraceAsked());
+    EXPECT_TRUE(args.BusTraceAsked());
     ASSERT_EQ(args.Count(), 1);
     EXPECT_STREQ(args[0], L"C:\\a b\\host.json");
-    const CommandLineArgs plain(L"--startup-traces");
+    const CommandLineArgs plain(L"--startup-traces --trace-bus-");
     EXPECT_FALSE(plain.StartupTraceAsked());
-    EXPECT_EQ(plain.Count(), 1);
+    EXPECT_FALSE(plain.BusTraceAsked());
+    EXPECT_EQ(plain.Count(), 2);
+    EXPECT_FALSE(CommandLineArgs(L"--startup-trace").BusTraceAsked()) << "one switch turned on the other";
 }
 
 TEST(StartupTrace, SumsEachPhaseInFirstSeenOrderAndListsEveryStep) {
