@@ -220,6 +220,9 @@ void LumarestHost::OnViewSized(HWND view, int width, int height) {
 }
 
 void LumarestHost::OnDpiChanged(int dpi) {
+    for (int number : {kUpdateDownloadDialog, kSheetDialog, kUpdateListDialog, kProgressDialog}) {
+        if (SharedDialog* dialog = dialogs_.Find(number)) dialog->FollowDpi(dpi);
+    }
     BASObserveData record{};
     record.command = LIBWINDOW_COMMAND_DPI_CHANGE;
     record.value = dpi;

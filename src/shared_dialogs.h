@@ -17,6 +17,9 @@ public:
     // Places the dialog again after the view changed size. Only the sheet
     // follows the view's width; the others keep their place.
     virtual void Realign() {}
+    // The frame moved to a display of another DPI: the dialog, shown or
+    // hidden, takes that scale (its size, fonts, pictures and layout).
+    virtual void FollowDpi(int dpi) {}
 
 protected:
     ~SharedDialog() = default;

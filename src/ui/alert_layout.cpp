@@ -17,10 +17,16 @@ AlertLayout AlertTextBox(int width, int iconWidth, const DpiScale& scale) {
 }
 
 AlertLayout LayOutAlert(int width, int iconWidth, int iconHeight, float textHeight, SIZE confirmButton,
-                        SIZE secondButton, bool twoButtons, const DpiScale& scale) {
+                        SIZE secondButton, bool twoButtons, const DpiScale& scale, int mostHeight) {
     const int margin = scale.Px(kMargin), gap = scale.Px(kButtonGap);
     AlertLayout layout = AlertTextBox(width, iconWidth, scale);
-    const float body = std::max(static_cast<float>(iconHeight), textHeight);
+    const int chrome = scale.Px(kTitleBarHeight) + margin + gap + confirmButton.cy;
+    float body = std::max(static_cast<float>(iconHeight), textHeight);
+    if (mostHeight > 0 && chrome + body > mostHeight) {
+        body = static_cast<float>(std::max(mostHeight - chrome, iconHeight));
+        layout.cut = textHeight > body;
+    }
+    layout.textHeight = std::min(textHeight, body);
     layout.height = static_cast<int>(scale.Px(kTitleBarHeight) + body + margin + gap + confirmButton.cy);
     const int buttonsTop = layout.height - gap - confirmButton.cy;
     layout.secondButton = {width - gap - secondButton.cx, buttonsTop};

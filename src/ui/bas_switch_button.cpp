@@ -34,12 +34,16 @@ bool BASSwitchButton::Create(HWND parent, int controlId) {
 bool BASSwitchButton::CreateForDialog(HWND parent, const DialogButtonArgs& args) {
     SetToggleMode(false);
     if (!Create(parent, args.id)) return false;
+    Restyle(args);
+    return true;
+}
+
+void BASSwitchButton::Restyle(const DialogButtonArgs& args) {
     SetFont(args.font, true);
     SetMargins(args.marginX, args.marginY);
-    if (args.radius > 0) SetRounded(true, args.radius);
+    SetRounded(args.radius > 0, args.radius > 0 ? args.radius : radius_);
     SetLabelAndColours(args.anchorX, args.anchorY, args.label ? *args.label : std::wstring(), args.normal, 0xFFFFFF,
                        args.pressed, 0xFFFFFF);
-    return true;
 }
 
 void BASSwitchButton::SetFont(Gdiplus::Font* font, bool releasePrevious) {

@@ -39,6 +39,9 @@ public:
     bool Create(HWND parent, int controlId);
     // Creates the button as the dialogs' buttons are made, sized from its label.
     bool CreateForDialog(HWND parent, const DialogButtonArgs& args);
+    // Takes font, margins, corners, label, colours and anchors of args again
+    // (the dialog's scale changed), measuring and placing the button anew.
+    void Restyle(const DialogButtonArgs& args);
 
     // The font stays the caller's unless releasePrevious lets the button
     // release the one it held (its own default font).

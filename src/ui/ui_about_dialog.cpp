@@ -48,13 +48,6 @@ UiAboutDialog::~UiAboutDialog() = default;
 
 bool UiAboutDialog::OnInitDialog(HWND, LPARAM) {
     InitialiseBase();
-    const int dpi = Scale().Dpi();
-    titleFont_ = MakeFont({.family = L"Arial", .size = 17.0f, .bold = true}, dpi);
-    versionFont_ = MakeFont({.family = L"Arial", .size = 14.0f}, dpi);
-    rightsFont_ = MakeFont({.family = L"Arial", .size = 14.0f}, dpi);
-    aboutButtonFont_ = MakeFont({.family = L"Arial", .size = 15.0f, .bold = true}, dpi);
-    linkFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, dpi);
-
     const BASUserDefaults* store = BASUserDefaults::GetUserDefaults("url");
     siteAddress_ = store && store->IsOk() ? FromUtf8(store->GetString("url:brand")) : L"";
     productTitle_ = ProductIdentity::ProductTitle();
@@ -63,21 +56,40 @@ bool UiAboutDialog::OnInitDialog(HWND, LPARAM) {
                             ProductIdentity::MakerName());
     rightsLine_ = FillInText(wxGetTranslation(L"© %s Zentrovia. All rights reserved."), ProductIdentity::BuildYear());
 
-    const COLORREF accent = CatalogColour("color:title:category:select:background", 0x7F7F7F);
+    accentColour_ = CatalogColour("color:title:category:select:background", 0x7F7F7F);
     topColour_ = CatalogColour("color:title:background", 0x7F7F7F);
-    const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
-    const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
-    accentPen_.reset(CreatePen(PS_SOLID, Px(2), accent));
-    framePen_.reset(CreatePen(PS_SOLID, Px(1), 0xDDDDDD));
-
-    const DialogButtonArgs design;
-    confirmButton_.CreateForDialog(Handle(), {.id = kConfirmButtonId, .label = &confirmText_, .font = aboutButtonFont_.get(),
-                                              .marginX = Px(kButtonMarginX), .marginY = Px(design.marginY),
-                                              .normal = normal, .pressed = pressed, .anchorX = Px(kButtonAnchor),
-                                              .anchorY = Px(kButtonAnchor)});
-    picture_ = FindNamedImageForDpi("application.png", dpi);
+    okNormal_ = CatalogColour("color:common:button:normal", 0x7F7F7F);
+    okPressed_ = CatalogColour("color:common:button:pressed", 0xC3C3C3);
+    ApplyAboutScale();
+    confirmButton_.CreateForDialog(Handle(), AboutButtonArgs());
     CreateLink();
     return false;
+}
+
+// Fonts, pens and the application picture at the dialog's scale.
+void UiAboutDialog::ApplyAboutScale() {
+    const int dpi = Scale().Dpi();
+    titleFont_ = MakeFont({.family = L"Arial", .size = 17.0f, .bold = true}, dpi);
+    versionFont_ = MakeFont({.family = L"Arial", .size = 14.0f}, dpi);
+    rightsFont_ = MakeFont({.family = L"Arial", .size = 14.0f}, dpi);
+    aboutButtonFont_ = MakeFont({.family = L"Arial", .size = 15.0f, .bold = true}, dpi);
+    linkFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, dpi);
+    accentPen_.reset(CreatePen(PS_SOLID, Px(2), accentColour_));
+    framePen_.reset(CreatePen(PS_SOLID, Px(1), 0xDDDDDD));
+    picture_ = FindNamedImageForDpi("application.png", dpi);
+}
+
+DialogButtonArgs UiAboutDialog::AboutButtonArgs() const {
+    const DialogButtonArgs design;
+    return {.id = kConfirmButtonId, .label = &confirmText_, .font = aboutButtonFont_.get(),
+            .marginX = Px(kButtonMarginX), .marginY = Px(design.marginY), .normal = okNormal_,
+            .pressed = okPressed_, .anchorX = Px(kButtonAnchor), .anchorY = Px(kButtonAnchor)};
+}
+
+void UiAboutDialog::OnScaleChanged() {
+    ApplyAboutScale();
+    confirmButton_.Restyle(AboutButtonArgs());
+    PlaceLink();
 }
 
 // The address is both the link's target and its text; it is measured in the
@@ -89,6 +101,12 @@ void UiAboutDialog::CreateLink() {
     link_ = CreateWindowExW(0, WC_LINK, markup.c_str(), WS_CHILD | WS_TABSTOP, 0, 0, 0, 0, Handle(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkId)), nullptr, nullptr);
     if (!link_) return;
+    PlaceLink();
+    ShowWindow(link_, SW_SHOWNA);
+}
+
+void UiAboutDialog::PlaceLink() {
+    if (!link_) return;
     SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
     SIZE size{};
     {
@@ -97,7 +115,6 @@ void UiAboutDialog::CreateLink() {
         GetTextExtentPoint32W(dc.get(), siteAddress_.c_str(), static_cast<int>(siteAddress_.size()), &size);
     }
     SetWindowPos(link_, nullptr, (Width() - size.cx) / 2, Px(kLinkTop), size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-    ShowWindow(link_, SW_SHOWNA);
 }
 
 // Opens the address in the browser; the dialog stays.

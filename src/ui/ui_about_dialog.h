@@ -29,12 +29,17 @@ public:
 protected:
     // Replaces the base painting: no title bar.
     void OnPaint(HDC dc, const RECT& updateRect) override;
+    void OnScaleChanged() override;
 
 private:
     bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
     HBRUSH OnColour(HDC, HWND) { return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)); }
     LRESULT OnLinkClick(NMHDR* notice);
     void CreateLink();
+    // Sets the link's font, measures the address in it and centres it.
+    void PlaceLink();
+    void ApplyAboutScale();
+    DialogButtonArgs AboutButtonArgs() const;
 
     std::wstring productTitle_;
     std::wstring versionLine_;
@@ -49,6 +54,9 @@ private:
     std::unique_ptr<Gdiplus::Font> aboutButtonFont_;
     UniqueFont linkFont_;
     COLORREF topColour_ = 0x7F7F7F;
+    COLORREF accentColour_ = 0x7F7F7F;
+    COLORREF okNormal_ = 0x7F7F7F;
+    COLORREF okPressed_ = 0xC3C3C3;
     Gdiplus::Image* picture_ = nullptr;
     HWND link_ = nullptr;
 };

@@ -44,27 +44,43 @@ void UiAlertDialog::CreateFonts() {
 
 bool UiAlertDialog::OnInitDialog(HWND, LPARAM) {
     InitialiseBase();
-    CreateFonts();
-    // The icon in its render for the display, in its size at 96 DPI scaled.
-    iconSize_ = ScaledSize(icon_, Scale());
-    icon_ = RenderForDpi(icon_, Scale().Dpi());
+    ApplyScale();
     // The message is painted, never shown as a caption; as the window's text
     // it is there for tools that read windows, such as screen readers.
     SetWindowTextW(Handle(), message_.c_str());
-    const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
-    const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
-    for (auto [button, id, label] : {std::tuple{&confirmButton_, kConfirmButtonId, &confirmText_},
-                                     std::tuple{&secondButton_, kSecondButtonId, &secondText_}}) {
-        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(),
-                                           .marginX = Px(kButtonMarginX), .marginY = Px(kButtonMarginY),
-                                           .radius = Px(kButtonRadius), .normal = normal, .pressed = pressed});
-    }
+    buttonNormal_ = CatalogColour("color:common:button:normal", 0x7F7F7F);
+    buttonPressed_ = CatalogColour("color:common:button:pressed", 0xC3C3C3);
+    confirmButton_.CreateForDialog(Handle(), ButtonArgs(kConfirmButtonId));
+    secondButton_.CreateForDialog(Handle(), ButtonArgs(kSecondButtonId));
     if (!twoButtons_) ShowWindow(secondButton_.Handle(), SW_HIDE);
     LayOut();
     return false;
 }
 
-// The window keeps its top-left corner; only its height follows the message.
+// The fonts, and the icon in its render for the display, in its size at 96
+// DPI scaled.
+void UiAlertDialog::ApplyScale() {
+    CreateFonts();
+    iconSize_ = ScaledSize(icon_, Scale());
+    iconRender_ = RenderForDpi(icon_, Scale().Dpi());
+}
+
+DialogButtonArgs UiAlertDialog::ButtonArgs(int id) const {
+    return {.id = id, .label = id == kConfirmButtonId ? &confirmText_ : &secondText_, .font = buttonFont_.get(),
+            .marginX = Px(kButtonMarginX), .marginY = Px(kButtonMarginY), .radius = Px(kButtonRadius),
+            .normal = buttonNormal_, .pressed = buttonPressed_};
+}
+
+void UiAlertDialog::OnScaleChanged() {
+    ApplyScale();
+    confirmButton_.Restyle(ButtonArgs(kConfirmButtonId));
+    secondButton_.Restyle(ButtonArgs(kSecondButtonId));
+    LayOut();
+}
+
+// The window keeps its top-left corner and its height follows the message,
+// as long as it fits the work area: a longer message is cut, and a dialog
+// that would reach past the area's bottom moves up.
 void UiAlertDialog::LayOut() {
     AlertLayout box = AlertTextBox(Width(), iconSize_.cx, Scale());
     Gdiplus::RectF measured;
@@ -77,12 +93,17 @@ void UiAlertDialog::LayOut() {
     }
     const SIZE confirm{confirmButton_.Width(), confirmButton_.Height()};
     const SIZE second{secondButton_.Width(), secondButton_.Height()};
-    const AlertLayout layout =
-        LayOutAlert(Width(), iconSize_.cx, iconSize_.cy, measured.Height, confirm, second, twoButtons_, Scale());
+    RECT place{};
+    GetWindowRect(Handle(), &place);
+    const RECT work = WorkAreaAround(place);
+    const AlertLayout layout = LayOutAlert(Width(), iconSize_.cx, iconSize_.cy, measured.Height, confirm, second,
+                                           twoButtons_, Scale(), work.bottom - work.top);
     textX_ = layout.textX;
     textWidth_ = layout.textWidth;
+    textHeight_ = layout.cut ? layout.textHeight : 0;
     SetPixelHeight(layout.height);
-    SetWindowPos(Handle(), nullptr, 0, 0, Width(), layout.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT origin = KeptInside({place.left, place.top}, Width(), layout.height, work);
+    SetWindowPos(Handle(), nullptr, origin.x, origin.y, Width(), layout.height, SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(secondButton_.Handle(), nullptr, layout.secondButton.x, layout.secondButton.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(confirmButton_.Handle(), nullptr, layout.confirmButton.x, layout.confirmButton.y, 0, 0,
@@ -97,11 +118,19 @@ void UiAlertDialog::OnButton(UINT, int id, HWND) {
 void UiAlertDialog::DrawContent(HDC dc, int, int top, int right, int bottom) {
     Gdiplus::Graphics graphics(dc);
     const int margin = Px(kIconMargin);
-    if (icon_) graphics.DrawImage(icon_, margin, top + margin, iconSize_.cx, iconSize_.cy);
+    if (iconRender_) graphics.DrawImage(iconRender_, margin, top + margin, iconSize_.cx, iconSize_.cy);
     if (!textFont_) return;  // no family loaded: no text rather than text in a font that failed
     Gdiplus::StringFormat format;
     format.SetLineAlignment(Gdiplus::StringAlignmentCenter);
     Gdiplus::SolidBrush black(Gdiplus::Color(0xFF000000));
-    const Gdiplus::RectF box(textX_, 0, right - textX_ - margin, static_cast<Gdiplus::REAL>(bottom));
+    Gdiplus::RectF box(textX_, 0, right - textX_ - margin, static_cast<Gdiplus::REAL>(bottom));
+    if (textHeight_ > 0) {
+        // Cut to the lines that fit below the title bar, the last one ending
+        // in an ellipsis.
+        box = Gdiplus::RectF(textX_, static_cast<Gdiplus::REAL>(top + margin / 2), box.Width, textHeight_);
+        format.SetLineAlignment(Gdiplus::StringAlignmentNear);
+        format.SetFormatFlags(Gdiplus::StringFormatFlagsLineLimit);
+        format.SetTrimming(Gdiplus::StringTrimmingEllipsisWord);
+    }
     graphics.DrawString(message_.c_str(), -1, textFont_.get(), box, &format, &black);
 }

@@ -33,8 +33,12 @@ public:
 
 protected:
     void DrawContent(HDC dc, int left, int top, int right, int bottom) override;
+    // Fonts, icon, buttons and layout again at the new scale.
+    void OnScaleChanged() override;
     // The fonts at the dialog's DPI, sized by their cells.
     void CreateFonts();
+    COLORREF ButtonNormal() const { return buttonNormal_; }
+    COLORREF ButtonPressed() const { return buttonPressed_; }
     std::unique_ptr<Gdiplus::Font> textFont_;
     std::unique_ptr<Gdiplus::Font> buttonFont_;
     BASSwitchButton confirmButton_;
@@ -44,14 +48,21 @@ private:
     bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
     void OnButton(UINT code, int id, HWND control);
     void LayOut();
+    void ApplyScale();
+    // How button id (the confirming or the second) is made at the dialog's scale.
+    DialogButtonArgs ButtonArgs(int id) const;
 
     bool confirmed_ = false;
+    COLORREF buttonNormal_ = 0x7F7F7F;
+    COLORREF buttonPressed_ = 0xC3C3C3;
     bool twoButtons_;
     BASSwitchButton secondButton_;
     std::wstring secondText_;
     std::wstring message_;
-    Gdiplus::Image* icon_;
+    Gdiplus::Image* icon_;                     // the catalog's picture, its size at 96 DPI
+    Gdiplus::Image* iconRender_ = nullptr;     // its render for the display's scale
     SIZE iconSize_{};  // in pixels of the display
     float textX_ = 20;
     float textWidth_ = 0;
+    float textHeight_ = 0;  // the room of a message cut to fit the work area; 0: not cut
 };

@@ -1,5 +1,7 @@
 #include "ui/ui_dialog.h"
 
+#include <algorithm>
+
 #include "BASUserDefaults.h"
 #include "I18n.h"
 #include "dpi.h"
@@ -24,6 +26,14 @@ HWND TopLevelOwner(HWND dialog) {
 
 }  // namespace
 
+RECT WorkAreaAround(const RECT& area) {
+    MONITORINFO monitor{sizeof monitor};
+    if (GetMonitorInfoW(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST), &monitor)) return monitor.rcWork;
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
 POINT CentredDialogOrigin(const RECT& parentRect, int width, int height) {
     return POINT{parentRect.left + (parentRect.right - parentRect.left - width) / 2,
                  parentRect.top + (parentRect.bottom - parentRect.top - height) / 2};
@@ -32,6 +42,12 @@ POINT CentredDialogOrigin(const RECT& parentRect, int width, int height) {
 SIZE ScaledSize(Gdiplus::Image* picture, const DpiScale& scale) {
     if (!picture) return {};
     return {scale.Px(static_cast<int>(picture->GetWidth())), scale.Px(static_cast<int>(picture->GetHeight()))};
+}
+
+POINT KeptInside(POINT origin, int width, int height, const RECT& workArea) {
+    origin.x = std::max(std::min(origin.x, workArea.right - width), workArea.left);
+    origin.y = std::max(std::min(origin.y, workArea.bottom - height), workArea.top);
+    return origin;
 }
 
 COLORREF CatalogColour(const char* key, COLORREF fallback) {
@@ -73,26 +89,38 @@ bool UiDialog::OnInitDialog(HWND, LPARAM) {
     return false;  // the dialog sets no focus of its own
 }
 
-void UiDialog::InitialiseBase() {
+void UiDialog::TakeDisplayScale() {
     if (!parent_) parent_ = TopLevelOwner(Handle());
     scale_ = DpiScale(DpiForWindow(parent_ ? parent_ : Handle()));
-    width_ = Px(width_);
-    height_ = Px(height_);
-    titleFont_ = MakeFont({.family = L"Arial", .size = 13.0f}, scale_.Dpi());
-    // A dialog with no window above it centres on the work area.
+}
+
+void UiDialog::InitialiseBase() {
+    TakeDisplayScale();
+    width_ = Px(designWidth_);
+    height_ = Px(designHeight_);
+    // Centred on the window above, or on the work area when there is none,
+    // and kept inside the work area of the monitor it opens on.
     RECT parentRect{};
     if (!parent_ || !GetWindowRect(parent_, &parentRect)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &parentRect, 0);
-    const POINT origin = CentredDialogOrigin(parentRect, width_, height_);
+    const POINT origin = KeptInside(CentredDialogOrigin(parentRect, width_, height_), width_, height_,
+                                    WorkAreaAround(parentRect));
     SetWindowPos(Handle(), HWND_TOP, origin.x, origin.y, width_, height_, SWP_HIDEWINDOW | SWP_NOACTIVATE);
-    if (shadow_.Create(Handle())) shadow_.SetShadowSize(Px(kShadowSize), Px(20));
+    shadow_.Create(Handle());
     titleColour_ = CatalogColour("color:title:background", kFrameGrey);
     // The title is painted, never shown as a caption; as the window's text
     // it is what screen readers announce.
     if (!title_.empty()) SetWindowTextW(Handle(), title_.c_str());
-    if (closeButton_.Create(Handle(), kCloseButtonId, true, wxGetTranslation(L"Close"))) {
+    if (closeButton_.Create(Handle(), kCloseButtonId, true, wxGetTranslation(L"Close")))
+        closeButton_.SetBackground(titleColour_);
+    ApplyBaseScale();
+}
+
+void UiDialog::ApplyBaseScale() {
+    titleFont_ = MakeFont({.family = L"Arial", .size = 13.0f}, scale_.Dpi());
+    if (shadow_.Handle()) shadow_.SetShadowSize(Px(kShadowSize), Px(20));
+    if (closeButton_.Handle()) {
         closeButton_.SetImages(RenderForDpi(closeImage_, scale_.Dpi()), Px(kCloseAnchorX), Px(kCloseAnchorY),
                                RenderForDpi(closePressedImage_, scale_.Dpi()), ScaledSize(closeImage_, scale_));
-        closeButton_.SetBackground(titleColour_);
     }
 }
 
@@ -129,10 +157,25 @@ void UiDialog::OnLButtonDown(UINT, POINT point) {
     PostMessageW(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
 }
 
-void UiDialog::OnDpiChanged(int, const RECT* suggested) {
-    if (suggested)
-        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+// The size is the dialog's own at the new scale rather than the suggested
+// one, which only scales the old size: the texts measured at the new scale
+// decide it (the alert's height follows its message).
+void UiDialog::OnDpiChanged(int dpi, const RECT* suggested) {
+    const bool rescale = DpiScale(dpi).Dpi() != scale_.Dpi();
+    if (rescale) {
+        scale_ = DpiScale(dpi);
+        width_ = Px(designWidth_);
+        height_ = Px(designHeight_);
+    }
+    RECT place{};
+    GetWindowRect(Handle(), &place);
+    if (suggested) place = *suggested;
+    SetWindowPos(Handle(), nullptr, place.left, place.top, rescale ? width_ : place.right - place.left,
+                 rescale ? height_ : place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!rescale) return;
+    ApplyBaseScale();
+    OnScaleChanged();
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void UiDialog::OnCloseButton(UINT, int, HWND) { OnClose(); }

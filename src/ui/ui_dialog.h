@@ -38,8 +38,8 @@ public:
     // from then on Width and Height are in pixels.
     void SetPlacement(HWND parent, int width, int height) {
         parent_ = parent;
-        width_ = width;
-        height_ = height;
+        width_ = designWidth_ = width;
+        height_ = designHeight_ = height;
     }
 
     // Modeless: stores the three values and creates the hidden window with
@@ -52,6 +52,9 @@ public:
     virtual void Reset();
     virtual void MarkFinished() { finished_ = true; }
     void MoveBy(int dx, int dy) override;
+    void FollowDpi(int dpi) override {
+        if (Handle()) OnDpiChanged(dpi, nullptr);
+    }
 
     // Return presses the confirming button, Escape the close button.
     int DefaultButtonId() const override { return kConfirmButtonId; }
@@ -78,7 +81,9 @@ protected:
     // The base initialisation: the display's scale, placement, shadow, title
     // colour, close button.
     void InitialiseBase();
-    // The scale of the display the dialog opened on (96 DPI until then).
+    // Takes the DPI of the display that shows the parent (or the dialog).
+    void TakeDisplayScale();
+    // The scale of the display that shows the dialog (96 DPI until it opens).
     const DpiScale& Scale() const { return scale_; }
     int Px(int value) const { return scale_.Px(value); }
     float Px(float value) const { return scale_.Px(value); }
@@ -91,11 +96,16 @@ protected:
     virtual void DrawContent(HDC dc, int left, int top, int right, int bottom) {}
     // The close button: hides a modeless dialog; modal dialogs end instead.
     virtual void OnClose();
+    // The display's DPI changed: the base has resized the window to the
+    // design size at the new scale and made its own font and pictures again;
+    // a dialog makes its fonts, pictures and layout again here.
+    virtual void OnScaleChanged() {}
 
     bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
     void OnLButtonDown(UINT keys, POINT point);
     // Dragged onto a display of another DPI: the dialog takes the place the
-    // system suggests; its contents keep the scale they were made at.
+    // system suggests, at its design size scaled anew, and makes its fonts,
+    // pictures and layout again at that scale.
     void OnDpiChanged(int dpi, const RECT* suggested);
     HBRUSH OnColourMessage(HDC, HWND) { return nullptr; }
     void OnCloseButton(UINT code, int id, HWND control);
@@ -110,9 +120,14 @@ protected:
     BASImgButton closeButton_;
 
 private:
+    // What the base draws at the dialog's scale: title font, shadow, close button.
+    void ApplyBaseScale();
+
     HWND parent_ = nullptr;
     int width_ = 0;
     int height_ = 0;
+    int designWidth_ = 0;  // the size asked for, at 96 DPI
+    int designHeight_ = 0;
     bool finished_ = true;
     bool closed_ = true;
     Gdiplus::Image* closeImage_;
@@ -126,6 +141,11 @@ private:
 
 // The placement of a W x H dialog centred on parentRect (integer halves).
 POINT CentredDialogOrigin(const RECT& parentRect, int width, int height);
+// origin moved the least so that a W x H dialog there lies inside workArea; a
+// dialog larger than the area keeps its top-left corner in it.
+POINT KeptInside(POINT origin, int width, int height, const RECT& workArea);
+// The work area of the monitor that shows most of area.
+RECT WorkAreaAround(const RECT& area);
 // A colour of the store "url", or fallback when the store is missing or not
 // loaded.
 COLORREF CatalogColour(const char* key, COLORREF fallback);

@@ -29,22 +29,38 @@ UiProgressDialog::~UiProgressDialog() = default;
 bool UiProgressDialog::OnInitDialog(HWND, LPARAM) {
     InitialiseBase();
     barColour_ = CatalogColour("color:title:background", 0x7F7F7F);
-    const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
-    const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
+    buttonNormal_ = CatalogColour("color:common:button:normal", 0x7F7F7F);
+    buttonPressed_ = CatalogColour("color:common:button:pressed", 0xC3C3C3);
     folderLabel_ = wxGetTranslation(L"Show in folder");
     cancelLabel_ = wxGetTranslation(L"Cancel");
     okLabel_ = wxGetTranslation(L"OK");
-    statusFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, Scale().Dpi());
-    buttonFont_ = MakeFont({.family = L"Arial", .size = 13.0f, .bold = true}, Scale().Dpi());
-    const DialogButtonArgs design;
-    for (auto [button, id, label] : {std::tuple{&folderButton_, kConfirmButtonId, &folderLabel_},
-                                     std::tuple{&cancelButton_, kSecondButtonId, &cancelLabel_}}) {
-        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(),
-                                           .marginX = Px(design.marginX), .marginY = Px(design.marginY),
-                                           .radius = Px(kButtonRadius), .normal = normal, .pressed = pressed});
-    }
+    CreateFonts();
+    folderButton_.CreateForDialog(Handle(), ButtonArgs(kConfirmButtonId, folderLabel_));
+    cancelButton_.CreateForDialog(Handle(), ButtonArgs(kSecondButtonId, cancelLabel_));
     Layout();
     return false;
+}
+
+void UiProgressDialog::CreateFonts() {
+    statusFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, Scale().Dpi());
+    buttonFont_ = MakeFont({.family = L"Arial", .size = 13.0f, .bold = true}, Scale().Dpi());
+}
+
+DialogButtonArgs UiProgressDialog::ButtonArgs(int id, const std::wstring& label) const {
+    const DialogButtonArgs design;
+    return {.id = id, .label = &label, .font = buttonFont_.get(), .marginX = Px(design.marginX),
+            .marginY = Px(design.marginY), .radius = Px(kButtonRadius), .normal = buttonNormal_,
+            .pressed = buttonPressed_};
+}
+
+// The buttons keep the labels they show now ("Cancel" may have become "OK").
+void UiProgressDialog::OnScaleChanged() {
+    CreateFonts();
+    for (BASSwitchButton* button : {&folderButton_, &cancelButton_}) {
+        const std::wstring label = button->Label();
+        button->Restyle(ButtonArgs(GetDlgCtrlID(button->Handle()), label));
+    }
+    Layout();
 }
 
 void UiProgressDialog::Layout() {

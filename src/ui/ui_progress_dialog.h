@@ -57,6 +57,8 @@ public:
 
 protected:
     void DrawContent(HDC dc, int left, int top, int right, int bottom) override;
+    // Fonts, buttons and layout again at the new scale.
+    void OnScaleChanged() override;
     // One refresh: what the timer does every 500 ms.
     virtual void Tick();
     void InvalidateProgress();
@@ -73,6 +75,8 @@ private:
     void OnTimer(UINT_PTR timerId);
     void OnCancelCommand(UINT, int, HWND) { OnCancel(); }
     void OnFolderCommand(UINT code, int id, HWND control);
+    void CreateFonts();
+    DialogButtonArgs ButtonArgs(int id, const std::wstring& label) const;
 
     bool showFolderButton_ = true;
     std::wstring folder_;
@@ -80,6 +84,8 @@ private:
     RECT bar_{};
     RECT upperArea_{};
     COLORREF barColour_ = 0x7F7F7F;
+    COLORREF buttonNormal_ = 0x7F7F7F;
+    COLORREF buttonPressed_ = 0xC3C3C3;
     UniqueFont statusFont_;
     std::unique_ptr<Gdiplus::Font> buttonFont_;
     bool timerRunning_ = false;

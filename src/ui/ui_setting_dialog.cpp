@@ -60,25 +60,39 @@ void UiSettingDialog::Show(int showCommand) {
 
 bool UiSettingDialog::OnInitDialog(HWND, LPARAM) {
     InitialiseBase();
-    const COLORREF normal = CatalogColour("color:common:button:normal", 0x7F7F7F);
-    const COLORREF pressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
+    buttonNormal_ = CatalogColour("color:common:button:normal", 0x7F7F7F);
+    buttonPressed_ = CatalogColour("color:common:button:pressed", 0xC3C3C3);
     panelFill_ = CatalogColour("color:setting:general:background", 0xF0F0F0);
     panelBorder_ = CatalogColour("color:setting:general:border", 0x7F7F7F);
-    labelFont_ = MakeFont({.family = L"Arial", .size = 13.0f}, Scale().Dpi());
-    buttonFont_ = MakeFont({.family = L"Arial", .size = 13.0f, .bold = true}, Scale().Dpi());
-    comboFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, Scale().Dpi());
-    const DialogButtonArgs design;
-    for (auto [button, id, label] : {std::tuple{&okButton_, kConfirmButtonId, &okLabel_},
-                                     std::tuple{&cancelButton_, kSecondButtonId, &cancelLabel_}}) {
-        button->CreateForDialog(Handle(), {.id = id, .label = label, .font = buttonFont_.get(), .marginX = Px(20),
-                                           .marginY = Px(design.marginY), .radius = Px(4), .normal = normal,
-                                           .pressed = pressed});
-    }
+    CreateFonts();
+    okButton_.CreateForDialog(Handle(), ButtonArgs(kConfirmButtonId));
+    cancelButton_.CreateForDialog(Handle(), ButtonArgs(kSecondButtonId));
     tabLabel_ = wxGetTranslation(L"General");
     optionLabel_ = wxGetTranslation(L"Language");
     CreateLanguageList();
     LayOut();
     return false;
+}
+
+void UiSettingDialog::CreateFonts() {
+    labelFont_ = MakeFont({.family = L"Arial", .size = 13.0f}, Scale().Dpi());
+    buttonFont_ = MakeFont({.family = L"Arial", .size = 13.0f, .bold = true}, Scale().Dpi());
+    comboFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, Scale().Dpi());
+}
+
+DialogButtonArgs UiSettingDialog::ButtonArgs(int id) const {
+    const DialogButtonArgs design;
+    return {.id = id, .label = id == kConfirmButtonId ? &okLabel_ : &cancelLabel_, .font = buttonFont_.get(),
+            .marginX = Px(20), .marginY = Px(design.marginY), .radius = Px(4), .normal = buttonNormal_,
+            .pressed = buttonPressed_};
+}
+
+void UiSettingDialog::OnScaleChanged() {
+    CreateFonts();
+    okButton_.Restyle(ButtonArgs(kConfirmButtonId));
+    cancelButton_.Restyle(ButtonArgs(kSecondButtonId));
+    if (languageList_) SendMessageW(languageList_, WM_SETFONT, reinterpret_cast<WPARAM>(comboFont_.get()), TRUE);
+    LayOut();
 }
 
 void UiSettingDialog::CreateLanguageList() {

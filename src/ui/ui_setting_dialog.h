@@ -48,6 +48,8 @@ public:
 
 protected:
     void DrawContent(HDC dc, int left, int top, int right, int bottom) override;
+    // Fonts, buttons, the list's font and the layout again at the new scale.
+    void OnScaleChanged() override;
 
 private:
     bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
@@ -55,6 +57,9 @@ private:
     void OnCancel(UINT code, int id, HWND control);
     void CreateLanguageList();
     void LayOut();
+    void CreateFonts();
+    // How button id ("OK" or "Cancel") is made at the dialog's scale.
+    DialogButtonArgs ButtonArgs(int id) const;
 
     bool confirmed_ = false;
     BASSwitchButton okButton_;
@@ -66,6 +71,8 @@ private:
     UniqueFont comboFont_;
     std::unique_ptr<Gdiplus::Font> labelFont_;
     std::unique_ptr<Gdiplus::Font> buttonFont_;
+    COLORREF buttonNormal_ = 0x7F7F7F;
+    COLORREF buttonPressed_ = 0xC3C3C3;
     COLORREF panelFill_ = 0;
     COLORREF panelBorder_ = 0;
     Gdiplus::RectF tabLabelBox_, tabBox_, panelBox_, optionLabelBox_;

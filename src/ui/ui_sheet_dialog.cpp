@@ -2,8 +2,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "BASUtility.h"
 #include "I18n.h"
+#include "settings_catalog.h"
 #include "ui/font_factory.h"
 
 namespace {
@@ -12,9 +15,13 @@ constexpr UINT_PTR kOpeningTimer = 1;
 constexpr UINT kOpeningStepMs = 50;
 constexpr UINT_PTR kDisplayTimer = 2;
 constexpr UINT kDisplayMs = 5000;
-constexpr int kStep = UiSheetDialog::kFullHeight / 5;
+constexpr int kSteps = 5;
 constexpr int kShadowSize = 2;
 constexpr int kCloseInset = 8;
+constexpr int kFirstTop = 68;
+constexpr int kLinkLeft = 16;
+constexpr int kLinkTop = 8;
+constexpr int kLinkInset = 20;  // the link is this much narrower and lower than the strip
 
 RECT WindowRect(HWND window) {
     RECT r{};
@@ -31,21 +38,23 @@ UiSheetDialog::~UiSheetDialog() = default;
 
 bool UiSheetDialog::Create(HWND parent, int width, int) { return UiDialog::Create(parent, width, kFullHeight); }
 
+int UiSheetDialog::FullHeight() const { return Px(kFullHeight); }
+
 int UiSheetDialog::CurrentHeight() const {
     const RECT r = WindowRect(Handle());
     return r.bottom - r.top;
 }
 
+// Sizes are those at 96 DPI scaled to the display of the view it opens over.
 bool UiSheetDialog::OnInitDialog(HWND, LPARAM) {
+    TakeDisplayScale();
     POINT origin{0, 0};
     ClientToScreen(ParentWindow(), &origin);
-    SetWindowPos(Handle(), nullptr, origin.x, origin.y + 68, Width(), kStep, SWP_NOZORDER | SWP_NOACTIVATE);
-    CThemedShadowWnd& shadow = Shadow();
-    if (shadow.Create(Handle())) shadow.SetShadowSize(kShadowSize);
-    if (closeButton_.Create(Handle(), kCloseButtonId, false, wxGetTranslation(L"Close"))) {
-        closeButton_.SetImages(CloseImage(), -kCloseInset, kCloseInset, ClosePressedImage());
+    SetWindowPos(Handle(), nullptr, origin.x, origin.y + Px(kFirstTop), Width(), FullHeight() / kSteps,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    Shadow().Create(Handle());
+    if (closeButton_.Create(Handle(), kCloseButtonId, false, wxGetTranslation(L"Close")))
         closeButton_.SetBackground(kStripColour);
-    }
     INITCOMMONCONTROLSEX links{sizeof links, ICC_LINK_CLASS};
     InitCommonControlsEx(&links);
     // Transparent: without it the link erases its box in the window colour,
@@ -53,13 +62,33 @@ bool UiSheetDialog::OnInitDialog(HWND, LPARAM) {
     // class brush).
     link_ = CreateWindowExW(0, WC_LINK, L"", WS_CHILD | WS_TABSTOP | LWS_TRANSPARENT, 0, 0, 0, 0, Handle(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kConfirmButtonId)), nullptr, nullptr);
-    linkFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, Scale().Dpi());
-    if (link_) {
-        SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
-        SetClassLongPtrW(link_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(NULL_BRUSH)));
-    }
-    Realign();
+    if (link_) SetClassLongPtrW(link_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(NULL_BRUSH)));
+    ApplyScale();
     return false;
+}
+
+// Shadow, close button, link font and place at the sheet's scale.
+void UiSheetDialog::ApplyScale() {
+    Shadow().SetShadowSize(Px(kShadowSize));
+    if (closeButton_.Handle()) {
+        const int dpi = Scale().Dpi();
+        closeButton_.SetImages(RenderForDpi(CloseImage(), dpi), -Px(kCloseInset), Px(kCloseInset),
+                               RenderForDpi(ClosePressedImage(), dpi), ScaledSize(CloseImage(), Scale()));
+    }
+    linkFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, Scale().Dpi());
+    if (link_) SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), TRUE);
+    Realign();
+}
+
+// An open strip takes its full height at the new scale at once; any other
+// starts its next opening from the first step.
+void UiSheetDialog::OnScaleChanged() {
+    const bool open = IsWindowVisible(Handle()) && IsWindowVisible(closeButton_.Handle());
+    ApplyScale();
+    if (open)
+        ShowOpen();
+    else
+        SetHeight(FullHeight() / kSteps);
 }
 
 // A link without an address: the whole text is one clickable link. (An
@@ -88,14 +117,14 @@ void UiSheetDialog::Realign() {
     HWND parent = ParentWindow();
     if (!Handle() || !parent) return;
     const RECT area = WindowRect(parent);
-    SetWindowPos(Handle(), nullptr, area.left, area.top + topOffset_, area.right - area.left, CurrentHeight(),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Handle(), nullptr, area.left, area.top + Px(topOffset_), area.right - area.left,
+                 std::min(CurrentHeight(), FullHeight()), SWP_NOZORDER | SWP_NOACTIVATE);
     if (closeButton_.Handle()) {
         RECT client{};
         GetClientRect(Handle(), &client);
         RECT button = WindowRect(closeButton_.Handle());
         const int width = button.right - button.left;
-        SetWindowPos(closeButton_.Handle(), nullptr, client.right - kCloseInset - width, kCloseInset, 0, 0,
+        SetWindowPos(closeButton_.Handle(), nullptr, client.right - Px(kCloseInset) - width, Px(kCloseInset), 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
@@ -115,20 +144,25 @@ void UiSheetDialog::OnTimer(UINT_PTR timerId) {
 // height the text and the close button appear and the five seconds begin.
 void UiSheetDialog::Grow() {
     const int height = CurrentHeight();
-    if (height < kFullHeight) {
-        SetHeight(height + kStep);
+    if (height < FullHeight()) {
+        SetHeight(height + FullHeight() / kSteps);
         return;
     }
     KillTimer(Handle(), kOpeningTimer);
     SetTimer(Handle(), kDisplayTimer, kDisplayMs, nullptr);
+    ShowOpen();
+}
+
+void UiSheetDialog::ShowOpen() {
     RECT client{};
     GetClientRect(Handle(), &client);
     if (link_) {
-        SetWindowPos(link_, nullptr, 16, 8, client.right - 20, kFullHeight - 20, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(link_, nullptr, Px(kLinkLeft), Px(kLinkTop), client.right - Px(kLinkInset),
+                     FullHeight() - Px(kLinkInset), SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(link_, SW_SHOWNA);
     }
     ShowWindow(closeButton_.Handle(), SW_SHOWNA);
-    SetHeight(kFullHeight);
+    SetHeight(FullHeight());
 }
 
 void UiSheetDialog::SetHeight(int height) {

@@ -15,7 +15,7 @@
 
 class UiSheetDialog : public UiDialog {
 public:
-    static constexpr int kFullHeight = 40;
+    static constexpr int kFullHeight = 40;  // at 96 DPI
     static constexpr COLORREF kStripColour = 0xD2FCFF;
 
     UiSheetDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage);
@@ -23,7 +23,8 @@ public:
 
     // The height is always 40, whatever is asked.
     bool Create(HWND parent, int width, int height) override;
-    void SetTopOffset(int pixels) { topOffset_ = pixels; }
+    // The strip's distance below the parent's top, at 96 DPI.
+    void SetTopOffset(int offset) { topOffset_ = offset; }
     // The whole text is one link without an address, so all of it is clickable.
     void SetNoticeText(const std::wstring& text);
     void SetClickCallback(std::function<void()> callback) { clickCallback_ = std::move(callback); }
@@ -32,6 +33,8 @@ public:
     // Follows the parent: its left edge, its top plus the offset, its width.
     void Realign() override;
     int CurrentHeight() const;
+    // The open strip's height at the sheet's scale.
+    int FullHeight() const;
     // A notice: it shows beside what the user is doing and leaves the focus there.
     bool TakesFocusWhenShown() const override { return false; }
 
@@ -48,6 +51,7 @@ public:
 protected:
     void OnPaint(HDC dc, const RECT& updateRect) override;
     void OnClose() override;
+    void OnScaleChanged() override;
 
 private:
     bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
@@ -55,11 +59,14 @@ private:
     void OnSwallow(UINT, POINT) {}  // the strip cannot be dragged
     HBRUSH OnColour(HDC dc, HWND control);
     LRESULT OnLinkClick(NMHDR* notice);
+    void ApplyScale();
     void Grow();
+    // The open look: full height, text and close button shown.
+    void ShowOpen();
     void SetHeight(int height);
 
     HWND link_ = nullptr;
     UniqueFont linkFont_;
     std::function<void()> clickCallback_;
-    int topOffset_ = 60;
+    int topOffset_ = 60;  // at 96 DPI
 };

@@ -62,53 +62,70 @@ UiUpdateListDialog::~UiUpdateListDialog() = default;
 
 bool UiUpdateListDialog::OnInitDialog(HWND, LPARAM) {
     InitialiseBase();
+    historyAddress_ = HistoryAddress();
+    accentColour_ = CatalogColour("color:title:category:select:background", 0x7F7F7F);
+    topColour_ = CatalogColour("color:title:background", 0x7F7F7F);
+    caption_ = wxGetTranslation(L"New version is found. What's new:");
+    linkLabel_ = wxGetTranslation(L"Read More Versions");
+    laterLabel_ = wxGetTranslation(L"Remind Me Later");
+    updateLabel_ = wxGetTranslation(L"Update Now");
+    ApplyListScale();
+    laterButton_.CreateForDialog(Handle(), ButtonArgs(kLaterId));
+    updateButton_.CreateForDialog(Handle(), ButtonArgs(kUpdateId));
+    CreateLink();
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
+    notes_.Create(Handle(), RECT{}, kNotesId, style);
+    PlaceChildren();
+    return false;
+}
+
+// Fonts and pens at the dialog's scale.
+void UiUpdateListDialog::ApplyListScale() {
     const int dpi = Scale().Dpi();
     captionFont_ = MakeGdiFont({.family = L"Arial", .size = 18.0f, .bold = true}, dpi);
     notesFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f}, dpi);
     boldFont_ = MakeGdiFont({.family = L"Arial", .size = 16.0f, .bold = true}, dpi);
     buttonFont_ = MakeFont({.family = L"Arial", .size = 15.0f, .bold = true}, dpi);
-    historyAddress_ = HistoryAddress();
-    accentColour_ = CatalogColour("color:title:category:select:background", 0x7F7F7F);
-    topColour_ = CatalogColour("color:title:background", 0x7F7F7F);
     accentPen_.reset(CreatePen(PS_SOLID, Px(2), accentColour_));
     framePen_.reset(CreatePen(PS_SOLID, Px(1), kFrameColour));
-    caption_ = wxGetTranslation(L"New version is found. What's new:");
-    linkLabel_ = wxGetTranslation(L"Read More Versions");
-    CreateButtons();
-    CreateLink();
-    const UpdateListLayout layout = LayOutUpdateList(Width(), Height(), {laterButton_.Width(), laterButton_.Height()},
-                                                     {updateButton_.Width(), updateButton_.Height()}, Scale());
-    const DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
-    if (notes_.Create(Handle(), layout.notes, kNotesId, style))
-        SendMessageW(notes_.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.get()), FALSE);
-    Place(laterButton_.Handle(), layout.laterButton);
-    Place(updateButton_.Handle(), layout.updateButton);
-    if (link_)
-        SetWindowPos(link_, nullptr, layout.link.x, layout.link.y, linkSize_.cx, linkSize_.cy,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    return false;
 }
 
-void UiUpdateListDialog::CreateButtons() {
-    laterLabel_ = wxGetTranslation(L"Remind Me Later");
-    updateLabel_ = wxGetTranslation(L"Update Now");
-    const COLORREF commonNormal = CatalogColour("color:common:button:normal", 0x7F7F7F);
-    const COLORREF commonPressed = CatalogColour("color:common:button:pressed", 0xC3C3C3);
-    const COLORREF accentNormal = CatalogColour("color:update:button:normal", accentColour_);
-    const COLORREF accentPressed = CatalogColour("color:update:button:pressed", 0xC3C3C3);
-    const DialogButtonArgs common{.font = buttonFont_.get(), .marginX = Px(20), .marginY = Px(8), .radius = Px(6)};
-    DialogButtonArgs later = common;
-    later.id = kLaterId;
-    later.label = &laterLabel_;
-    later.normal = commonNormal;
-    later.pressed = commonPressed;
-    laterButton_.CreateForDialog(Handle(), later);
-    DialogButtonArgs update = common;
-    update.id = kUpdateId;
-    update.label = &updateLabel_;
-    update.normal = accentNormal;
-    update.pressed = accentPressed;
-    updateButton_.CreateForDialog(Handle(), update);
+DialogButtonArgs UiUpdateListDialog::ButtonArgs(int id) const {
+    const bool later = id == kLaterId;
+    return {.id = id, .label = later ? &laterLabel_ : &updateLabel_, .font = buttonFont_.get(), .marginX = Px(20),
+            .marginY = Px(8), .radius = Px(6),
+            .normal = later ? CatalogColour("color:common:button:normal", 0x7F7F7F)
+                            : CatalogColour("color:update:button:normal", accentColour_),
+            .pressed = later ? CatalogColour("color:common:button:pressed", 0xC3C3C3)
+                             : CatalogColour("color:update:button:pressed", 0xC3C3C3)};
+}
+
+// The notes box, the buttons and the link where the layout puts them, in
+// the fonts of the dialog's scale.
+void UiUpdateListDialog::PlaceChildren() {
+    const UpdateListLayout layout = LayOutUpdateList(Width(), Height(), {laterButton_.Width(), laterButton_.Height()},
+                                                     {updateButton_.Width(), updateButton_.Height()}, Scale());
+    if (notes_.Handle()) {
+        SendMessageW(notes_.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.get()), FALSE);
+        SetWindowPos(notes_.Handle(), nullptr, layout.notes.left, layout.notes.top,
+                     layout.notes.right - layout.notes.left, layout.notes.bottom - layout.notes.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    Place(laterButton_.Handle(), layout.laterButton);
+    Place(updateButton_.Handle(), layout.updateButton);
+    if (link_) {
+        SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.get()), FALSE);
+        linkSize_ = MeasureText(Handle(), notesFont_.get(), linkLabel_);
+        SetWindowPos(link_, nullptr, layout.link.x, layout.link.y, linkSize_.cx, linkSize_.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void UiUpdateListDialog::OnScaleChanged() {
+    ApplyListScale();
+    laterButton_.Restyle(ButtonArgs(kLaterId));
+    updateButton_.Restyle(ButtonArgs(kUpdateId));
+    PlaceChildren();
 }
 
 void UiUpdateListDialog::CreateLink() {
@@ -117,10 +134,7 @@ void UiUpdateListDialog::CreateLink() {
     const std::wstring markup = L"<A HREF=\"" + historyAddress_ + L"\">" + linkLabel_ + L"</A>";
     link_ = CreateWindowExW(0, WC_LINK, markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | LWS_TRANSPARENT, 0, 0,
                             0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkId)), nullptr, nullptr);
-    if (!link_) return;
-    SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.get()), FALSE);
-    SetClassLongPtrW(link_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(NULL_BRUSH)));
-    linkSize_ = MeasureText(Handle(), notesFont_.get(), linkLabel_);
+    if (link_) SetClassLongPtrW(link_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(NULL_BRUSH)));
 }
 
 void UiUpdateListDialog::ClearNotes() {

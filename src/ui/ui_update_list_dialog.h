@@ -60,11 +60,15 @@ public:
 
 protected:
     void OnPaint(HDC dc, const RECT& updateRect) override;
+    // Fonts, pens, buttons and places again at the new scale.
+    void OnScaleChanged() override;
 
 private:
     bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
-    void CreateButtons();
     void CreateLink();
+    void ApplyListScale();
+    DialogButtonArgs ButtonArgs(int id) const;
+    void PlaceChildren();
     HBRUSH OnColour(HDC dc, HWND control);
     void OnLater(UINT, int, HWND) { Show(SW_HIDE); }
     void OnUpdate(UINT, int, HWND);

@@ -3,9 +3,11 @@
 // for; the other case is skipped):
 //   "dpi144"    the display at 150 % (LogPixels 144) on a 1920 x 1200 screen,
 //               1.5 times the usual 1280 x 800 at 96 DPI: the frame, a
-//               confirm, the about dialog and the progress dialog must be
-//               1.5 times their usual sizes, laid out in the same proportions,
-//               their pictures drawn from the 1.5x renders;
+//               confirm, the settings dialog, the notice sheet, the about
+//               dialog and the progress dialog must be 1.5 times their usual
+//               sizes, laid out in the same proportions, their pictures drawn
+//               from the 1.5x renders; the about dialog told of a move to 96
+//               DPI takes its 96-DPI sizes;
 //   "no-arial"  no font installed under "Arial": every text of the frame and
 //               of a confirm is still drawn, and the log names the stand-in
 //               family once.
@@ -61,6 +63,21 @@ int CountPixels(const RECT& area, bool (*test)(COLORREF)) {
 }
 
 bool IsDark(COLORREF c) { return Brightness(c) < 300; }
+
+// The rows of area, from the first to the last, that hold a pixel test accepts.
+int InkRows(const RECT& area, bool (*test)(COLORREF)) {
+    HDC screen = GetDC(nullptr);
+    int first = -1, last = -1;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            if (test(GetPixel(screen, x, y))) {
+                if (first < 0) first = y;
+                last = y;
+                break;
+            }
+    ReleaseDC(nullptr, screen);
+    return first < 0 ? 0 : last - first + 1;
+}
 bool IsNearWhite(COLORREF c) { return Brightness(c) > 690; }
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {
@@ -123,6 +140,7 @@ protected:
 
 constexpr char kHighDpiScript[] =
     "SLEEP 3000\n"
+    "SEND LIBPLATFORM_COMMAND_OPEN_SETTING\n"
     "SEND LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE value=400 wideText=u16:Delete_the_selected_messages?\n"
     "SEND LIBPLATFORM_COMMAND_OPEN_ABOUT\n"
     "SEND LIBPLATFORM_COMMAND_START_PROGRESS arg=u8:probe\n"
@@ -150,6 +168,34 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
     HWND band = TitleBand(frame);
     ASSERT_NE(band, nullptr);
     EXPECT_EQ(ChildRect(band).bottom - ChildRect(band).top, 132) << "the title band did not scale";
+
+    // The settings dialog, 600 x 240 at 96 DPI, confirmed: its restart note
+    // opens on the sheet, 40 high at 96 DPI, 60 here, 48 (32) below the
+    // view's top, its close button the 1.5x render 12 (8) from the right and
+    // the top, its text from x 24 (16) in a font half as large again.
+    HWND settings = WaitForDialog(host, 900, 360);
+    ASSERT_NE(settings, nullptr) << "no settings dialog 900 x 360";
+    Press(settings, kConfirmId);
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (sheet = ShownSheet(host, 60)) && WindowRect(sheet).bottom - WindowRect(sheet).top == 60; },
+                          kEventTimeoutMs)) << "no restart note opened to 60 pixels";
+    Sleep(300);
+    const RECT s = WindowRect(sheet), v = WindowRect(GetWindow(frame, GW_CHILD));
+    EXPECT_TRUE(SaveScreenBmp({v.left, v.top, v.right, v.top + 180}, L"dpi144-sheet.bmp"));
+    EXPECT_EQ(s.top - v.top, 48);
+    EXPECT_EQ(s.right - s.left, v.right - v.left);
+    const RECT sheetClose = ChildRect(Control(sheet, kCloseId));
+    EXPECT_EQ(sheetClose.right - sheetClose.left, 27);
+    EXPECT_EQ(s.right - s.left - sheetClose.right, 12);
+    EXPECT_EQ(sheetClose.top, 12);
+    EXPECT_GT(ShareDrawnAsRendered(host.InstallDir() + L"\\Resources\\close-normal@1.5x.png", s.left + sheetClose.left,
+                                   s.top + sheetClose.top), 0.95) << "the sheet's close button is not its 1.5x render drawn 1:1";
+    const RECT noteText = ChildRect(Control(sheet, kConfirmId));
+    EXPECT_EQ(noteText.left, 24);
+    EXPECT_EQ(noteText.top, 12);
+    const int inkRows = InkRows(OnScreen(sheet, noteText), IsDark);
+    EXPECT_GE(inkRows, 19) << "the note's text did not grow (about 15 rows of ink at 96 DPI)";
+    EXPECT_LE(inkRows, 27);
 
     // The confirm: 400 at 96 DPI is 600 here; title bar 39, close button
     // 27 x 27 12 from the right and 6 from the top, buttons 15 from the edges.
@@ -191,6 +237,26 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
     const double share = ShareDrawnAsRendered(host.InstallDir() + L"\\Resources\\application@1.5x.png", aw.left + 303,
                                               aw.top + 42);
     EXPECT_GT(share, 0.95) << "the application picture is not its 1.5x render drawn 1:1";
+
+    // Told that it is now on a display at 96 DPI, as the system tells a
+    // window dragged there (no place suggested here: it keeps its corner),
+    // it takes its 96-DPI size and layout, its title two thirds as high and
+    // its picture from the plain render.
+    const int titleRows144 = InkRows(OnScreen(about, {10, 195, 740, 250}), IsNearWhite);
+    SendMessageW(about, WM_DPICHANGED, MAKEWPARAM(96, 96), 0);
+    Sleep(1000);
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(about), L"dpi144-about-moved-to-96.bmp"));
+    EXPECT_EQ(Client(about).right, 500);
+    EXPECT_EQ(Client(about).bottom, 360);
+    EXPECT_EQ(ChildRect(Control(about, kLinkId)).top, 248);
+    EXPECT_EQ(ChildRect(Control(about, kConfirmId)).right, 490);
+    EXPECT_EQ(ScreenPixel(aw.left + 20, aw.top + 193), kTitleColour);
+    EXPECT_EQ(ScreenPixel(aw.left + 20, aw.top + 199), kWhite) << "the top band did not shrink to 196";
+    const int titleRows96 = InkRows(OnScreen(about, {10, 130, 490, 166}), IsNearWhite);
+    EXPECT_GT(titleRows96, 6);
+    EXPECT_NEAR(titleRows144 * 2, titleRows96 * 3, 6) << titleRows144 << " rows of title at 144 DPI, " << titleRows96 << " at 96";
+    EXPECT_GT(ShareDrawnAsRendered(host.InstallDir() + L"\\Resources\\application.png", aw.left + 202, aw.top + 28), 0.95)
+        << "the picture was not picked again for 96 DPI";
     Press(about, kConfirmId);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }, kEventTimeoutMs));
 

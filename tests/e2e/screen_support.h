@@ -210,10 +210,10 @@ inline HWND WaitForDialog(const HostProcess& host, int width, int height = 0, DW
     return found;
 }
 
-// The shown notice sheet: a dialog no higher than its strip of 40.
-inline HWND ShownSheet(const HostProcess& host) {
+// The shown notice sheet: a dialog no higher than its strip (40 at 96 DPI).
+inline HWND ShownSheet(const HostProcess& host, int fullHeight = 40) {
     for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
-        if (WindowRect(dialog).bottom - WindowRect(dialog).top <= 40) return dialog;
+        if (WindowRect(dialog).bottom - WindowRect(dialog).top <= fullHeight) return dialog;
     return nullptr;
 }
 

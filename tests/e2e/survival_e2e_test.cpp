@@ -94,17 +94,37 @@ TEST_F(SurvivalRun, ConfirmsFromManyThreadsAreBoundedAndNoneOutlivesTheClose) {
 }
 
 // An alert of a million characters: shown within seconds, cut to what a
-// dialog can hold, with the main thread answering meanwhile.
-TEST_F(SurvivalRun, AMillionCharacterAlertShowsAtOnceCut) {
-    AddProbe({}, "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:" + std::string(1000000, 'a') + "\n");
+// dialog can hold, with the main thread answering meanwhile. Its owner, the
+// frame, is dragged mostly off the screen first: the alert still lies inside
+// the work area, as high as the area at most, its text cut to fit and its
+// buttons on the screen.
+TEST_F(SurvivalRun, AMillionCharacterAlertShowsAtOnceCutInsideTheWorkArea) {
+    AddProbe({}, "SLEEP 6000\nSEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:" + std::string(1000000, 'a') + "\n");
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
     HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
     ASSERT_NE(frame, nullptr);
+    SetWindowPos(frame, nullptr, -700, 500, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     HWND alert = WaitForDialog(host, kDefaultAlertWidth, 0, 20000);
     ASSERT_NE(alert, nullptr) << "no alert within 20 s";
     DWORD_PTR ignored = 0;
     EXPECT_TRUE(SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored)) << "the main thread hangs";
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT a = WindowRect(alert);
+    EXPECT_TRUE(SaveScreenBmp(a, L"alert-cut-to-the-work-area.bmp"));
+    EXPECT_TRUE(a.left >= work.left && a.top >= work.top && a.right <= work.right && a.bottom <= work.bottom)
+        << "the alert reaches past the work area: " << a.left << "," << a.top << " - " << a.right << "," << a.bottom;
+    EXPECT_GT(a.bottom - a.top, (work.bottom - work.top) * 3 / 4) << "the alert did not grow with its long text";
+    const RECT ok = WindowRect(Control(alert, kConfirmId));
+    EXPECT_LE(ok.bottom, work.bottom) << "\"OK\" is off the screen";
+    // The text stops above the buttons: nothing dark in the 8 rows above "OK".
+    HDC screen = GetDC(nullptr);
+    int ink = 0;
+    for (int y = ok.top - 8; y < ok.top; ++y)
+        for (int x = a.left + 20; x < a.right - 20; ++x) ink += Brightness(GetPixel(screen, x, y)) < 300;
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(ink, 0) << "the cut text runs into the buttons";
     ClickAt(Centre(WindowRect(Control(alert, kCloseId))));
     EXPECT_TRUE(WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE").size() == 1; },
                           kEventTimeoutMs));
