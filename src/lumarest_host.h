@@ -15,10 +15,6 @@
 #include "services/platform_context.h"
 #include "shared_dialogs.h"
 #include "startup_trace.h"
-#include "ui/ui_progress_dialog.h"
-#include "ui/ui_sheet_dialog.h"
-#include "ui/ui_update_download_dialog.h"
-#include "ui/ui_update_list_dialog.h"
 
 class LumarestHost final : private MainFrameEvents, private PlatformContext {
 public:
@@ -46,9 +42,6 @@ private:
     // Asks, once, whether to start without the plug-in that stopped the last
     // run; the module folder to leave out, or empty.
     std::wstring AskForSafeStart();
-    // The long-lived dialogs, parented to the view, hidden until a command
-    // shows them.
-    void CreateSharedDialogs(HWND view);
 
     // MainFrameEvents
     bool OnCloseRequested() override;
@@ -61,20 +54,13 @@ private:
     HWND FrameWindow() const override;
     HWND ViewWindow() const override;
     MaximizeState& Maximize() override { return maximize_; }
-    SharedDialogs& Dialogs() override { return dialogs_; }
-    UiProgressDialog* ProgressDialog() override { return progress_.get(); }
-    UiSheetDialog* Sheet() override { return sheet_.get(); }
-    UiUpdateDownloadDialog* DownloadDialog() override { return download_.get(); }
-    UiUpdateListDialog* UpdateList() override { return updateList_.get(); }
+    SharedDialogs& Dialogs() override { return *dialogs_; }
 
     std::optional<CMainFrame> frame_;  // while the run lasts
-    SharedDialogs dialogs_;
-    // Live until the process ends: plug-in threads may still reach them
-    // through commands while the run closes.
-    std::unique_ptr<UiProgressDialog> progress_;
-    std::unique_ptr<UiSheetDialog> sheet_;
-    std::unique_ptr<UiUpdateDownloadDialog> download_;
-    std::unique_ptr<UiUpdateListDialog> updateList_;
+    // Made with the pictures, before the plug-ins load; live until the
+    // process ends: plug-in threads may still reach them through commands
+    // while the run closes.
+    std::optional<SharedDialogs> dialogs_;
     MaximizeState maximize_;
     std::wstring startMarkerPath_;
     std::wstring leaveOut_;  // a safe start's module folder, this run only

@@ -30,7 +30,7 @@ public:
     // SW_SHOW (re)starts the opening; anything else hides at once.
     void Show(int showCommand) override;
     // Follows the parent: its left edge, its top plus the offset, its width.
-    void Realign() override;
+    void Realign();
     int CurrentHeight() const;
     // A notice: it shows beside what the user is doing and leaves the focus there.
     bool TakesFocusWhenShown() const override { return false; }
