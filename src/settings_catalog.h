@@ -66,9 +66,11 @@ Gdiplus::Image* RenderForDpi(Gdiplus::Image* picture, int dpi);
 // "close-normal@2x.png"; at 100 (or any other) the name itself.
 std::string ScaledPictureName(const std::string& name, int scalePercent);
 
-// The one place pictures are read: installDir + "Resources\" + name decoded
-// by GDI+. A file that fails to load is logged and still gives a bitmap, in
-// an error state that tells its users it failed. The caller owns it.
+// The one place pictures are read: the raw pixels of installDir +
+// "Resources\" + name (see raw_picture.h) when the build made them, else
+// that file decoded by GDI+. A file that fails to load is logged and still
+// gives a bitmap, in an error state that tells its users it failed. The
+// caller owns it.
 Gdiplus::Bitmap* LoadPicture(const std::wstring& installDir, const std::string& name);
 
 // The catalog keys copied into the URL table, in this order.
