@@ -33,6 +33,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host_process.h"
@@ -72,14 +73,16 @@ double Median(std::vector<double> values) {
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-// The phases of the host's one start-up line, "Start-up T ms: a 1.0 ms; b
-// 2.0 ms (3); ...", with "total" first; empty when the log has none.
-std::vector<std::pair<std::string, double>> ParsePhases(const std::string& log) {
+// The phases of the host's trace line that begins with title, "Start-up T
+// ms: a 1.0 ms; b 2.0 ms (3); ...", with "total" first, each name after
+// prefix; empty when the log has no such line.
+std::vector<std::pair<std::string, double>> ParseTraceLine(const std::string& log, const std::string& title,
+                                                           const std::string& prefix) {
     std::vector<std::pair<std::string, double>> phases;
-    const size_t at = log.find("] Start-up ");
+    const size_t at = log.find("] " + title + " ");
     if (at == std::string::npos) return phases;
     const std::string line = log.substr(at + 2, log.find('\n', at) - at - 2);
-    phases.emplace_back("total", atof(line.c_str() + strlen("Start-up ")));
+    phases.emplace_back(prefix + "total", atof(line.c_str() + title.size() + 1));
     size_t begin = line.find(": ");
     while (begin != std::string::npos) {
         begin += 2;
@@ -88,9 +91,16 @@ std::vector<std::pair<std::string, double>> ParsePhases(const std::string& log) 
         const size_t ms = part.rfind(" ms");
         const size_t number = part.rfind(' ', ms - 1);
         if (ms != std::string::npos && number != std::string::npos)
-            phases.emplace_back(part.substr(0, number) + part.substr(ms + 3), atof(part.c_str() + number + 1));
+            phases.emplace_back(prefix + part.substr(0, number) + part.substr(ms + 3), atof(part.c_str() + number + 1));
         begin = end;
     }
+    return phases;
+}
+
+// The start-up's phases, then the closing's (named "closing: ...").
+std::vector<std::pair<std::string, double>> ParsePhases(const std::string& log) {
+    std::vector<std::pair<std::string, double>> phases = ParseTraceLine(log, "Start-up", "");
+    for (auto& phase : ParseTraceLine(log, "Closing", "closing: ")) phases.push_back(std::move(phase));
     return phases;
 }
 
@@ -186,7 +196,7 @@ void PrintComparison(const char* title, const std::vector<Program>& programs, co
                t.startMs / minimal.startMs, t.closeMs / minimal.closeMs);
     }
     for (size_t p = 0; p + 1 < programs.size(); ++p) {
-        printf("  %s's own start-up trace to its first paint (median ms per phase; (n) steps):\n",
+        printf("  %s's own trace, start-up to its first paint and closing (median ms per phase; (n) steps):\n",
                programs[p].name.c_str());
         for (const auto& [phase, ms] : c.programs[p].phases) printf("    %-40s %8.1f\n", phase.c_str(), ms);
     }

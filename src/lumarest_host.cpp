@@ -72,10 +72,13 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
         trace_.Mark("common controls and safe start");
         exitCode = RunMainFrame(showCommand);
         ShutDownApplication();
+        MarkClosing("settings and log folder");
     }
     Host().exitFlag = true;
+    MarkClosing("windowing, GDI+, COM and network");
 
     instance.reset();
+    if (closeTrace_) LOG(INFO) << closeTrace_->Summary();
     log.reset();
     args.reset();
     // A plug-in's thread that faulted while the close ran: its report is
@@ -98,6 +101,7 @@ int LumarestHost::RunMainFrame(int showCommand) {
         return 0;
     }
     const int exitCode = loop.Run();
+    MarkClosing("windows destroyed and loop ended");
     dialogs_->SetParent(nullptr);  // the view is gone: no dialog is made from here on
     frame_.reset();
     return exitCode;
@@ -167,13 +171,19 @@ void LumarestHost::ShutDownApplication() {
 
 // The close is put to the plug-ins first; any of them may keep the frame.
 bool LumarestHost::OnCloseRequested() {
+    closeTrace_.emplace("Closing");
     BASObserveData record{};
     record.command = LIBPLATFORM_COMMAND_CLOSE_ENSURE;
     record.sender = HostInstance();
     SendUntilHandled(&record);
+    MarkClosing("plug-ins asked");
     if (record.value == 0) return true;
     LOG(INFO) << "A plug-in kept the main window open";
     return false;
+}
+
+void LumarestHost::MarkClosing(const char* phase) {
+    if (closeTrace_) closeTrace_->Mark(phase);
 }
 
 void LumarestHost::OnFrameMoved(int dx, int dy) { dialogs_->FrameMoved(dx, dy); }

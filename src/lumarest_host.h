@@ -39,6 +39,8 @@ private:
     void LoadPluginsAndCommands();
     void FillView(CMainFrame& frame);
     void ShutDownApplication();
+    // Ends a step of the closing trace, once a close was asked for.
+    void MarkClosing(const char* phase);
     // Asks, once, whether to start without the plug-in that stopped the last
     // run; the module folder to leave out, or empty.
     std::wstring AskForSafeStart();
@@ -65,6 +67,7 @@ private:
     std::wstring startMarkerPath_;
     std::wstring leaveOut_;  // a safe start's module folder, this run only
     StartupTrace trace_;     // from the host's construction to the first paint and a little after
+    std::optional<StartupTrace> closeTrace_;  // from the last close request to the log's end
     bool traceEveryStep_ = false;  // the command line asked for the whole start-up trace
     // Never destroyed: the SDK promises plug-ins the icon for the life of
     // the process, and they may draw with it until the very end.
