@@ -81,12 +81,9 @@ struct BenchHost : PlatformContext {
     HWND ViewWindow() const override { return frame; }
     MaximizeState& Maximize() override { return maximize; }
     SharedDialogs& Dialogs() override { return dialogs; }
-    UiProgressDialog* ProgressDialog() override { return &progress; }
-    UiSheetDialog* Sheet() override { return nullptr; }
     HWND frame = nullptr;
     MaximizeState maximize;
-    SharedDialogs dialogs;
-    UiProgressDialog progress{nullptr, nullptr};
+    SharedDialogs dialogs{nullptr, nullptr};
 };
 
 BASObserveData Record(const char* command, void* sender) {
@@ -162,7 +159,7 @@ int main() {
     BenchHost host;
     host.frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 100, 800, 600, nullptr, nullptr,
                                  nullptr, nullptr);
-    host.progress.Create(host.frame, 500, 150);
+    host.dialogs.SetParent(host.frame);
     RegisterPlatformCommands(host);
 
     std::atomic<long> counter{0};
@@ -189,7 +186,7 @@ int main() {
     const SIZE_T workingSetAfter = WorkingSet();
     Pump(700);  // one more refresh shows the last values
 
-    ProgressState& state = host.progress.State();
+    ProgressState& state = host.dialogs.ProgressObject().State();
     const double total = static_cast<double>(kThreads) * kPerThread;
     const int failed = state.Failed();
     std::printf("threads %d, notifications %.0f through the bus to a real progress dialog\n", kThreads, total);
@@ -210,7 +207,7 @@ int main() {
     if (!countsHold) std::printf("FAILED: the dialog lost notifications\n");
     if (!textsBounded || !memoryBounded) std::printf("FAILED: the status texts were kept\n");
     const bool traceAccounted = NotifyTraced(endpoint, plugin, notified);
-    host.progress.Stop();
+    host.dialogs.ProgressObject().Stop();
     DestroyWindow(host.frame);
     return countsHold && textsBounded && memoryBounded && traceAccounted ? 0 : 1;
 }

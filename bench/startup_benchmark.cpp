@@ -2,10 +2,10 @@
 // that loads the same libraries and shows a window of the same size
 // (minimal_window.exe, built in the tree), and the cost per added plug-in.
 //
-// Each comparison installs both programs alike (a copy of the program, the
+// Each comparison installs the programs alike (a copy of the program, the
 // installation's files and a copy of the plug-ins folder as "Plugins") and
 // runs them alternately, so that a machine whose load changes meanwhile
-// slows both alike; it prints the medians of the runs and their ratio:
+// slows all alike; it prints the medians of the runs and their ratios:
 //   start-up: from the process's creation until its main window is visible;
 //   closing: from the close request (WM_CLOSE posted to that window) until
 //            the process has ended.
@@ -21,8 +21,10 @@
 //        (default: 9 runs of each program, counts 4 50 200)
 // LUMAREST_EXE and LUMAREST_BENCH_INSTALLATION name another build's program
 // and installation folder (its shipped plug-ins), to measure it the same way;
-// LUMAREST_BENCH_BASELINE_EXE replaces the minimal program (another build of
-// the host, say, to set two builds against each other run by run).
+// LUMAREST_BENCH_EARLIER_EXE and LUMAREST_BENCH_EARLIER_INSTALLATION add an
+// earlier build of the host, started in every round between this build and
+// the minimal program, so that a change is measured before and after in one
+// go; LUMAREST_BENCH_BASELINE_EXE replaces the minimal program.
 #include <windows.h>
 
 #include <algorithm>
@@ -31,6 +33,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host_process.h"
@@ -70,14 +73,16 @@ double Median(std::vector<double> values) {
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-// The phases of the host's one start-up line, "Start-up T ms: a 1.0 ms; b
-// 2.0 ms (3); ...", with "total" first; empty when the log has none.
-std::vector<std::pair<std::string, double>> ParsePhases(const std::string& log) {
+// The phases of the host's trace line that begins with title, "Start-up T
+// ms: a 1.0 ms; b 2.0 ms (3); ...", with "total" first, each name after
+// prefix; empty when the log has no such line.
+std::vector<std::pair<std::string, double>> ParseTraceLine(const std::string& log, const std::string& title,
+                                                           const std::string& prefix) {
     std::vector<std::pair<std::string, double>> phases;
-    const size_t at = log.find("] Start-up ");
+    const size_t at = log.find("] " + title + " ");
     if (at == std::string::npos) return phases;
     const std::string line = log.substr(at + 2, log.find('\n', at) - at - 2);
-    phases.emplace_back("total", atof(line.c_str() + strlen("Start-up ")));
+    phases.emplace_back(prefix + "total", atof(line.c_str() + title.size() + 1));
     size_t begin = line.find(": ");
     while (begin != std::string::npos) {
         begin += 2;
@@ -86,9 +91,16 @@ std::vector<std::pair<std::string, double>> ParsePhases(const std::string& log) 
         const size_t ms = part.rfind(" ms");
         const size_t number = part.rfind(' ', ms - 1);
         if (ms != std::string::npos && number != std::string::npos)
-            phases.emplace_back(part.substr(0, number) + part.substr(ms + 3), atof(part.c_str() + number + 1));
+            phases.emplace_back(prefix + part.substr(0, number) + part.substr(ms + 3), atof(part.c_str() + number + 1));
         begin = end;
     }
+    return phases;
+}
+
+// The start-up's phases, then the closing's (named "closing: ...").
+std::vector<std::pair<std::string, double>> ParsePhases(const std::string& log) {
+    std::vector<std::pair<std::string, double>> phases = ParseTraceLine(log, "Start-up", "");
+    for (auto& phase : ParseTraceLine(log, "Closing", "closing: ")) phases.push_back(std::move(phase));
     return phases;
 }
 
@@ -123,58 +135,71 @@ Run TimeOneRun(const std::wstring& program, const std::wstring& installFrom, con
     return run;
 }
 
-struct Programs {
-    std::wstring host;
-    std::wstring minimal;
-    std::wstring installation;  // the build's installation folder, copied for both
+// One program that the benchmark starts: this build's host, optionally an
+// earlier build of it, and the minimal program, which is the yardstick.
+struct Program {
+    std::string name;
+    std::wstring exe;
+    std::wstring installation;  // its installation folder, copied for each run
+};
+
+struct Timing {
+    double startMs = 0, closeMs = 0;
+    std::vector<std::pair<std::string, double>> phases;  // medians, in the order of the first run's line
 };
 
 struct Comparison {
-    double hostStartMs = 0, minimalStartMs = 0;
-    double hostCloseMs = 0, minimalCloseMs = 0;
-    std::vector<std::pair<std::string, double>> phases;  // medians, in the order of the first run's line
+    std::vector<Timing> programs;  // as the programs are listed; the minimal program last
     bool ok = true;
 };
 
-Comparison Compare(const Programs& programs, const std::wstring& pluginsDir, int runs) {
-    std::vector<double> hostStart, hostClose, minimalStart, minimalClose;
-    std::map<std::string, std::vector<double>> phaseValues;
-    std::vector<std::string> phaseOrder;
+// Each round starts every program once, in turn, so that a change of the
+// machine's load meanwhile slows all of them alike.
+Comparison Compare(const std::vector<Program>& programs, const std::wstring& pluginsDir, int runs) {
+    const size_t n = programs.size();
+    std::vector<std::vector<double>> starts(n), closes(n);
+    std::vector<std::map<std::string, std::vector<double>>> phaseValues(n);
+    std::vector<std::vector<std::string>> phaseOrder(n);
     Comparison result;
     for (int i = 0; i < runs; ++i) {
-        const Run host = TimeOneRun(programs.host, programs.installation, pluginsDir);
-        const Run minimal = TimeOneRun(programs.minimal, programs.installation, pluginsDir);
-        result.ok = result.ok && host.ok && minimal.ok;
-        hostStart.push_back(host.startMs);
-        hostClose.push_back(host.closeMs);
-        minimalStart.push_back(minimal.startMs);
-        minimalClose.push_back(minimal.closeMs);
-        for (const auto& [phase, ms] : ParsePhases(host.log)) {
-            if (!phaseValues.count(phase)) phaseOrder.push_back(phase);
-            phaseValues[phase].push_back(ms);
+        printf("    run %d:", i + 1);
+        for (size_t p = 0; p < n; ++p) {
+            const Run run = TimeOneRun(programs[p].exe, programs[p].installation, pluginsDir);
+            result.ok = result.ok && run.ok;
+            starts[p].push_back(run.startMs);
+            closes[p].push_back(run.closeMs);
+            for (const auto& [phase, ms] : ParsePhases(run.log)) {
+                if (!phaseValues[p].count(phase)) phaseOrder[p].push_back(phase);
+                phaseValues[p][phase].push_back(ms);
+            }
+            printf("%s %s %.0f ms up, %.0f ms to close%s", p ? ";" : "", programs[p].name.c_str(), run.startMs,
+                   run.closeMs, run.ok ? "" : " (FAILED)");
         }
-        printf("    run %d: host %.0f ms up, %.0f ms to close%s; minimal %.0f ms up, %.0f ms to close%s\n", i + 1,
-               host.startMs, host.closeMs, host.ok ? "" : " (FAILED)", minimal.startMs, minimal.closeMs,
-               minimal.ok ? "" : " (FAILED)");
+        printf("\n");
         fflush(stdout);
     }
-    result.hostStartMs = Median(hostStart);
-    result.hostCloseMs = Median(hostClose);
-    result.minimalStartMs = Median(minimalStart);
-    result.minimalCloseMs = Median(minimalClose);
-    for (const std::string& phase : phaseOrder) result.phases.emplace_back(phase, Median(phaseValues[phase]));
+    for (size_t p = 0; p < n; ++p) {
+        Timing timing{Median(starts[p]), Median(closes[p]), {}};
+        for (const std::string& phase : phaseOrder[p]) timing.phases.emplace_back(phase, Median(phaseValues[p][phase]));
+        result.programs.push_back(timing);
+    }
     return result;
 }
 
-void PrintComparison(const char* title, const Comparison& c, int runs) {
+void PrintComparison(const char* title, const std::vector<Program>& programs, const Comparison& c, int runs) {
     printf("\n%s (medians of %d alternating runs each)\n", title, runs);
-    printf("  %-10s %10s %12s %7s\n", "", "host ms", "minimal ms", "ratio");
-    printf("  %-10s %10.1f %12.1f %7.2f\n", "start-up", c.hostStartMs, c.minimalStartMs,
-           c.hostStartMs / c.minimalStartMs);
-    printf("  %-10s %10.1f %12.1f %7.2f\n", "closing", c.hostCloseMs, c.minimalCloseMs,
-           c.hostCloseMs / c.minimalCloseMs);
-    printf("  host's own start-up trace to its first paint (median ms per phase; (n) steps):\n");
-    for (const auto& [phase, ms] : c.phases) printf("    %-40s %8.1f\n", phase.c_str(), ms);
+    printf("  %-10s %10s %10s %14s %14s\n", "", "start ms", "close ms", "start ratio", "close ratio");
+    const Timing& minimal = c.programs.back();
+    for (size_t p = 0; p < programs.size(); ++p) {
+        const Timing& t = c.programs[p];
+        printf("  %-10s %10.1f %10.1f %14.2f %14.2f\n", programs[p].name.c_str(), t.startMs, t.closeMs,
+               t.startMs / minimal.startMs, t.closeMs / minimal.closeMs);
+    }
+    for (size_t p = 0; p + 1 < programs.size(); ++p) {
+        printf("  %s's own trace, start-up to its first paint and closing (median ms per phase; (n) steps):\n",
+               programs[p].name.c_str());
+        for (const auto& [phase, ms] : c.programs[p].phases) printf("    %-40s %8.1f\n", phase.c_str(), ms);
+    }
     fflush(stdout);
 }
 
@@ -215,29 +240,60 @@ struct ScalingRow {
     double inProcessMs = 0;
 };
 
-void PrintScaling(const std::vector<ScalingRow>& rows) {
+double PhaseMs(const Timing& timing, const std::string& phase) {
+    for (const auto& [name, ms] : timing.phases)
+        if (name == phase) return ms;
+    return 0;
+}
+
+// Per added trivial plug-in: each host's start-up and closing against the
+// minimal program's start-up (whose only work per plug-in is LoadLibraryExW
+// of the same DLL), then where each host's own trace puts the time.
+void PrintScaling(const std::vector<Program>& programs, const std::vector<ScalingRow>& rows) {
     const Comparison& none = rows.front().comparison;
-    printf("\nCost per added trivial plug-in (start-up medians against no plug-ins)\n");
-    printf("  %8s %12s %15s %8s %16s %15s\n", "plug-ins", "host ms", "minimal ms", "ratio", "host close ms",
+    const size_t minimal = programs.size() - 1;
+    const auto perModule = [&](const ScalingRow& row, size_t p, double Timing::*field) {
+        return (row.comparison.programs[p].*field - none.programs[p].*field) / row.modules;
+    };
+    printf("\nCost per added trivial plug-in (medians against no plug-ins; ms per plug-in)\n");
+    printf("  %-10s %8s %10s %12s %8s %10s %14s\n", "", "plug-ins", "start ms", "minimal ms", "ratio", "close ms",
            "in-process ms");
-    for (const ScalingRow& row : rows) {
-        if (row.modules == 0) continue;
-        const double host = (row.comparison.hostStartMs - none.hostStartMs) / row.modules;
-        const double minimal = (row.comparison.minimalStartMs - none.minimalStartMs) / row.modules;
-        const double close = (row.comparison.hostCloseMs - none.hostCloseMs) / row.modules;
-        printf("  %8d %12.2f %15.2f %8.2f %16.2f %15.2f\n", row.modules, host, minimal, host / minimal, close,
-               row.inProcessMs / row.modules);
+    for (size_t p = 0; p < minimal; ++p) {
+        for (const ScalingRow& row : rows) {
+            if (row.modules == 0) continue;
+            const double host = perModule(row, p, &Timing::startMs);
+            const double bare = perModule(row, minimal, &Timing::startMs);
+            printf("  %-10s %8d %10.2f %12.2f %8.2f %10.2f %14.2f\n", programs[p].name.c_str(), row.modules, host,
+                   bare, host / bare, perModule(row, p, &Timing::closeMs), row.inProcessMs / row.modules);
+        }
     }
-    printf("  (host and minimal ms: per plug-in; ratio: host / minimal; in-process: LoadLibraryExW of the same\n"
-           "   DLLs inside the benchmark)\n");
+    printf("  (ratio: host / minimal; in-process: LoadLibraryExW of the same DLLs inside the benchmark)\n");
+    for (size_t p = 0; p < minimal; ++p) {
+        printf("  %s's trace per added plug-in (ms; phases that grow):\n", programs[p].name.c_str());
+        for (const auto& [phase, ms] : rows.back().comparison.programs[p].phases) {
+            printf("    %-40s", phase.c_str());
+            for (const ScalingRow& row : rows) {
+                if (row.modules == 0) continue;
+                const double grown =
+                    (PhaseMs(row.comparison.programs[p], phase) - PhaseMs(none.programs[p], phase)) / row.modules;
+                printf(" %5d: %6.3f", row.modules, grown);
+            }
+            printf("\n");
+        }
+    }
+    fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Programs programs{EnvironmentOr(L"LUMAREST_EXE", L"" LUMAREST_BENCH_HOST_EXE),
-                            EnvironmentOr(L"LUMAREST_BENCH_BASELINE_EXE", L"" LUMAREST_BENCH_MINIMAL_EXE),
-                            EnvironmentOr(L"LUMAREST_BENCH_INSTALLATION", L"" LUMAREST_BENCH_INSTALLATION)};
+    std::vector<Program> programs{{"host", EnvironmentOr(L"LUMAREST_EXE", L"" LUMAREST_BENCH_HOST_EXE),
+                                   EnvironmentOr(L"LUMAREST_BENCH_INSTALLATION", L"" LUMAREST_BENCH_INSTALLATION)}};
+    const std::wstring earlier = EnvironmentOr(L"LUMAREST_BENCH_EARLIER_EXE", L"");
+    if (!earlier.empty())
+        programs.push_back({"earlier", earlier, EnvironmentOr(L"LUMAREST_BENCH_EARLIER_INSTALLATION", L"")});
+    programs.push_back({"minimal", EnvironmentOr(L"LUMAREST_BENCH_BASELINE_EXE", L"" LUMAREST_BENCH_MINIMAL_EXE),
+                        programs.front().installation});
     const std::wstring pluginDll = L"" LUMAREST_BENCH_PLUGIN_DLL;
     int runs = 9;
     bool shippedOnly = false;
@@ -251,13 +307,14 @@ int main(int argc, char** argv) {
             counts.push_back(atoi(argv[i]));
     }
     if (counts.empty()) counts = {4, 50, 200};
-    printf("Lumarest start-up and closing: %ls against %ls\n", programs.host.c_str(), programs.minimal.c_str());
+    printf("Lumarest start-up and closing:\n");
+    for (const Program& program : programs) printf("  %-8s %ls\n", program.name.c_str(), program.exe.c_str());
     fflush(stdout);
 
     bool ok = true;
     printf("  shipped plug-ins\n");
-    const Comparison shipped = Compare(programs, programs.installation + L"\\Plugins", runs);
-    PrintComparison("Shipped plug-ins", shipped, runs);
+    const Comparison shipped = Compare(programs, programs.front().installation + L"\\Plugins", runs);
+    PrintComparison("Shipped plug-ins", programs, shipped, runs);
     ok = ok && shipped.ok;
     if (shippedOnly) return ok ? 0 : 1;
 
@@ -270,10 +327,10 @@ int main(int argc, char** argv) {
         ScalingRow row{count, Compare(programs, tree.Path(), runs), InProcessLoaderMs(tree, count)};
         char title[64];
         snprintf(title, sizeof title, "%d trivial plug-ins", count);
-        PrintComparison(title, row.comparison, runs);
+        PrintComparison(title, programs, row.comparison, runs);
         ok = ok && row.comparison.ok;
         rows.push_back(row);
     }
-    PrintScaling(rows);
+    PrintScaling(programs, rows);
     return ok ? 0 : 1;
 }

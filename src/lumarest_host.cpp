@@ -26,11 +26,6 @@
 
 namespace {
 
-constexpr int kSheetTopOffset = 32;
-constexpr int kProgressWidth = 500;
-constexpr int kProgressHeight = 150;
-constexpr int kUpdateListWidth = 500;
-constexpr int kUpdateListHeight = 360;
 constexpr int kSafeStartWidth = 440;
 // Long enough for a dump, its zip and the notice's answer; a report that takes
 // longer is cut short rather than keeping a closed program alive.
@@ -81,10 +76,13 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
         exitCode = RunMainFrame(showCommand);
         StopBusTrace();
         ShutDownApplication();
+        MarkClosing("settings and log folder");
     }
     Host().exitFlag = true;
+    MarkClosing("windowing, GDI+, COM and network");
 
     instance.reset();
+    if (closeTrace_) LOG(INFO) << closeTrace_->Summary();
     log.reset();
     args.reset();
     // A plug-in's thread that faulted while the close ran: its report is
@@ -107,6 +105,8 @@ int LumarestHost::RunMainFrame(int showCommand) {
         return 0;
     }
     const int exitCode = loop.Run();
+    MarkClosing("windows destroyed and loop ended");
+    dialogs_->SetParent(nullptr);  // the view is gone: no dialog is made from here on
     frame_.reset();
     return exitCode;
 }
@@ -114,8 +114,10 @@ int LumarestHost::RunMainFrame(int showCommand) {
 // The order is what the plug-ins see: they load while the frame exists but is
 // hidden and has no view, hear the view's first size, are then asked for
 // their panes, see the frame shown, and hear about updates last. Only what
-// the first paint needs runs before it.
+// the first paint needs runs before it: the shared dialogs are made when
+// first needed.
 bool LumarestHost::StartMainFrame(int showCommand) {
+    dialogs_.emplace(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"));
     frame_.emplace(static_cast<MainFrameEvents&>(*this));
     if (!frame_->CreateHidden()) {
         LOG(ERROR) << "The main window could not be created (error " << GetLastError() << ")";
@@ -158,10 +160,8 @@ void LumarestHost::LoadPluginsAndCommands() {
 
 void LumarestHost::FillView(CMainFrame& frame) {
     if (!frame.CreateView()) return;
-    CreateSharedDialogs(frame.ViewWindow());
-    trace_.Mark("shared dialogs and shadows");
+    dialogs_->SetParent(frame.ViewWindow());
     appIcon_ = BuildProductCatalog(frame.ViewWindow());
-    if (SharedDialog* sheet = dialogs_.Find(kSheetDialog)) sheet->Realign();
     frame.ScheduleUpdateCheck();
     trace_.Mark("view and catalog");
 }
@@ -196,18 +196,22 @@ void LumarestHost::StopBusTrace() {
 
 // The close is put to the plug-ins first; any of them may keep the frame.
 bool LumarestHost::OnCloseRequested() {
+    closeTrace_.emplace("Closing");
     BASObserveData record{};
     record.command = LIBPLATFORM_COMMAND_CLOSE_ENSURE;
     record.sender = HostInstance();
     SendUntilHandled(&record);
+    MarkClosing("plug-ins asked");
     if (record.value == 0) return true;
     LOG(INFO) << "A plug-in kept the main window open";
     return false;
 }
 
-void LumarestHost::OnFrameMoved(int dx, int dy) {
-    if (SharedDialog* sheet = dialogs_.Find(kSheetDialog)) sheet->MoveBy(dx, dy);
+void LumarestHost::MarkClosing(const char* phase) {
+    if (closeTrace_) closeTrace_->Mark(phase);
 }
+
+void LumarestHost::OnFrameMoved(int dx, int dy) { dialogs_->FrameMoved(dx, dy); }
 
 void LumarestHost::OnViewSized(HWND view, int width, int height) {
     BASSizeChange size{width, height};
@@ -216,13 +220,11 @@ void LumarestHost::OnViewSized(HWND view, int width, int height) {
     record.window = view;
     record.data = &size;
     HostSend(&record);
-    if (SharedDialog* sheet = dialogs_.Find(kSheetDialog)) sheet->Realign();
+    dialogs_->ViewSized();
 }
 
 void LumarestHost::OnDpiChanged(int dpi) {
-    for (int number : {kUpdateDownloadDialog, kSheetDialog, kUpdateListDialog, kProgressDialog}) {
-        if (SharedDialog* dialog = dialogs_.Find(number)) dialog->FollowDpi(dpi);
-    }
+    dialogs_->FollowDpi(dpi);
     BASObserveData record{};
     record.command = LIBWINDOW_COMMAND_DPI_CHANGE;
     record.value = dpi;
@@ -233,27 +235,6 @@ void LumarestHost::OnUpdateCheckDue() {
     BASObserveData record{};
     record.command = LIBCOMM_COMMAND_CHECK_FOR_UPDATE;
     HostSend(&record);
-}
-
-void LumarestHost::CreateSharedDialogs(HWND view) {
-    Gdiplus::Image* close = FindNamedImage("close-normal.png");
-    Gdiplus::Image* closePressed = FindNamedImage("close-pressed.png");
-    RECT client{};
-    GetClientRect(view, &client);
-    sheet_ = std::make_unique<UiSheetDialog>(close, closePressed);
-    sheet_->SetTopOffset(kSheetTopOffset);
-    sheet_->Create(view, client.right, client.bottom);
-    dialogs_.Register(kSheetDialog, sheet_.get());
-    progress_ = std::make_unique<UiProgressDialog>(close, closePressed);
-    progress_->Create(view, kProgressWidth, kProgressHeight);
-    dialogs_.Register(kProgressDialog, progress_.get());
-    download_ = std::make_unique<UiUpdateDownloadDialog>(close, closePressed);
-    download_->SetShowFolderButton(false);
-    download_->Create(view, kProgressWidth, kProgressHeight);
-    dialogs_.Register(kUpdateDownloadDialog, download_.get());
-    updateList_ = std::make_unique<UiUpdateListDialog>(close, closePressed);
-    updateList_->Create(view, kUpdateListWidth, kUpdateListHeight);
-    dialogs_.Register(kUpdateListDialog, updateList_.get());
 }
 
 std::wstring LumarestHost::AskForSafeStart() {

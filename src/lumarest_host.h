@@ -16,10 +16,6 @@
 #include "services/platform_context.h"
 #include "shared_dialogs.h"
 #include "startup_trace.h"
-#include "ui/ui_progress_dialog.h"
-#include "ui/ui_sheet_dialog.h"
-#include "ui/ui_update_download_dialog.h"
-#include "ui/ui_update_list_dialog.h"
 
 class LumarestHost final : private MainFrameEvents, private PlatformContext {
 public:
@@ -48,12 +44,11 @@ private:
     // beside the log, from before the plug-ins load until the run is over.
     void StartBusTrace(bool asked);
     void StopBusTrace();
+    // Ends a step of the closing trace, once a close was asked for.
+    void MarkClosing(const char* phase);
     // Asks, once, whether to start without the plug-in that stopped the last
     // run; the module folder to leave out, or empty.
     std::wstring AskForSafeStart();
-    // The long-lived dialogs, parented to the view, hidden until a command
-    // shows them.
-    void CreateSharedDialogs(HWND view);
 
     // MainFrameEvents
     bool OnCloseRequested() override;
@@ -66,20 +61,13 @@ private:
     HWND FrameWindow() const override;
     HWND ViewWindow() const override;
     MaximizeState& Maximize() override { return maximize_; }
-    SharedDialogs& Dialogs() override { return dialogs_; }
-    UiProgressDialog* ProgressDialog() override { return progress_.get(); }
-    UiSheetDialog* Sheet() override { return sheet_.get(); }
-    UiUpdateDownloadDialog* DownloadDialog() override { return download_.get(); }
-    UiUpdateListDialog* UpdateList() override { return updateList_.get(); }
+    SharedDialogs& Dialogs() override { return *dialogs_; }
 
     std::optional<CMainFrame> frame_;  // while the run lasts
-    SharedDialogs dialogs_;
-    // Live until the process ends: plug-in threads may still reach them
-    // through commands while the run closes.
-    std::unique_ptr<UiProgressDialog> progress_;
-    std::unique_ptr<UiSheetDialog> sheet_;
-    std::unique_ptr<UiUpdateDownloadDialog> download_;
-    std::unique_ptr<UiUpdateListDialog> updateList_;
+    // Made with the pictures, before the plug-ins load; live until the
+    // process ends: plug-in threads may still reach them through commands
+    // while the run closes.
+    std::optional<SharedDialogs> dialogs_;
     MaximizeState maximize_;
     std::wstring startMarkerPath_;
     std::wstring leaveOut_;  // a safe start's module folder, this run only
@@ -87,6 +75,7 @@ private:
     // a send that read it just before it was taken off the bus.
     std::unique_ptr<BusTrace> busTrace_;
     StartupTrace trace_;     // from the host's construction to the first paint and a little after
+    std::optional<StartupTrace> closeTrace_;  // from the last close request to the log's end
     bool traceEveryStep_ = false;  // the command line asked for the whole start-up trace
     // Never destroyed: the SDK promises plug-ins the icon for the life of
     // the process, and they may draw with it until the very end.

@@ -15,6 +15,7 @@
 #include "host_state.h"
 #include "language_choice.h"
 #include "product_identity.h"
+#include "raw_picture.h"
 
 const std::array<const char*, 21> kCatalogUrlKeys = {
     "url:help",
@@ -199,8 +200,12 @@ std::string ScaledPictureName(const std::string& name, int scalePercent) {
     return name.substr(0, dot) + suffix + name.substr(dot);
 }
 
+// The raw pixels the build made of the picture when they are there: decoding
+// the PNG would load the system's image codecs.
 Gdiplus::Bitmap* LoadPicture(const std::wstring& installDir, const std::string& name) {
-    const std::wstring path = installDir + L"Resources\\" + Wide(name.c_str());
+    const std::wstring folder = installDir + L"Resources\\";
+    if (Gdiplus::Bitmap* raw = LoadRawPicture(folder + Wide(RawPictureName(name).c_str()))) return raw;
+    const std::wstring path = folder + Wide(name.c_str());
     auto* bitmap = new Gdiplus::Bitmap(path.c_str());
     if (const Gdiplus::Status status = bitmap->GetLastStatus(); status != Gdiplus::Ok) {
         LOG(ERROR) << "Image " << ToUtf8(path) << (FileExistsOnDisk(path) ? " cannot be decoded" : " is missing")

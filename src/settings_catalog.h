@@ -72,9 +72,11 @@ std::string ScaledPictureName(const std::string& name, int scalePercent);
 // The folder the product's files are installed in, ending in a backslash.
 std::wstring InstallDir();
 
-// The one place pictures are read: installDir + "Resources\" + name decoded
-// by GDI+. A file that fails to load is logged and still gives a bitmap, in
-// an error state that tells its users it failed. The caller owns it.
+// The one place pictures are read: the raw pixels of installDir +
+// "Resources\" + name (see raw_picture.h) when the build made them, else
+// that file decoded by GDI+. A file that fails to load is logged and still
+// gives a bitmap, in an error state that tells its users it failed. The
+// caller owns it.
 Gdiplus::Bitmap* LoadPicture(const std::wstring& installDir, const std::string& name);
 
 // The catalog keys copied into the URL table, in this order.

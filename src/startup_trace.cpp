@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -30,7 +31,7 @@ std::string Format(const char* format, double a, double b = 0) {
 
 }  // namespace
 
-StartupTrace::StartupTrace() : lastTicks_(Ticks()) {}
+StartupTrace::StartupTrace(std::string title) : title_(std::move(title)), lastTicks_(Ticks()) {}
 
 void StartupTrace::Mark(const std::string& phase, const std::string& detail) {
     const long long now = Ticks();
@@ -57,7 +58,7 @@ std::string StartupTrace::Summary() const {
         ++entry->second.count;
         total += step.ms;
     }
-    std::string line = "Start-up " + Format("%.1f ms", total);
+    std::string line = title_ + Format(" %.1f ms", total);
     const char* separator = ": ";
     for (const std::string& phase : order) {
         const Sum& sum = sums[phase];

@@ -1,7 +1,8 @@
 // The host's own start-up, measured by phase with QueryPerformanceCounter.
 // When the first paint is done the host logs one line with the phases (steps
 // of the same phase, such as each plug-in's load, summed); asked to, it also
-// logs every step on its own.
+// logs every step on its own. Its closing is measured the same way, from the
+// close request until the log shuts.
 #pragma once
 
 #include <string>
@@ -9,8 +10,9 @@
 
 class StartupTrace {
 public:
-    // The clock starts here: the first Mark measures from now.
-    StartupTrace();
+    // The clock starts here: the first Mark measures from now. title begins
+    // the summary.
+    explicit StartupTrace(std::string title = "Start-up");
 
     // Ends the step that began at the previous mark (or at the start) and
     // records it under phase; detail tells steps of one phase apart (the
@@ -31,6 +33,7 @@ private:
         std::string detail;
         double ms;
     };
+    std::string title_;
     std::vector<Step> steps_;
     long long lastTicks_ = 0;
 };

@@ -135,10 +135,8 @@ struct HeadlessHost : PlatformContext {
     HWND ViewWindow() const override { return nullptr; }
     MaximizeState& Maximize() override { return maximize; }
     SharedDialogs& Dialogs() override { return dialogs; }
-    UiProgressDialog* ProgressDialog() override { return nullptr; }
-    UiSheetDialog* Sheet() override { return nullptr; }
     MaximizeState maximize;
-    SharedDialogs dialogs;
+    SharedDialogs dialogs{nullptr, nullptr};  // no view: no dialog is ever made
 };
 
 // An empty record, as the host would send it.

@@ -23,9 +23,10 @@ namespace {
 // The paths never change after start-up, so plug-ins may keep the pointer.
 wchar_t* HostKept(const std::wstring& text) { return const_cast<wchar_t*>(text.c_str()); }
 
+// On the main thread: the sheet, made at its first notice.
 UiSheetDialog* Sheet() {
     PlatformContext* context = RegisteredContext();
-    return context ? context->Sheet() : nullptr;
+    return context ? context->Dialogs().Sheet() : nullptr;
 }
 
 void OpenLogFolder() { BASUtilityApp::OpenFolder(Host().logFolder.c_str()); }

@@ -10,11 +10,6 @@
 #include "services/maximize_toggle.h"
 #include "shared_dialogs.h"
 
-class UiProgressDialog;
-class UiSheetDialog;
-class UiUpdateDownloadDialog;
-class UiUpdateListDialog;
-
 class PlatformContext {
 public:
     // Null before the frame exists and after it is gone.
@@ -22,13 +17,9 @@ public:
     virtual HWND ViewWindow() const = 0;
     // Kept for the process; only the maximise command changes it.
     virtual MaximizeState& Maximize() = 0;
+    // The shared dialogs that commands drive; their windows are made at
+    // first use, and never in hosts without a view to parent them (tests).
     virtual SharedDialogs& Dialogs() = 0;
-    // The shared dialogs that commands drive; null until the frame made them.
-    virtual UiProgressDialog* ProgressDialog() = 0;
-    virtual UiSheetDialog* Sheet() = 0;
-    // Null also in hosts without update dialogs (tests, benchmarks).
-    virtual UiUpdateDownloadDialog* DownloadDialog() { return nullptr; }
-    virtual UiUpdateListDialog* UpdateList() { return nullptr; }
     // Plug-in requests for modal dialogs now waiting for or showing one, from
     // every thread: each nests a message loop on the main thread, so their
     // number is bounded.

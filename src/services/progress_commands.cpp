@@ -21,14 +21,15 @@ void Notify(UiProgressDialog& dialog, const BASObserveData& record) {
 
 }  // namespace
 
+// The dialog's window is made on the main thread, at the first start.
 void StartProgress(PlatformContext& context, BASObserveData* record) {
-    UiProgressDialog* dialog = context.ProgressDialog();
-    if (!dialog) return;
     const std::wstring folder = record->wideText ? record->wideText : L"";
     const std::string owner = record->arg ? static_cast<const char*>(record->arg) : "";
     const auto callback = reinterpret_cast<ProgressEndCallback>(record->object);
     const int64_t datum = record->value;
     RunOnMainThread([&] {
+        UiProgressDialog* dialog = context.Dialogs().Progress();
+        if (!dialog) return;
         dialog->Reset();
         dialog->SetShowFolderButton(true);
         dialog->SetFolder(folder);
@@ -39,21 +40,21 @@ void StartProgress(PlatformContext& context, BASObserveData* record) {
     });
 }
 
+// From any thread: the counters live in the dialog's object, made or not.
 void NotifyProgress(PlatformContext& context, BASObserveData* record) {
-    if (UiProgressDialog* dialog = context.ProgressDialog()) Notify(*dialog, *record);
+    Notify(context.Dialogs().ProgressObject(), *record);
 }
 
 // The end is only marked here; the dialog's next refresh shows it.
 void NotifyProgressFinish(PlatformContext& context, BASObserveData* record) {
-    UiProgressDialog* dialog = context.ProgressDialog();
-    if (!dialog) return;
-    Notify(*dialog, *record);
-    dialog->MarkFinished();
+    UiProgressDialog& dialog = context.Dialogs().ProgressObject();
+    Notify(dialog, *record);
+    dialog.MarkFinished();
 }
 
+// A progress that never started (and has no window yet) is no one's to cancel.
 void CancelProgress(PlatformContext& context, BASObserveData* record) {
-    UiProgressDialog* dialog = context.ProgressDialog();
-    if (!dialog || !record->arg) return;
+    if (!record->arg) return;
     const std::string canceller = static_cast<const char*>(record->arg);
-    RunOnMainThread([&] { dialog->CancelBy(canceller.c_str()); });
+    RunOnMainThread([&] { context.Dialogs().ProgressObject().CancelBy(canceller.c_str()); });
 }

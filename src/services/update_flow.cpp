@@ -37,21 +37,32 @@ bool IsCommand(const BASObserveData* record, const char* name) {
     return record->command && std::strcmp(record->command, name) == 0;
 }
 
-// The shared dialogs, null until the host made them (and in a host without
-// windows).
-UiUpdateListDialog* UpdateList() {
+SharedDialogs* Dialogs() {
     PlatformContext* context = RegisteredContext();
-    return context ? context->UpdateList() : nullptr;
+    return context ? &context->Dialogs() : nullptr;
+}
+
+// On the main thread: the shared dialogs with their windows, made at this
+// first use; null in a host without a view (and without a host).
+UiUpdateListDialog* UpdateList() {
+    SharedDialogs* dialogs = Dialogs();
+    return dialogs ? dialogs->UpdateList() : nullptr;
 }
 
 UiUpdateDownloadDialog* DownloadDialog() {
-    PlatformContext* context = RegisteredContext();
-    return context ? context->DownloadDialog() : nullptr;
+    SharedDialogs* dialogs = Dialogs();
+    return dialogs ? dialogs->Download() : nullptr;
 }
 
 UiSheetDialog* Sheet() {
-    PlatformContext* context = RegisteredContext();
-    return context ? context->Sheet() : nullptr;
+    SharedDialogs* dialogs = Dialogs();
+    return dialogs ? dialogs->Sheet() : nullptr;
+}
+
+// From any thread: the download dialog's object, whose window may not exist.
+UiUpdateDownloadDialog* DownloadObject() {
+    SharedDialogs* dialogs = Dialogs();
+    return dialogs ? &dialogs->DownloadObject() : nullptr;
 }
 
 void SendFromHost(const char* command) {
@@ -88,17 +99,18 @@ void OfferOnSheet(const std::wstring& newestVersion) {
 }
 
 // The notes of an answer with versions. The manual-check flag is left alone
-// when they do not parse: the user's check then shows nothing.
+// when they do not parse: the user's check then shows nothing, and the list
+// is not made for them.
 void HoldReleaseNotes(const BASObserveData& answer) {
-    UiUpdateListDialog* list = UpdateList();
-    if (list) list->SetUpdateCallback(StartDownload);
     const auto notes =
         BuildReleaseNotes(static_cast<const char*>(answer.data), answer.count, wxGetTranslation(L"Version: "));
     if (!notes) {
         LOG_PLUGIN_TRAFFIC(INFO) << "The release notes do not parse; nothing is offered";
         return;
     }
+    UiUpdateListDialog* list = UpdateList();
     if (list) {
+        list->SetUpdateCallback(StartDownload);
         list->ClearNotes();
         list->AppendNotes(notes->text);
     }
@@ -234,9 +246,10 @@ void RequestUpdateCheck(BASObserveData* record) {
 
 bool ManualCheckRequested() { return manualCheck; }
 
+// Notes are held only in a list that was made to hold them.
 bool UpdateListHoldsNotes() {
-    const UiUpdateListDialog* list = UpdateList();
-    return list && list->HasNotes();
+    const SharedDialogs* dialogs = Dialogs();
+    return dialogs && dialogs->UpdateListObject().HasNotes();
 }
 
 // The list is a window of the main thread, and so is what it holds.
@@ -279,7 +292,7 @@ void ReceiveDownloadAnswer(BASObserveData* record) {
         PostToMain(OnDownloadAnswer, record);
         return;
     }
-    if (UiUpdateDownloadDialog* dialog = DownloadDialog()) {
+    if (UiUpdateDownloadDialog* dialog = DownloadObject()) {
         dialog->SetDone(static_cast<int>(record->value3));
         dialog->SetTotal(static_cast<int>(record->value2));
     }
@@ -334,7 +347,7 @@ void DiscardUpdateAnswer(BASObserveData* copy) {
 // A failed installer start, a missing add-in or a failed launch is not
 // reported: the host closes all the same, as the user asked for the update.
 void InstallUpdate(BASObserveData*) {
-    UiUpdateDownloadDialog* dialog = DownloadDialog();
+    UiUpdateDownloadDialog* dialog = DownloadObject();
     UniqueHandle lock = dialog ? dialog->TakeInstallerLock() : UniqueHandle();
     const std::wstring installer = CheckedInstaller(lock, dialog ? dialog->InstallerPath() : std::wstring());
     const std::wstring title = ProductIdentity::ProductTitle();

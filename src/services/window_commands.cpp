@@ -161,7 +161,7 @@ void OpenSetting(PlatformContext& context, BASObserveData* record) {
         dialog.SetContent(frame, kSettingWidth, kSettingHeight, nullptr);
         if (dialog.DoModal(frame) != kConfirmButtonId) return;
         StoreLanguage(dialog.Language());
-        if (UiSheetDialog* sheet = context.Sheet()) {
+        if (UiSheetDialog* sheet = context.Dialogs().Sheet()) {
             sheet->SetNoticeText(FillInText(wxGetTranslation(L"Language setting will not take effect until %s is restarted."),
                                             ProductIdentity::ProductTitle()));
             sheet->SetClickCallback(nullptr);

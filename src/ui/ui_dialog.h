@@ -16,7 +16,6 @@
 #include "dialog_base.h"
 #include "double_buffer.h"
 #include "dpi_scale.h"
-#include "shared_dialogs.h"
 #include "themed_shadow_wnd.h"
 #include "ui/bas_img_button.h"
 
@@ -25,7 +24,7 @@ constexpr int kCloseButtonId = 5050;
 constexpr int kConfirmButtonId = 5051;
 constexpr int kSecondButtonId = 5052;
 
-class UiDialog : public DialogBase, public BASSubject, public BASObserver, public SharedDialog {
+class UiDialog : public DialogBase, public BASSubject, public BASObserver {
 public:
     // The close button's pictures, from the image catalog; not owned.
     UiDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage);
@@ -51,8 +50,12 @@ public:
     virtual void Show(int showCommand);
     virtual void Reset();
     virtual void MarkFinished() { finished_ = true; }
-    void MoveBy(int dx, int dy) override;
-    void FollowDpi(int dpi) override {
+    // Moves the window by dx, dy, keeping its size (no z-order change, no
+    // activation): the frame moved and the dialog goes with it.
+    void MoveBy(int dx, int dy);
+    // The frame moved to a display of another DPI: the dialog, shown or
+    // hidden, takes that scale (its size, fonts, pictures and layout).
+    void FollowDpi(int dpi) {
         if (Handle()) OnDpiChanged(dpi, nullptr);
     }
 

@@ -31,7 +31,7 @@ public:
     // SW_SHOW (re)starts the opening; anything else hides at once.
     void Show(int showCommand) override;
     // Follows the parent: its left edge, its top plus the offset, its width.
-    void Realign() override;
+    void Realign();
     int CurrentHeight() const;
     // The open strip's height at the sheet's scale.
     int FullHeight() const;

@@ -104,12 +104,6 @@ void __cdecl Quick(BASObserveData*) {}
 void __cdecl Slow(BASObserveData*) { Sleep(30); }
 void __cdecl Answers(BASObserveData* record) { record->value = 1; }
 
-void Attach(const char* command, void* owner, BASCommandFunction receive) {
-    CommandEndpoint* endpoint = NewEndpoint(owner);
-    endpoint->receive = receive;
-    RegisterEndpoint(command, endpoint);
-}
-
 // The fields of the line of command, which must be there once.
 std::vector<std::string> LineOf(const std::vector<std::string>& lines, const std::string& command) {
     std::vector<std::string> found;

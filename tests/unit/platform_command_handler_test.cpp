@@ -32,12 +32,10 @@ struct FakeHost : PlatformContext {
     HWND ViewWindow() const override { return view; }
     MaximizeState& Maximize() override { return maximize; }
     SharedDialogs& Dialogs() override { return dialogs; }
-    UiProgressDialog* ProgressDialog() override { return nullptr; }
-    UiSheetDialog* Sheet() override { return nullptr; }
     HWND frame = nullptr;
     HWND view = nullptr;
     MaximizeState maximize;
-    SharedDialogs dialogs;
+    SharedDialogs dialogs{nullptr, nullptr};  // no view: no dialog is ever made
 };
 
 FakeHost& TheHost() {

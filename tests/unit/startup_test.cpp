@@ -48,6 +48,9 @@ TEST(StartupTrace, SumsEachPhaseInFirstSeenOrderAndListsEveryStep) {
     trace.Record("RegisterModule", 0.5, "Comm");
     trace.Record("plug-in load", 3.0, "Title");
     EXPECT_EQ(trace.Summary(), "Start-up 6.5 ms: frame 1.0 ms; plug-in load 5.0 ms (2); RegisterModule 0.5 ms");
+    StartupTrace closing("Closing");
+    closing.Record("plug-ins asked", 2.0);
+    EXPECT_EQ(closing.Summary(), "Closing 2.0 ms: plug-ins asked 2.0 ms");
     const std::vector<std::string> steps = trace.Steps();
     ASSERT_EQ(steps.size(), 4u);
     EXPECT_NE(steps[3].find("6.50 ms     3.00 ms plug-in load Title"), std::string::npos) << steps[3];
