@@ -10,7 +10,9 @@
 namespace fuzz {
 
 // The bytes as a NUL-terminated text, as the host hands texts over.
-inline std::string Text(const uint8_t* data, size_t size) { return std::string(reinterpret_cast<const char*>(data), size); }
+inline std::string Text(const uint8_t* data, size_t size) {
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
 
 // Two texts, split at the first NUL (the second is empty when there is none).
 inline std::pair<std::string, std::string> TwoTexts(const uint8_t* data, size_t size) {

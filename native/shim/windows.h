@@ -74,8 +74,8 @@ struct SIZE {
 #define MB_ERR_INVALID_CHARS 0x08
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int bytes, LPWSTR out, int units);
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int units, LPSTR out, int bytes,
-                        LPCSTR defaultChar, LPBOOL usedDefault);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int units, LPSTR out, int bytes, LPCSTR defaultChar,
+                        LPBOOL usedDefault);
 
 // The Microsoft C runtime's counting and bounded wide formatting.
 int _vscwprintf(const wchar_t* format, va_list args);
