@@ -16,6 +16,7 @@ PACKAGES=(
   wine wine32:i386 wine64 xvfb xcompmgr xdotool x11-utils imagemagick fonts-liberation
   rapidjson-dev libboost-dev gettext nsis googletest librsvg2-bin ccache
   python3-nacl openssl autoconf automake libtool
+  clang clang-format libclang-rt-dev libgtest-dev
 )
 
 missing_packages() {
