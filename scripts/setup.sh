@@ -17,6 +17,7 @@ PACKAGES=(
   rapidjson-dev libboost-dev gettext nsis googletest librsvg2-bin ccache
   python3-nacl openssl autoconf automake libtool
   libgnutls30:i386  # Wine's TLS (secur32) loads it; libwine only recommends it
+  clang clang-format libclang-rt-dev libgtest-dev
 )
 
 missing_packages() {

@@ -36,7 +36,8 @@ std::vector<PublicKey> BuiltInKeys() {
 // module's worker threads, so the first use sets it up under a flag.
 void InitialiseOnce() {
     static std::once_flag once;
-    std::call_once(once, [] { (void)sodium_init(); });  // below 0 only when no randomness: not used to verify
+    // Below 0 only when there is no randomness, which verifying does not use.
+    std::call_once(once, [] { [[maybe_unused]] const int ready = sodium_init(); });
 }
 
 }  // namespace
