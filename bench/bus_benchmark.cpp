@@ -95,9 +95,21 @@ void CompareSingleSends(int calls) {
         boost::signals2::signal<void(BASObserveData*)> signal;
         for (int i = 0; i < endpoints; ++i) signal.connect(&Receive);
 
-        double bus = NanosPerCall([&](int n) { for (int i = 0; i < n; ++i) Broadcast(&record); }, calls);
-        double base = NanosPerCall([&](int n) { for (int i = 0; i < n; ++i) floor.Send(&record); }, calls);
-        double sig = NanosPerCall([&](int n) { for (int i = 0; i < n; ++i) signal(&record); }, calls);
+        double bus = NanosPerCall(
+            [&](int n) {
+                for (int i = 0; i < n; ++i) Broadcast(&record);
+            },
+            calls);
+        double base = NanosPerCall(
+            [&](int n) {
+                for (int i = 0; i < n; ++i) floor.Send(&record);
+            },
+            calls);
+        double sig = NanosPerCall(
+            [&](int n) {
+                for (int i = 0; i < n; ++i) signal(&record);
+            },
+            calls);
         std::printf("%-12d %12.1f %12.1f %12.1f %14.2f %14.2f\n", endpoints, bus, base, sig, bus / base, bus / sig);
     }
 }
@@ -128,8 +140,12 @@ void CompareTraceHook(int calls) {
     for (int endpoints : {1, 4}) {
         const char* name = endpoints == 1 ? "LIBPLATFORM_COMMAND_BENCH_ONE" : "LIBPLATFORM_COMMAND_BENCH_FOUR";
         BASObserveData record = MakeRecord(name);
-        auto untraced = [&](int n) { for (int i = 0; i < n; ++i) BroadcastWithoutTraceHook(&record); };
-        auto hooked = [&](int n) { for (int i = 0; i < n; ++i) Broadcast(&record); };
+        auto untraced = [&](int n) {
+            for (int i = 0; i < n; ++i) BroadcastWithoutTraceHook(&record);
+        };
+        auto hooked = [&](int n) {
+            for (int i = 0; i < n; ++i) Broadcast(&record);
+        };
         // Eleven rounds of each, in turn: the ratio of two minima is what is
         // compared against 2 %, and more rounds make each minimum steadier.
         const std::vector<double> off = InterleavedNanos({untraced, hooked}, calls, 11);

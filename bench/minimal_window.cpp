@@ -20,11 +20,14 @@
 namespace {
 
 // Read at run time so that the linker keeps every import, as the host's are.
-const void* const kImports[] = {
-    reinterpret_cast<const void*>(&InitCommonControlsEx), reinterpret_cast<const void*>(&MiniDumpWriteDump),
-    reinterpret_cast<const void*>(&Gdiplus::GdiplusStartup), reinterpret_cast<const void*>(&CoInitialize),
-    reinterpret_cast<const void*>(&CommandLineToArgvW), reinterpret_cast<const void*>(&WSAStartup),
-    reinterpret_cast<const void*>(&zlibVersion), reinterpret_cast<const void*>(&CreatePen)};
+const void* const kImports[] = {reinterpret_cast<const void*>(&InitCommonControlsEx),
+                                reinterpret_cast<const void*>(&MiniDumpWriteDump),
+                                reinterpret_cast<const void*>(&Gdiplus::GdiplusStartup),
+                                reinterpret_cast<const void*>(&CoInitialize),
+                                reinterpret_cast<const void*>(&CommandLineToArgvW),
+                                reinterpret_cast<const void*>(&WSAStartup),
+                                reinterpret_cast<const void*>(&zlibVersion),
+                                reinterpret_cast<const void*>(&CreatePen)};
 
 std::wstring OwnFolder() {
     wchar_t path[MAX_PATH];

@@ -199,8 +199,8 @@ int main() {
     std::printf("working set: %.1f MB before, %.1f MB after\n", workingSetBefore / 1048576.0,
                 workingSetAfter / 1048576.0);
 
-    const bool countsHold = failed == kThreads * kPerThread && state.ShownDone() == kPerThread &&
-                            state.ShownTotal() == kPerThread;
+    const bool countsHold =
+        failed == kThreads * kPerThread && state.ShownDone() == kPerThread && state.ShownTotal() == kPerThread;
     // The current, the shown and at most one retired text per sending thread.
     const bool textsBounded = blocksAfter <= blocksBefore + 2 + kThreads;
     const bool memoryBounded = workingSetAfter < workingSetBefore + 16 * 1048576;

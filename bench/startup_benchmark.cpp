@@ -263,8 +263,8 @@ void PrintScaling(const std::vector<Program>& programs, const std::vector<Scalin
             if (row.modules == 0) continue;
             const double host = perModule(row, p, &Timing::startMs);
             const double bare = perModule(row, minimal, &Timing::startMs);
-            printf("  %-10s %8d %10.2f %12.2f %8.2f %10.2f %14.2f\n", programs[p].name.c_str(), row.modules, host,
-                   bare, host / bare, perModule(row, p, &Timing::closeMs), row.inProcessMs / row.modules);
+            printf("  %-10s %8d %10.2f %12.2f %8.2f %10.2f %14.2f\n", programs[p].name.c_str(), row.modules, host, bare,
+                   host / bare, perModule(row, p, &Timing::closeMs), row.inProcessMs / row.modules);
         }
     }
     printf("  (ratio: host / minimal; in-process: LoadLibraryExW of the same DLLs inside the benchmark)\n");
@@ -299,12 +299,9 @@ int main(int argc, char** argv) {
     bool shippedOnly = false;
     std::vector<int> counts;
     for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
-            runs = std::max(1, atoi(argv[++i]));
-        else if (strcmp(argv[i], "--shipped-only") == 0)
-            shippedOnly = true;
-        else
-            counts.push_back(atoi(argv[i]));
+        if (strcmp(argv[i], "--runs") == 0 && i + 1 < argc) runs = std::max(1, atoi(argv[++i]));
+        else if (strcmp(argv[i], "--shipped-only") == 0) shippedOnly = true;
+        else counts.push_back(atoi(argv[i]));
     }
     if (counts.empty()) counts = {4, 50, 200};
     printf("Lumarest start-up and closing:\n");

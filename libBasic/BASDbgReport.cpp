@@ -67,7 +67,8 @@ void RecordFault(const EXCEPTION_POINTERS* pointers, DWORD threadId) {
     HMODULE module = nullptr;
     // A call through a null pointer faults at 0, which is in no module (the
     // lookup would answer with the executable).
-    if (fault.address != 0 && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    if (fault.address != 0 &&
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                            reinterpret_cast<LPCWSTR>(fault.address), &module)) {
         GetModuleFileNameW(module, fault.module, MAX_PATH);
     }
@@ -144,11 +145,10 @@ DWORD WINAPI ReporterMain(void*) {
     // The reporter is gone once the process has begun to end (ExitProcess
     // ends the other threads before the libraries hear of it): a fault from
     // then on is reported on its own thread.
-    const bool reporterRuns = state.reporterThread && WaitForSingleObject(state.reporterThread.get(), 0) == WAIT_TIMEOUT;
-    if (reporterRuns && SetEvent(state.faultEvent.get()))
-        WaitForSingleObject(state.doneEvent.get(), INFINITE);
-    else
-        WriteReport(pointers, self);
+    const bool reporterRuns =
+        state.reporterThread && WaitForSingleObject(state.reporterThread.get(), 0) == WAIT_TIMEOUT;
+    if (reporterRuns && SetEvent(state.faultEvent.get())) WaitForSingleObject(state.doneEvent.get(), INFINITE);
+    else WriteReport(pointers, self);
     TerminateProcess(GetCurrentProcess(), code);
     for (;;) Sleep(INFINITE);  // TerminateProcess does not return for the current process
 }

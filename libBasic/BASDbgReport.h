@@ -9,7 +9,7 @@
 
 // Exception codes for deaths that arrive without a structured exception;
 // real faults keep their own codes.
-constexpr DWORD kCrashCodeAbort = 0x40000015;              // STATUS_FATAL_APP_EXIT, as abort() reports it
+constexpr DWORD kCrashCodeAbort = 0x40000015;             // STATUS_FATAL_APP_EXIT, as abort() reports it
 constexpr DWORD kCrashCodeInvalidParameter = 0xC0000417;  // STATUS_INVALID_CRUNTIME_PARAMETER
 constexpr DWORD kCrashCodeTerminate = 0xE0000E01;         // std::terminate, pure virtual calls among them
 

@@ -206,8 +206,8 @@ bool BASUserDefaults::WriteAll() const {
     // while the updated one starts): each writes its own temporary file, the
     // last replacement wins, and a replacement that meets the other's for a
     // moment is tried again.
-    const std::wstring temporary =
-        impl_->path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) + L".tmp";
+    const std::wstring temporary = impl_->path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                   std::to_wstring(GetCurrentThreadId()) + L".tmp";
     UniqueFile file(_wfopen(temporary.c_str(), L"wb"));
     if (!file) return false;
     bool ok = fwrite(buffer.GetString(), 1, buffer.GetSize(), file.get()) == buffer.GetSize();

@@ -106,7 +106,8 @@ bool BASUtilityApp::OpenUrl(const char* url) {
 
 bool BASUtilityApp::OpenFolder(const wchar_t* folder) {
     if (!folder || !*folder) return false;
-    auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"explore", folder, nullptr, nullptr, SW_SHOWNORMAL));
+    auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"explore", folder, nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
 }
 

@@ -17,12 +17,9 @@ int NestingDepth(std::string_view text, int limit) {
     bool escaped = false;
     for (char c : text) {
         if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
+            if (escaped) escaped = false;
+            else if (c == '\\') escaped = true;
+            else if (c == '"') inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {

@@ -41,8 +41,8 @@ bool AddFile(zipFile zip, const std::wstring& path) {
     const std::string name = ToUtf8(FileNameOf(path));
     const zip_fileinfo info = EntryInfo(file.get());
     const int opened = zipOpenNewFileInZip4_64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                               Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr,
-                                               0, 0, kUtf8NameFlag, 0);
+                                               Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                               0, kUtf8NameFlag, 0);
     if (opened != ZIP_OK) return false;
     char chunk[16384];
     DWORD read = 0;

@@ -48,7 +48,6 @@ bool ReadFileBytes(const wchar_t* path, std::vector<uint8_t>* bytes, std::string
     return true;
 }
 
-
 }  // namespace
 
 I18nLocale::I18nLocale(int language) : language_(language) {}
@@ -70,13 +69,13 @@ bool I18nLocale::LoadCatalog(const wchar_t* path) {
     for (const auto& [english, translation] : parse.entries) {
         std::optional<std::wstring> key = FromUtf8Strict(english);
         std::optional<std::wstring> value = FromUtf8Strict(translation);
-        if (key && value)
-            translations_.insert_or_assign(std::move(*key), std::move(*value));
-        else
-            ++malformed;
+        if (key && value) translations_.insert_or_assign(std::move(*key), std::move(*value));
+        else ++malformed;
     }
-    if (malformed) LOG(ERROR) << "Translation catalog " << PathForLog(path) << ": " << malformed << " texts are not UTF-8";
-    LOG(INFO) << "Translation catalog " << PathForLog(path) << " loaded: " << parse.entries.size() - malformed << " texts";
+    if (malformed)
+        LOG(ERROR) << "Translation catalog " << PathForLog(path) << ": " << malformed << " texts are not UTF-8";
+    LOG(INFO) << "Translation catalog " << PathForLog(path) << " loaded: " << parse.entries.size() - malformed
+              << " texts";
     return true;
 }
 

@@ -66,8 +66,7 @@ std::string DeclaredCharset(std::string_view header) {
 }
 
 bool IsUtf8Compatible(const std::string& charset) {
-    return charset.empty() || charset == "utf-8" || charset == "utf8" || charset == "ascii" ||
-           charset == "us-ascii";
+    return charset.empty() || charset == "utf-8" || charset == "utf8" || charset == "ascii" || charset == "us-ascii";
 }
 
 MessageCatalogParse Refuse(std::string reason) {

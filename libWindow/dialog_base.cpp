@@ -29,11 +29,8 @@ INT_PTR DialogAnswer(HWND window, UINT message, bool handled, LRESULT result) {
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        return static_cast<INT_PTR>(result);
-    default:
-        SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
-        return TRUE;
+    case WM_CTLCOLORSTATIC: return static_cast<INT_PTR>(result);
+    default: SetWindowLongPtrW(window, DWLP_MSGRESULT, result); return TRUE;
     }
 }
 // Posted to a dialog as it is shown: it takes the focus once it is visible.
@@ -55,9 +52,11 @@ void ArrangeTabOrder(HWND dialog) {
     std::vector<std::pair<RECT, HWND>> stops;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         RECT place{};
-        if ((GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP) && GetWindowRect(child, &place)) stops.push_back({place, child});
+        if ((GetWindowLongW(child, GWL_STYLE) & WS_TABSTOP) && GetWindowRect(child, &place))
+            stops.push_back({place, child});
     }
-    std::stable_sort(stops.begin(), stops.end(), [](const auto& a, const auto& b) { return ReadBefore(a.first, b.first); });
+    std::stable_sort(stops.begin(), stops.end(),
+                     [](const auto& a, const auto& b) { return ReadBefore(a.first, b.first); });
     HWND above = HWND_TOP;
     for (const auto& [place, child] : stops) {
         SetWindowPos(child, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
@@ -106,9 +105,7 @@ INT_PTR DialogBase::DoModal(HWND parent) {
     return code;
 }
 
-HWND DialogBase::Create(HWND parent) {
-    return CreateFromTemplate(parent, false, WindowingModule::GetMessageLoop());
-}
+HWND DialogBase::Create(HWND parent) { return CreateFromTemplate(parent, false, WindowingModule::GetMessageLoop()); }
 
 void DialogBase::EndDialog(INT_PTR code) {
     result_ = code;
@@ -127,8 +124,8 @@ HWND DialogBase::CreateFromTemplate(HWND parent, bool modal, MessageLoop* loop) 
     modal_ = modal;
     ending_ = false;
     result_ = 0;
-    HWND window = CreateDialogIndirectParamW(WindowLayerInstance(), template_.Get(), parent,
-                                             &DialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND window = CreateDialogIndirectParamW(WindowLayerInstance(), template_.Get(), parent, &DialogBase::DialogProc,
+                                             reinterpret_cast<LPARAM>(this));
     if (window && !window_) {
         DestroyWindow(window);  // the object could not be attached: nobody would answer it
         return nullptr;
@@ -176,27 +173,24 @@ bool DialogBase::RouteKeyboard(HWND window, UINT message, WPARAM wParam, LPARAM 
         int id = DefaultButtonId();
         if (focus && IsChild(window, focus) && (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_BUTTON))
             id = GetDlgCtrlID(focus);
-        else if (!PressableChild(id))
-            id = 0;
+        else if (!PressableChild(id)) id = 0;
         result = id ? MAKELRESULT(id, DC_HASDEFID) : 0;
         return true;
     }
     case WM_COMMAND:
         if (lParam != 0 || (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)) return false;
         if (HWND cancel = LOWORD(wParam) == IDCANCEL ? PressableChild(CancelButtonId()) : nullptr)
-            SendMessageW(window, WM_COMMAND, MAKEWPARAM(CancelButtonId(), BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+            SendMessageW(window, WM_COMMAND, MAKEWPARAM(CancelButtonId(), BN_CLICKED),
+                         reinterpret_cast<LPARAM>(cancel));
         return true;
     case WM_CHANGEUISTATE:
         if (HIWORD(wParam) & UISF_HIDEFOCUS) SetFocusCues(LOWORD(wParam) == UIS_CLEAR);
         return true;
-    case WM_QUERYUISTATE:
-        result = focusCues_ ? 0 : UISF_HIDEFOCUS;
-        return true;
+    case WM_QUERYUISTATE: result = focusCues_ ? 0 : UISF_HIDEFOCUS; return true;
     case WM_SHOWWINDOW:
         if (lParam == 0) OnShowWindow(wParam != FALSE);  // not a change of the owner's
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -7,13 +7,13 @@ DialogTemplate::DialogTemplate(const DialogTemplateArgs& args) {
     AddDword(0);  // help id
     AddDword(args.exStyle);
     AddDword(args.style);
-    AddWord(0);   // no controls
+    AddWord(0);  // no controls
     AddWord(static_cast<WORD>(args.x));
     AddWord(static_cast<WORD>(args.y));
     AddWord(static_cast<WORD>(args.width));
     AddWord(static_cast<WORD>(args.height));
-    AddWord(0);   // no menu
-    AddWord(0);   // the system's dialog class
+    AddWord(0);  // no menu
+    AddWord(0);  // the system's dialog class
     AddString(args.title);
     if (args.style & (DS_SETFONT | DS_SHELLFONT)) {
         AddWord(args.pointSize);

@@ -55,9 +55,10 @@ private:
 };
 
 // See the top of this file.
-#define MSG_WM_PAINT_BUFFERED(func)                                                           \
-    MSG_MAP_ENTRY_(message == WM_ERASEBKGND, result = TRUE)                                   \
-    MSG_MAP_ENTRY_(message == WM_PAINT, result = 0; {                                        \
-        const BufferedPaint bufferedPaint(window);                                            \
-        func(bufferedPaint.get(), bufferedPaint.UpdateRect());                                \
-    })
+#define MSG_WM_PAINT_BUFFERED(func)                                \
+    MSG_MAP_ENTRY_(message == WM_ERASEBKGND, result = TRUE)        \
+    MSG_MAP_ENTRY_(                                                \
+        message == WM_PAINT, result = 0; {                         \
+            const BufferedPaint bufferedPaint(window);             \
+            func(bufferedPaint.get(), bufferedPaint.UpdateRect()); \
+        })

@@ -11,8 +11,8 @@ constexpr int kDesignDpi = 96;
 constexpr int ScaleToDpi(int value, int dpi) {
     if (dpi <= 0 || dpi == kDesignDpi) return value;
     const long long product = static_cast<long long>(value) * dpi;
-    const long long rounded = product >= 0 ? (product + kDesignDpi / 2) / kDesignDpi
-                                           : -((-product + kDesignDpi / 2) / kDesignDpi);
+    const long long rounded =
+        product >= 0 ? (product + kDesignDpi / 2) / kDesignDpi : -((-product + kDesignDpi / 2) / kDesignDpi);
     return static_cast<int>(rounded);
 }
 

@@ -7,8 +7,7 @@ bool EndsIdleTime(const MSG& message) {
     constexpr UINT kSystemTimer = 0x0118;  // the caret's blink timer
     switch (message.message) {
     case WM_PAINT:
-    case kSystemTimer:
-        return false;
+    case kSystemTimer: return false;
     case WM_MOUSEMOVE:
     case WM_NCMOUSEMOVE: {
         // Windows repeats the last mouse move; only a real move counts.
@@ -19,8 +18,7 @@ bool EndsIdleTime(const MSG& message) {
         lastMessage = message.message;
         return !same;
     }
-    default:
-        return true;
+    default: return true;
     }
 }
 }  // namespace

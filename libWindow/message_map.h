@@ -31,8 +31,7 @@ public:
     // Returns true when the message was handled; result then holds the answer.
     // The empty map handles nothing, so a map may end in CHAIN_MSG_MAP to any
     // base of this layer (WindowBase, DialogBase, SubclassedWindow).
-    virtual bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                      LRESULT& result) {
+    virtual bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
         return false;
     }
 
@@ -72,23 +71,22 @@ inline SIZE SizeFromLParam(LPARAM lParam) {
     return SIZE{static_cast<LONG>(LOWORD(lParam)), static_cast<LONG>(HIWORD(lParam))};
 }
 
-#define BEGIN_MSG_MAP(theClass)                                                              \
-public:                                                                                      \
-    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,      \
-                              LRESULT& result) override {                                   \
-        const HandledFlagScope outerMessageFlag(*this);                                      \
-        static_cast<void>(window);                                                           \
-        static_cast<void>(wParam);                                                           \
+#define BEGIN_MSG_MAP(theClass)                                                                                    \
+public:                                                                                                            \
+    bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override { \
+        const HandledFlagScope outerMessageFlag(*this);                                                            \
+        static_cast<void>(window);                                                                                 \
+        static_cast<void>(wParam);                                                                                 \
         static_cast<void>(lParam);
 
 // One entry: when condition holds, run call (which sets result and calls the
 // handler) and stop unless the handler passed the message on.
-#define MSG_MAP_ENTRY_(condition, call)                                                      \
-        if (condition) {                                                                     \
-            SetMsgHandled(true);                                                             \
-            call;                                                                            \
-            if (IsMsgHandled()) return true;                                                 \
-        }
+#define MSG_MAP_ENTRY_(condition, call)  \
+    if (condition) {                     \
+        SetMsgHandled(true);             \
+        call;                            \
+        if (IsMsgHandled()) return true; \
+    }
 
 // ---- typed entries: the handler's signature follows each name ----
 
@@ -109,8 +107,7 @@ public:                                                                         
 // void func(UINT edge, RECT* dragRect): the rectangle may be changed in place.
 // Answers 0: the system reads the rectangle back, not the answer.
 #define MSG_WM_SIZING(func) \
-    MSG_MAP_ENTRY_(message == WM_SIZING,                                                     \
-                   result = 0; func(static_cast<UINT>(wParam), reinterpret_cast<RECT*>(lParam)))
+    MSG_MAP_ENTRY_(message == WM_SIZING, result = 0; func(static_cast<UINT>(wParam), reinterpret_cast<RECT*>(lParam)))
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -118,16 +115,15 @@ public:                                                                         
 // void func(int dpi, const RECT* suggested): the window's display has a new
 // DPI (the vertical one; the two are always equal); suggested is where the
 // system proposes the window go, in screen coordinates.
-#define MSG_WM_DPICHANGED(func)                                                            \
-    MSG_MAP_ENTRY_(message == WM_DPICHANGED,                                               \
-                   result = 0; func(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam)))
+#define MSG_WM_DPICHANGED(func) \
+    MSG_MAP_ENTRY_(message == WM_DPICHANGED, result = 0; func(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam)))
 
 // UINT func(POINT screenPoint): the hit-test code.
 #define MSG_WM_NCHITTEST(func) MSG_MAP_ENTRY_(message == WM_NCHITTEST, result = func(PointFromLParam(lParam)))
 
 // bool func(HWND cursorWindow, UINT hitTest, UINT mouseMessage): true when the cursor was set.
-#define MSG_WM_SETCURSOR(func)                                                               \
-    MSG_MAP_ENTRY_(message == WM_SETCURSOR,                                                  \
+#define MSG_WM_SETCURSOR(func)              \
+    MSG_MAP_ENTRY_(message == WM_SETCURSOR, \
                    result = func(reinterpret_cast<HWND>(wParam), LOWORD(lParam), HIWORD(lParam)) ? TRUE : FALSE)
 
 // void func(UINT_PTR timerId)
@@ -162,23 +158,22 @@ public:                                                                         
 
 // BOOL-like answer of WM_INITDIALOG: bool func(HWND defaultFocus, LPARAM initParam),
 // true to let the system focus defaultFocus.
-#define MSG_WM_INITDIALOG(func)                                                              \
-    MSG_MAP_ENTRY_(message == WM_INITDIALOG,                                                 \
-                   result = func(reinterpret_cast<HWND>(wParam), lParam) ? TRUE : FALSE)
+#define MSG_WM_INITDIALOG(func) \
+    MSG_MAP_ENTRY_(message == WM_INITDIALOG, result = func(reinterpret_cast<HWND>(wParam), lParam) ? TRUE : FALSE)
 
 // void func(UINT controlId, DRAWITEMSTRUCT* item); answers TRUE. Also for the
 // reflected OCM_DRAWITEM, with MSG_OCM_DRAWITEM.
-#define MSG_DRAWITEM_ENTRY_(msg, func)                                                       \
-    MSG_MAP_ENTRY_(message == (msg),                                                         \
-                   result = TRUE; func(static_cast<UINT>(wParam), reinterpret_cast<DRAWITEMSTRUCT*>(lParam)))
+#define MSG_DRAWITEM_ENTRY_(msg, func)              \
+    MSG_MAP_ENTRY_(message == (msg), result = TRUE; \
+                   func(static_cast<UINT>(wParam), reinterpret_cast<DRAWITEMSTRUCT*>(lParam)))
 #define MSG_WM_DRAWITEM(func) MSG_DRAWITEM_ENTRY_(WM_DRAWITEM, func)
 #define MSG_OCM_DRAWITEM(func) MSG_DRAWITEM_ENTRY_(OCM_DRAWITEM, func)
 
 // The WM_CTLCOLOR family: HBRUSH func(HDC dc, HWND control); the brush (or
 // null) is the answer.
-#define MSG_CTLCOLOR_ENTRY_(msg, func)                                                       \
-    MSG_MAP_ENTRY_(message == (msg),                                                         \
-                   result = reinterpret_cast<LRESULT>(func(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))))
+#define MSG_CTLCOLOR_ENTRY_(msg, func)                                   \
+    MSG_MAP_ENTRY_(message == (msg), result = reinterpret_cast<LRESULT>( \
+                                         func(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))))
 #define MSG_WM_CTLCOLORBTN(func) MSG_CTLCOLOR_ENTRY_(WM_CTLCOLORBTN, func)
 #define MSG_WM_CTLCOLORDLG(func) MSG_CTLCOLOR_ENTRY_(WM_CTLCOLORDLG, func)
 #define MSG_WM_CTLCOLOREDIT(func) MSG_CTLCOLOR_ENTRY_(WM_CTLCOLOREDIT, func)
@@ -190,9 +185,9 @@ public:                                                                         
 // code from any control:
 // void func(UINT code, int id, HWND control). The reflected form (OCM_COMMAND)
 // reaches a child through COMMAND_REFLECTED_HANDLER with the same signature.
-#define COMMAND_ENTRY_(msg, condition, func)                                                 \
-    MSG_MAP_ENTRY_(message == (msg) && (condition),                                          \
-                   result = 0; func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam)))
+#define COMMAND_ENTRY_(msg, condition, func)                    \
+    MSG_MAP_ENTRY_(message == (msg) && (condition), result = 0; \
+                   func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam)))
 #define COMMAND_HANDLER(id, code, func) \
     COMMAND_ENTRY_(WM_COMMAND, LOWORD(wParam) == (id) && HIWORD(wParam) == (code), func)
 #define COMMAND_ID_HANDLER(id, func) COMMAND_ENTRY_(WM_COMMAND, LOWORD(wParam) == (id), func)
@@ -200,10 +195,9 @@ public:                                                                         
 #define COMMAND_REFLECTED_HANDLER(func) COMMAND_ENTRY_(OCM_COMMAND, true, func)
 
 // WM_NOTIFY from control id with code: LRESULT func(NMHDR* header).
-#define NOTIFY_HANDLER(id, notifyCode, func)                                                 \
-    MSG_MAP_ENTRY_(message == WM_NOTIFY &&                                                   \
-                       reinterpret_cast<NMHDR*>(lParam)->idFrom == static_cast<UINT_PTR>(id) && \
-                       reinterpret_cast<NMHDR*>(lParam)->code == static_cast<UINT>(notifyCode), \
+#define NOTIFY_HANDLER(id, notifyCode, func)                                                                        \
+    MSG_MAP_ENTRY_(message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->idFrom == static_cast<UINT_PTR>(id) && \
+                       reinterpret_cast<NMHDR*>(lParam)->code == static_cast<UINT>(notifyCode),                     \
                    result = func(reinterpret_cast<NMHDR*>(lParam)))
 
 // ---- raw entries, for rare and private messages ----
@@ -216,21 +210,18 @@ public:                                                                         
     MSG_MAP_ENTRY_(message >= (first) && message <= (last), result = func(message, wParam, lParam))
 
 // Hands the message to the map of a base class.
-#define CHAIN_MSG_MAP(theBase)                                                               \
-        if (theBase::ProcessWindowMessage(window, message, wParam, lParam, result))          \
-            return true;
+#define CHAIN_MSG_MAP(theBase) \
+    if (theBase::ProcessWindowMessage(window, message, wParam, lParam, result)) return true;
 
 // Hands the message to the map of a member (a mix-in that is not a base).
-#define CHAIN_MSG_MAP_MEMBER(theMember)                                                      \
-        if ((theMember).ProcessWindowMessage(window, message, wParam, lParam, result))       \
-            return true;
+#define CHAIN_MSG_MAP_MEMBER(theMember) \
+    if ((theMember).ProcessWindowMessage(window, message, wParam, lParam, result)) return true;
 
 // Sends notifications from children that carry an object of this layer back
 // to them as OCM_ messages (see reflection.h).
-#define REFLECT_NOTIFICATIONS()                                                              \
-        if (ReflectNotifications(window, message, wParam, lParam, result))                   \
-            return true;
+#define REFLECT_NOTIFICATIONS() \
+    if (ReflectNotifications(window, message, wParam, lParam, result)) return true;
 
-#define END_MSG_MAP()                                                                        \
-        return false;                                                                        \
+#define END_MSG_MAP() \
+    return false;     \
     }

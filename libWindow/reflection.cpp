@@ -15,31 +15,25 @@ HWND NotifyingChild(HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORMSGBOX:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<HWND>(lParam);
-    case WM_NOTIFY:
-        return reinterpret_cast<NMHDR*>(lParam)->hwndFrom;
+    case WM_CTLCOLORSTATIC: return reinterpret_cast<HWND>(lParam);
+    case WM_NOTIFY: return reinterpret_cast<NMHDR*>(lParam)->hwndFrom;
     case WM_DRAWITEM:  // control id 0 is a menu item
         return wParam ? reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->hwndItem : nullptr;
     case WM_MEASUREITEM:  // sent before the control exists for some styles: found by id
         return wParam ? GetDlgItem(parent, reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->CtlID) : nullptr;
-    case WM_COMPAREITEM:
-        return reinterpret_cast<COMPAREITEMSTRUCT*>(lParam)->hwndItem;
-    case WM_DELETEITEM:
-        return reinterpret_cast<DELETEITEMSTRUCT*>(lParam)->hwndItem;
+    case WM_COMPAREITEM: return reinterpret_cast<COMPAREITEMSTRUCT*>(lParam)->hwndItem;
+    case WM_DELETEITEM: return reinterpret_cast<DELETEITEMSTRUCT*>(lParam)->hwndItem;
     case WM_PARENTNOTIFY:
         switch (LOWORD(wParam)) {
         case WM_CREATE:
-        case WM_DESTROY:
-            return reinterpret_cast<HWND>(lParam);
+        case WM_DESTROY: return reinterpret_cast<HWND>(lParam);
         default: {  // a mouse press: the child under the point, if any
             POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
             HWND child = ChildWindowFromPointEx(parent, point, CWP_SKIPINVISIBLE);
             return child == parent ? nullptr : child;
         }
         }
-    default:
-        return nullptr;
+    default: return nullptr;
     }
 }
 

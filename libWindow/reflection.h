@@ -9,7 +9,7 @@
 // The reflected messages, with the values of the system's olectl.h (written
 // identically, so either header may come first).
 #ifndef OCM__BASE
-#define OCM__BASE (WM_USER+0x1c00)
+#define OCM__BASE (WM_USER + 0x1c00)
 #define OCM_COMMAND (OCM__BASE + WM_COMMAND)
 
 #define OCM_CTLCOLORBTN (OCM__BASE + WM_CTLCOLORBTN)
@@ -43,9 +43,7 @@ HWND NotifyingChild(HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
 bool ReflectNotifications(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 // True for the OCM_ range: a reflected notification.
-constexpr bool IsReflectedMessage(UINT message) {
-    return message >= OCM__BASE && message < OCM__BASE + WM_USER;
-}
+constexpr bool IsReflectedMessage(UINT message) { return message >= OCM__BASE && message < OCM__BASE + WM_USER; }
 
 // The answer for a reflected notification that the child's map left alone:
 // the default window procedure's answer to the original notification (for

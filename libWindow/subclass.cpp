@@ -10,9 +10,7 @@ namespace {
 UINT_PTR SubclassId(const SubclassedWindow* object) { return reinterpret_cast<UINT_PTR>(object); }
 }  // namespace
 
-SubclassedWindow::~SubclassedWindow() {
-    Detach();
-}
+SubclassedWindow::~SubclassedWindow() { Detach(); }
 
 bool SubclassedWindow::Attach(HWND control, Mode mode) {
     if (window_ || !control) return false;
@@ -41,8 +39,8 @@ HWND SubclassedWindow::Detach() {
     return control;
 }
 
-LRESULT CALLBACK SubclassedWindow::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                                UINT_PTR, DWORD_PTR object) noexcept {
+LRESULT CALLBACK SubclassedWindow::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                DWORD_PTR object) noexcept {
     return reinterpret_cast<SubclassedWindow*>(object)->Route(window, message, wParam, lParam);
 }
 

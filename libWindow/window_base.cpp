@@ -6,9 +6,7 @@
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
-HINSTANCE WindowLayerInstance() {
-    return reinterpret_cast<HINSTANCE>(&__ImageBase);
-}
+HINSTANCE WindowLayerInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 namespace {
 // Registers info once per process; a class already registered (by an earlier
@@ -42,11 +40,10 @@ HWND WindowBase::Create(const WindowCreateArgs& args) {
     HMENU menuOrId = reinterpret_cast<HMENU>(args.childId);
     // window_ is set at WM_NCCREATE, so the handle is known to the handlers of
     // WM_CREATE; a failed creation leaves it null again through WM_NCDESTROY.
-    return CreateWindowExW(args.exStyle, GetWindowClassInfo().name, args.title, args.style,
-                           r.left, defaultPlace ? CW_USEDEFAULT : r.top,
-                           defaultPlace ? CW_USEDEFAULT : r.right - r.left,
-                           defaultPlace ? CW_USEDEFAULT : r.bottom - r.top,
-                           args.parent, menuOrId, WindowLayerInstance(), this);
+    return CreateWindowExW(args.exStyle, GetWindowClassInfo().name, args.title, args.style, r.left,
+                           defaultPlace ? CW_USEDEFAULT : r.top, defaultPlace ? CW_USEDEFAULT : r.right - r.left,
+                           defaultPlace ? CW_USEDEFAULT : r.bottom - r.top, args.parent, menuOrId,
+                           WindowLayerInstance(), this);
 }
 
 LRESULT CALLBACK WindowBase::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {

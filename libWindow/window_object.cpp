@@ -6,14 +6,10 @@ namespace {
 constexpr wchar_t kObjectProperty[] = L"Lumarest.WindowObject";
 }  // namespace
 
-bool AttachWindowObject(HWND window, MessageMap* object) {
-    return SetPropW(window, kObjectProperty, object) != FALSE;
-}
+bool AttachWindowObject(HWND window, MessageMap* object) { return SetPropW(window, kObjectProperty, object) != FALSE; }
 
 MessageMap* FindWindowObject(HWND window) {
     return window ? static_cast<MessageMap*>(GetPropW(window, kObjectProperty)) : nullptr;
 }
 
-void ForgetWindowObject(HWND window) {
-    RemovePropW(window, kObjectProperty);
-}
+void ForgetWindowObject(HWND window) { RemovePropW(window, kObjectProperty); }

@@ -39,12 +39,9 @@ CommandLineArgs::CommandLineArgs(const wchar_t* commandLine) {
     if (!argv_) count_ = 0;
     int kept = 0;
     for (int i = 0; i < count_; ++i) {
-        if (wcscmp(argv_[i], kStartupTraceSwitch) == 0)
-            startupTrace_ = true;
-        else if (wcscmp(argv_[i], kBusTraceSwitch) == 0)
-            busTrace_ = true;
-        else
-            argv_[kept++] = argv_[i];
+        if (wcscmp(argv_[i], kStartupTraceSwitch) == 0) startupTrace_ = true;
+        else if (wcscmp(argv_[i], kBusTraceSwitch) == 0) busTrace_ = true;
+        else argv_[kept++] = argv_[i];
     }
     count_ = kept;
 }

@@ -87,10 +87,8 @@ void CleanReportFolder(const std::wstring& folder) {
     for (const FolderEntry& entry : ListFolder(folder + L"\\*.*")) {
         if (ContainsZipIgnoringCase(entry.name.c_str())) continue;
         const std::wstring path = folder + L"\\" + entry.name;
-        if (entry.isFolder)
-            RemoveDirectoryW(path.c_str());  // an empty one only; the log folder holds none of its own
-        else
-            DeleteFileW(path.c_str());
+        if (entry.isFolder) RemoveDirectoryW(path.c_str());  // an empty one only; the log folder holds none of its own
+        else DeleteFileW(path.c_str());
     }
 }
 
@@ -111,7 +109,8 @@ void __cdecl CrashContent(const wchar_t* reportFolder, wchar_t** extraFile) {
     const std::string text = SystemInfoJson(CollectSystemInfo(), CrashMembers(module, fault.code, fault.address));
     // The next start offers to leave the plug-in out; not after the orderly
     // end, whose settings store is gone by now.
-    if (!module.plugin.empty() && !Host().exitFlag) WriteStartMarker(StartMarkerPath(), {FromUtf8(module.plugin), true});
+    if (!module.plugin.empty() && !Host().exitFlag)
+        WriteStartMarker(StartMarkerPath(), {FromUtf8(module.plugin), true});
     // A file that cannot be written leaves the report without it; the path
     // is handed back all the same, and the packing skips what is not there.
     if (FILE* file = _wfopen(path.c_str(), L"wb")) {
@@ -130,7 +129,8 @@ void __cdecl CrashNotice(const wchar_t* reportPath) {
     // the log folder should be): asking the user to mail it would send them
     // looking for nothing.
     if (!IsFile(path)) {
-        ShowCrashAlert(wxGetTranslation(L"Application has crashed due to some unknown reasons. No crash report could be saved."),
+        ShowCrashAlert(wxGetTranslation(
+                           L"Application has crashed due to some unknown reasons. No crash report could be saved."),
                        nullptr);
         return;
     }

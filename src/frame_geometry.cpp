@@ -60,19 +60,14 @@ LRESULT FrameHitTest(POINT p, const RECT& r, int resizeEdge) {
 const wchar_t* SizeCursorForHit(LRESULT hitCode) {
     switch (hitCode) {
     case HTLEFT:
-    case HTRIGHT:
-        return IDC_SIZEWE;
+    case HTRIGHT: return IDC_SIZEWE;
     case HTTOP:
-    case HTBOTTOM:
-        return IDC_SIZENS;
+    case HTBOTTOM: return IDC_SIZENS;
     case HTTOPLEFT:
-    case HTBOTTOMRIGHT:
-        return IDC_SIZENWSE;
+    case HTBOTTOMRIGHT: return IDC_SIZENWSE;
     case HTTOPRIGHT:
-    case HTBOTTOMLEFT:
-        return IDC_SIZENESW;
-    default:
-        return nullptr;
+    case HTBOTTOMLEFT: return IDC_SIZENESW;
+    default: return nullptr;
     }
 }
 

@@ -19,14 +19,14 @@ const wchar_t* LanguageCatalogPath(int index) {
 
 int LanguageIndexForLangId(LANGID id) {
     switch (id & 0xFF) {
-        case 0x04: return (id & 0x1FE) == 0x004 ? 0 : 1;
-        case 0x07: return 2;
-        case 0x0A: return 6;
-        case 0x0C: return 4;
-        case 0x10: return 5;
-        case 0x11: return 8;
-        case 0x16: return 7;
-        default: return kDefaultLanguageIndex;
+    case 0x04: return (id & 0x1FE) == 0x004 ? 0 : 1;
+    case 0x07: return 2;
+    case 0x0A: return 6;
+    case 0x0C: return 4;
+    case 0x10: return 5;
+    case 0x11: return 8;
+    case 0x16: return 7;
+    default: return kDefaultLanguageIndex;
     }
 }
 

@@ -241,13 +241,15 @@ std::wstring LumarestHost::AskForSafeStart() {
     const std::optional<StartMarker> marker = TakeStartMarker(startMarkerPath_);
     if (!marker) return {};
     const std::wstring question =
-        FillInText(wxGetTranslation(L"The plug-in %s stopped the last run. Start without it this time?"), marker->plugin);
+        FillInText(wxGetTranslation(L"The plug-in %s stopped the last run. Start without it this time?"),
+                   marker->plugin);
     UiAlertDialog confirm(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
                           FindNamedImage("alert.png"), true, wxGetTranslation(L"Cancel"), wxGetTranslation(L"OK"));
     confirm.SetContent(nullptr, kSafeStartWidth, 0, question.c_str(), nullptr);
     const bool leaveOut = confirm.DoModal(nullptr) == kConfirmButtonId;
-    LOG(INFO) << "Plug-in " << ToUtf8(marker->plugin) << (marker->crashed ? " crashed the last run" : " stopped the last start")
-              << "; the user chose to " << (leaveOut ? "start without it this time" : "load it");
+    LOG(INFO) << "Plug-in " << ToUtf8(marker->plugin)
+              << (marker->crashed ? " crashed the last run" : " stopped the last start") << "; the user chose to "
+              << (leaveOut ? "start without it this time" : "load it");
     return leaveOut ? marker->plugin : std::wstring();
 }
 

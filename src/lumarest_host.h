@@ -74,9 +74,9 @@ private:
     // Kept until the host goes, past its close: a plug-in's thread may be in
     // a send that read it just before it was taken off the bus.
     std::unique_ptr<BusTrace> busTrace_;
-    StartupTrace trace_;     // from the host's construction to the first paint and a little after
+    StartupTrace trace_;                      // from the host's construction to the first paint and a little after
     std::optional<StartupTrace> closeTrace_;  // from the last close request to the log's end
-    bool traceEveryStep_ = false;  // the command line asked for the whole start-up trace
+    bool traceEveryStep_ = false;             // the command line asked for the whole start-up trace
     // Never destroyed: the SDK promises plug-ins the icon for the life of
     // the process, and they may draw with it until the very end.
     HICON appIcon_ = nullptr;

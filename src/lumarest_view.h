@@ -12,8 +12,8 @@ public:
     explicit CLumarestView(MainFrameEvents& events) : events_(events) {}
 
     BEGIN_MSG_MAP(CLumarestView)
-        MSG_WM_SIZE(OnSize)
-        CHAIN_MSG_MAP(WindowBase)
+    MSG_WM_SIZE(OnSize)
+    CHAIN_MSG_MAP(WindowBase)
     END_MSG_MAP()
 
 protected:

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr UINT_PTR kRefitTimer = 1;        // refits the view after a drag on an edge
+constexpr UINT_PTR kRefitTimer = 1;  // refits the view after a drag on an edge
 constexpr UINT kRefitDelayMs = 100;
 constexpr UINT_PTR kUpdateCheckTimer = 2;  // the automatic update check, once
 constexpr UINT kUpdateCheckDelayMs = 2000;
@@ -113,16 +113,12 @@ void CMainFrame::OnSizing(UINT, RECT*) { resizedByDrag_ = true; }
 
 void CMainFrame::OnTimer(UINT_PTR timerId) {
     switch (timerId) {
-    case kRefitTimer:
-        RefitViewAfterDrag();
-        break;
+    case kRefitTimer: RefitViewAfterDrag(); break;
     case kUpdateCheckTimer:
         KillTimer(Handle(), kUpdateCheckTimer);
         events_.OnUpdateCheckDue();
         break;
-    default:
-        SetMsgHandled(false);
-        break;
+    default: SetMsgHandled(false); break;
     }
 }
 

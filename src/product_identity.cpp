@@ -22,7 +22,8 @@ std::wstring LastWord(const std::wstring& text) {
     size_t end = text.find_last_not_of(L' ');
     if (end == std::wstring::npos) return {};
     size_t start = text.find_last_of(L' ', end);
-    return text.substr(start == std::wstring::npos ? 0 : start + 1, end - (start == std::wstring::npos ? 0 : start + 1) + 1);
+    return text.substr(start == std::wstring::npos ? 0 : start + 1,
+                       end - (start == std::wstring::npos ? 0 : start + 1) + 1);
 }
 
 std::wstring MakerName() { return kMaker; }

@@ -27,8 +27,8 @@ std::optional<std::vector<unsigned char>> ReadWholeFile(const std::wstring& path
     if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return std::nullopt;
     std::vector<unsigned char> bytes(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    if (!bytes.empty() && (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-                           read != bytes.size()))
+    if (!bytes.empty() &&
+        (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read != bytes.size()))
         return std::nullopt;
     return bytes;
 }

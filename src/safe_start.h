@@ -11,7 +11,7 @@
 #include "UniqueResource.h"
 
 struct StartMarker {
-    std::wstring plugin;  // the module folder's name
+    std::wstring plugin;   // the module folder's name
     bool crashed = false;  // true: a crash in the plug-in; false: a start it never let finish
 };
 

@@ -89,9 +89,7 @@ std::wstring Wide(const char* utf8) { return FromUtf8(utf8 ? utf8 : ""); }
 bool FileExistsOnDisk(const std::wstring& path) { return BASUtilityFile::IsFileExist(path.c_str()); }
 
 // The per-user data folder + maker + "\": where a suite keeps its products.
-std::wstring AppDataBase() {
-    return TakeWide(BASUtilitySys::GetAppDataDir()) + ProductIdentity::MakerName() + L"\\";
-}
+std::wstring AppDataBase() { return TakeWide(BASUtilitySys::GetAppDataDir()) + ProductIdentity::MakerName() + L"\\"; }
 
 // Steps 2 to 4 of reading the host configuration, on its loaded store.
 HostConfigOutcome AcceptDevicePaths(const BASUserDefaults& store, const std::wstring& path) {
@@ -152,9 +150,8 @@ bool LoadResourceCatalog(const std::wstring& installDir) {
     const std::wstring path = installDir + L"Option.json";
     Settings().productType = 0;
     Settings().busTrace = false;
-    BASUserDefaults* store = BASUserDefaults::InitUserDefaults("url", path.c_str())
-                                 ? BASUserDefaults::GetUserDefaults("url")
-                                 : nullptr;
+    BASUserDefaults* store =
+        BASUserDefaults::InitUserDefaults("url", path.c_str()) ? BASUserDefaults::GetUserDefaults("url") : nullptr;
     if (!store) {
         Note("Resource catalog " + ToUtf8(path) + " not loaded (" + BASUserDefaults::LastInitError() +
              "): no URLs, product type 0, fallback colours");
@@ -220,7 +217,8 @@ Gdiplus::Bitmap* LoadPicture(const std::wstring& installDir, const std::string& 
 
 Gdiplus::Bitmap* FindNamedImageForDpi(const char* key, int dpi) {
     if (!key) return nullptr;
-    if (Gdiplus::Bitmap* render = FindNamedImage(ScaledPictureName(key, NearestPictureScale(dpi)).c_str())) return render;
+    if (Gdiplus::Bitmap* render = FindNamedImage(ScaledPictureName(key, NearestPictureScale(dpi)).c_str()))
+        return render;
     return FindNamedImage(key);
 }
 
@@ -268,9 +266,7 @@ void InitImagesAndLanguage() {
     const LanguageChoice choice = ChooseLanguage(BASUserDefaults::StandardUserDefaults(), userLanguage);
     SetLanguageIndex(choice.index);
     const bool loaded = InstallLanguage(choice.index, installDir);
-    if (choice.stored)
-        LOG(INFO) << "Language index " << choice.index << " from the stored setting";
-    else
-        LOG(INFO) << "Language index " << choice.index << " from the user language 0x" << std::hex << userLanguage;
+    if (choice.stored) LOG(INFO) << "Language index " << choice.index << " from the stored setting";
+    else LOG(INFO) << "Language index " << choice.index << " from the user language 0x" << std::hex << userLanguage;
     LOG(INFO) << "Translation catalog for index " << choice.index << (loaded ? " installed" : " not installed");
 }

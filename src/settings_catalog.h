@@ -14,7 +14,7 @@ class CommandLineArgs;
 namespace Gdiplus {
 class Bitmap;
 class Image;
-}
+}  // namespace Gdiplus
 
 // Start-up, before the log opens: creates the standard store and loads the
 // resource catalog. The first command-line argument, when there is one,

@@ -58,7 +58,8 @@ void SharedDialogs::FrameMoved(int dx, int dy) {
 }
 
 void SharedDialogs::FollowDpi(int dpi) {
-    for (UiDialog* dialog : std::initializer_list<UiDialog*>{download_.get(), sheet_.get(), updateList_.get(), progress_.get()})
+    for (UiDialog* dialog :
+         std::initializer_list<UiDialog*>{download_.get(), sheet_.get(), updateList_.get(), progress_.get()})
         dialog->FollowDpi(dpi);
 }
 

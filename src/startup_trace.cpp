@@ -86,13 +86,11 @@ double MsSinceProcessCreation() {
     // The precise clock where the system has it (Windows 8 on); the coarse
     // one is within a scheduler tick.
     using PreciseTime = void(WINAPI*)(FILETIME*);
-    static const auto precise = reinterpret_cast<PreciseTime>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+    static const auto precise = reinterpret_cast<PreciseTime>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
     FILETIME now;
-    if (precise)
-        precise(&now);
-    else
-        GetSystemTimeAsFileTime(&now);
+    if (precise) precise(&now);
+    else GetSystemTimeAsFileTime(&now);
     const auto value = [](const FILETIME& time) {
         return static_cast<long long>(ULARGE_INTEGER{{time.dwLowDateTime, time.dwHighDateTime}}.QuadPart);
     };

@@ -9,8 +9,8 @@
 
 std::string FormatWindowsVersion(unsigned major, unsigned minor, unsigned build, unsigned servicePackMajor,
                                  unsigned servicePackMinor) {
-    return std::to_string(major) + "." + std::to_string(minor) + " Build " + std::to_string(build) +
-           " Service Pack " + std::to_string(servicePackMajor) + "." + std::to_string(servicePackMinor);
+    return std::to_string(major) + "." + std::to_string(minor) + " Build " + std::to_string(build) + " Service Pack " +
+           std::to_string(servicePackMajor) + "." + std::to_string(servicePackMinor);
 }
 
 SystemInfo CollectSystemInfo() {
@@ -20,8 +20,8 @@ SystemInfo CollectSystemInfo() {
     OSVERSIONINFOEXW os{};
     os.dwOSVersionInfoSize = sizeof os;
     if (GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&os))) {
-        info.system = FormatWindowsVersion(os.dwMajorVersion, os.dwMinorVersion, os.dwBuildNumber,
-                                           os.wServicePackMajor, os.wServicePackMinor);
+        info.system = FormatWindowsVersion(os.dwMajorVersion, os.dwMinorVersion, os.dwBuildNumber, os.wServicePackMajor,
+                                           os.wServicePackMinor);
     }
     MEMORYSTATUSEX memory{};
     memory.dwLength = sizeof memory;

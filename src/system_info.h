@@ -21,5 +21,4 @@ std::string FormatWindowsVersion(unsigned major, unsigned minor, unsigned build,
 SystemInfo CollectSystemInfo();
 // Compact JSON with Product, Version, System, FreeMemSize, TotalMemSize in
 // that order, then the extra string members (key, value) in theirs.
-std::string SystemInfoJson(const SystemInfo& info,
-                           const std::vector<std::pair<std::string, std::string>>& extra = {});
+std::string SystemInfoJson(const SystemInfo& info, const std::vector<std::pair<std::string, std::string>>& extra = {});

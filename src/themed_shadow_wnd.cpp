@@ -85,11 +85,8 @@ void CThemedShadowWnd::FollowOwner(UINT message, WPARAM wParam) {
     case WM_NCACTIVATE:
         if (IsWindowVisible(owner_)) Place();
         break;
-    case WM_SHOWWINDOW:
-        ShowWindow(Handle(), wParam ? SW_SHOWNA : SW_HIDE);
-        break;
-    default:
-        break;
+    case WM_SHOWWINDOW: ShowWindow(Handle(), wParam ? SW_SHOWNA : SW_HIDE); break;
+    default: break;
     }
 }
 
@@ -154,7 +151,8 @@ void CThemedShadowWnd::Render() {
         brush.SetCenterColor(Gdiplus::Color(0xFF000000));
         brush.SetSurroundColors(&surround, &surroundCount);
         const RECT hidden = ShadowHiddenPart(client_, size_, inset_);
-        graphics.ExcludeClip(Gdiplus::Rect(hidden.left, hidden.top, hidden.right - hidden.left, hidden.bottom - hidden.top));
+        graphics.ExcludeClip(
+            Gdiplus::Rect(hidden.left, hidden.top, hidden.right - hidden.left, hidden.bottom - hidden.top));
         graphics.FillPath(&brush, &outline);
     }
     SteepenGradient(*bitmap_);

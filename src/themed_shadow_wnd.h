@@ -38,10 +38,10 @@ public:
     int ShadowSize() const { return size_; }
 
     BEGIN_MSG_MAP(CThemedShadowWnd)
-        MSG_WM_CREATE(OnCreate)
-        MSG_WM_SIZE(OnSize)
-        MSG_WM_DESTROY(OnDestroy)
-        CHAIN_MSG_MAP(WindowBase)
+    MSG_WM_CREATE(OnCreate)
+    MSG_WM_SIZE(OnSize)
+    MSG_WM_DESTROY(OnDestroy)
+    CHAIN_MSG_MAP(WindowBase)
     END_MSG_MAP()
 
 protected:

@@ -52,21 +52,21 @@ typedef struct BASObserveData {
     uint32_t reserved0;
     uint32_t reserved1;
     uint32_t reserved2;
-    const char* command;  /* NUL-terminated ASCII command name */
-    const void* arg;      /* per command: UTF-8 text, or UTF-16 for create commands */
-    wchar_t* wideText;    /* UTF-16 argument or answer */
-    int64_t value;        /* argument or answer; the "handled" mark of a close */
-    void* object;         /* pointer argument or answer */
+    const char* command; /* NUL-terminated ASCII command name */
+    const void* arg;     /* per command: UTF-8 text, or UTF-16 for create commands */
+    wchar_t* wideText;   /* UTF-16 argument or answer */
+    int64_t value;       /* argument or answer; the "handled" mark of a close */
+    void* object;        /* pointer argument or answer */
     uint32_t reserved9;
     uint32_t reserved10;
     uint32_t reserved11;
-    void* data;           /* command-specific block */
+    void* data; /* command-specific block */
     uint32_t reserved13;
-    int64_t count;        /* update answer: number of versions offered */
-    void* window;         /* HWND: the view (size change) or the parent (create) */
-    void* sender;         /* HMODULE of the sending module */
-    int64_t value2;       /* progress: total */
-    int64_t value3;       /* progress: amount done */
+    int64_t count;  /* update answer: number of versions offered */
+    void* window;   /* HWND: the view (size change) or the parent (create) */
+    void* sender;   /* HMODULE of the sending module */
+    int64_t value2; /* progress: total */
+    int64_t value3; /* progress: amount done */
 } BASObserveData;
 
 typedef void(LUMAREST_CDECL* BASCommandFunction)(BASObserveData* record);
@@ -254,9 +254,9 @@ LUMAREST_STATIC_ASSERT(sizeof(BASPaneList) == 8, "a count and a pointer");
    once it has started the installer), 6 = failed (value2: the reason). */
 #define LIBCOMM_COMMAND_DOWNLOAD_UPDATE "LIBCOMM_COMMAND_DOWNLOAD_UPDATE"
 /* Reasons of a failed update check or download, in value2. */
-#define LIBCOMM_UPDATE_FAILED_NETWORK 0    /* no answer, or none within the deadlines */
-#define LIBCOMM_UPDATE_FAILED_UNVERIFIED 1 /* not signed by a trusted key, or refused */
-#define LIBCOMM_UPDATE_FAILED_MISMATCH 2   /* the installer is not of the feed's size and SHA-256 */
+#define LIBCOMM_UPDATE_FAILED_NETWORK 0          /* no answer, or none within the deadlines */
+#define LIBCOMM_UPDATE_FAILED_UNVERIFIED 1       /* not signed by a trusted key, or refused */
+#define LIBCOMM_UPDATE_FAILED_MISMATCH 2         /* the installer is not of the feed's size and SHA-256 */
 #define LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER 3 /* the secure connection or its certificate was refused */
 /* to plug-ins: the user cancelled the download. */
 #define LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"

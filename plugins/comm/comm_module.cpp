@@ -172,15 +172,11 @@ void SendCompletion(const std::wstring& path, comm::FileHandle& locked) {
 
 int64_t FailureReason(comm::DownloadResult result) {
     switch (result) {
-    case comm::DownloadResult::Mismatch:
-        return LIBCOMM_UPDATE_FAILED_MISMATCH;
+    case comm::DownloadResult::Mismatch: return LIBCOMM_UPDATE_FAILED_MISMATCH;
     case comm::DownloadResult::Unverified:
-    case comm::DownloadResult::Refused:
-        return LIBCOMM_UPDATE_FAILED_UNVERIFIED;
-    case comm::DownloadResult::Untrusted:
-        return LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER;
-    default:
-        return LIBCOMM_UPDATE_FAILED_NETWORK;
+    case comm::DownloadResult::Refused: return LIBCOMM_UPDATE_FAILED_UNVERIFIED;
+    case comm::DownloadResult::Untrusted: return LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER;
+    default: return LIBCOMM_UPDATE_FAILED_NETWORK;
     }
 }
 

@@ -108,10 +108,8 @@ bool IsCertificateError(DWORD error) {
     case ERROR_WINHTTP_SECURE_INVALID_CERT:
     case ERROR_WINHTTP_SECURE_CERT_REVOKED:
     case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
-    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
-        return true;
-    default:
-        return false;
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE: return true;
+    default: return false;
     }
 }
 
@@ -122,8 +120,8 @@ HttpOutcome Exchange(HINTERNET request, const Clock& clock) {
         return clock.Expired() ? HttpOutcome::Failed : HttpOutcome::Done;
     const DWORD error = GetLastError();
     if (!IsCertificateError(error)) return HttpOutcome::Failed;
-    OutputDebugStringW((L"Comm: the secure connection was refused (WinHTTP error " + std::to_wstring(error) +
-                        L")\n").c_str());
+    OutputDebugStringW(
+        (L"Comm: the secure connection was refused (WinHTTP error " + std::to_wstring(error) + L")\n").c_str());
     return HttpOutcome::Untrusted;
 }
 

@@ -32,7 +32,8 @@ private:
     char Peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
 
     void SkipBlanks() {
-        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\r' || text_[at_] == '\n'))
+        while (at_ < text_.size() &&
+               (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\r' || text_[at_] == '\n'))
             ++at_;
     }
 
@@ -65,7 +66,9 @@ private:
         const char c = Peek();
         ++at_;
         switch (c) {
-        case '"': case '\\': case '/': out += c; return true;
+        case '"':
+        case '\\':
+        case '/': out += c; return true;
         case 'b': out += '\b'; return true;
         case 'f': out += '\f'; return true;
         case 'n': out += '\n'; return true;

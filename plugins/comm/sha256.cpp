@@ -20,7 +20,8 @@ Sha256::~Sha256() {
 void Sha256::Add(const char* bytes, size_t size) {
     if (!good_ || size == 0) return;
     // CNG takes a non-const buffer but only reads it.
-    good_ = Succeeded(BCryptHashData(hash_, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes)), static_cast<ULONG>(size), 0));
+    good_ = Succeeded(
+        BCryptHashData(hash_, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes)), static_cast<ULONG>(size), 0));
 }
 
 std::string Sha256::Finish() {

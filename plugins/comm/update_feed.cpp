@@ -145,9 +145,8 @@ FeedReading ReadNewerReleases(const std::string& feedText, const std::string& cu
         }
         if (CompareVersions(release.version, current) > 0) newer.push_back(std::move(release));
     }
-    std::stable_sort(newer.begin(), newer.end(), [](const Release& a, const Release& b) {
-        return CompareVersions(a.version, b.version) > 0;
-    });
+    std::stable_sort(newer.begin(), newer.end(),
+                     [](const Release& a, const Release& b) { return CompareVersions(a.version, b.version) > 0; });
     return FeedReading::Read;
 }
 

@@ -34,9 +34,9 @@ struct Release {
 
 // What a feed text came to.
 enum class FeedReading {
-    Read,       // a feed; its releases are in the list
-    NotAFeed,   // not JSON, nested absurdly deep, or without a "versions" array
-    BadEntry,   // a feed with an element that is refused (see IsPlainVersion)
+    Read,      // a feed; its releases are in the list
+    NotAFeed,  // not JSON, nested absurdly deep, or without a "versions" array
+    BadEntry,  // a feed with an element that is refused (see IsPlainVersion)
 };
 
 // A signed feed file taken apart; nothing is checked here but its shape.

@@ -13,10 +13,10 @@ namespace comm {
 
 // How a fetch of the feed ended.
 enum class FeedOutcome {
-    Fetched,     // a verified feed; its newer releases are listed
-    Unreachable, // no feed setting, or no answer 200 within the deadlines
-    Unverified,  // an answer that is not a feed signed by a trusted key, or one with a refused entry
-    Untrusted,   // the feed's server had a certificate that the system refused
+    Fetched,      // a verified feed; its newer releases are listed
+    Unreachable,  // no feed setting, or no answer 200 within the deadlines
+    Unverified,   // an answer that is not a feed signed by a trusted key, or one with a refused entry
+    Untrusted,    // the feed's server had a certificate that the system refused
 };
 
 struct FeedReleases {

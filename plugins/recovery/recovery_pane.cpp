@@ -22,9 +22,9 @@ struct MediumText {
     const wchar_t* help;
     const char* helpUrlKey;  // a key of the host's URL table
     const wchar_t* badge;
-    const wchar_t* question;   // asked before a scan starts
-    const wchar_t* busy;       // said when a scan is still running
-    ScanItem items[10];        // what a scan goes through
+    const wchar_t* question;  // asked before a scan starts
+    const wchar_t* busy;      // said when a scan is still running
+    ScanItem items[10];       // what a scan goes through
 };
 
 const MediumText kPhone = {
@@ -38,9 +38,16 @@ const MediumText kPhone = {
     L"No device connected",
     L"Scan the phone for deleted messages, contacts and call logs now?",
     L"A scan is still running. Wait for it to end or cancel it first.",
-    {{L"Messages", true}, {L"Contacts", true}, {L"Call logs", false}, {L"WhatsApp chats", true},
-     {L"Photos", true}, {L"Voice notes", false}, {L"Calendar", true}, {L"Notes", true},
-     {L"Browser bookmarks", false}, {L"Documents", true}},
+    {{L"Messages", true},
+     {L"Contacts", true},
+     {L"Call logs", false},
+     {L"WhatsApp chats", true},
+     {L"Photos", true},
+     {L"Voice notes", false},
+     {L"Calendar", true},
+     {L"Notes", true},
+     {L"Browser bookmarks", false},
+     {L"Documents", true}},
 };
 
 const MediumText kCard = {
@@ -54,8 +61,15 @@ const MediumText kCard = {
     L"No card attached",
     L"Scan the memory card for deleted photos, videos and documents now?",
     L"A scan is still running. Wait for it to end or cancel it first.",
-    {{L"DCIM", true}, {L"Pictures", true}, {L"Movies", false}, {L"Music", true}, {L"Download", true},
-     {L"Documents", false}, {L"Android data", true}, {L"Recordings", true}, {L"Lost files", false},
+    {{L"DCIM", true},
+     {L"Pictures", true},
+     {L"Movies", false},
+     {L"Music", true},
+     {L"Download", true},
+     {L"Documents", false},
+     {L"Android data", true},
+     {L"Recordings", true},
+     {L"Lost files", false},
      {L"Free space", true}},
 };
 
@@ -123,7 +137,8 @@ void RecoveryPane::Paint(Gdiplus::Graphics& graphics, int width, int height) {
                      {.size = 22.0f, .bold = true, .color = palette::kHeading, .wrap = false});
     plugin::DrawText(graphics, text.description, {left, 86, textWidth, 60}, {.size = 14.0f});
     PaintSteps(graphics, layout);
-    plugin::DrawButton(graphics, ToRectF(layout.scan), L"Start Scan", plugin::ButtonKind::Primary, hot_ == Button::Scan);
+    plugin::DrawButton(graphics, ToRectF(layout.scan), L"Start Scan", plugin::ButtonKind::Primary,
+                       hot_ == Button::Scan);
     plugin::DrawButton(graphics, ToRectF(layout.help), text.help, plugin::ButtonKind::Secondary, hot_ == Button::Help);
 }
 

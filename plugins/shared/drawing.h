@@ -66,7 +66,8 @@ inline const Gdiplus::Font* HostFont(float size, bool bold) {
     return static_cast<const Gdiplus::Font*>(record.object);
 }
 
-inline void DrawText(Gdiplus::Graphics& graphics, const wchar_t* text, const Gdiplus::RectF& box, const TextStyle& style) {
+inline void DrawText(Gdiplus::Graphics& graphics, const wchar_t* text, const Gdiplus::RectF& box,
+                     const TextStyle& style) {
     const Gdiplus::Font* font = HostFont(style.size, style.bold);
     if (!font) return;
     Gdiplus::StringFormat format;
@@ -80,20 +81,22 @@ inline void DrawText(Gdiplus::Graphics& graphics, const wchar_t* text, const Gdi
     graphics.DrawString(text, -1, font, box, &format, &brush);
 }
 
-inline void FillRoundRect(Gdiplus::Graphics& graphics, const Gdiplus::Brush& brush, const Gdiplus::RectF& box, float radius) {
+inline void FillRoundRect(Gdiplus::Graphics& graphics, const Gdiplus::Brush& brush, const Gdiplus::RectF& box,
+                          float radius) {
     Gdiplus::GraphicsPath path;
     detail::AddRoundRect(path, box, radius);
     graphics.FillPath(&brush, &path);
 }
 
-inline void DrawRoundRect(Gdiplus::Graphics& graphics, const Gdiplus::Pen& pen, const Gdiplus::RectF& box, float radius) {
+inline void DrawRoundRect(Gdiplus::Graphics& graphics, const Gdiplus::Pen& pen, const Gdiplus::RectF& box,
+                          float radius) {
     Gdiplus::GraphicsPath path;
     detail::AddRoundRect(path, box, radius);
     graphics.DrawPath(&pen, &path);
 }
 
 inline void DrawButton(Gdiplus::Graphics& graphics, const Gdiplus::RectF& box, const wchar_t* label, ButtonKind kind,
-                bool hovered) {
+                       bool hovered) {
     TextStyle text{.size = 13.0f,
                    .bold = true,
                    .horizontal = Gdiplus::StringAlignmentCenter,

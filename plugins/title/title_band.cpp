@@ -21,8 +21,8 @@ void PaintIcon(Gdiplus::Graphics& graphics, HICON icon, const RECT& box, int dpi
     if (!icon) return;
     HDC dc = graphics.GetHDC();
     const int left = plugin::ScaleToDpi(box.left, dpi), top = plugin::ScaleToDpi(box.top, dpi);
-    DrawIconEx(dc, left, top, icon, plugin::ScaleToDpi(box.right, dpi) - left, plugin::ScaleToDpi(box.bottom, dpi) - top,
-               0, nullptr, DI_NORMAL);
+    DrawIconEx(dc, left, top, icon, plugin::ScaleToDpi(box.right, dpi) - left,
+               plugin::ScaleToDpi(box.bottom, dpi) - top, 0, nullptr, DI_NORMAL);
     graphics.ReleaseHDC(dc);
 }
 
@@ -96,8 +96,7 @@ void TitleBand::Paint(Gdiplus::Graphics& graphics, int width, int height) {
     PaintCaptionButtons(graphics, layout);
 }
 
-void TitleBand::PaintTab(Gdiplus::Graphics& graphics, const Tab& tab, const RECT& box, bool selected,
-                         bool hot) const {
+void TitleBand::PaintTab(Gdiplus::Graphics& graphics, const Tab& tab, const RECT& box, bool selected, bool hot) const {
     const Gdiplus::RectF area = ToRectF(box);
     if (selected) {
         Gdiplus::SolidBrush fill(Rgb(plugin::palette::kAccent));
@@ -123,8 +122,10 @@ void TitleBand::PaintTab(Gdiplus::Graphics& graphics, const Tab& tab, const RECT
 }
 
 void TitleBand::PaintCaptionButtons(Gdiplus::Graphics& graphics, const TitleLayout& layout) const {
-    const std::pair<Part, RECT> buttons[] = {{Part::Settings, layout.settings}, {Part::About, layout.about},
-                                             {Part::Minimize, layout.minimize}, {Part::Maximize, layout.maximize},
+    const std::pair<Part, RECT> buttons[] = {{Part::Settings, layout.settings},
+                                             {Part::About, layout.about},
+                                             {Part::Minimize, layout.minimize},
+                                             {Part::Maximize, layout.maximize},
                                              {Part::Close, layout.close}};
     for (const auto& [part, box] : buttons) {
         if (hot_.part == part) {

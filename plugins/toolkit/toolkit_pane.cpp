@@ -29,8 +29,7 @@ const Tool kTools[] = {
     {L"Transfer", L"Move data from one phone to another.", 0x8E44AD, nullptr, nullptr},
     {L"USB Driver", L"Install the driver your phone needs.", 0xE8912D, "url:driver", nullptr},
     {L"Root Guide", L"Learn how to grant root access.", 0xD35400, "url:root", nullptr},
-    {L"Updates", L"See whether a newer version is out.", 0x16A085, nullptr,
-     LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE},
+    {L"Updates", L"See whether a newer version is out.", 0x16A085, nullptr, LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE},
     {L"Settings", L"Language and program options.", 0x7D8794, nullptr, LIBPLATFORM_COMMAND_OPEN_SETTING},
     {L"About", L"Version and license information.", 0x1F5FAE, nullptr, LIBPLATFORM_COMMAND_OPEN_ABOUT},
 };
@@ -57,7 +56,8 @@ void PaintTile(Gdiplus::Graphics& graphics, const Tool& tool, const RECT& box, b
                       .horizontal = Gdiplus::StringAlignmentCenter,
                       .vertical = Gdiplus::StringAlignmentCenter,
                       .wrap = false});
-    plugin::DrawText(graphics, tool.name, {badge.GetRight() + 12, area.Y + 24, area.GetRight() - badge.GetRight() - 20, 22},
+    plugin::DrawText(graphics, tool.name,
+                     {badge.GetRight() + 12, area.Y + 24, area.GetRight() - badge.GetRight() - 20, 22},
                      {.size = 15.0f, .bold = true, .color = palette::kHeading, .wrap = false});
     plugin::DrawText(graphics, tool.description, {area.X + 16, area.Y + 60, area.Width - 32, 30}, {.size = 12.0f});
     if (NeedsDevice(tool))
@@ -78,9 +78,7 @@ std::vector<RECT> LayOutTiles(int width, int count) {
     return tiles;
 }
 
-std::vector<RECT> ToolkitPane::Tiles() const {
-    return LayOutTiles(LogicalClient().right, kToolCount);
-}
+std::vector<RECT> ToolkitPane::Tiles() const { return LayOutTiles(LogicalClient().right, kToolCount); }
 
 int ToolkitPane::TileAt(POINT point) const {
     const std::vector<RECT> tiles = Tiles();
@@ -94,7 +92,8 @@ void ToolkitPane::Paint(Gdiplus::Graphics& graphics, int width, int height) {
     const float textWidth = static_cast<float>(std::max(width - 2 * kGridLeft, 200));
     plugin::DrawText(graphics, L"Multi Toolbox", {static_cast<float>(kGridLeft), 36, textWidth, 34},
                      {.size = 22.0f, .bold = true, .color = palette::kHeading, .wrap = false});
-    plugin::DrawText(graphics, L"Everyday tools for your Android phone. Connect a device to use the tools that work on it.",
+    plugin::DrawText(graphics,
+                     L"Everyday tools for your Android phone. Connect a device to use the tools that work on it.",
                      {static_cast<float>(kGridLeft), 74, textWidth, 40}, {.size = 14.0f});
     const std::vector<RECT> tiles = Tiles();
     for (int i = 0; i < kToolCount; ++i) PaintTile(graphics, kTools[i], tiles[i], i == hot_);

@@ -38,8 +38,8 @@ constexpr DWORD kHungChildExit = 0x4C48414E;  // the child ended itself over a h
 class ChildReport {
 public:
     explicit ChildReport(const std::wstring& path)
-        : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+        : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr)) {}
     void Line(std::string text) {
         text += '\n';
         std::lock_guard guard(lock_);
@@ -278,8 +278,8 @@ std::string StepText(const std::string& step) {
     if (step == "load") return "loading the library (its DllMain)";
     if (step == "RegisterModule") return "RegisterModule";
     if (step == "repeat") return "the receive function, sent each command " + std::to_string(kRepeatRounds) + " times";
-    if (step == "threads") return "the receive function, sent every command from " + std::to_string(kSendingThreads) +
-                                  " threads at once";
+    if (step == "threads")
+        return "the receive function, sent every command from " + std::to_string(kSendingThreads) + " threads at once";
     if (step == "close") return "the close (" LIBPLATFORM_COMMAND_CLOSE_ENSURE ")";
     return "the receive function, given " + step.substr(step.find(' ') + 1) + " with an empty record";
 }
@@ -340,8 +340,8 @@ DynamicResult RunDynamicChecks(const std::wstring& checker, const std::wstring& 
     if (!GetTempPathW(MAX_PATH, temp) || !GetTempFileNameW(temp, L"lck", 0, report)) return result;
     std::wstring folder = versionFolder;
     if (!folder.empty() && folder.back() == L'\\') folder.pop_back();  // a backslash before a quote escapes it
-    std::wstring commandLine = L"\"" + checker + L"\" " + kChildSwitch + L" \"" + folder + L"\" \"" +
-                               FromUtf8(module) + L"\" \"" + report + L"\" " + std::to_wstring(limitMs);
+    std::wstring commandLine = L"\"" + checker + L"\" " + kChildSwitch + L" \"" + folder + L"\" \"" + FromUtf8(module) +
+                               L"\" \"" + report + L"\" " + std::to_wstring(limitMs);
 
     // The plug-in's own output goes nowhere: the checker's output is its report.
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -352,8 +352,8 @@ DynamicResult RunDynamicChecks(const std::wstring& checker, const std::wstring& 
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.get();
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(checker.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!CreateProcessW(checker.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process)) {
         result.findings.push_back({FindingLevel::Pedantic, "run-unavailable",
                                    "the checker could not start its child (error " + std::to_string(GetLastError()) +
                                        "); the plug-in was not run",

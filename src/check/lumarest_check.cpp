@@ -82,8 +82,8 @@ ModuleReport CheckModule(const std::wstring& folder, const std::wstring& hostFol
     if (!chosen) return report;
     report.chosen = chosen->version;
     if (!options.run) return report;
-    DynamicResult run = RunDynamicChecks(ProgramPath(), folder + FromUtf8(chosen->version) + L"\\",
-                                         inspection.module, options.limitMs);
+    DynamicResult run =
+        RunDynamicChecks(ProgramPath(), folder + FromUtf8(chosen->version) + L"\\", inspection.module, options.limitMs);
     for (Finding& finding : run.findings) report.findings.push_back({chosen->version, std::move(finding)});
     report.steps = std::move(run.steps);
     report.heap = std::move(run.heap);
@@ -112,15 +112,17 @@ void PrintText(const std::vector<ModuleReport>& reports, const Options& options)
                         step.step.c_str(), step.ms);
         for (const HeapGain& gain : report.heap)
             std::printf("%s\\%s: C heap after %s: %+ld blocks (%+ld bytes)\n", report.module.c_str(),
-                        report.chosen.c_str(), gain.pass == "kept" ? "the close" : "the repeated commands",
-                        gain.blocks, gain.bytes);
+                        report.chosen.c_str(), gain.pass == "kept" ? "the close" : "the repeated commands", gain.blocks,
+                        gain.bytes);
     }
 }
 
 void PrintJson(const std::vector<ModuleReport>& reports, const Options& options, int exitCode) {
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> json(buffer);
-    const auto text = [&](const std::string& value) { json.String(value.c_str(), static_cast<unsigned>(value.size())); };
+    const auto text = [&](const std::string& value) {
+        json.String(value.c_str(), static_cast<unsigned>(value.size()));
+    };
     json.StartObject();
     json.Key("strict");
     json.Int(options.strict);
@@ -244,9 +246,7 @@ int wmain(int argc, wchar_t** argv) {
     for (const ModuleReport& report : reports)
         for (const PlacedFinding& placed : report.findings)
             if (Reported(placed.finding, options)) exitCode = 1;
-    if (options.json)
-        PrintJson(reports, options, exitCode);
-    else
-        PrintText(reports, options);
+    if (options.json) PrintJson(reports, options, exitCode);
+    else PrintText(reports, options);
     return exitCode;
 }

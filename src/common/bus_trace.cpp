@@ -29,8 +29,8 @@ std::string Hex(void* pointer) {
 }
 
 std::string Narrow(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(size, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
@@ -69,10 +69,8 @@ void BeginTraceEvent(BusTraceEvent& event, const BASObserveData& record, int64_t
 
 void AddTraceReceiver(BusTraceEvent& event, void* module, int64_t previous, int64_t now) {
     const int64_t ticks = now - previous;
-    if (event.receivers < BusTraceEvent::kTimedReceivers)
-        event.timed[event.receivers] = {module, ticks};
-    else
-        event.restTicks += ticks;
+    if (event.receivers < BusTraceEvent::kTimedReceivers) event.timed[event.receivers] = {module, ticks};
+    else event.restTicks += ticks;
     ++event.receivers;
 }
 
@@ -88,7 +86,8 @@ std::string FormatTraceLine(const BusTraceEvent& event, int64_t origin, int64_t 
     line += std::to_string(event.value);
     line += '\t';
     line += std::to_string(event.thread);
-    const int timed = event.receivers < BusTraceEvent::kTimedReceivers ? event.receivers : BusTraceEvent::kTimedReceivers;
+    const int timed =
+        event.receivers < BusTraceEvent::kTimedReceivers ? event.receivers : BusTraceEvent::kTimedReceivers;
     for (int i = 0; i < timed; ++i) {
         line += '\t';
         line += moduleName(event.timed[i].module);
@@ -111,7 +110,7 @@ std::string TraceModuleName(void* module) {
     if (length == 0 || length >= MAX_PATH * 2) return Hex(module);
     // ...\Plugins\<module>\<version>\<library>: the module is known by its folder.
     std::vector<std::wstring> parts;
-    for (const wchar_t* begin = path; ;) {
+    for (const wchar_t* begin = path;;) {
         const wchar_t* end = wcschr(begin, L'\\');
         parts.emplace_back(begin, end ? end : path + length);
         if (!end) break;
@@ -217,8 +216,7 @@ struct BusTrace::Writer {
                 // A sender that took a cell just before the close may still
                 // be filling it.
                 Sleep(1);
-                while (Drain() > 0) {
-                }
+                while (Drain() > 0) {}
                 break;
             }
             WaitForSingleObject(wake, kIdleWaitMs);

@@ -32,14 +32,14 @@ struct BusTraceEvent {
         int64_t ticks;  // performance-counter ticks its receive function ran
     };
 
-    int64_t start;                      // performance counter when the send began
-    char command[kCommandChars + 1];    // the name, cut at kCommandChars; "" for none
+    int64_t start;                    // performance counter when the send began
+    char command[kCommandChars + 1];  // the name, cut at kCommandChars; "" for none
     void* sender;
-    int64_t value;                      // as sent, before any receiver answered
+    int64_t value;  // as sent, before any receiver answered
     DWORD thread;
-    int receivers;                      // every receiver called, timed or not
-    Receiver timed[kTimedReceivers];    // the first kTimedReceivers of them
-    int64_t restTicks;                  // the receivers beyond those, together
+    int receivers;                    // every receiver called, timed or not
+    Receiver timed[kTimedReceivers];  // the first kTimedReceivers of them
+    int64_t restTicks;                // the receivers beyond those, together
 };
 
 // Begins an event for record as its send starts (now on the performance counter).

@@ -161,7 +161,8 @@ public:
         if (isNew) list = lists_.emplace_back(std::make_unique<CommandList>(name)).get();
 
         auto next = std::make_unique<EndpointSnapshot>();
-        if (const EndpointSnapshot* now = list->current.load(std::memory_order_relaxed)) next->endpoints = now->endpoints;
+        if (const EndpointSnapshot* now = list->current.load(std::memory_order_relaxed))
+            next->endpoints = now->endpoints;
         next->endpoints.push_back(endpoint);
         list->current.store(next.get(), std::memory_order_release);
         snapshots_.push_back(std::move(next));

@@ -62,8 +62,8 @@ void FlushSuppressedLogLines();
 // LOG(severity) for a line that plug-in traffic causes, limited per call
 // site (the lambda's static is one object per place the macro is written).
 // An expression, as LOG_IF is, so it is safe between an if and its else.
-#define LOG_PLUGIN_TRAFFIC(severity)                                                          \
-    LOG_IF(severity, AdmitPluginTrafficLine([]() -> const LogSite& {                         \
-        static constexpr LogSite site{__FILE__, __LINE__};                                    \
-        return site;                                                                          \
-    }()))
+#define LOG_PLUGIN_TRAFFIC(severity)                                 \
+    LOG_IF(severity, AdmitPluginTrafficLine([]() -> const LogSite& { \
+               static constexpr LogSite site{__FILE__, __LINE__};    \
+               return site;                                          \
+           }()))

@@ -45,9 +45,7 @@ void Discard(PostedCallPtr call) {
 }
 
 // The record's command name, for a log line; it may be missing.
-const char* CommandOf(const BASObserveData* record) {
-    return record && record->command ? record->command : "(none)";
-}
+const char* CommandOf(const BASObserveData* record) { return record && record->command ? record->command : "(none)"; }
 
 }  // namespace
 
@@ -59,8 +57,8 @@ MainThreadCalls::MainThreadCalls() {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = kWindowClass;
     RegisterClassExW(&windowClass);  // fails harmlessly when already registered
-    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
-                              nullptr);
+    window_ =
+        CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
     if (!window_) {
         LOG(ERROR) << "The main-thread call window could not be created (error " << GetLastError()
                    << "); calls from other threads will be dropped";
@@ -89,8 +87,7 @@ void MainThreadCalls::DiscardQueued() {
     while (PeekMessageW(&message, window_, kMainThreadCallMessage, kMainThreadRunMessage, PM_REMOVE)) {
         if (message.message == kMainThreadCallMessage)
             Discard(PostedCallPtr(reinterpret_cast<PostedCall*>(message.wParam)));
-        else if (message.message == kMainThreadRunMessage)
-            reinterpret_cast<WaitedCall*>(message.wParam)->Finish(false);
+        else if (message.message == kMainThreadRunMessage) reinterpret_cast<WaitedCall*>(message.wParam)->Finish(false);
     }
 }
 
@@ -124,7 +121,8 @@ void PostToMainThread(RecordFunction run, BASObserveData* record, RecordFunction
             return;
         }
     }
-    LOG_PLUGIN_TRAFFIC(ERROR) << "Main-thread call for " << CommandOf(record) << " dropped: no main-thread window takes it";
+    LOG_PLUGIN_TRAFFIC(ERROR) << "Main-thread call for " << CommandOf(record)
+                              << " dropped: no main-thread window takes it";
     Discard(std::move(call));
 }
 

@@ -47,10 +47,8 @@ bool IsFatal(DWORD code) {
     case EXCEPTION_PRIV_INSTRUCTION:
     case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
     case EXCEPTION_DATATYPE_MISALIGNMENT:
-    case EXCEPTION_IN_PAGE_ERROR:
-        return true;
-    default:
-        return false;
+    case EXCEPTION_IN_PAGE_ERROR: return true;
+    default: return false;
     }
 }
 

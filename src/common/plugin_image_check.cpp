@@ -5,10 +5,10 @@
 
 namespace {
 
-constexpr size_t kPeOffsetField = 0x3c;    // e_lfanew in the MZ header
-constexpr size_t kFileHeaderSize = 20;     // IMAGE_FILE_HEADER
-constexpr uint16_t kMachineI386 = 0x14c;   // IMAGE_FILE_MACHINE_I386
-constexpr uint16_t kFlagDll = 0x2000;      // IMAGE_FILE_DLL
+constexpr size_t kPeOffsetField = 0x3c;   // e_lfanew in the MZ header
+constexpr size_t kFileHeaderSize = 20;    // IMAGE_FILE_HEADER
+constexpr uint16_t kMachineI386 = 0x14c;  // IMAGE_FILE_MACHINE_I386
+constexpr uint16_t kFlagDll = 0x2000;     // IMAGE_FILE_DLL
 constexpr size_t kCharacteristicsField = 18;
 
 uint16_t Read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -17,7 +17,8 @@ uint32_t Read32(const unsigned char* p) { return Read16(p) | static_cast<uint32_
 }  // namespace
 
 std::string CheckPluginImage(const unsigned char* head, size_t size) {
-    if (!head || size < kPeOffsetField + 4 || head[0] != 'M' || head[1] != 'Z') return "not an executable image (no MZ header)";
+    if (!head || size < kPeOffsetField + 4 || head[0] != 'M' || head[1] != 'Z')
+        return "not an executable image (no MZ header)";
     const uint32_t peOffset = Read32(head + kPeOffsetField);
     if (peOffset > size || size - peOffset < 4 + kFileHeaderSize) return "the PE header is missing or truncated";
     const unsigned char* pe = head + peOffset;

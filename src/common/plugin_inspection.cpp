@@ -47,11 +47,16 @@ struct KnownMember {
 };
 
 constexpr KnownMember kMembers[] = {
-    {"path", MemberKind::String, true},          {"id", MemberKind::String, true},
-    {"version", MemberKind::String, true},       {"type", MemberKind::Integer, false},
-    {"command-recv", MemberKind::StringList, false}, {"command-send", MemberKind::StringList, false},
-    {"require", MemberKind::StringList, false},  {"optional", MemberKind::StringList, false},
-    {"width", MemberKind::Integer, false},       {"height", MemberKind::Integer, false},
+    {"path", MemberKind::String, true},
+    {"id", MemberKind::String, true},
+    {"version", MemberKind::String, true},
+    {"type", MemberKind::Integer, false},
+    {"command-recv", MemberKind::StringList, false},
+    {"command-send", MemberKind::StringList, false},
+    {"require", MemberKind::StringList, false},
+    {"optional", MemberKind::StringList, false},
+    {"width", MemberKind::Integer, false},
+    {"height", MemberKind::Integer, false},
     {"command-create", MemberKind::String, false},
 };
 
@@ -151,9 +156,10 @@ void InspectMembers(const rapidjson::Value& root, std::vector<Finding>& findings
     if (path != root.MemberEnd() && path->value.IsString()) {
         const std::string text(path->value.GetString(), path->value.GetStringLength());
         if (!LibraryPathStaysInside(text))
-            findings.push_back(Make(FindingLevel::Skipped, "manifest-path-outside",
-                                    "plugin.load: \"path\" (" + text + ") does not name a file inside the version folder",
-                                    "give the library's name relative to the version folder, without \"..\" or a drive"));
+            findings.push_back(
+                Make(FindingLevel::Skipped, "manifest-path-outside",
+                     "plugin.load: \"path\" (" + text + ") does not name a file inside the version folder",
+                     "give the library's name relative to the version folder, without \"..\" or a drive"));
     }
 }
 
@@ -269,7 +275,8 @@ bool IsOtherCRuntime(const std::string& lowerName) {
     if (lowerName == "ucrtbase.dll" || lowerName == "ucrtbased.dll") return true;
     if (lowerName.rfind("api-ms-win-crt-", 0) == 0 || lowerName.rfind("vcruntime", 0) == 0) return true;
     // msvcr70.dll ... msvcr120.dll, and their debug builds.
-    if (lowerName.rfind("msvcr", 0) == 0 && lowerName.size() > 9 && std::isdigit(static_cast<unsigned char>(lowerName[5])))
+    if (lowerName.rfind("msvcr", 0) == 0 && lowerName.size() > 9 &&
+        std::isdigit(static_cast<unsigned char>(lowerName[5])))
         return true;
     return false;
 }
@@ -280,11 +287,12 @@ void CRuntimeFindings(const ImageFacts& facts, const std::string& file, std::vec
         for (const std::string& dll : *list) {
             if (named || !IsOtherCRuntime(Lower(dll))) continue;
             named = true;
-            findings.push_back(Make(FindingLevel::Suffers, "c-runtime",
-                                    file + " uses the C runtime " + dll +
-                                        ", not msvcrt.dll: texts the host hands over on the C heap would be freed by "
-                                        "the wrong heap",
-                                    "link against msvcrt.dll (mingw-w64's default; no -mcrtdll=ucrt, no MSVC runtime)"));
+            findings.push_back(
+                Make(FindingLevel::Suffers, "c-runtime",
+                     file + " uses the C runtime " + dll +
+                         ", not msvcrt.dll: texts the host hands over on the C heap would be freed by "
+                         "the wrong heap",
+                     "link against msvcrt.dll (mingw-w64's default; no -mcrtdll=ucrt, no MSVC runtime)"));
         }
     }
 }
@@ -352,15 +360,19 @@ private:
         }
         if (!search_.systemFolder.empty() && IsFile(search_.systemFolder + name)) return;
         if (delayed)
-            findings_.push_back(Make(FindingLevel::Harmful, "delay-import-missing",
-                                     importer + " loads " + dll + " on first use, and it is in neither the plug-in's "
-                                     "folder, the host's folder nor the system folder: the first call into it crashes",
-                                     "ship " + dll + " in the version folder beside the plug-in"));
+            findings_.push_back(
+                Make(FindingLevel::Harmful, "delay-import-missing",
+                     importer + " loads " + dll +
+                         " on first use, and it is in neither the plug-in's "
+                         "folder, the host's folder nor the system folder: the first call into it crashes",
+                     "ship " + dll + " in the version folder beside the plug-in"));
         else
-            findings_.push_back(Make(FindingLevel::Skipped, "import-missing",
-                                     importer + " imports " + dll + ", which is in neither the plug-in's folder, the "
-                                     "host's folder nor the system folder: the library does not load",
-                                     "ship " + dll + " in the version folder beside the plug-in, or link it statically"));
+            findings_.push_back(
+                Make(FindingLevel::Skipped, "import-missing",
+                     importer + " imports " + dll +
+                         ", which is in neither the plug-in's folder, the "
+                         "host's folder nor the system folder: the library does not load",
+                     "ship " + dll + " in the version folder beside the plug-in, or link it statically"));
     }
 
     void Follow(const std::wstring& path, bool delayed, int depth) {
@@ -440,8 +452,8 @@ ManifestReading InspectManifest(std::string_view text, std::vector<Finding>& fin
     const bool refusedWithReason = std::any_of(findings.begin() + before, findings.end(),
                                                [](const Finding& f) { return f.level == FindingLevel::Skipped; });
     if (!reading.ok && !refusedWithReason)
-        findings.push_back(Make(FindingLevel::Skipped, "manifest-refused", "plugin.load: " + reading.refusal,
-                                "correct the manifest"));
+        findings.push_back(
+            Make(FindingLevel::Skipped, "manifest-refused", "plugin.load: " + reading.refusal, "correct the manifest"));
     return reading;
 }
 
@@ -453,7 +465,8 @@ ImageFacts ReadImageFacts(const unsigned char* data, size_t size) {
         return facts;
     };
     const ImageReader image(data, size);
-    if (!data || size < 0x40 || data[0] != 'M' || data[1] != 'Z') return refuse("library-not-image", "is not a DLL (no MZ header)");
+    if (!data || size < 0x40 || data[0] != 'M' || data[1] != 'Z')
+        return refuse("library-not-image", "is not a DLL (no MZ header)");
     const uint32_t pe = Read32(data + 0x3c);
     if (!image.Has(pe, 24) || std::memcmp(data + pe, "PE\0\0", 4) != 0)
         return refuse("library-not-image", "is not a DLL (no PE header)");
@@ -494,8 +507,8 @@ std::vector<Finding> InspectImageFacts(const ImageFacts& facts, const std::strin
                                 "build the plug-in as a 32-bit (i686) DLL"));
         return findings;
     }
-    const bool exported = std::find(facts.exports.begin(), facts.exports.end(), LUMAREST_ENTRY_POINT_NAME) !=
-                          facts.exports.end();
+    const bool exported =
+        std::find(facts.exports.begin(), facts.exports.end(), LUMAREST_ENTRY_POINT_NAME) != facts.exports.end();
     if (!exported) {
         const auto decorated = std::find_if(facts.exports.begin(), facts.exports.end(), [](const std::string& name) {
             return name.find(LUMAREST_ENTRY_POINT_NAME) != std::string::npos;
@@ -506,7 +519,8 @@ std::vector<Finding> InspectImageFacts(const ImageFacts& facts, const std::strin
                                     "declare it extern \"C\" void __cdecl RegisterModule(CommandEndpoint*) "
                                     "(LUMAREST_EXPORT ... LUMAREST_CDECL), not __stdcall or C++"));
         else
-            findings.push_back(Make(FindingLevel::Skipped, "export-missing", file + " does not export \"RegisterModule\"",
+            findings.push_back(Make(FindingLevel::Skipped, "export-missing",
+                                    file + " does not export \"RegisterModule\"",
                                     "export extern \"C\" void __cdecl RegisterModule(CommandEndpoint*) with "
                                     "LUMAREST_EXPORT"));
     }
@@ -533,9 +547,10 @@ std::vector<Finding> InspectLibrary(const std::wstring& path, const LibrarySearc
                                     "the library " + ToUtf8(path) + " named by \"path\" does not exist",
                                     "put " + file + " in the version folder, or correct \"path\""));
         else
-            findings.push_back(Make(FindingLevel::Skipped, "library-unreadable",
-                                    "the library " + ToUtf8(path) + " cannot be read (error " + std::to_string(error) + ")",
-                                    "make the file readable"));
+            findings.push_back(
+                Make(FindingLevel::Skipped, "library-unreadable",
+                     "the library " + ToUtf8(path) + " cannot be read (error " + std::to_string(error) + ")",
+                     "make the file readable"));
         return findings;
     }
     const ImageFacts facts = ReadImageFacts(bytes.data(), bytes.size());
@@ -586,15 +601,14 @@ Finding NoCandidate(const std::string& module, bool anyVersionFolder) {
     if (!anyVersionFolder)
         return Make(FindingLevel::Skipped, "no-version-folder",
                     "the module folder " + module + " holds no version folder",
-                    "put the plug-in in " + module + "\\<version>\\ with its plugin.load, e.g. " + module + "\\1.0.0\\");
-    return Make(FindingLevel::Skipped, "no-manifest",
-                "no version folder of " + module + " holds a plugin.load",
+                    "put the plug-in in " + module + "\\<version>\\ with its plugin.load, e.g. " + module +
+                        "\\1.0.0\\");
+    return Make(FindingLevel::Skipped, "no-manifest", "no version folder of " + module + " holds a plugin.load",
                 "write a plugin.load manifest into the version folder");
 }
 
 Finding LoadFailed(const std::string& file, unsigned long error) {
-    return Make(FindingLevel::Skipped, "load-failed",
-                file + " does not load (error " + std::to_string(error) + ")",
+    return Make(FindingLevel::Skipped, "load-failed", file + " does not load (error " + std::to_string(error) + ")",
                 "run LumarestCheck on the folder; check the library's own dependencies and DllMain");
 }
 
@@ -620,13 +634,14 @@ ModuleInspection InspectModuleFolder(const std::wstring& folder, const std::wstr
         }
         candidates.push_back(version.version);
         if (!manifest.read) {
-            version.findings.push_back(UnreadableManifest(module.module + "\\" + version.version + "\\plugin.load",
-                                                          manifest.error));
+            version.findings.push_back(
+                UnreadableManifest(module.module + "\\" + version.version + "\\plugin.load", manifest.error));
         } else {
             version.reading = InspectManifest(manifest.text, version.findings);
             if (version.reading.ok) {
                 const std::wstring library = FullPathOf(versionFolder + FromUtf8(version.reading.manifest.libraryPath));
-                const std::vector<Finding> found = InspectLibrary(library, MakeLibrarySearch(FolderOf(library), hostFolder));
+                const std::vector<Finding> found =
+                    InspectLibrary(library, MakeLibrarySearch(FolderOf(library), hostFolder));
                 version.findings.insert(version.findings.end(), found.begin(), found.end());
             }
         }

@@ -49,9 +49,9 @@ ManifestReading InspectManifest(std::string_view text, std::vector<Finding>& fin
 struct ImageFacts {
     std::string refusal;  // empty for a 32-bit x86 DLL; else why the host refuses the file
     std::string refusalCode;
-    std::vector<std::string> exports;        // exported names
-    std::vector<std::string> imports;        // DLLs loaded with the image
-    std::vector<std::string> delayImports;   // DLLs loaded on first use
+    std::vector<std::string> exports;       // exported names
+    std::vector<std::string> imports;       // DLLs loaded with the image
+    std::vector<std::string> delayImports;  // DLLs loaded on first use
 };
 ImageFacts ReadImageFacts(const unsigned char* data, size_t size);
 
@@ -78,11 +78,11 @@ std::vector<Finding> InspectLibrary(const std::wstring& path, const LibrarySearc
 
 // One version folder, inspected.
 struct VersionInspection {
-    std::string version;              // the folder's name, UTF-8
-    bool hasManifest = false;         // a candidate for the loader
+    std::string version;       // the folder's name, UTF-8
+    bool hasManifest = false;  // a candidate for the loader
     ManifestReading reading;
     std::vector<Finding> findings;
-    bool Loadable() const;            // no level-1 finding
+    bool Loadable() const;  // no level-1 finding
 };
 
 // A whole module folder (ending in a backslash): its version folders in the

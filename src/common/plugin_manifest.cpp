@@ -55,7 +55,8 @@ ManifestReading ParsePluginManifest(const char* text) {
     if (!version) return Refused("\"version\" is missing or not a string");
     const Json* path = StringMember(document, "path");
     if (!path) return Refused("\"path\" is missing or not a string");
-    if (!LibraryPathStaysInside(Text(*path))) return Refused("\"path\" leads out of the version folder: " + Text(*path));
+    if (!LibraryPathStaysInside(Text(*path)))
+        return Refused("\"path\" leads out of the version folder: " + Text(*path));
 
     ManifestReading reading;
     reading.ok = true;

@@ -34,8 +34,9 @@ void OpenLogFolder() { BASUtilityApp::OpenFolder(Host().logFolder.c_str()); }
 void ShowCrashNotice() {
     UiSheetDialog* sheet = Sheet();
     if (!sheet) return;
-    sheet->SetNoticeText(wxGetTranslation(L"The application has an error due to unknown reasons, please email us the "
-                                          L"crash report in zip format. Click here to enter the folder."));
+    sheet->SetNoticeText(
+        wxGetTranslation(L"The application has an error due to unknown reasons, please email us the "
+                         L"crash report in zip format. Click here to enter the folder."));
     sheet->SetClickCallback(OpenLogFolder);  // the day's log folder holds the zipped reports
     sheet->Show(SW_SHOW);
 }
@@ -85,7 +86,8 @@ void ReceiveDeviceStatus(BASObserveData* record) {
     if (!word) return;
     const DeviceStatusReading reading = ReadDeviceStatus(static_cast<const char*>(record->arg), word);
     if (!reading.parsed) {
-        LOG_PLUGIN_TRAFFIC(INFO) << record->command << " " << record->value << ": the device status does not parse: " << reading.error;
+        LOG_PLUGIN_TRAFFIC(INFO) << record->command << " " << record->value
+                                 << ": the device status does not parse: " << reading.error;
     } else if (reading.notice.empty()) {
         LOG_PLUGIN_TRAFFIC(INFO) << record->command << " " << record->value << ": no removal reported";
     } else {
@@ -107,9 +109,9 @@ std::wstring DeviceStatusNotice(int64_t value, const std::wstring& deviceName) {
 
 const char* DeviceStatusWord(int64_t value) {
     switch (value) {
-        case 0: return "removed";
-        case 20: return "disconnected";
-        default: return nullptr;
+    case 0: return "removed";
+    case 20: return "disconnected";
+    default: return nullptr;
     }
 }
 

@@ -29,9 +29,9 @@ const char* DeviceStatusWord(int64_t value);
 // What a status report's JSON says.
 struct DeviceStatusReading {
     bool parsed = false;
-    std::string error;   // the reader's message when the text is not a JSON object
+    std::string error;       // the reader's message when the text is not a JSON object
     std::string deviceName;  // "device_name", empty when it is missing
-    std::string notice;  // "<device_name> is <status word>." when "had_removed" is a non-zero number
+    std::string notice;      // "<device_name> is <status word>." when "had_removed" is a non-zero number
 };
 DeviceStatusReading ReadDeviceStatus(const char* json, const char* statusWord);
 // The sheet's text for status value (0 removed, otherwise disconnected),

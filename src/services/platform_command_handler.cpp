@@ -59,7 +59,8 @@ void FindFont(BASObserveData* record) {
     const auto* request = static_cast<const BASFontRequest*>(record->data);
     record->object = nullptr;
     if (!request || !request->family || !(request->pixelSize > 0)) return;
-    const Gdiplus::Font* font = SharedFont({.family = request->family, .size = request->pixelSize, .bold = request->bold != 0});
+    const Gdiplus::Font* font =
+        SharedFont({.family = request->family, .size = request->pixelSize, .bold = request->bold != 0});
     record->object = const_cast<Gdiplus::Font*>(font);
 }
 
@@ -73,8 +74,7 @@ void __cdecl Serve(BASObserveData* record) noexcept {
     try {
         if constexpr (std::is_invocable_v<decltype(Command), PlatformContext&, BASObserveData*>)
             Command(*context, record);
-        else
-            Command(record);
+        else Command(record);
     } catch (const std::exception& e) {
         LOG_PLUGIN_TRAFFIC(ERROR) << record->command << " failed: " << e.what();
     } catch (...) {

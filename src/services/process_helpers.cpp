@@ -78,7 +78,8 @@ std::wstring FindNewestAddin(const std::wstring& title) {
         if (!IsAddinVersionName(name)) continue;
         const std::wstring candidate = folder + name;
         if (!BASUtilityFile::IsFileExist((candidate + L"\\Bin\\" + title + L".exe").c_str())) continue;
-        if (newest.empty() || BASUtilityString::CompareVersion(ToUtf8(newestName).c_str(), ToUtf8(name).c_str()) == -1) {
+        if (newest.empty() ||
+            BASUtilityString::CompareVersion(ToUtf8(newestName).c_str(), ToUtf8(name).c_str()) == -1) {
             newest = candidate;
             newestName = name;
         }

@@ -107,7 +107,8 @@ std::vector<SectionPlan> PlanSections(bool recoveryLoaded, bool toolkitLoaded, i
         plans.push_back({SectionModule::Recovery, L"Phone Rescue", L"phone-rescue.png", 0, false});
         // The card pane comes from the same module, asked a second time in
         // the same record with value 1.
-        if (completeVersion != 0) plans.push_back({SectionModule::Recovery, L"Card Rescue", L"card-rescue.png", 1, true});
+        if (completeVersion != 0)
+            plans.push_back({SectionModule::Recovery, L"Card Rescue", L"card-rescue.png", 1, true});
     }
     if (toolkitLoaded) plans.push_back({SectionModule::Toolkit, L"Multi Toolbox", L"multi-toolbox.png", 0, false});
     return plans;
@@ -145,7 +146,8 @@ CatalogModules FindCatalogModules() {
 
 void SendCatalog(HWND view, HICON icon, const CatalogModules& modules, int completeVersion) {
     PaneSender panes(view, icon);
-    for (const SectionPlan& plan : PlanSections(modules.recovery != nullptr, modules.toolkit != nullptr, completeVersion))
+    for (const SectionPlan& plan :
+         PlanSections(modules.recovery != nullptr, modules.toolkit != nullptr, completeVersion))
         panes.Send(plan, *(plan.module == SectionModule::Recovery ? modules.recovery : modules.toolkit));
     if (modules.title) {
         // The list lives only during this send; the title module copies it.

@@ -143,7 +143,8 @@ std::wstring DownloadFailureText(int64_t reason) {
 const char* ReasonName(int64_t reason) {
     if (reason == LIBCOMM_UPDATE_FAILED_UNVERIFIED) return "not verified";
     if (reason == LIBCOMM_UPDATE_FAILED_MISMATCH) return "size or SHA-256 not the feed's";
-    if (reason == LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER) return "the server's certificate or secure connection was refused";
+    if (reason == LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER)
+        return "the server's certificate or secure connection was refused";
     return "network";
 }
 
@@ -277,8 +278,8 @@ void OnUpdateAnswer(BASObserveData* copy) {
         if (manual) ShowUpdateAlert(CheckFailureText(copy->value2));
     } else if (copy->count == 0) {
         if (manualCheck.exchange(false))
-            ShowUpdateAlert(
-                Formatted(wxGetTranslation(L"This version of (%s) is the latest version."), ProductIdentity::Version()));
+            ShowUpdateAlert(Formatted(wxGetTranslation(L"This version of (%s) is the latest version."),
+                                      ProductIdentity::Version()));
     } else {
         HoldReleaseNotes(*copy);
     }
@@ -354,8 +355,7 @@ void InstallUpdate(BASObserveData*) {
     LOG(INFO) << "The device server stopped; installing the update";
     if (ProductType() == kSuiteProductType && !Host().hostConfigPath.empty())
         InstallIntoSuite(installer, std::move(lock), title);
-    else
-        InstallStandalone(installer, title);  // the handle stays until the installer has started
+    else InstallStandalone(installer, title);  // the handle stays until the installer has started
     PlatformContext* context = RegisteredContext();
     if (HWND frame = context ? context->FrameWindow() : nullptr) PostMessageW(frame, WM_CLOSE, 0, 0);
 }

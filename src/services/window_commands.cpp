@@ -35,7 +35,8 @@ void PressMaxOrReset(PlatformContext& context, BASObserveData* record) {
         return;
     }
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0)) {
-        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no work area (error " << GetLastError() << "); the frame stays";
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no work area (error " << GetLastError()
+                                  << "); the frame stays";
         return;
     }
     MaximizeState& state = context.Maximize();
@@ -69,10 +70,8 @@ void StoreLanguage(int index) {
     BASUserDefaults* store = BASUserDefaults::StandardUserDefaults();
     if (!store) return;
     store->SetInt("language", index);
-    if (store->WriteAll())
-        LOG(INFO) << "Language index " << index << " stored";
-    else
-        LOG(ERROR) << "Language index " << index << " could not be written to " << ToUtf8(store->Path());
+    if (store->WriteAll()) LOG(INFO) << "Language index " << index << " stored";
+    else LOG(ERROR) << "Language index " << index << " could not be written to " << ToUtf8(store->Path());
 }
 
 // Holds one of the bounded places for a plug-in's modal dialog while it waits
@@ -162,8 +161,9 @@ void OpenSetting(PlatformContext& context, BASObserveData* record) {
         if (dialog.DoModal(frame) != kConfirmButtonId) return;
         StoreLanguage(dialog.Language());
         if (UiSheetDialog* sheet = context.Dialogs().Sheet()) {
-            sheet->SetNoticeText(FillInText(wxGetTranslation(L"Language setting will not take effect until %s is restarted."),
-                                            ProductIdentity::ProductTitle()));
+            sheet->SetNoticeText(
+                FillInText(wxGetTranslation(L"Language setting will not take effect until %s is restarted."),
+                           ProductIdentity::ProductTitle()));
             sheet->SetClickCallback(nullptr);
             sheet->Show(SW_SHOW);
         }

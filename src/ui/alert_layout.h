@@ -6,11 +6,11 @@
 #include "dpi_scale.h"
 
 struct AlertLayout {
-    float textX = 0;      // where the message is measured and drawn
-    float textWidth = 0;  // the width it wraps at
-    int height = 0;       // the client height, grown to fit the message
-    float textHeight = 0; // the room the message takes: all of it, or what fits when cut
-    bool cut = false;     // the message is taller than the dialog may grow
+    float textX = 0;       // where the message is measured and drawn
+    float textWidth = 0;   // the width it wraps at
+    int height = 0;        // the client height, grown to fit the message
+    float textHeight = 0;  // the room the message takes: all of it, or what fits when cut
+    bool cut = false;      // the message is taller than the dialog may grow
     POINT confirmButton{};
     POINT secondButton{};
 };

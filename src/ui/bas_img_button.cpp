@@ -62,10 +62,11 @@ void BASImgButton::OnMouseLeave() {
 void BASImgButton::OnDrawItem(UINT, DRAWITEMSTRUCT* item) {
     Gdiplus::Graphics graphics(item->hDC);
     if (backgroundOn_) {
-        Gdiplus::SolidBrush fill(Gdiplus::Color(GetRValue(background_), GetGValue(background_), GetBValue(background_)));
+        Gdiplus::SolidBrush fill(
+            Gdiplus::Color(GetRValue(background_), GetGValue(background_), GetBValue(background_)));
         const RECT& r = item->rcItem;
-        graphics.FillRectangle(&fill, static_cast<INT>(r.left), static_cast<INT>(r.top), static_cast<INT>(r.right - r.left),
-                               static_cast<INT>(r.bottom - r.top));
+        graphics.FillRectangle(&fill, static_cast<INT>(r.left), static_cast<INT>(r.top),
+                               static_cast<INT>(r.right - r.left), static_cast<INT>(r.bottom - r.top));
     }
     Gdiplus::Image* picture = normal_;
     if (state_ == ControlState::Pressed || state_ == ControlState::Hover) picture = pressed_;

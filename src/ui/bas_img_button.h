@@ -29,15 +29,15 @@ public:
     ControlState State() const { return state_; }
 
     BEGIN_MSG_MAP(BASImgButton)
-        MSG_WM_MOUSEMOVE(OnMouseMove)
-        MSG_WM_MOUSEHOVER(OnMouseHover)
-        MSG_WM_LBUTTONDOWN(OnLButtonDown)
-        MSG_WM_LBUTTONDBLCLK(OnLButtonDown)
-        MSG_WM_LBUTTONUP(OnLButtonUp)
-        MSG_WM_MOUSELEAVE(OnMouseLeave)
-        MSG_WM_ERASEBKGND(OnEraseBackground)
-        MSG_OCM_DRAWITEM(OnDrawItem)
-        MESSAGE_HANDLER(WM_GETOBJECT, OnGetObject)
+    MSG_WM_MOUSEMOVE(OnMouseMove)
+    MSG_WM_MOUSEHOVER(OnMouseHover)
+    MSG_WM_LBUTTONDOWN(OnLButtonDown)
+    MSG_WM_LBUTTONDBLCLK(OnLButtonDown)
+    MSG_WM_LBUTTONUP(OnLButtonUp)
+    MSG_WM_MOUSELEAVE(OnMouseLeave)
+    MSG_WM_ERASEBKGND(OnEraseBackground)
+    MSG_OCM_DRAWITEM(OnDrawItem)
+    MESSAGE_HANDLER(WM_GETOBJECT, OnGetObject)
     END_MSG_MAP()
 
 private:

@@ -163,10 +163,8 @@ void BASSwitchButton::Paint(HDC dc, const RECT& client, bool focusCue) const {
         Gdiplus::SolidBrush surround(OpaqueColour(surround_));
         graphics.FillRectangle(&surround, 0, 0, width, height);
         Gdiplus::GraphicsPath shape;
-        if (rounded_)
-            AddRoundedRectangle(shape, inner, static_cast<float>(radius_));
-        else
-            shape.AddRectangle(inner);
+        if (rounded_) AddRoundedRectangle(shape, inner, static_cast<float>(radius_));
+        else shape.AddRectangle(inner);
         Gdiplus::SolidBrush fill(OpaqueColour(back));
         graphics.FillPath(&fill, &shape);
         if (border_ != kNoBorder) {
@@ -182,12 +180,11 @@ void BASSwitchButton::Paint(HDC dc, const RECT& client, bool focusCue) const {
         }
         // The cue follows the shape 2 pixels inside it, in the label's colour.
         if (focusCue && width > 10 && height > 10) {
-            const Gdiplus::RectF ring(4, 4, static_cast<Gdiplus::REAL>(width - 9), static_cast<Gdiplus::REAL>(height - 9));
+            const Gdiplus::RectF ring(4, 4, static_cast<Gdiplus::REAL>(width - 9),
+                                      static_cast<Gdiplus::REAL>(height - 9));
             Gdiplus::GraphicsPath cueShape;
-            if (rounded_ && radius_ > 2)
-                AddRoundedRectangle(cueShape, ring, static_cast<float>(radius_ - 2));
-            else
-                cueShape.AddRectangle(ring);
+            if (rounded_ && radius_ > 2) AddRoundedRectangle(cueShape, ring, static_cast<float>(radius_ - 2));
+            else cueShape.AddRectangle(ring);
             Gdiplus::Pen cue(OpaqueColour(text), 1);
             graphics.DrawPath(&cue, &cueShape);
         }

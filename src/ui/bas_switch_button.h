@@ -75,15 +75,15 @@ public:
     static constexpr COLORREF kNoBorder = 0xFFFFFFFF;
 
     BEGIN_MSG_MAP(BASSwitchButton)
-        MSG_WM_MOUSEMOVE(OnMouseMove)
-        MSG_WM_MOUSEHOVER(OnMouseHover)
-        MSG_WM_LBUTTONDOWN(OnLButtonDown)
-        MSG_WM_LBUTTONDBLCLK(OnLButtonDown)
-        MSG_WM_MOUSELEAVE(OnMouseLeave)
-        MESSAGE_HANDLER(BM_CLICK, OnClick)
-        MSG_WM_ERASEBKGND(OnEraseBackground)
-        MSG_OCM_DRAWITEM(OnDrawItem)
-        MESSAGE_HANDLER(WM_GETOBJECT, OnGetObject)
+    MSG_WM_MOUSEMOVE(OnMouseMove)
+    MSG_WM_MOUSEHOVER(OnMouseHover)
+    MSG_WM_LBUTTONDOWN(OnLButtonDown)
+    MSG_WM_LBUTTONDBLCLK(OnLButtonDown)
+    MSG_WM_MOUSELEAVE(OnMouseLeave)
+    MESSAGE_HANDLER(BM_CLICK, OnClick)
+    MSG_WM_ERASEBKGND(OnEraseBackground)
+    MSG_OCM_DRAWITEM(OnDrawItem)
+    MESSAGE_HANDLER(WM_GETOBJECT, OnGetObject)
     END_MSG_MAP()
 
 private:

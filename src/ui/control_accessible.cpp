@@ -36,7 +36,7 @@ public:
 
 #define LUMAREST_FORWARD(name, parameters, arguments) \
     HRESULT STDMETHODCALLTYPE name parameters override { return standard_->name arguments; }
-    LUMAREST_FORWARD(GetTypeInfoCount, (UINT* count), (count))
+    LUMAREST_FORWARD(GetTypeInfoCount, (UINT * count), (count))
     LUMAREST_FORWARD(GetTypeInfo, (UINT index, LCID locale, ITypeInfo** info), (index, locale, info))
     LUMAREST_FORWARD(GetIDsOfNames, (REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids),
                      (iid, names, count, locale, ids))
@@ -44,21 +44,21 @@ public:
                      (DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* failure, UINT* badArgument),
                      (id, iid, locale, flags, params, result, failure, badArgument))
-    LUMAREST_FORWARD(get_accParent, (IDispatch** parent), (parent))
-    LUMAREST_FORWARD(get_accChildCount, (LONG* count), (count))
+    LUMAREST_FORWARD(get_accParent, (IDispatch * *parent), (parent))
+    LUMAREST_FORWARD(get_accChildCount, (LONG * count), (count))
     LUMAREST_FORWARD(get_accChild, (VARIANT child, IDispatch** object), (child, object))
     LUMAREST_FORWARD(get_accName, (VARIANT child, BSTR* name), (child, name))
     LUMAREST_FORWARD(get_accValue, (VARIANT child, BSTR* value), (child, value))
     LUMAREST_FORWARD(get_accDescription, (VARIANT child, BSTR* text), (child, text))
     LUMAREST_FORWARD(get_accState, (VARIANT child, VARIANT* state), (child, state))
     LUMAREST_FORWARD(get_accHelp, (VARIANT child, BSTR* help), (child, help))
-    LUMAREST_FORWARD(get_accHelpTopic, (BSTR* file, VARIANT child, LONG* topic), (file, child, topic))
+    LUMAREST_FORWARD(get_accHelpTopic, (BSTR * file, VARIANT child, LONG* topic), (file, child, topic))
     LUMAREST_FORWARD(get_accKeyboardShortcut, (VARIANT child, BSTR* keys), (child, keys))
-    LUMAREST_FORWARD(get_accFocus, (VARIANT* child), (child))
-    LUMAREST_FORWARD(get_accSelection, (VARIANT* children), (children))
+    LUMAREST_FORWARD(get_accFocus, (VARIANT * child), (child))
+    LUMAREST_FORWARD(get_accSelection, (VARIANT * children), (children))
     LUMAREST_FORWARD(get_accDefaultAction, (VARIANT child, BSTR* action), (child, action))
     LUMAREST_FORWARD(accSelect, (LONG how, VARIANT child), (how, child))
-    LUMAREST_FORWARD(accLocation, (LONG* left, LONG* top, LONG* width, LONG* height, VARIANT child),
+    LUMAREST_FORWARD(accLocation, (LONG * left, LONG* top, LONG* width, LONG* height, VARIANT child),
                      (left, top, width, height, child))
     LUMAREST_FORWARD(accNavigate, (LONG direction, VARIANT start, VARIANT* end), (direction, start, end))
     LUMAREST_FORWARD(accHitTest, (LONG x, LONG y, VARIANT* child), (x, y, child))
@@ -79,7 +79,8 @@ private:
 LRESULT AnswerAsPushButton(HWND control, WPARAM wParam, LPARAM lParam) {
     if (static_cast<LONG>(lParam) != OBJID_CLIENT) return 0;
     IAccessible* standard = nullptr;
-    if (FAILED(CreateStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&standard))) ||
+    if (FAILED(
+            CreateStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&standard))) ||
         !standard)
         return 0;
     auto* button = new PushButtonAccessible(standard);

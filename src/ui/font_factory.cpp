@@ -101,7 +101,8 @@ std::unique_ptr<Gdiplus::Font> MakeFont(const FontSpec& wanted, int dpi) {
     if (face.empty()) return nullptr;
     Gdiplus::FontFamily family(face.c_str());
     const int style = wanted.bold ? Gdiplus::FontStyleBold : Gdiplus::FontStyleRegular;
-    auto font = std::make_unique<Gdiplus::Font>(&family, EmPixels(family, wanted, style, dpi), style, Gdiplus::UnitPixel);
+    auto font =
+        std::make_unique<Gdiplus::Font>(&family, EmPixels(family, wanted, style, dpi), style, Gdiplus::UnitPixel);
     if (font->GetLastStatus() != Gdiplus::Ok || !font->IsAvailable()) return nullptr;
     return font;
 }

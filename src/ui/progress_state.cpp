@@ -48,8 +48,7 @@ void ProgressState::Replace(Text* text) {
         return;
     }
     replaced->next = retired_.load();
-    while (!retired_.compare_exchange_weak(replaced->next, replaced)) {
-    }
+    while (!retired_.compare_exchange_weak(replaced->next, replaced)) {}
 }
 
 // Publishes the text to show, then checks that it is still current; a text
@@ -80,8 +79,7 @@ void ProgressState::FreeRetired(bool all) {
         Text* next = list->next;
         if (!all && list == shown) {
             list->next = retired_.load();
-            while (!retired_.compare_exchange_weak(list->next, list)) {
-            }
+            while (!retired_.compare_exchange_weak(list->next, list)) {}
         } else {
             std::free(list);
         }

@@ -52,8 +52,8 @@ bool UiAboutDialog::OnInitDialog(HWND, LPARAM) {
     siteAddress_ = store && store->IsOk() ? FromUtf8(store->GetString("url:brand")) : L"";
     productTitle_ = ProductIdentity::ProductTitle();
     versionLine_ = std::wstring(wxGetTranslation(L"Version: ")) + ProductIdentity::Version();
-    visitLine_ = FillInText(wxGetTranslation(L"For more information about %s, please visit:"),
-                            ProductIdentity::MakerName());
+    visitLine_ =
+        FillInText(wxGetTranslation(L"For more information about %s, please visit:"), ProductIdentity::MakerName());
     rightsLine_ = FillInText(wxGetTranslation(L"© %s Zentrovia. All rights reserved."), ProductIdentity::BuildYear());
 
     accentColour_ = CatalogColour("color:title:category:select:background", 0x7F7F7F);
@@ -81,9 +81,15 @@ void UiAboutDialog::ApplyAboutScale() {
 
 DialogButtonArgs UiAboutDialog::AboutButtonArgs() const {
     const DialogButtonArgs design;
-    return {.id = kConfirmButtonId, .label = &confirmText_, .font = aboutButtonFont_.get(),
-            .marginX = Px(kButtonMarginX), .marginY = Px(design.marginY), .normal = okNormal_,
-            .pressed = okPressed_, .anchorX = Px(kButtonAnchor), .anchorY = Px(kButtonAnchor)};
+    return {.id = kConfirmButtonId,
+            .label = &confirmText_,
+            .font = aboutButtonFont_.get(),
+            .marginX = Px(kButtonMarginX),
+            .marginY = Px(design.marginY),
+            .normal = okNormal_,
+            .pressed = okPressed_,
+            .anchorX = Px(kButtonAnchor),
+            .anchorY = Px(kButtonAnchor)};
 }
 
 void UiAboutDialog::OnScaleChanged() {
@@ -114,7 +120,8 @@ void UiAboutDialog::PlaceLink() {
         ScopedSelectObject font(dc.get(), linkFont_.get());
         GetTextExtentPoint32W(dc.get(), siteAddress_.c_str(), static_cast<int>(siteAddress_.size()), &size);
     }
-    SetWindowPos(link_, nullptr, (Width() - size.cx) / 2, Px(kLinkTop), size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(link_, nullptr, (Width() - size.cx) / 2, Px(kLinkTop), size.cx, size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Opens the address in the browser; the dialog stays.

@@ -19,11 +19,11 @@ public:
     ~UiAboutDialog() override;
 
     BEGIN_MSG_MAP(UiAboutDialog)
-        MSG_WM_INITDIALOG(OnInitDialog)
-        MSG_WM_CTLCOLORSTATIC(OnColour)
-        MSG_WM_CTLCOLORBTN(OnColour)
-        NOTIFY_HANDLER(kLinkId, NM_CLICK, OnLinkClick)
-        CHAIN_MSG_MAP(UiAlertDialog)
+    MSG_WM_INITDIALOG(OnInitDialog)
+    MSG_WM_CTLCOLORSTATIC(OnColour)
+    MSG_WM_CTLCOLORBTN(OnColour)
+    NOTIFY_HANDLER(kLinkId, NM_CLICK, OnLinkClick)
+    CHAIN_MSG_MAP(UiAlertDialog)
     END_MSG_MAP()
 
 protected:

@@ -66,9 +66,14 @@ void UiAlertDialog::ApplyScale() {
 }
 
 DialogButtonArgs UiAlertDialog::ButtonArgs(int id) const {
-    return {.id = id, .label = id == kConfirmButtonId ? &confirmText_ : &secondText_, .font = buttonFont_.get(),
-            .marginX = Px(kButtonMarginX), .marginY = Px(kButtonMarginY), .radius = Px(kButtonRadius),
-            .normal = buttonNormal_, .pressed = buttonPressed_};
+    return {.id = id,
+            .label = id == kConfirmButtonId ? &confirmText_ : &secondText_,
+            .font = buttonFont_.get(),
+            .marginX = Px(kButtonMarginX),
+            .marginY = Px(kButtonMarginY),
+            .radius = Px(kButtonRadius),
+            .normal = buttonNormal_,
+            .pressed = buttonPressed_};
 }
 
 void UiAlertDialog::OnScaleChanged() {

@@ -12,8 +12,8 @@ class UiAlertDialog : public UiDialog {
 public:
     // Pictures come from the image catalog and stay the caller's; icon may be
     // null. Labels come translated.
-    UiAlertDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage, Gdiplus::Image* icon,
-                  bool twoButtons, const std::wstring& secondText, const std::wstring& confirmText);
+    UiAlertDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage, Gdiplus::Image* icon, bool twoButtons,
+                  const std::wstring& secondText, const std::wstring& confirmText);
     ~UiAlertDialog() override;
 
     // parent null: centred on the top-level owner. height is replaced by the
@@ -24,11 +24,11 @@ public:
     bool Confirmed() const { return confirmed_; }
 
     BEGIN_MSG_MAP(UiAlertDialog)
-        MSG_WM_INITDIALOG(OnInitDialog)
-        COMMAND_ID_HANDLER(kConfirmButtonId, OnButton)
-        COMMAND_ID_HANDLER(kSecondButtonId, OnButton)
-        COMMAND_ID_HANDLER(kCloseButtonId, OnButton)
-        CHAIN_MSG_MAP(UiDialog)
+    MSG_WM_INITDIALOG(OnInitDialog)
+    COMMAND_ID_HANDLER(kConfirmButtonId, OnButton)
+    COMMAND_ID_HANDLER(kSecondButtonId, OnButton)
+    COMMAND_ID_HANDLER(kCloseButtonId, OnButton)
+    CHAIN_MSG_MAP(UiDialog)
     END_MSG_MAP()
 
 protected:
@@ -59,9 +59,9 @@ private:
     BASSwitchButton secondButton_;
     std::wstring secondText_;
     std::wstring message_;
-    Gdiplus::Image* icon_;                     // the catalog's picture, its size at 96 DPI
-    Gdiplus::Image* iconRender_ = nullptr;     // its render for the display's scale
-    SIZE iconSize_{};  // in pixels of the display
+    Gdiplus::Image* icon_;                  // the catalog's picture, its size at 96 DPI
+    Gdiplus::Image* iconRender_ = nullptr;  // its render for the display's scale
+    SIZE iconSize_{};                       // in pixels of the display
     float textX_ = 20;
     float textWidth_ = 0;
     float textHeight_ = 0;  // the room of a message cut to fit the work area; 0: not cut

@@ -80,8 +80,7 @@ void UiDialog::Reset() { finished_ = closed_ = false; }
 void UiDialog::MoveBy(int dx, int dy) {
     RECT place{};
     if (!Handle() || !GetWindowRect(Handle(), &place)) return;
-    SetWindowPos(Handle(), nullptr, place.left + dx, place.top + dy, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Handle(), nullptr, place.left + dx, place.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool UiDialog::OnInitDialog(HWND, LPARAM) {
@@ -102,8 +101,8 @@ void UiDialog::InitialiseBase() {
     // and kept inside the work area of the monitor it opens on.
     RECT parentRect{};
     if (!parent_ || !GetWindowRect(parent_, &parentRect)) SystemParametersInfoW(SPI_GETWORKAREA, 0, &parentRect, 0);
-    const POINT origin = KeptInside(CentredDialogOrigin(parentRect, width_, height_), width_, height_,
-                                    WorkAreaAround(parentRect));
+    const POINT origin =
+        KeptInside(CentredDialogOrigin(parentRect, width_, height_), width_, height_, WorkAreaAround(parentRect));
     SetWindowPos(Handle(), HWND_TOP, origin.x, origin.y, width_, height_, SWP_HIDEWINDOW | SWP_NOACTIVATE);
     shadow_.Create(Handle());
     titleColour_ = CatalogColour("color:title:background", kFrameGrey);

@@ -70,14 +70,14 @@ public:
     int Height() const { return height_; }
 
     BEGIN_MSG_MAP(UiDialog)
-        MSG_WM_INITDIALOG(OnInitDialog)
-        MSG_WM_PAINT_BUFFERED(OnPaint)
-        MSG_WM_LBUTTONDOWN(OnLButtonDown)
-        MSG_WM_DPICHANGED(OnDpiChanged)
-        MSG_WM_CTLCOLORSTATIC(OnColourMessage)
-        MSG_WM_CTLCOLORBTN(OnColourMessage)
-        COMMAND_ID_HANDLER(kCloseButtonId, OnCloseButton)
-        REFLECT_NOTIFICATIONS()
+    MSG_WM_INITDIALOG(OnInitDialog)
+    MSG_WM_PAINT_BUFFERED(OnPaint)
+    MSG_WM_LBUTTONDOWN(OnLButtonDown)
+    MSG_WM_DPICHANGED(OnDpiChanged)
+    MSG_WM_CTLCOLORSTATIC(OnColourMessage)
+    MSG_WM_CTLCOLORBTN(OnColourMessage)
+    COMMAND_ID_HANDLER(kCloseButtonId, OnCloseButton)
+    REFLECT_NOTIFICATIONS()
     END_MSG_MAP()
 
 protected:

@@ -48,8 +48,13 @@ void UiProgressDialog::CreateFonts() {
 
 DialogButtonArgs UiProgressDialog::ButtonArgs(int id, const std::wstring& label) const {
     const DialogButtonArgs design;
-    return {.id = id, .label = &label, .font = buttonFont_.get(), .marginX = Px(design.marginX),
-            .marginY = Px(design.marginY), .radius = Px(kButtonRadius), .normal = buttonNormal_,
+    return {.id = id,
+            .label = &label,
+            .font = buttonFont_.get(),
+            .marginX = Px(design.marginX),
+            .marginY = Px(design.marginY),
+            .radius = Px(kButtonRadius),
+            .normal = buttonNormal_,
             .pressed = buttonPressed_};
 }
 
@@ -119,10 +124,8 @@ void UiProgressDialog::InvalidateProgress() {
 }
 
 void UiProgressDialog::OnTimer(UINT_PTR timerId) {
-    if (timerId == kRefreshTimer)
-        Tick();
-    else
-        SetMsgHandled(false);
+    if (timerId == kRefreshTimer) Tick();
+    else SetMsgHandled(false);
 }
 
 void UiProgressDialog::Tick() {

@@ -47,12 +47,12 @@ public:
     ProgressState& State() { return state_; }
 
     BEGIN_MSG_MAP(UiProgressDialog)
-        MSG_WM_INITDIALOG(OnInitDialog)
-        MSG_WM_TIMER(OnTimer)
-        COMMAND_ID_HANDLER(kCloseButtonId, OnCancelCommand)
-        COMMAND_ID_HANDLER(kSecondButtonId, OnCancelCommand)
-        COMMAND_ID_HANDLER(kConfirmButtonId, OnFolderCommand)
-        CHAIN_MSG_MAP(UiDialog)
+    MSG_WM_INITDIALOG(OnInitDialog)
+    MSG_WM_TIMER(OnTimer)
+    COMMAND_ID_HANDLER(kCloseButtonId, OnCancelCommand)
+    COMMAND_ID_HANDLER(kSecondButtonId, OnCancelCommand)
+    COMMAND_ID_HANDLER(kConfirmButtonId, OnFolderCommand)
+    CHAIN_MSG_MAP(UiDialog)
     END_MSG_MAP()
 
 protected:

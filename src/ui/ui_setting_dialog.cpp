@@ -27,7 +27,7 @@ Gdiplus::RectF Measured(HWND window, const std::wstring& text, const Gdiplus::Fo
 
 const std::vector<LanguageEntry>& OfferedLanguages() {
     static const std::vector<LanguageEntry> languages = {
-        {L"简体中文", 0}, {L"繁體中文", 1}, {L"Deutsch", 2}, {L"English", 3},  {L"Français", 4},
+        {L"简体中文", 0}, {L"繁體中文", 1}, {L"Deutsch", 2},   {L"English", 3}, {L"Français", 4},
         {L"Italiano", 5}, {L"Español", 6},  {L"Português", 7}, {L"日本語", 8},
     };
     return languages;
@@ -82,8 +82,13 @@ void UiSettingDialog::CreateFonts() {
 
 DialogButtonArgs UiSettingDialog::ButtonArgs(int id) const {
     const DialogButtonArgs design;
-    return {.id = id, .label = id == kConfirmButtonId ? &okLabel_ : &cancelLabel_, .font = buttonFont_.get(),
-            .marginX = Px(20), .marginY = Px(design.marginY), .radius = Px(4), .normal = buttonNormal_,
+    return {.id = id,
+            .label = id == kConfirmButtonId ? &okLabel_ : &cancelLabel_,
+            .font = buttonFont_.get(),
+            .marginX = Px(20),
+            .marginY = Px(design.marginY),
+            .radius = Px(4),
+            .normal = buttonNormal_,
             .pressed = buttonPressed_};
 }
 
@@ -96,9 +101,10 @@ void UiSettingDialog::OnScaleChanged() {
 }
 
 void UiSettingDialog::CreateLanguageList() {
-    languageList_ = CreateWindowExW(0, L"COMBOBOX", L"combobox", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
-                                    0, 0, Px(kListWidth), Px(200), Handle(),
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLanguageListId)), nullptr, nullptr);
+    languageList_ =
+        CreateWindowExW(0, L"COMBOBOX", L"combobox", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                        0, 0, Px(kListWidth), Px(200), Handle(),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLanguageListId)), nullptr, nullptr);
     if (!languageList_) return;
     SendMessageW(languageList_, WM_SETFONT, reinterpret_cast<WPARAM>(comboFont_.get()), FALSE);
     for (const LanguageEntry& entry : OfferedLanguages())

@@ -39,11 +39,11 @@ public:
     void Show(int showCommand) override;
 
     BEGIN_MSG_MAP(UiSettingDialog)
-        MSG_WM_INITDIALOG(OnInitDialog)
-        COMMAND_ID_HANDLER(kConfirmButtonId, OnOk)
-        COMMAND_ID_HANDLER(kSecondButtonId, OnCancel)
-        COMMAND_ID_HANDLER(kCloseButtonId, OnCancel)
-        CHAIN_MSG_MAP(UiDialog)
+    MSG_WM_INITDIALOG(OnInitDialog)
+    COMMAND_ID_HANDLER(kConfirmButtonId, OnOk)
+    COMMAND_ID_HANDLER(kSecondButtonId, OnCancel)
+    COMMAND_ID_HANDLER(kCloseButtonId, OnCancel)
+    CHAIN_MSG_MAP(UiDialog)
     END_MSG_MAP()
 
 protected:

@@ -85,10 +85,8 @@ void UiSheetDialog::ApplyScale() {
 void UiSheetDialog::OnScaleChanged() {
     const bool open = IsWindowVisible(Handle()) && IsWindowVisible(closeButton_.Handle());
     ApplyScale();
-    if (open)
-        ShowOpen();
-    else
-        SetHeight(FullHeight() / kSteps);
+    if (open) ShowOpen();
+    else SetHeight(FullHeight() / kSteps);
 }
 
 // A link without an address: the whole text is one clickable link. (An

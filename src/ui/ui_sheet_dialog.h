@@ -39,13 +39,13 @@ public:
     bool TakesFocusWhenShown() const override { return false; }
 
     BEGIN_MSG_MAP(UiSheetDialog)
-        MSG_WM_INITDIALOG(OnInitDialog)
-        MSG_WM_TIMER(OnTimer)
-        MSG_WM_LBUTTONDOWN(OnSwallow)
-        MSG_WM_CTLCOLORSTATIC(OnColour)
-        MSG_WM_CTLCOLORBTN(OnColour)
-        NOTIFY_HANDLER(kConfirmButtonId, NM_CLICK, OnLinkClick)
-        CHAIN_MSG_MAP(UiDialog)
+    MSG_WM_INITDIALOG(OnInitDialog)
+    MSG_WM_TIMER(OnTimer)
+    MSG_WM_LBUTTONDOWN(OnSwallow)
+    MSG_WM_CTLCOLORSTATIC(OnColour)
+    MSG_WM_CTLCOLORBTN(OnColour)
+    NOTIFY_HANDLER(kConfirmButtonId, NM_CLICK, OnLinkClick)
+    CHAIN_MSG_MAP(UiDialog)
     END_MSG_MAP()
 
 protected:

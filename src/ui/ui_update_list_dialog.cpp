@@ -92,8 +92,12 @@ void UiUpdateListDialog::ApplyListScale() {
 
 DialogButtonArgs UiUpdateListDialog::ButtonArgs(int id) const {
     const bool later = id == kLaterId;
-    return {.id = id, .label = later ? &laterLabel_ : &updateLabel_, .font = buttonFont_.get(), .marginX = Px(20),
-            .marginY = Px(8), .radius = Px(6),
+    return {.id = id,
+            .label = later ? &laterLabel_ : &updateLabel_,
+            .font = buttonFont_.get(),
+            .marginX = Px(20),
+            .marginY = Px(8),
+            .radius = Px(6),
             .normal = later ? CatalogColour("color:common:button:normal", 0x7F7F7F)
                             : CatalogColour("color:update:button:normal", accentColour_),
             .pressed = later ? CatalogColour("color:common:button:pressed", 0xC3C3C3)
@@ -132,8 +136,8 @@ void UiUpdateListDialog::CreateLink() {
     INITCOMMONCONTROLSEX links{sizeof links, ICC_LINK_CLASS};
     InitCommonControlsEx(&links);
     const std::wstring markup = L"<A HREF=\"" + historyAddress_ + L"\">" + linkLabel_ + L"</A>";
-    link_ = CreateWindowExW(0, WC_LINK, markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | LWS_TRANSPARENT, 0, 0,
-                            0, 0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkId)), nullptr, nullptr);
+    link_ = CreateWindowExW(0, WC_LINK, markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | LWS_TRANSPARENT, 0, 0, 0,
+                            0, Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkId)), nullptr, nullptr);
     if (link_) SetClassLongPtrW(link_, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(NULL_BRUSH)));
 }
 

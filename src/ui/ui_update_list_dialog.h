@@ -48,14 +48,14 @@ public:
     int DefaultButtonId() const override { return kUpdateId; }
 
     BEGIN_MSG_MAP(UiUpdateListDialog)
-        MSG_WM_INITDIALOG(OnInitDialog)
-        MSG_WM_CTLCOLORSTATIC(OnColour)
-        MSG_WM_CTLCOLOREDIT(OnColour)
-        MSG_WM_CTLCOLORBTN(OnColour)
-        COMMAND_ID_HANDLER(kLaterId, OnLater)
-        COMMAND_ID_HANDLER(kUpdateId, OnUpdate)
-        NOTIFY_HANDLER(kLinkId, NM_CLICK, OnLinkClick)
-        CHAIN_MSG_MAP(UiDialog)
+    MSG_WM_INITDIALOG(OnInitDialog)
+    MSG_WM_CTLCOLORSTATIC(OnColour)
+    MSG_WM_CTLCOLOREDIT(OnColour)
+    MSG_WM_CTLCOLORBTN(OnColour)
+    COMMAND_ID_HANDLER(kLaterId, OnLater)
+    COMMAND_ID_HANDLER(kUpdateId, OnUpdate)
+    NOTIFY_HANDLER(kLinkId, NM_CLICK, OnLinkClick)
+    CHAIN_MSG_MAP(UiDialog)
     END_MSG_MAP()
 
 protected:

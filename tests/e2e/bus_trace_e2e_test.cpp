@@ -79,10 +79,12 @@ TEST_F(BusTraceRun, TheScansProgressCommandsAreTracedInOrderWithTheirSenderThrea
     HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
     ASSERT_NE(frame, nullptr);
     HWND pane = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        pane = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestRecoveryPane", nullptr);
-        return pane && IsWindowVisible(pane);
-    }, kEventTimeoutMs));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            pane = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestRecoveryPane", nullptr);
+            return pane && IsWindowVisible(pane);
+        },
+        kEventTimeoutMs));
     // "Start Scan" at (332, 308) to (482, 348) of the pane, then "OK" in the question.
     POINT scan{407, 328};
     ClientToScreen(pane, &scan);
@@ -116,7 +118,8 @@ TEST_F(BusTraceRun, TheScansProgressCommandsAreTracedInOrderWithTheirSenderThrea
     }
     const std::string log = host.ReadLogs();
     EXPECT_NE(log.find("Bus trace closed: " + std::to_string(lines.size()) + " lines written, 0 dropped"),
-              std::string::npos) << "the close did not wait for every line";
+              std::string::npos)
+        << "the close did not wait for every line";
 
     // The host's own sends come from its main thread.
     unsigned long mainThread = 0;
@@ -145,7 +148,8 @@ TEST_F(BusTraceRun, TheScansProgressCommandsAreTracedInOrderWithTheirSenderThrea
     const long long failed[] = {0, 0, 1, 0, 0, 1, 0, 0, 1, 0};
     for (int item = 0; item < 10; ++item) {
         const TraceLine& line = *progressLines[1 + item];
-        EXPECT_EQ(line.command, item < 9 ? "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS" : "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS_FINISH")
+        EXPECT_EQ(line.command,
+                  item < 9 ? "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS" : "LIBPLATFORM_COMMAND_NOTIFY_PROGRESS_FINISH")
             << "item " << item;
         EXPECT_EQ(line.value, failed[item]) << "item " << item;
         EXPECT_EQ(line.thread, progressLines[0]->thread) << "item " << item << " came from another thread";

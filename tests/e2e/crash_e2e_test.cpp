@@ -105,7 +105,8 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     const CrashWay way = GetParam();
     const bool inEntry = way.where == Where::kRegisterModule;
     AddProbe({"LIBWINDOW_COMMAND_SIZE_CHANGE"}, inEntry ? "" : Script(way));
-    if (inEntry) environment_.push_back({L"LUMAREST_PROBE_REGISTER_CRASH", std::wstring(way.way, way.way + strlen(way.way))});
+    if (inEntry)
+        environment_.push_back({L"LUMAREST_PROBE_REGISTER_CRASH", std::wstring(way.way, way.way + strlen(way.way))});
     HostProcess host(Options());
     const std::wstring folder = host.LogFolder();
     CreateDirectoryW((temp_.Path() + L"\\Zentrovia").c_str(), nullptr);
@@ -145,7 +146,8 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
 
     bool logged = false;
     for (const auto& [name, content] : zip)
-        logged |= name.find(".log.") != std::string::npos && content.find(inEntry ? "Translation catalog" : "no removal reported") != std::string::npos;
+        logged |= name.find(".log.") != std::string::npos &&
+                  content.find(inEntry ? "Translation catalog" : "no removal reported") != std::string::npos;
     EXPECT_TRUE(logged) << "no log file in the zip holds the host's last line before the fault";
     if (way.crashJsonBlocked) {
         EXPECT_EQ(zip.count("Crash.json"), 0u);
@@ -166,7 +168,9 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     // floating-point operation (seen twice this session, on two builds).
     const std::string code = json["ExceptionCode"].GetString();
     if (std::string(way.code) == "0xC0000094" && code == "0xC0000090") return;
-    if (*way.code) { EXPECT_EQ(code, way.code); }
+    if (*way.code) {
+        EXPECT_EQ(code, way.code);
+    }
 }
 
 // With a file where the day's log folder should be, no dump or zip can be

@@ -70,7 +70,8 @@ TEST_F(DialogCommandsRun, ConfirmAnswersOneOnlyForAPressOfOkAndFiresOnThePress) 
         PressAt(button.x, button.y);
         const std::string answer = WaitForAnswer("LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE", i + 1);
         Release();
-        ASSERT_FALSE(answer.empty()) << "button " << answers[i].button << " did not end the confirm on its press\n" << Log();
+        ASSERT_FALSE(answer.empty()) << "button " << answers[i].button << " did not end the confirm on its press\n"
+                                     << Log();
         EXPECT_EQ(Value(answer), answers[i].value) << "button " << answers[i].button << ", the width 400 came in value";
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "the confirm stayed";
     }
@@ -103,7 +104,8 @@ TEST_F(DialogCommandsRun, ReturnConfirmsEscapeClosesAndTheFocusReturnsToTheFrame
         EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Control(dialog, kConfirmId); }, 5000))
             << "dialog " << i << " did not take the focus on \"OK\"";
         if (i == 0) {
-            EXPECT_EQ(AccessibleOf(dialog).name, L"Delete_the_selected_messages?") << "the message is not the dialog's name";
+            EXPECT_EQ(AccessibleOf(dialog).name, L"Delete_the_selected_messages?")
+                << "the message is not the dialog's name";
             ExpectPushButtons(dialog, {{kConfirmId, L"OK"}, {kSecondId, L"Cancel"}, {kCloseId, L"Close"}});
         }
         PressKey(keys[i].first);
@@ -183,11 +185,13 @@ TEST_F(DialogCommandsRun, AlertsKeepTheirWidthDragWithTheirShadowAndTheFrameCast
         << "the dialog did not follow the mouse";
     EXPECT_TRUE(WaitUntil([&] { return SameRect(WindowRect(dialogShadow), Offset(r, 64, 44)); }, 10000))
         << "the shadow did not follow the dialog";
-    EXPECT_TRUE(SaveScreenBmp(Offset({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, 60, 40), L"alert-short.bmp"));
+    EXPECT_TRUE(
+        SaveScreenBmp(Offset({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, 60, 40), L"alert-short.bmp"));
 
     const POINT close = Centre(WindowRect(Control(alert, kCloseId)));
     ClickAt(close.x, close.y);
-    EXPECT_FALSE(WaitForAnswer("LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE", 1).empty()) << "the close button did not end it";
+    EXPECT_FALSE(WaitForAnswer("LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE", 1).empty())
+        << "the close button did not end it";
 
     HWND longAlert = WaitForDialog(host, 400);
     ASSERT_NE(longAlert, nullptr) << "the long alert never showed";
@@ -212,10 +216,12 @@ TEST_F(DialogCommandsRun, TheRecoveryScanRunsInTheProgressDialogToItsEndAndStops
     HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
     ASSERT_NE(frame, nullptr);
     HWND pane = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        pane = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestRecoveryPane", nullptr);
-        return pane && IsWindowVisible(pane);
-    }, kEventTimeoutMs));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            pane = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestRecoveryPane", nullptr);
+            return pane && IsWindowVisible(pane);
+        },
+        kEventTimeoutMs));
     // "Start Scan" at (332, 308) to (482, 348) of the pane, then "OK" in the question.
     auto startScan = [&] {
         POINT scan{407, 328};
@@ -257,11 +263,13 @@ TEST_F(DialogCommandsRun, TheRecoveryScanRunsInTheProgressDialogToItsEndAndStops
     ASSERT_EQ(startScan(), progress);
     const POINT cancel = Centre(WindowRect(Control(progress, kSecondId)));
     ClickAt(cancel.x, cancel.y);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(progress); }, kEventTimeoutMs)) << "\"Cancel\" did not close it";
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(progress); }, kEventTimeoutMs))
+        << "\"Cancel\" did not close it";
     Sleep(300);
     const size_t sent = Lines(Log(), "probe RECV LIBPLATFORM_COMMAND_NOTIFY_PROGRESS").size();
     Sleep(2000);
-    EXPECT_EQ(Lines(Log(), "probe RECV LIBPLATFORM_COMMAND_NOTIFY_PROGRESS").size(), sent) << "the cancelled scan went on";
+    EXPECT_EQ(Lines(Log(), "probe RECV LIBPLATFORM_COMMAND_NOTIFY_PROGRESS").size(), sent)
+        << "the cancelled scan went on";
     EXPECT_LT(sent, 18u) << "the cancelled scan ran to its end\n" << Log();
     Close(host);
 }

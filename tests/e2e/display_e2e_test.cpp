@@ -126,8 +126,8 @@ protected:
     void SetUp() override {
         HostRun::SetUp();
         using SetContext = BOOL(WINAPI*)(HANDLE);
-        const auto setContext = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+        const auto setContext = reinterpret_cast<SetContext>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
         // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
         if (!setContext || !setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) SetProcessDPIAware();
     }
@@ -177,8 +177,10 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
     ASSERT_NE(settings, nullptr) << "no settings dialog 900 x 360";
     Press(settings, kConfirmId);
     HWND sheet = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (sheet = ShownSheet(host, 60)) && WindowRect(sheet).bottom - WindowRect(sheet).top == 60; },
-                          kEventTimeoutMs)) << "no restart note opened to 60 pixels";
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (sheet = ShownSheet(host, 60)) && WindowRect(sheet).bottom - WindowRect(sheet).top == 60; },
+        kEventTimeoutMs))
+        << "no restart note opened to 60 pixels";
     Sleep(300);
     const RECT s = WindowRect(sheet), v = WindowRect(GetWindow(frame, GW_CHILD));
     EXPECT_TRUE(SaveScreenBmp({v.left, v.top, v.right, v.top + 180}, L"dpi144-sheet.bmp"));
@@ -189,7 +191,9 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
     EXPECT_EQ(s.right - s.left - sheetClose.right, 12);
     EXPECT_EQ(sheetClose.top, 12);
     EXPECT_GT(ShareDrawnAsRendered(host.InstallDir() + L"\\Resources\\close-normal@1.5x.png", s.left + sheetClose.left,
-                                   s.top + sheetClose.top), 0.95) << "the sheet's close button is not its 1.5x render drawn 1:1";
+                                   s.top + sheetClose.top),
+              0.95)
+        << "the sheet's close button is not its 1.5x render drawn 1:1";
     const RECT noteText = ChildRect(Control(sheet, kConfirmId));
     EXPECT_EQ(noteText.left, 24);
     EXPECT_EQ(noteText.top, 12);
@@ -234,8 +238,8 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
     EXPECT_EQ(ScreenPixel(aw.left + 20, aw.top + 290), kTitleColour) << "the top band is not 294 high";
     EXPECT_EQ(ScreenPixel(aw.left + 20, aw.top + 300), kWhite);
     EXPECT_EQ(ChildRect(Control(about, kLinkId)).top, 372);
-    const double share = ShareDrawnAsRendered(host.InstallDir() + L"\\Resources\\application@1.5x.png", aw.left + 303,
-                                              aw.top + 42);
+    const double share =
+        ShareDrawnAsRendered(host.InstallDir() + L"\\Resources\\application@1.5x.png", aw.left + 303, aw.top + 42);
     EXPECT_GT(share, 0.95) << "the application picture is not its 1.5x render drawn 1:1";
 
     // Told that it is now on a display at 96 DPI, as the system tells a
@@ -254,8 +258,10 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
     EXPECT_EQ(ScreenPixel(aw.left + 20, aw.top + 199), kWhite) << "the top band did not shrink to 196";
     const int titleRows96 = InkRows(OnScreen(about, {10, 130, 490, 166}), IsNearWhite);
     EXPECT_GT(titleRows96, 6);
-    EXPECT_NEAR(titleRows144 * 2, titleRows96 * 3, 6) << titleRows144 << " rows of title at 144 DPI, " << titleRows96 << " at 96";
-    EXPECT_GT(ShareDrawnAsRendered(host.InstallDir() + L"\\Resources\\application.png", aw.left + 202, aw.top + 28), 0.95)
+    EXPECT_NEAR(titleRows144 * 2, titleRows96 * 3, 6)
+        << titleRows144 << " rows of title at 144 DPI, " << titleRows96 << " at 96";
+    EXPECT_GT(ShareDrawnAsRendered(host.InstallDir() + L"\\Resources\\application.png", aw.left + 202, aw.top + 28),
+              0.95)
         << "the picture was not picked again for 96 DPI";
     Press(about, kConfirmId);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }, kEventTimeoutMs));
@@ -332,7 +338,8 @@ TEST_F(DisplayRun, WithoutArialEveryTextOfTheFrameAndAConfirmIsDrawnAndTheStandI
     for (int id : {kConfirmId, kSecondId}) {
         RECT button = ChildRect(Control(confirm, id));
         InflateRect(&button, -4, -4);
-        EXPECT_GT(CountPixels(OnScreen(confirm, button), IsNearWhite), 10) << "the label of button " << id << " is blank";
+        EXPECT_GT(CountPixels(OnScreen(confirm, button), IsNearWhite), 10)
+            << "the label of button " << id << " is blank";
     }
     Press(confirm, kSecondId);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(confirm); }, kEventTimeoutMs));

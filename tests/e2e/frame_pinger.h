@@ -112,10 +112,10 @@ private:
     const DWORD started_;
     std::atomic<bool> stop_{false};
     mutable std::mutex lock_;
-    size_t answers_ = 0;         // guarded by lock_
-    DWORD longest_ = 0;          // guarded by lock_
-    std::vector<Late> late_;     // guarded by lock_
-    std::thread pinger_;         // last: starts once the rest is made
+    size_t answers_ = 0;      // guarded by lock_
+    DWORD longest_ = 0;       // guarded by lock_
+    std::vector<Late> late_;  // guarded by lock_
+    std::thread pinger_;      // last: starts once the rest is made
 };
 
 }  // namespace e2e

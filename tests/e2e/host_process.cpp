@@ -21,7 +21,8 @@ public:
         }
     }
     ~ScopedEnvironment() {
-        for (const auto& [name, value] : saved_) SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+        for (const auto& [name, value] : saved_)
+            SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
     }
 
 private:
@@ -144,7 +145,8 @@ UniqueHandle StartProgram(const std::wstring& program, const std::wstring& argum
     std::wstring line = L"\"" + program + L"\" " + arguments;  // CreateProcessW may write into it
     STARTUPINFOW startup{sizeof startup};
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) return {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+        return {};
     CloseHandle(started.hThread);
     return UniqueHandle(started.hProcess);
 }

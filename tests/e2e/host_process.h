@@ -35,12 +35,12 @@ DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD
 class HostProcess {
 public:
     struct Options {
-        std::wstring exePath;       // the program copied in; default: the build's Lumarest.exe (LUMAREST_EXE)
-        bool inPlace = false;       // run exePath where it lies: its folder, made by the setup, is the installation
-        std::wstring installFrom;   // copy its Option.json, I18n and Resources; default: the program's folder
-        std::wstring pluginsFrom;   // copied in as "Plugins"; empty: no plug-ins
-        std::wstring tempDir;       // TMP and TEMP for the host; empty: inherited
-        std::wstring arguments;     // the command line after the program name
+        std::wstring exePath;      // the program copied in; default: the build's Lumarest.exe (LUMAREST_EXE)
+        bool inPlace = false;      // run exePath where it lies: its folder, made by the setup, is the installation
+        std::wstring installFrom;  // copy its Option.json, I18n and Resources; default: the program's folder
+        std::wstring pluginsFrom;  // copied in as "Plugins"; empty: no plug-ins
+        std::wstring tempDir;      // TMP and TEMP for the host; empty: inherited
+        std::wstring arguments;    // the command line after the program name
         std::vector<std::pair<std::wstring, std::wstring>> environment;  // extra variables
     };
 

@@ -65,9 +65,11 @@ TEST_F(MainFrameE2eTest, APluginThatRefusesKeepsTheFrameUntilTheNextClose) {
     HWND frame = StartAndWaitForFrame(host);
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(host.RequestClose());
-    ASSERT_TRUE(e2e::WaitUntil([&] { return Log().find("REFUSED LIBPLATFORM_COMMAND_CLOSE_ENSURE") != std::string::npos; },
-                               kEventTimeoutMs))
-        << "the close was not put to the plug-in\n" << Log();
+    ASSERT_TRUE(
+        e2e::WaitUntil([&] { return Log().find("REFUSED LIBPLATFORM_COMMAND_CLOSE_ENSURE") != std::string::npos; },
+                       kEventTimeoutMs))
+        << "the close was not put to the plug-in\n"
+        << Log();
     const std::string log = Log();
     EXPECT_NE(log.find("sender=host"), std::string::npos) << "the host must ask as itself\n" << log;
     EXPECT_EQ(host.WaitForExit(1500), static_cast<DWORD>(STILL_ACTIVE)) << "the refused close ended the program";

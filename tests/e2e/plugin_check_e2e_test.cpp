@@ -38,8 +38,8 @@ CheckerRun RunChecker(const std::wstring& arguments) {
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     std::wstring commandLine = L"\"" LUMAREST_TEST_CHECKER L"\" " + arguments;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process);
+    const BOOL started =
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
     CloseHandle(writeEnd);
     if (!started) return run;
     const UniqueHandle child(process.hProcess), thread(process.hThread);
@@ -165,8 +165,8 @@ TEST_F(PluginCheck, NamesEachBrokenFoldersFaultAtItsLevelAndNothingElse) {
                 EXPECT_NE(finding.message.find(expected.inMessage), std::string::npos)
                     << expected.module << ": " << finding.message;
             } else {
-                EXPECT_GT(finding.level, 3) << expected.module << ": a finding besides its fault: " << finding.code
-                                            << " " << finding.message;
+                EXPECT_GT(finding.level, 3)
+                    << expected.module << ": a finding besides its fault: " << finding.code << " " << finding.message;
             }
         }
         EXPECT_TRUE(named) << expected.module << ": no finding " << expected.code << "\n" << run.output;
@@ -177,8 +177,8 @@ TEST_F(PluginCheck, NamesEachBrokenFoldersFaultAtItsLevelAndNothingElse) {
 // found that would skip them, crash or hang the host, or leak; the exit
 // code says so to a CI at strictness 3.
 TEST_F(PluginCheck, ShippedPluginsPassAtStrictnessThreeThroughEveryStep) {
-    const std::wstring installation = HostProcess::DefaultExePath().substr(
-        0, HostProcess::DefaultExePath().find_last_of(L'\\'));
+    const std::wstring installation =
+        HostProcess::DefaultExePath().substr(0, HostProcess::DefaultExePath().find_last_of(L'\\'));
     const CheckerRun run = RunChecker(L"--json --strict 3 --all \"" + installation + L"\"");
     rapidjson::Document report;
     ASSERT_FALSE(report.Parse(run.output.c_str()).HasParseError()) << run.output;

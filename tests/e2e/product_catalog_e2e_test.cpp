@@ -19,7 +19,6 @@ namespace {
 
 using e2e::WaitUntil;
 
-
 RECT ClientRect(HWND window) {
     RECT rect{};
     GetClientRect(window, &rect);

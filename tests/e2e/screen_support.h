@@ -35,7 +35,6 @@ inline RECT WindowRect(HWND window) {
     return r;
 }
 
-
 inline bool SameRect(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != FALSE; }
 
 inline RECT Offset(RECT r, int dx, int dy) {

@@ -66,7 +66,8 @@ TEST_F(SdkTemplateRun, AnswersItsCommandAsksThroughTheHostAndJoinsItsWorkerAtThe
 
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = DialogNamed(host, kQuestion)) != nullptr; }, kEventTimeoutMs))
-        << "MyModule's question never showed\n" << ReadTextFile(TemplateLog());
+        << "MyModule's question never showed\n"
+        << ReadTextFile(TemplateLog());
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Control(dialog, kConfirmId); }, kEventTimeoutMs))
         << "the question did not take the focus on \"OK\"";
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -76,7 +77,8 @@ TEST_F(SdkTemplateRun, AnswersItsCommandAsksThroughTheHostAndJoinsItsWorkerAtThe
     // waits for the main thread: MyModule keeps the window open instead.
     ASSERT_TRUE(host.RequestClose());
     ASSERT_TRUE(WaitUntil([&] { return HasEvent("close refused: a question is open"); }, kEventTimeoutMs))
-        << "the close while the question was open was not refused\n" << ReadTextFile(TemplateLog());
+        << "the close while the question was open was not refused\n"
+        << ReadTextFile(TemplateLog());
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the question went with the refused close";
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Control(dialog, kConfirmId); }, kEventTimeoutMs))
         << "the question lost the focus on \"OK\"";
@@ -91,7 +93,8 @@ TEST_F(SdkTemplateRun, AnswersItsCommandAsksThroughTheHostAndJoinsItsWorkerAtThe
     const auto finished = std::find(events.begin(), events.end(), "worker finished");
     const auto closed = std::find(events.begin(), events.end(), "closed");
     EXPECT_TRUE(finished != events.end() && closed != events.end() && finished < closed)
-        << "the close did not join MyModule's worker\n" << ReadTextFile(TemplateLog());
+        << "the close did not join MyModule's worker\n"
+        << ReadTextFile(TemplateLog());
 }
 
 }  // namespace

@@ -61,7 +61,6 @@ protected:
                          kEventTimeoutMs);
     }
 
-
     // Presses one of the band's buttons and waits for the dialog of width.
     HWND OpenFromBand(HostProcess& host, RECT title::TitleLayout::*button, int width) {
         RECT client{};
@@ -223,8 +222,9 @@ TEST_F(SettingsAboutRun, AboutLaysOutItsBandLinkAndOkAndItsLinkOpensTheAddress) 
     EXPECT_EQ(ChildRect(Control(dialog, kOkId)).right, 500 - 10);
     EXPECT_EQ(ChildRect(Control(dialog, kOkId)).bottom, 360 - 10);
     ClickAt(Centre(WindowRect(Control(dialog, kLinkId))));
-    EXPECT_TRUE(WaitUntil([&] { return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; },
-                          kEventTimeoutMs)) << "the link did not open its address";
+    EXPECT_TRUE(
+        WaitUntil([&] { return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, kEventTimeoutMs))
+        << "the link did not open its address";
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the link closed the dialog";
     ClickAt(Centre(WindowRect(Control(dialog, kOkId))));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "\"OK\" left it open";
@@ -241,7 +241,8 @@ TEST_F(SettingsAboutRun, AboutLaysOutItsBandLinkAndOkAndItsLinkOpensTheAddress) 
 // and waits for a window manager), and keys pressed meanwhile wait.
 TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageThenTabsThroughTheAboutDialog) {
     WriteStore("{\"language\": 3}");
-    AddProbe({}, "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_SETTING\nSLEEP 7000\nSEND LIBPLATFORM_COMMAND_OPEN_ABOUT\n");
+    AddProbe({},
+             "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_SETTING\nSLEEP 7000\nSEND LIBPLATFORM_COMMAND_OPEN_ABOUT\n");
     HostProcess host(Options());
     ASSERT_TRUE(Run(host));
     HWND settings = WaitForDialog(host, 600);
@@ -250,7 +251,8 @@ TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageThenTabsThroughTheAboutDial
     EXPECT_EQ(FocusOf(settings), Control(settings, kListId));
     PressKey(VK_DOWN);
     PressKey(VK_RETURN);
-    EXPECT_TRUE(WaitUntil([&] { return StoredLanguage() == 4; }, kEventTimeoutMs)) << "the chosen language was not stored";
+    EXPECT_TRUE(WaitUntil([&] { return StoredLanguage() == 4; }, kEventTimeoutMs))
+        << "the chosen language was not stored";
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(settings) && FocusIsIn(frame_); }, kEventTimeoutMs));
     EXPECT_TRUE(WaitUntil([&] { return ShownSheet(host) != nullptr; }, kEventTimeoutMs)) << "no restart note";
 
@@ -268,7 +270,8 @@ TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageThenTabsThroughTheAboutDial
         visited.push_back(FocusOf(about));
         EXPECT_TRUE(SaveScreenBmp(Around(WindowRect(about)), shot));
     }
-    EXPECT_EQ(visited, (std::vector<HWND>{Control(about, kCloseId), Control(about, kLinkId), ok})) << "not in reading order";
+    EXPECT_EQ(visited, (std::vector<HWND>{Control(about, kCloseId), Control(about, kLinkId), ok}))
+        << "not in reading order";
     EXPECT_GT(Brightness(ScreenPixel(cue.x, cue.y)), Brightness(withoutCue) + 100) << "no focus cue on \"OK\"";
     PressKey(VK_ESCAPE);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about) && FocusIsIn(frame_); }, kEventTimeoutMs));

@@ -22,8 +22,8 @@ namespace {
 using e2e::WaitUntil;
 
 const std::wstring kTitle = L"Zentrovia Handset Message + Contact Rescue";
-const std::wstring kSetup = L"" LUMAREST_TEST_SETUP;            // 4.4.39, as shipped
-const std::wstring kNextSetup = L"" LUMAREST_TEST_NEXT_SETUP;   // 4.4.40, with /WAIT=
+const std::wstring kSetup = L"" LUMAREST_TEST_SETUP;           // 4.4.39, as shipped
+const std::wstring kNextSetup = L"" LUMAREST_TEST_NEXT_SETUP;  // 4.4.40, with /WAIT=
 const std::wstring kNextProgram = L"" LUMAREST_TEST_NEXT_PROGRAM;
 
 std::wstring ShellFolder(int csidl) {
@@ -39,11 +39,13 @@ std::wstring ShortcutTarget(const std::wstring& shortcut) {
     CoInitialize(nullptr);
     std::wstring target;
     IShellLinkW* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, reinterpret_cast<void**>(&link)))) {
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link)))) {
         IPersistFile* file = nullptr;
         wchar_t path[MAX_PATH] = {};
         if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            if (SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ)) && SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, 0)))
+            if (SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ)) &&
+                SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, 0)))
                 target = path;
             file->Release();
         }
@@ -65,12 +67,15 @@ bool UninstallEntryExists() {
 // which page shows, and in which language.
 HWND ControlWithText(HWND window, const std::wstring& text) {
     std::pair<const std::wstring*, HWND> search{&text, nullptr};
-    EnumChildWindows(window, [](HWND child, LPARAM data) WINAPI -> BOOL {
-        auto* found = reinterpret_cast<std::pair<const std::wstring*, HWND>*>(data);
-        if (e2e::WindowText(child) != *found->first) return TRUE;
-        found->second = child;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&search));
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) WINAPI -> BOOL {
+            auto* found = reinterpret_cast<std::pair<const std::wstring*, HWND>*>(data);
+            if (e2e::WindowText(child) != *found->first) return TRUE;
+            found->second = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
     return search.second;
 }
 
@@ -99,7 +104,8 @@ std::wstring MutexName(const wchar_t* version) { return L"Global_" + kTitle + L"
 
 bool InstanceRuns(const wchar_t* version, bool wanted) {
     for (int tries = 0; tries < 600; ++tries, Sleep(100)) {
-        if (static_cast<bool>(UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, MutexName(version).c_str()))) == wanted) return true;
+        if (static_cast<bool>(UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, MutexName(version).c_str()))) == wanted)
+            return true;
     }
     return false;
 }
@@ -123,7 +129,8 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     EXPECT_EQ(RunToEnd(kSetup, L"/S /D=Z:\\proc\\Lumarest"), 5u) << "an unwritable folder was not refused";
     ASSERT_EQ(RunToEnd(kSetup, L"/S /D=" + app), 0u);
     const std::set<std::wstring> installed = FilesBelow(app);
-    for (const wchar_t* file : {L"Lumarest.exe", L"Uninstall.exe", L"Option.json", L"Plugins\\Comm\\1.0.0\\Comm.dll", L"I18n\\de\\Language.mo"})
+    for (const wchar_t* file : {L"Lumarest.exe", L"Uninstall.exe", L"Option.json", L"Plugins\\Comm\\1.0.0\\Comm.dll",
+                                L"I18n\\de\\Language.mo"})
         EXPECT_TRUE(installed.count(file)) << "not installed: " << file;
     EXPECT_TRUE(UninstallEntryExists());
     EXPECT_FALSE(Exists(ShortcutPath(CSIDL_DESKTOPDIRECTORY))) << "a desktop shortcut nobody asked for";
@@ -131,17 +138,21 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     ASSERT_EQ(ShortcutTarget(shortcut), app + L"\\Lumarest.exe") << "no Start-menu shortcut to the program";
     {
         const EndsStartedProduct fromShortcut{app + L"\\Lumarest.exe", L"4.4.39"};
-        EXPECT_GT(reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, nullptr, shortcut.c_str(), nullptr, nullptr, SW_SHOWNORMAL)), 32);
+        EXPECT_GT(reinterpret_cast<INT_PTR>(
+                      ShellExecuteW(nullptr, nullptr, shortcut.c_str(), nullptr, nullptr, SW_SHOWNORMAL)),
+                  32);
         EXPECT_TRUE(InstanceRuns(L"4.4.39", true)) << "the program did not start from its shortcut";
     }
-    const std::wstring feed = temp.Write(L"App Folder\\Plugins\\Comm\\1.0.0\\UpdateFeed.json", "{\"feed\": \"users own\"}");
+    const std::wstring feed =
+        temp.Write(L"App Folder\\Plugins\\Comm\\1.0.0\\UpdateFeed.json", "{\"feed\": \"users own\"}");
     temp.Write(L"App Folder\\I18n\\de\\Notes.txt", "the user's");
     temp.Write(L"App Folder\\UpdateMarker.txt", "old");
 
     {
         UniqueHandle running(CreateMutexW(nullptr, TRUE, MutexName(L"4.4.39").c_str()));
         const DWORD start = GetTickCount();
-        EXPECT_EQ(RunToEnd(kNextSetup, L"/S /TAG=4.4.39 /WAIT=3"), 3u) << "an update while the product runs must give up";
+        EXPECT_EQ(RunToEnd(kNextSetup, L"/S /TAG=4.4.39 /WAIT=3"), 3u)
+            << "an update while the product runs must give up";
         EXPECT_GE(GetTickCount() - start, 3000u) << "gave up before its wait was over";
         EXPECT_EQ(ReadTextFile(app + L"\\UpdateMarker.txt"), "old") << "files of a running product were replaced";
     }
@@ -164,7 +175,8 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     EXPECT_FALSE(Exists(shortcut) || UninstallEntryExists()) << "the shortcut or the uninstall entry stayed";
     EXPECT_TRUE(DeleteFileW(settings.c_str())) << "the user's settings went unasked";
     HKEY record;  // the update found the installation by it; now it must be gone
-    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\Zentrovia\\" + kTitle).c_str(), 0, KEY_READ, &record), ERROR_SUCCESS);
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\Zentrovia\\" + kTitle).c_str(), 0, KEY_READ, &record),
+              ERROR_SUCCESS);
 }
 
 // The user chose German in the product: the setup speaks it. Through its
@@ -194,11 +206,14 @@ TEST(Setup, SpeaksTheStoredLanguageOffersTheDesktopShortcutAndRemovesUserDataWhe
     // The wizard has a "Next" button (IDOK); the window that may show first
     // while the setup checks its own data on a slow machine has none.
     HWND wizard = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        for (HWND shown : TopLevels(GetProcessId(setup.get()), L"#32770"))
-            if (GetDlgItem(shown, IDOK)) wizard = shown;
-        return wizard != nullptr;
-    }, 120000)) << "the setup showed no wizard";
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            for (HWND shown : TopLevels(GetProcessId(setup.get()), L"#32770"))
+                if (GetDlgItem(shown, IDOK)) wizard = shown;
+            return wizard != nullptr;
+        },
+        120000))
+        << "the setup showed no wizard";
     EXPECT_NE(WaitForControl(wizard, L"Willkommen zur Installation\r\nvon " + kTitle), nullptr)
         << "not the German welcome page: " << e2e::WindowText(wizard);
     Sleep(1000);
@@ -224,7 +239,8 @@ TEST(Setup, SpeaksTheStoredLanguageOffersTheDesktopShortcutAndRemovesUserDataWhe
     EXPECT_FALSE(Exists(ShortcutPath(CSIDL_DESKTOPDIRECTORY)) || Exists(ShortcutPath(CSIDL_PROGRAMS)));
     TempFolder::RemoveTree(logs);
     SHCreateDirectoryExW(nullptr, e2e::UserStoreFolder().c_str(), nullptr);
-    hadStore ? void(CopyFileW(temp.Write(L"saved.json", savedStore).c_str(), store.c_str(), FALSE)) : void(DeleteFileW(store.c_str()));
+    hadStore ? void(CopyFileW(temp.Write(L"saved.json", savedStore).c_str(), store.c_str(), FALSE))
+             : void(DeleteFileW(store.c_str()));
 }
 
 TEST(Setup, SuiteFormInstallsIntoTheAddinLayoutWithoutWaitingForTheHost) {
@@ -236,7 +252,8 @@ TEST(Setup, SuiteFormInstallsIntoTheAddinLayoutWithoutWaitingForTheHost) {
     // for devices, nothing, and more than 64 characters.
     for (const std::wstring& alias : {std::wstring(L"..\\..\\.."), std::wstring(L"a/b"), std::wstring(L"Suite "),
                                       std::wstring(L"lpt1.txt"), std::wstring(), std::wstring(3000, L'x')})
-        EXPECT_EQ(RunToEnd(kSetup, L"/S /PRODUCT_ALIAS=\"" + alias + L"\""), 4u) << "alias \"" << alias.substr(0, 80) << "\"";
+        EXPECT_EQ(RunToEnd(kSetup, L"/S /PRODUCT_ALIAS=\"" + alias + L"\""), 4u)
+            << "alias \"" << alias.substr(0, 80) << "\"";
     EXPECT_FALSE(Exists(std::wstring(appData) + L"\\..\\..\\Addins")) << "installed outside the maker's folder";
 
     // Up to 64 characters, blanks inside, are a plain folder name.
@@ -247,7 +264,8 @@ TEST(Setup, SuiteFormInstallsIntoTheAddinLayoutWithoutWaitingForTheHost) {
     EXPECT_EQ(RunToEnd(kSetup, L"/S /PRODUCT_ALIAS=\"" + alias + L"\""), 0u);
     EXPECT_LT(GetTickCount() - start, 30000u) << "the suite form waited for the host";
     const std::set<std::wstring> files = FilesBelow(suite + L"\\Addins\\" + kTitle + L"\\4.4.39\\Bin");
-    EXPECT_TRUE(files.count(kTitle + L".exe") && files.count(L"Plugins\\Title\\1.0.0\\Title.dll") && files.count(L"Option.json"));
+    EXPECT_TRUE(files.count(kTitle + L".exe") && files.count(L"Plugins\\Title\\1.0.0\\Title.dll") &&
+                files.count(L"Option.json"));
     EXPECT_FALSE(files.count(L"Lumarest.exe") || files.count(L"Uninstall.exe"));
     TempFolder::RemoveTree(suite);
 }

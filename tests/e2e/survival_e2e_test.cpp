@@ -47,10 +47,12 @@ TEST_F(SurvivalRun, TwoPluginsBouncingACommandAreStoppedAtTheDepthLimit) {
     plugins_.AddPlugin(L"Probe2", L"1.0", L"" LUMAREST_TEST_PROBE_DLL,
                        PluginManifestText("probe2", "1.0", "probe.dll", {"PROBE_BOUNCE"}), L"probe.dll");
     environment_.push_back({L"LUMAREST_PROBE_BOUNCE", L"PROBE_BOUNCE"});
-    environment_.push_back({L"LUMAREST_PROBE_SCRIPT_probe", files_.Write(L"a.script", "SLEEP 3000\nSEND PROBE_BOUNCE\nSEND PROBE_BOUNCE\n")});
+    environment_.push_back({L"LUMAREST_PROBE_SCRIPT_probe",
+                            files_.Write(L"a.script", "SLEEP 3000\nSEND PROBE_BOUNCE\nSEND PROBE_BOUNCE\n")});
     environment_.push_back({L"LUMAREST_PROBE_SCRIPT_probe2",
-                            files_.Write(L"b.script", "SLEEP 3000\nSEND PROBE_BOUNCE\n"
-                                                      "SEND LIBPLATFORM_COMMAND_GET_TEMP_DIR read:wideText=heap16\n")});
+                            files_.Write(L"b.script",
+                                         "SLEEP 3000\nSEND PROBE_BOUNCE\n"
+                                         "SEND LIBPLATFORM_COMMAND_GET_TEMP_DIR read:wideText=heap16\n")});
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
     ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
@@ -67,7 +69,8 @@ TEST_F(SurvivalRun, TwoPluginsBouncingACommandAreStoppedAtTheDepthLimit) {
     Close(host);
     const std::string log = host.ReadLogs();
     size_t dropped = 0;
-    for (size_t at = log.find("PROBE_BOUNCE dropped"); at != std::string::npos; at = log.find("PROBE_BOUNCE dropped", at + 1))
+    for (size_t at = log.find("PROBE_BOUNCE dropped"); at != std::string::npos;
+         at = log.find("PROBE_BOUNCE dropped", at + 1))
         ++dropped;
     EXPECT_EQ(dropped, 3u);
 }
@@ -84,8 +87,9 @@ TEST_F(SurvivalRun, ConfirmsFromManyThreadsAreBoundedAndNoneOutlivesTheClose) {
     ASSERT_NE(frame, nullptr);
     EXPECT_NE(WaitForDialog(host, kDefaultAlertWidth, 0, kEventTimeoutMs), nullptr)
         << "a confirm without a width did not show at the default width";
-    EXPECT_TRUE(WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE").size() >= 32; },
-                          kEventTimeoutMs))
+    EXPECT_TRUE(
+        WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE").size() >= 32; },
+                  kEventTimeoutMs))
         << "requests past the bound were kept waiting";
     DWORD_PTR ignored = 0;
     EXPECT_TRUE(SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored)) << "the main thread hangs";
@@ -99,7 +103,8 @@ TEST_F(SurvivalRun, ConfirmsFromManyThreadsAreBoundedAndNoneOutlivesTheClose) {
 // the work area, as high as the area at most, its text cut to fit and its
 // buttons on the screen.
 TEST_F(SurvivalRun, AMillionCharacterAlertShowsAtOnceCutInsideTheWorkArea) {
-    AddProbe({}, "SLEEP 6000\nSEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:" + std::string(1000000, 'a') + "\n");
+    AddProbe({}, "SLEEP 6000\nSEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:" +
+                     std::string(1000000, 'a') + "\n");
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
     HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
@@ -126,8 +131,9 @@ TEST_F(SurvivalRun, AMillionCharacterAlertShowsAtOnceCutInsideTheWorkArea) {
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(ink, 0) << "the cut text runs into the buttons";
     ClickAt(Centre(WindowRect(Control(alert, kCloseId))));
-    EXPECT_TRUE(WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE").size() == 1; },
-                          kEventTimeoutMs));
+    EXPECT_TRUE(
+        WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE").size() == 1; },
+                  kEventTimeoutMs));
     Close(host);
 }
 
@@ -168,8 +174,9 @@ TEST_F(SurvivalRun, APluginHangingInRegisterModuleIsNamedAndTheNextStartAsks) {
         ASSERT_TRUE(host.Start());
         ASSERT_TRUE(WaitUntil([&] { return Registrations() == 1; }, kStartTimeoutMs));
         const DWORD hangStart = GetTickCount();
-        EXPECT_TRUE(WaitUntil([&] { return host.ReadLogs().find("Plug-in Probe has not returned") != std::string::npos; },
-                              kEventTimeoutMs))
+        EXPECT_TRUE(
+            WaitUntil([&] { return host.ReadLogs().find("Plug-in Probe has not returned") != std::string::npos; },
+                      kEventTimeoutMs))
             << "the hang was not named";
         EXPECT_LT(GetTickCount() - hangStart, 15000u + 5000u) << "named long after the 15 s";
     }  // ended by the harness, as the user would end it
@@ -207,7 +214,8 @@ TEST_F(SurvivalRun, AFaultAfterTheOrderlyEndLeavesAReportAndNoNotice) {
 // A plug-in thread that faults in the first moments of the close: the
 // process ends with the fault's code only once its report is packed.
 TEST_F(SurvivalRun, AFaultWhileTheCloseRunsIsReportedBeforeTheProcessEnds) {
-    AddProbe({"LIBPLATFORM_COMMAND_CLOSE_ENSURE"}, "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\nCRASH thread-null-write\n");
+    AddProbe({"LIBPLATFORM_COMMAND_CLOSE_ENSURE"},
+             "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\nCRASH thread-null-write\n");
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
     ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);

@@ -32,7 +32,8 @@ constexpr int kAlertOkId = 5051;
 const std::wstring kUnverified = L"The update could not be verified. Nothing was installed.";
 
 bool InstanceRuns(const std::wstring& version) {
-    return static_cast<bool>(UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, (L"Global_" + kTitle + L"_" + version).c_str())));
+    return static_cast<bool>(
+        UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, (L"Global_" + kTitle + L"_" + version).c_str())));
 }
 
 // The main frame of a process other than the old host's: the product that
@@ -101,15 +102,17 @@ std::string FileSha256(const std::wstring& path) {
 class UnmanagedWindows {
 public:
     UnmanagedWindows() {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != 0) return;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != 0)
+            return;
         DWORD size = sizeof before_;
         had_ = RegQueryValueExW(key_, L"Managed", nullptr, nullptr, reinterpret_cast<BYTE*>(before_), &size) == 0;
         RegSetValueExW(key_, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 2 * sizeof(wchar_t));
     }
     ~UnmanagedWindows() {
         if (!key_) return;
-        if (had_) RegSetValueExW(key_, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(before_),
-                                 static_cast<DWORD>((wcslen(before_) + 1) * sizeof(wchar_t)));
+        if (had_)
+            RegSetValueExW(key_, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(before_),
+                           static_cast<DWORD>((wcslen(before_) + 1) * sizeof(wchar_t)));
         else RegDeleteValueW(key_, L"Managed");
         RegCloseKey(key_);
     }
@@ -147,8 +150,8 @@ protected:
         CopyFileW(kNextSetup.c_str(), target.c_str(), FALSE);
         const std::string bytes = ReadTextFile(target);
         const std::string sha = rightHash ? FileSha256(target) : std::string(64, '0');
-        return "{\"url\": \"" + Url(relative) + "\", \"size\": " + std::to_string(bytes.size()) + ", \"sha256\": \"" + sha +
-               "\", \"signature\": \"" + test_signing::SignInstaller(TestKey(), bytes) + "\"}";
+        return "{\"url\": \"" + Url(relative) + "\", \"size\": " + std::to_string(bytes.size()) + ", \"sha256\": \"" +
+               sha + "\", \"signature\": \"" + test_signing::SignInstaller(TestKey(), bytes) + "\"}";
     }
     // A feed of these releases, signed with the test suite's key.
     void ServeFeed(const std::string& versions) const {
@@ -165,8 +168,8 @@ protected:
     }
     static std::string Release(const std::string& version, const std::string& descriptions,
                                const std::string& installer = "{}") {
-        return "{\"version\": \"" + version + "\", \"descriptions\": [" + descriptions + "], \"installer\": " +
-               installer + "}";
+        return "{\"version\": \"" + version + "\", \"descriptions\": [" + descriptions +
+               "], \"installer\": " + installer + "}";
     }
     // The Comm plug-in of the build in this run's plug-ins, pointed at the feed.
     void AddComm(const std::string& feedUrl) {
@@ -220,9 +223,10 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
     FramePinger pinger(frame);
 
     HWND sheet = nullptr;
-    ASSERT_TRUE(WaitUntil([&] {
-        return (sheet = ShownSheet(host)) && WindowRect(sheet).bottom - WindowRect(sheet).top == 40;
-    }, kEventTimeoutMs)) << "the automatic check offered nothing";
+    ASSERT_TRUE(
+        WaitUntil([&] { return (sheet = ShownSheet(host)) && WindowRect(sheet).bottom - WindowRect(sheet).top == 40; },
+                  kEventTimeoutMs))
+        << "the automatic check offered nothing";
     Sleep(500);
     EXPECT_TRUE(SaveScreenBmp(WindowRect(sheet), L"update-notice.bmp"));
     ClickAt(WindowRect(sheet).left + 40, WindowRect(sheet).top + 18);
@@ -237,13 +241,11 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
     HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
     ASSERT_NE(download, nullptr) << "\"Update Now\" showed no download dialog";
     EXPECT_FALSE(IsWindowVisible(list));
-    EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 40); }, kEventTimeoutMs))
-        << "no progress";
+    EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 40); }, kEventTimeoutMs)) << "no progress";
     EXPECT_FALSE(DownloadBarFilledAt(download, 400)) << "the setup came too fast to watch";
     EXPECT_TRUE(HasDarkPixel(DownloadSizeEnd(download))) << "no sizes beside the status";
     EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-download.bmp"));
-    EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 300); }, kEventTimeoutMs))
-        << "it did not grow";
+    EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 300); }, kEventTimeoutMs)) << "it did not grow";
 
     // Comm's confirmation that the server stopped, held by the probe: the installer is checked and about to run.
     const auto confirmed = [&] {
@@ -258,8 +260,9 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
     WriteNew(impostor, "MZ not the update");
     EXPECT_FALSE(MoveFileExW(impostor.c_str(), checked.c_str(), MOVEFILE_REPLACE_EXISTING)) << "replaced";
     EXPECT_FALSE(DeleteFileW(checked.c_str())) << "removed";
-    UniqueHandle writer(CreateFileW(checked.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle writer(CreateFileW(checked.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
     EXPECT_FALSE(writer) << "opened for writing";
     EXPECT_TRUE(Lines(Log(), "probe HELD").empty()) << "the hold ended before the attempts";
 
@@ -270,9 +273,11 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
     const auto stops = Lines(Log(), "probe RECV LIBCOMM_COMMAND_EXIT_SERVER ");
     ASSERT_EQ(stops.size(), 2u) << "the host's stop request and Comm's confirmation";
     EXPECT_NE(stops[0].find("sender=host") == std::string::npos, stops[1].find("sender=host") == std::string::npos);
-    EXPECT_TRUE(WaitUntil([&] { return ReadTextFile(app.Path() + L"\\UpdateMarker.txt") == "4.4.40"; }, kEventTimeoutMs))
+    EXPECT_TRUE(
+        WaitUntil([&] { return ReadTextFile(app.Path() + L"\\UpdateMarker.txt") == "4.4.40"; }, kEventTimeoutMs))
         << "the setup did not replace the installation";
-    EXPECT_NE(ReadTextFile(app.Path() + L"\\Plugins\\Comm\\1.0.0\\UpdateFeed.json").find(Url("feed.json")), std::string::npos)
+    EXPECT_NE(ReadTextFile(app.Path() + L"\\Plugins\\Comm\\1.0.0\\UpdateFeed.json").find(Url("feed.json")),
+              std::string::npos)
         << "the update put the shipped feed address over the installation's";
     // The relaunched 4.4.40 runs the shipped Comm, which does not trust the test key: its check
     // of the same feed is refused, quietly, as an automatic check's failure is.
@@ -387,16 +392,15 @@ TEST_F(UnhappyChainRun, RefusedCurrentUnverifiedMismatchedStalledAndCancelledUpd
     ASSERT_NE(frame, nullptr);
     // Asked from the automatic check's answer on: the host's start, before
     // it, keeps its thread for seconds under qemu (8.6 s, 1.25 s of it busy).
-    ASSERT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_CHECK_FOR_UPDATE") == 2; },
-                              kEventTimeoutMs));
+    ASSERT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_CHECK_FOR_UPDATE") == 2; }, kEventTimeoutMs));
     FramePinger pinger(frame);
-    EXPECT_EQ(Value(Lines(Log(), "probe RECV LIBCOMM_COMMAND_CHECK_FOR_UPDATE ")[1]), 0) << "the refusal was not a failure";
+    EXPECT_EQ(Value(Lines(Log(), "probe RECV LIBCOMM_COMMAND_CHECK_FOR_UPDATE ")[1]), 0)
+        << "the refusal was not a failure";
     Sleep(2000);
     EXPECT_EQ(ShownDialog(host, kAlertWidth), nullptr) << "an automatic check told of its failure";
     EXPECT_EQ(ShownSheet(host), nullptr);
     NextUserCheck(host);
-    EXPECT_EQ(AlertMessage(host),
-              L"Update failed! Please check if the network is available.");
+    EXPECT_EQ(AlertMessage(host), L"Update failed! Please check if the network is available.");
 
     PointCommAt(host.InstallDir() + L"\\Plugins\\Comm\\1.0.0\\", Url("feed.json"));
     ServeFeed(Release("4.4.38", "\"Older.\"") + ", " + Release("4.4.39", "\"This one.\""));
@@ -408,14 +412,16 @@ TEST_F(UnhappyChainRun, RefusedCurrentUnverifiedMismatchedStalledAndCancelledUpd
     WriteNew(root_ + L"\\feed.json", test_signing::Envelope(changed, TestKey(), TestKey(), &text));
     NextUserCheck(host);
     EXPECT_EQ(AlertMessage(host), kUnverified) << "a feed changed after signing";
-    ServeFeed(Release("..\\\\..\\\\Start Menu\\\\Programs\\\\Startup\\\\x", kNewerReleases, ServeSetup("LumarestSetup-4.4.40.exe")));
+    ServeFeed(Release("..\\\\..\\\\Start Menu\\\\Programs\\\\Startup\\\\x", kNewerReleases,
+                      ServeSetup("LumarestSetup-4.4.40.exe")));
     NextUserCheck(host);
     EXPECT_EQ(AlertMessage(host), kUnverified) << "a version that climbs out of the folder";
 
     // The download failures that reached the probe so far.
     const auto failures = [&] {
         size_t count = 0;
-        for (const std::string& line : Lines(Log(), "probe RECV LIBCOMM_COMMAND_DOWNLOAD_UPDATE ")) count += Value(line) == 6;
+        for (const std::string& line : Lines(Log(), "probe RECV LIBCOMM_COMMAND_DOWNLOAD_UPDATE "))
+            count += Value(line) == 6;
         return count;
     };
     ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("LumarestSetup-4.4.40.exe", false)));
@@ -437,8 +443,7 @@ TEST_F(UnhappyChainRun, RefusedCurrentUnverifiedMismatchedStalledAndCancelledUpd
     download = UpdateNow(host);
     ASSERT_NE(download, nullptr) << "the held notes were not shown again";
     const DWORD stallStart = GetTickCount();
-    ASSERT_TRUE(WaitUntil([&] { return failures() == 2; }, 30000))
-        << "a download that stopped coming never failed";
+    ASSERT_TRUE(WaitUntil([&] { return failures() == 2; }, 30000)) << "a download that stopped coming never failed";
     EXPECT_GT(GetTickCount() - stallStart, 10000u) << "failed before the stall deadline";
     Sleep(1000);
     EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-stalled.bmp"));

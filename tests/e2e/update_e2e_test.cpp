@@ -55,13 +55,15 @@ constexpr char kHalfwayFailureScript[] =
     "SEND LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE\n"
     "WAITFOR LIBCOMM_COMMAND_CHECK_FOR_UPDATE\n"
     "SEND LIBCOMM_COMMAND_CHECK_FOR_UPDATE value=1 count=1 data=u8:[{\"version\":\"4.4.41\",\"descriptions\":"
-    "[\"2\",\"3\",\"4\",\"5\",\"6\",\"7\",\"8\",\"9\",\"10\",\"11\",\"12\",\"13\",\"14\",\"15\",\"16\",\"17\",\"18\",\"19\",\"20\"]}]\n"
+    "[\"2\",\"3\",\"4\",\"5\",\"6\",\"7\",\"8\",\"9\",\"10\",\"11\",\"12\",\"13\",\"14\",\"15\",\"16\",\"17\",\"18\","
+    "\"19\",\"20\"]}]\n"
     "WAITFOR LIBCOMM_COMMAND_DOWNLOAD_UPDATE\n"
     "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=2 value2=3000000 value3=1000000\n"
     "SEND LIBCOMM_COMMAND_DOWNLOAD_UPDATE value=6\n";
 
 TEST_F(UpdateRun, ClosingADownloadThatFailedHalfwayCancelsNothing) {
-    AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"},
+    AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE",
+              "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"},
              kHalfwayFailureScript);
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
@@ -72,7 +74,8 @@ TEST_F(UpdateRun, ClosingADownloadThatFailedHalfwayCancelsNothing) {
     ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
     HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
     ASSERT_NE(download, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe DONE").size() == 1; }, kEventTimeoutMs)) << "no failure sent";
+    ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe DONE").size() == 1; }, kEventTimeoutMs))
+        << "no failure sent";
     Sleep(1000);
     ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, 5000));
@@ -95,15 +98,16 @@ constexpr char kClosingNoticeScript[] =
 
 TEST_F(UpdateRun, TheListTabsInReadingOrderAndNothingCancelsAfterTheClosingNotice) {
     constexpr int kCloseId = 5050, kLinkId = 5051;
-    AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL",
-              "LIBCOMM_COMMAND_EXIT_SERVER"},
+    AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE",
+              "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL", "LIBCOMM_COMMAND_EXIT_SERVER"},
              kClosingNoticeScript);
     HostProcess host(Options());
     ASSERT_TRUE(host.Start());
     ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
     HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
     ASSERT_NE(list, nullptr) << "the user's check showed no list";
-    ExpectPushButtons(list, {{kUpdateNowId, L"Update Now"}, {kDialogCancelId, L"Remind Me Later"}, {kCloseId, L"Close"}});
+    ExpectPushButtons(list,
+                      {{kUpdateNowId, L"Update Now"}, {kDialogCancelId, L"Remind Me Later"}, {kCloseId, L"Close"}});
     EXPECT_TRUE(WaitUntil([&] { return FocusOf(list) == Control(list, kUpdateNowId); }, 5000));
     std::vector<HWND> visited;
     for (int i = 0; i < 5; ++i) {
@@ -111,8 +115,9 @@ TEST_F(UpdateRun, TheListTabsInReadingOrderAndNothingCancelsAfterTheClosingNotic
         visited.push_back(FocusOf(list));
         EXPECT_TRUE(SaveScreenBmp(WindowRect(list), L"update-list-tab-" + std::to_wstring(i) + L".bmp"));
     }
-    EXPECT_EQ(visited, (std::vector<HWND>{Control(list, kDialogCancelId), Control(list, kCloseId), Control(list, kNotesId),
-                                          Control(list, kLinkId), Control(list, kUpdateNowId)}))
+    EXPECT_EQ(visited,
+              (std::vector<HWND>{Control(list, kDialogCancelId), Control(list, kCloseId), Control(list, kNotesId),
+                                 Control(list, kLinkId), Control(list, kUpdateNowId)}))
         << "not in reading order";
     PressKey(VK_RETURN);
     HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);

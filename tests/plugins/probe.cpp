@@ -99,8 +99,8 @@ std::map<std::string, int> receivedCount;  // guarded by receivedLock
 std::string bounceName;                    // written once in RegisterModule
 std::string holdName;                      // written once in RegisterModule
 DWORD holdMs = 0;
-std::string detachCrashWay;                // written once in RegisterModule
-std::string crashOnName, crashOnWay;       // guarded by receivedLock
+std::string detachCrashWay;           // written once in RegisterModule
+std::string crashOnName, crashOnWay;  // guarded by receivedLock
 
 std::string Narrow(const wchar_t* text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
@@ -182,11 +182,12 @@ std::string TakeHeapText(wchar_t* text) {
 
 std::string Describe(BASObserveData& record, const std::map<std::string, std::string>& reads) {
     auto text = [&](const char* field, const void* pointer) {
-        return pointer && reads.count(field) ? "\"" + std::string(static_cast<const char*>(pointer)) + "\"" : Hex(pointer);
+        return pointer && reads.count(field) ? "\"" + std::string(static_cast<const char*>(pointer)) + "\""
+                                             : Hex(pointer);
     };
-    const std::string sender = record.sender == bus->owner                 ? "self"
+    const std::string sender = record.sender == bus->owner                  ? "self"
                                : record.sender == GetModuleHandleW(nullptr) ? "host"
-                                                                             : Hex(record.sender);
+                                                                            : Hex(record.sender);
     std::string wideText = record.wideText ? "\"" + Narrow(record.wideText) + "\"" : "null";
     if (record.wideText && reads.count("wideText")) wideText = TakeHeapText(record.wideText);
     return "thread=" + Thread() + " sender=" + sender + " value=" + std::to_string(record.value) +
@@ -223,7 +224,10 @@ void __cdecl Receive(BASObserveData* record) noexcept {
             record->value = 1;
             WriteLine("REFUSED " + name);
         }
-        { std::lock_guard<std::mutex> hold(receivedLock); ++receivedCount[name]; }
+        {
+            std::lock_guard<std::mutex> hold(receivedLock);
+            ++receivedCount[name];
+        }
         receivedSignal.notify_all();
     } catch (...) {
         WriteLine("ERROR exception while receiving");
@@ -277,8 +281,7 @@ DWORD WINAPI RunScript(void*) {
                 std::lock_guard<std::mutex> hold(receivedLock);
                 crashOnName = step.tokens[1];
                 crashOnWay = step.tokens[2];
-            }
-            else WriteLine("ERROR unknown step " + step.tokens[0]);
+            } else WriteLine("ERROR unknown step " + step.tokens[0]);
         }
         WriteLine("DONE");
     } catch (...) {

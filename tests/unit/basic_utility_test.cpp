@@ -50,13 +50,16 @@ TEST(FillInText, PutsTheValueAtTheFirstPlaceholderCutToItsBoundAndLeavesOtherCon
     const std::wstring filled = FillInText(L"[%s]", huge);
     EXPECT_EQ(filled.size(), 2u + 260u + 1u);
     EXPECT_EQ(filled.substr(filled.size() - 2), L"\x2026]");
-    EXPECT_EQ(FillInText(L"[%s]", std::wstring(260, L'b')), L"[" + std::wstring(260, L'b') + L"]") << "cut at the bound";
+    EXPECT_EQ(FillInText(L"[%s]", std::wstring(260, L'b')), L"[" + std::wstring(260, L'b') + L"]")
+        << "cut at the bound";
 }
 
 TEST(StringConversion, RoundTripsThroughUtf8AndFreesWhatItMakesOnTheWay) {
     const wchar_t original[] = L"R\u00e9cup\u00e9ration \u6570\u636e \U0001F4F1";
     Utf8Text utf8(BASUtilityString::ConvertUnicodeToUtf8(original));
-    EXPECT_STREQ(utf8.get(), "R\xc3\xa9" "cup\xc3\xa9ration \xe6\x95\xb0\xe6\x8d\xae \xf0\x9f\x93\xb1");
+    EXPECT_STREQ(utf8.get(),
+                 "R\xc3\xa9"
+                 "cup\xc3\xa9ration \xe6\x95\xb0\xe6\x8d\xae \xf0\x9f\x93\xb1");
     EXPECT_STREQ(WideText(BASUtilityString::ConvertUtf8ToUnicode(utf8.get())).get(), original);
     EXPECT_STREQ(WideText(BASUtilityString::ConvertUtf8ToUnicode(nullptr)).get(), L"");
 
@@ -75,7 +78,8 @@ class UserDefaults : public ::testing::Test {
 protected:
     void TearDown() override { BASUserDefaults::DisposeUserDefaults("test"); }
     BASUserDefaults* Load(const std::wstring& path) {
-        return BASUserDefaults::InitUserDefaults("test", path.c_str()) ? BASUserDefaults::GetUserDefaults("test") : nullptr;
+        return BASUserDefaults::InitUserDefaults("test", path.c_str()) ? BASUserDefaults::GetUserDefaults("test")
+                                                                       : nullptr;
     }
     TempFolder folder_;
 };

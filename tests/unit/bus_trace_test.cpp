@@ -77,8 +77,8 @@ TEST(BusTrace, OneTabSeparatedLinePerDeliveryInMicrosecondsWithEachReceiverInOrd
     BusTraceEvent event;
     BeginTraceEvent(event, record, 25000000);
     event.thread = 77;
-    AddTraceReceiver(event, kProbe, 25000100, 25000220);     // 12 us
-    AddTraceReceiver(event, kHost, 25000220, 25003620);      // 340 us
+    AddTraceReceiver(event, kProbe, 25000100, 25000220);  // 12 us
+    AddTraceReceiver(event, kHost, 25000220, 25003620);   // 340 us
     EXPECT_EQ(FormatTraceLine(event, 10000000, kTicksPerSecond, FakeName),
               "1500000\tRecovery\tLIBPLATFORM_COMMAND_NOTIFY_PROGRESS\t-3\t77\tProbe:12\tProduct:340");
 
@@ -118,7 +118,9 @@ std::vector<std::string> LineOf(const std::vector<std::string>& lines, const std
     return found;
 }
 
-int64_t Micros(const std::string& receiverField) { return std::stoll(receiverField.substr(receiverField.find(':') + 1)); }
+int64_t Micros(const std::string& receiverField) {
+    return std::stoll(receiverField.substr(receiverField.find(':') + 1));
+}
 
 TEST(BusTrace, TheBusRecordsWhatEachDeliveryReachedAndWhatItDroppedOnlyWhileAttached) {
     // The registry never forgets: once per process, also when the test repeats.
@@ -179,7 +181,8 @@ TEST(BusTrace, AFullRingDropsAndCountsAndTheWriterSaysHowManyWereLost) {
 
     const std::vector<std::string> lines = collected.Lines();
     ASSERT_EQ(lines.size(), 6u);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(Split(lines[1 + i], '\t')[3], std::to_string(i)) << "the oldest are kept, in order";
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Split(lines[1 + i], '\t')[3], std::to_string(i)) << "the oldest are kept, in order";
     EXPECT_EQ(lines[5], "# dropped 16 lines");
     EXPECT_EQ(trace.Written(), 4u);
     EXPECT_EQ(trace.Dropped(), 16u);

@@ -42,7 +42,8 @@ void __cdecl HostReceives(BASObserveData* record) {
     }
     Answer answer{record->command, record->value, record->count, record->value3, record->value2, "", L"", nullptr};
     if (answer.command == LIBCOMM_COMMAND_DOWNLOAD_UPDATE && record->value == 1) answer.lock = record->object;
-    if (record->data && answer.command == LIBCOMM_COMMAND_CHECK_FOR_UPDATE) answer.notes = static_cast<char*>(record->data);
+    if (record->data && answer.command == LIBCOMM_COMMAND_CHECK_FOR_UPDATE)
+        answer.notes = static_cast<char*>(record->data);
     if (record->wideText && answer.command == LIBCOMM_COMMAND_DOWNLOAD_UPDATE) answer.path = record->wideText;
     if (answer.command == LIBCOMM_COMMAND_CHECK_FOR_UPDATE) std::free(record->data);
     if (answer.command == LIBCOMM_COMMAND_DOWNLOAD_UPDATE) std::free(record->wideText);
@@ -81,10 +82,12 @@ protected:
         const HMODULE module = LoadLibraryW((moduleFolder->Path() + L"\\Comm.dll").c_str());
         ASSERT_NE(module, nullptr);
         endpoint = {&HostReceives, nullptr, module, 0};
-        reinterpret_cast<RegisterModuleFunction>(reinterpret_cast<void*>(GetProcAddress(module, LUMAREST_ENTRY_POINT_NAME)))(&endpoint);
+        reinterpret_cast<RegisterModuleFunction>(
+            reinterpret_cast<void*>(GetProcAddress(module, LUMAREST_ENTRY_POINT_NAME)))(&endpoint);
         const char identity[] = R"({"alias":"Lumarest","version":"4.4.39","brand":"Zentrovia"})";
         Send("LIBCOMM_COMMAND_CREATE", identity);
-        for (const wchar_t* folder : {L"\\slow", L"\\drip", L"\\stall"}) CreateDirectoryW((Root() + folder).c_str(), nullptr);
+        for (const wchar_t* folder : {L"\\slow", L"\\drip", L"\\stall"})
+            CreateDirectoryW((Root() + folder).c_str(), nullptr);
     }
 
     static void Send(const char* command, const void* data = nullptr) {
@@ -107,9 +110,13 @@ protected:
         fwrite(bytes.data(), 1, bytes.size(), out);
         fclose(out);
     }
-    static void UseFeed(const std::string& url) { moduleFolder->Write(L"UpdateFeed.json", "{\"feed\": \"" + url + "\"}"); }
-    static std::string Release(const std::string& version, const std::string& installer = "{}", const char* notes = "[]") {
-        return "{\"version\":" + test_signing::JsonString(version) + ",\"descriptions\":" + notes + ",\"installer\":" + installer + "}";
+    static void UseFeed(const std::string& url) {
+        moduleFolder->Write(L"UpdateFeed.json", "{\"feed\": \"" + url + "\"}");
+    }
+    static std::string Release(const std::string& version, const std::string& installer = "{}",
+                               const char* notes = "[]") {
+        return "{\"version\":" + test_signing::JsonString(version) + ",\"descriptions\":" + notes +
+               ",\"installer\":" + installer + "}";
     }
     // An installer entry; its url relative to the feed's, as publish-update writes it.
     static std::string Installer(const std::string& path, size_t size, const std::string& sha256,
@@ -142,14 +149,15 @@ TEST_F(CommModule, AnswersChecksWithTheNewerVersionsNewestFirst) {
     EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[0].count, 0);
 
     // Numbers compare as numbers: as text "4.4.4" would be newer and "4.4.100" older.
-    Serve("feed.json", Feed(Release("4.4.4", "{}", "[\"old\"]") + "," + Release("4.4.100", "{}", "[\"b\",\"c\"]") + "," +
-                            Release("4.5", "{}", "[\"a\"]")));
+    Serve("feed.json", Feed(Release("4.4.4", "{}", "[\"old\"]") + "," + Release("4.4.100", "{}", "[\"b\",\"c\"]") +
+                            "," + Release("4.5", "{}", "[\"a\"]")));
     Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
     ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 1));
     const Answer newer = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[1];
     EXPECT_EQ(newer.value, 1);
     EXPECT_EQ(newer.count, 2);
-    EXPECT_EQ(newer.notes, R"([{"version":"4.5","descriptions":["a"]},{"version":"4.4.100","descriptions":["b","c"]}])");
+    EXPECT_EQ(newer.notes,
+              R"([{"version":"4.5","descriptions":["a"]},{"version":"4.4.100","descriptions":["b","c"]}])");
 
     // Failures answer 0 soon: feeds that do not parse or nest absurdly deep, one that is missing (404),
     // a refused connection, a server that never answers (within its 10 s stall deadline) and one that
@@ -188,14 +196,16 @@ TEST_F(CommModule, RefusesFeedsThatAreNotTheProductsOrLieAboutAVersion) {
     const test_signing::Key other = test_signing::NewKey();
     const std::string text = "{\"versions\":[" + Release("4.5", "{}", "[\"Faster scans.\"]") + "]}";
     const std::string changed = "{\"versions\":[" + Release("4.5", "{}", "[\"Faster scans!\"]") + "]}";
-    const std::string badVersions[] = {"..\\..\\x", "4.5/../../x", "4.5/4", "4.5\\..\\Start", std::string(20000, '4'),
-                                       "4.5" + std::string(20000, 'x'), "4..5", "4.5.", "+4.5"};
+    const std::string badVersions[] = {
+        "..\\..\\x", "4.5/../../x", "4.5/4", "4.5\\..\\Start", std::string(20000, '4'), "4.5" + std::string(20000, 'x'),
+        "4..5",      "4.5.",        "+4.5"};
     std::vector<std::pair<std::string, std::string>> refused = {
         {"unsigned", text},
         {"signed by another key", test_signing::Envelope(text, other)},
         {"another key's signature under the trusted key's name", test_signing::Envelope(text, TestKey(), other)},
         {"text changed after signing", test_signing::Envelope(changed, TestKey(), TestKey(), &text)},
-        {"no signature", "{\"key\":\"" + test_signing::PublicHex(TestKey()) + "\",\"text\":" + test_signing::JsonString(text) + "}"},
+        {"no signature",
+         "{\"key\":\"" + test_signing::PublicHex(TestKey()) + "\",\"text\":" + test_signing::JsonString(text) + "}"},
     };
     for (const std::string& version : badVersions)
         refused.push_back({"version " + version.substr(0, 20), Feed(Release("4.6") + "," + Release(version))});
@@ -228,7 +238,8 @@ TEST_F(CommModule, RefusesFeedsThatAreNotTheProductsOrLieAboutAVersion) {
 // The last answer to a download once it is no longer progress.
 Answer DownloadEnd(size_t before) {
     for (size_t n = before; WaitForAnswer(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, n, 30000); ++n)
-        if (AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[n].value != 2) return AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[n];
+        if (AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[n].value != 2)
+            return AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[n];
     return Answer{"(none)", -1, 0, 0, 0, "", L"", nullptr};
 }
 
@@ -281,12 +292,13 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     EXPECT_FALSE(DeleteFileW(installerPath.c_str()));
     EXPECT_FALSE(MoveFileExW(impostor.c_str(), installerPath.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_FALSE(MoveFileExW(installerPath.c_str(), (hostTemp->Path() + L"\\moved.exe").c_str(), 0));
-    HANDLE writer = CreateFileW(installerPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE writer =
+        CreateFileW(installerPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "the checked file could be opened for writing";
     if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
-    HANDLE reader = CreateFileW(installerPath.c_str(), GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE reader = CreateFileW(installerPath.c_str(), GENERIC_READ | GENERIC_EXECUTE,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(reader, INVALID_HANDLE_VALUE) << "the guard keeps the installer from being started";
     if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
     CloseHandle(complete.lock);
@@ -307,16 +319,23 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
         int64_t reason;
     } refusals[] = {
         {"unsigned", Installer("good.exe", kContentSize, kContentSha256), LIBCOMM_UPDATE_FAILED_UNVERIFIED},
-        {"signed by another key", Installer("good.exe", kContentSize, kContentSha256, test_signing::SignInstaller(other, content)),
+        {"signed by another key",
+         Installer("good.exe", kContentSize, kContentSha256, test_signing::SignInstaller(other, content)),
          LIBCOMM_UPDATE_FAILED_UNVERIFIED},
-        {"a signature of other bytes", Installer("good.exe", kContentSize, kContentSha256,
-                                                  test_signing::SignInstaller(TestKey(), otherBytes)), LIBCOMM_UPDATE_FAILED_UNVERIFIED},
-        {"the feed's text signature as the installer's", Installer("good.exe", kContentSize, kContentSha256,
-                                                  test_signing::SignText(TestKey(), content)), LIBCOMM_UPDATE_FAILED_UNVERIFIED},
-        {"empty", Installer("empty.exe", 0, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
-                            test_signing::SignInstaller(TestKey(), "")), LIBCOMM_UPDATE_FAILED_UNVERIFIED},
-        {"another hash", Installer("other.exe", kContentSize, kContentSha256, goodSignature), LIBCOMM_UPDATE_FAILED_MISMATCH},
-        {"another size", Installer("good.exe", kContentSize + 1, kContentSha256, goodSignature), LIBCOMM_UPDATE_FAILED_MISMATCH},
+        {"a signature of other bytes",
+         Installer("good.exe", kContentSize, kContentSha256, test_signing::SignInstaller(TestKey(), otherBytes)),
+         LIBCOMM_UPDATE_FAILED_UNVERIFIED},
+        {"the feed's text signature as the installer's",
+         Installer("good.exe", kContentSize, kContentSha256, test_signing::SignText(TestKey(), content)),
+         LIBCOMM_UPDATE_FAILED_UNVERIFIED},
+        {"empty",
+         Installer("empty.exe", 0, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
+                   test_signing::SignInstaller(TestKey(), "")),
+         LIBCOMM_UPDATE_FAILED_UNVERIFIED},
+        {"another hash", Installer("other.exe", kContentSize, kContentSha256, goodSignature),
+         LIBCOMM_UPDATE_FAILED_MISMATCH},
+        {"another size", Installer("good.exe", kContentSize + 1, kContentSha256, goodSignature),
+         LIBCOMM_UPDATE_FAILED_MISMATCH},
         {"a server that stops sending", Installer("stall/good.exe", kContentSize, kContentSha256, goodSignature),
          LIBCOMM_UPDATE_FAILED_NETWORK},
     };
@@ -356,7 +375,7 @@ TEST_F(CommModule, FetchesOverHttpsOnlyFromAServerWhoseCertificateTheSystemTrust
     const std::string content = Content(kContentSize);
     Serve("good.exe", content);
     Serve("tls-feed.json", Feed(Release("4.5", Installer("good.exe", kContentSize, kContentSha256,
-                                                           test_signing::SignInstaller(TestKey(), content)))));
+                                                         test_signing::SignInstaller(TestKey(), content)))));
     const auto check = [](const std::string& feed) {
         UseFeed(feed);
         const size_t index = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).size();

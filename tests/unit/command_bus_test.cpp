@@ -95,7 +95,18 @@ using NameText = std::array<char, 16>;
 constexpr std::array<NameText, kManyNames> kSlotNames = [] {
     std::array<NameText, kManyNames> names{};
     for (int i = 0; i < kManyNames; ++i)
-        names[i] = {'T', 'E', 'S', 'T', '_', 'S', 'L', 'O', 'T', '_', char('0' + i / 100), char('0' + i / 10 % 10),
+        names[i] = {'T',
+                    'E',
+                    'S',
+                    'T',
+                    '_',
+                    'S',
+                    'L',
+                    'O',
+                    'T',
+                    '_',
+                    char('0' + i / 100),
+                    char('0' + i / 10 % 10),
                     char('0' + i % 10)};
     return names;
 }();
@@ -206,7 +217,10 @@ TEST(MainThreadCalls, RunInPostingOrderOnTheWindowsThreadAndForwardAsTheHostFree
     Attach(name, kModuleB, ReceiveB);
     RegisterHandler(name, ReceiveHost);
     const size_t records = heap_census::LiveBlocksOfSize(sizeof(BASObserveData));
-    auto forward = [](BASObserveData* r) { PostToMainThread(ForwardToPlugins, CopyRecord(r)); PumpThreadMessages(); };
+    auto forward = [](BASObserveData* r) {
+        PostToMainThread(ForwardToPlugins, CopyRecord(r));
+        PumpThreadMessages();
+    };
     EXPECT_EQ(Send(name, kModuleA, forward), "AB") << "sent as the host: every plug-in, not the host's handler";
     EXPECT_EQ(heap_census::LiveBlocksOfSize(sizeof(BASObserveData)), records) << "the forwarded copy leaked";
 }
@@ -240,8 +254,10 @@ void PostUpdateAnswers(void* kept) {
 TEST(MainThreadCalls, ClosingFreesQueuedCallsUnrunWithTheTextsTheyHandOverAndLaterPostsAtOnce) {
     using heap_census::LiveBlocksOfSize;
     // The live record copies, release notes and installer paths.
-    auto census = [] { return std::array{LiveBlocksOfSize(sizeof(BASObserveData)), LiveBlocksOfSize(kNotesSize),
-                                         LiveBlocksOfSize(kPathSize)}; };
+    auto census = [] {
+        return std::array{LiveBlocksOfSize(sizeof(BASObserveData)), LiveBlocksOfSize(kNotesSize),
+                          LiveBlocksOfSize(kPathSize)};
+    };
     const auto before = census();
     void* kept = malloc(kKeptSize);  // the plug-in's own block, which no answer hands over
     ran.clear();

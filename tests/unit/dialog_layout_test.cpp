@@ -37,7 +37,8 @@ TEST(AlertLayout, WithoutAnIconTheTextStartsAt20AndSpansTheWidthLess40) {
 TEST(SheetDialog, ShowingItWhileOpenKeepsItsFullHeight) {
     GdiplusSession gdiplus;
     WindowingModule windowing;
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 600, 400, nullptr, nullptr, nullptr, nullptr);
+    HWND parent =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 600, 400, nullptr, nullptr, nullptr, nullptr);
     UiSheetDialog sheet(nullptr, nullptr);
     sheet.Create(parent, 600, 0);
     sheet.Show(SW_SHOW);

@@ -178,7 +178,8 @@ TEST_F(MainFrameWindowTest, CastsAClickThroughShadowThatFollowsItAndGoesWithIt) 
     ASSERT_NE(shadow, nullptr);
     const LONG_PTR exStyle = GetWindowLongPtrW(shadow, GWL_EXSTYLE);
     EXPECT_EQ(exStyle & (WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE),
-              WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE) << "the shadow could take clicks or focus";
+              WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE)
+        << "the shadow could take clicks or focus";
     EXPECT_FALSE(GetWindowLongPtrW(shadow, GWL_EXSTYLE) & WS_EX_TOPMOST);
     RECT frame{}, r{};
     GetWindowRect(frame_.Handle(), &frame);

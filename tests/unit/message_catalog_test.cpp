@@ -50,7 +50,9 @@ const Entries kGerman = {
     {"", "Content-Type: text/plain; charset=UTF-8\n"},
     {"Cancel", "Abbrechen"},
     {"Long", std::string(300, 'x')},
-    {"Open", "\xC3\x96" "ffnen"},
+    {"Open",
+     "\xC3\x96"
+     "ffnen"},
     {std::string("file\0files", 10), std::string("Datei\0Dateien", 13)},
     {"Untranslated", ""},
 };
@@ -65,9 +67,12 @@ TEST(MessageCatalogParser, ReadsBothByteOrdersKeepingSingularsAndSkippingEmptyTe
     for (bool bigEndian : {false, true}) {
         const MessageCatalogParse parse = Parse(BuildCatalog(kGerman, bigEndian, 0x00010001));
         ASSERT_TRUE(parse.ok) << parse.error;
-        EXPECT_EQ(parse.entries, (std::map<std::string, std::string>{
-                                     {"Cancel", "Abbrechen"}, {"Long", std::string(300, 'x')},
-                                     {"Open", "\xC3\x96" "ffnen"}, {"file", "Datei"}}))
+        EXPECT_EQ(parse.entries, (std::map<std::string, std::string>{{"Cancel", "Abbrechen"},
+                                                                     {"Long", std::string(300, 'x')},
+                                                                     {"Open",
+                                                                      "\xC3\x96"
+                                                                      "ffnen"},
+                                                                     {"file", "Datei"}}))
             << (bigEndian ? "big-endian" : "little-endian");
     }
 }

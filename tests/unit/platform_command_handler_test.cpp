@@ -85,8 +85,7 @@ BASObserveData BusyRecord(const char* command) {
 
 TEST(PlatformCommands, CommandsWithNothingToAnswerLeaveTheRecordByteIdenticalAndAConfirmNoWidth) {
     for (const char* command : {LIBPLATFORM_COMMAND_OPEN_ABOUT, LIBCOMM_COMMAND_START_SERVICE_FAIL,
-                                LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL,
-                                LIBCOMM_COMMAND_START_SERVER_FINISH}) {
+                                LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL, LIBCOMM_COMMAND_START_SERVER_FINISH}) {
         const BASObserveData before = BusyRecord(command);
         EXPECT_TRUE(SameBytes(Sent(before), before)) << command;
     }
@@ -131,7 +130,9 @@ TEST(MaximizeToggle, FillsTheWorkAreaFromTheOriginAndRestoresTheRectangleOfTheLa
 }
 
 // Sends on a thread of its own, as a plug-in's worker would.
-void SendFromPluginThread(BASObserveData record) { std::thread([&] { Sent(record); }).join(); }
+void SendFromPluginThread(BASObserveData record) {
+    std::thread([&] { Sent(record); }).join();
+}
 
 // A server start and each crash come back on the main thread, from the host,
 // to every plug-in, the first sender included; a crash asks once for a new
@@ -239,7 +240,8 @@ TEST(ReleaseNotes, BlankLineFollowsAVersionOnlyWhileTheNextIndexIsBelowTheSigned
 
 TEST(ReleaseNotes, RefusesTextsWithoutAUsableVersionAndReadsALaterMissingOneAsEmpty) {
     // Nested deeper than any notes need, but otherwise usable.
-    const std::string deep = R"([{"version":"1","descriptions":)" + std::string(200, '[') + std::string(200, ']') + "}]";
+    const std::string deep =
+        R"([{"version":"1","descriptions":)" + std::string(200, '[') + std::string(200, ']') + "}]";
     for (const char* refused : {static_cast<const char*>(nullptr), "{\"version\":\"1\"}", "[]", "[3,{\"version\":4}]",
                                 "[{\"descriptions\":[\"x\"]}]", "[{\"version\":\"1\"", deep.c_str()})
         EXPECT_FALSE(BuildReleaseNotes(refused, 1, L"V ")) << (refused ? refused : "null");
@@ -253,7 +255,9 @@ TEST(ReleaseNotes, RefusesTextsWithoutAUsableVersionAndReadsALaterMissingOneAsEm
 // 20,000 characters is a short text, and notes longer than the list can show
 // end in a cut mark.
 TEST(ReleaseNotes, ShowsFeedTextsWithoutHiddenFormattingAndWithinBounds) {
-    const std::string overridden = "[{\"version\":\"4.5\xE2\x80\xAE\",\"descriptions\":[\"Get \xE2\x80\xAE" "exe.live\\tnow\\r\\nsee\xE2\x81\xA6x\"]}]";
+    const std::string overridden =
+        "[{\"version\":\"4.5\xE2\x80\xAE\",\"descriptions\":[\"Get \xE2\x80\xAE"
+        "exe.live\\tnow\\r\\nsee\xE2\x81\xA6x\"]}]";
     const auto notes = BuildReleaseNotes(overridden.c_str(), 1, L"V ");
     ASSERT_TRUE(notes);
     EXPECT_EQ(notes->text, L"V 4.5\r\nGet exe.live nowseex\r\n");
@@ -284,7 +288,8 @@ TEST(ReleaseNotes, ShowsFeedTextsWithoutHiddenFormattingAndWithinBounds) {
 }
 
 TEST(DeviceStatus, NamesTheDeviceOnlyWhenItWasRemovedWithTheWordOfTheValue) {
-    EXPECT_EQ(ReadDeviceStatus(R"({"had_removed":2,"device_name":"Pixel 7"})", "removed").notice, "Pixel 7 is removed.");
+    EXPECT_EQ(ReadDeviceStatus(R"({"had_removed":2,"device_name":"Pixel 7"})", "removed").notice,
+              "Pixel 7 is removed.");
     EXPECT_EQ(ReadDeviceStatus(R"({"had_removed":0,"device_name":"Pixel 7"})", "removed").notice, "");
     EXPECT_EQ(DeviceStatusNotice(0, L"Pixel 7"), L"Pixel 7 is removed.");
     EXPECT_EQ(DeviceStatusNotice(20, L"Pixel 7"), L"Pixel 7 is disconnected.");

@@ -44,7 +44,8 @@ TEST_F(PluginLoading, LoadsTheHighestVersionOnceAndRecordsItsManifest) {
     }
     LoadPlugin(tree_.ModuleFolder(L"HighestModule"));
     PluginTree newer;
-    newer.AddPlugin(L"HighestModule", L"9.0", kProbeDll, PluginManifestText("highest-9", "9.0", "probe.dll"), L"probe.dll");
+    newer.AddPlugin(L"HighestModule", L"9.0", kProbeDll, PluginManifestText("highest-9", "9.0", "probe.dll"),
+                    L"probe.dll");
     LoadPlugin(newer.ModuleFolder(L"HighestModule"));
     ModuleRecord* module = FindModule(L"HighestModule");
     ASSERT_NE(module, nullptr);
@@ -71,7 +72,8 @@ TEST_F(PluginLoading, FallsBackPastVersionsThatDoNotLoad) {
     tree_.AddVersion(L"ClimbingModule", L"2.0", PluginManifestText("climber", "2.0", "../1.0/probe.dll"));
     tree_.AddPlugin(L"NoEntryModule", L"2.0", kNoEntryDll, PluginManifestText("no-entry", "2.0", "no-entry.dll"),
                     L"no-entry.dll");
-    for (const wchar_t* module : {L"ProgramModule", L"TextModule", L"BrokenModule", L"ClimbingModule", L"NoEntryModule"}) {
+    for (const wchar_t* module :
+         {L"ProgramModule", L"TextModule", L"BrokenModule", L"ClimbingModule", L"NoEntryModule"}) {
         tree_.AddPlugin(module, L"1.0", kProbeDll, PluginManifestText("good", "1.0", "probe.dll"), L"probe.dll");
         LoadPlugin(tree_.ModuleFolder(module));
         ASSERT_NE(FindModule(module), nullptr);
@@ -82,9 +84,9 @@ TEST_F(PluginLoading, FallsBackPastVersionsThatDoNotLoad) {
 
 TEST_F(PluginLoading, DependenciesResolveFromThePluginsOwnFolderNeverTheCurrentOne) {
     const char* name = "TEST_LOADER_DEPENDENCY";
-    std::wstring version = tree_.AddPlugin(L"DependentModule", L"1.0", L"" LUMAREST_TEST_NEEDS_HELPER_DLL,
-                                           PluginManifestText("dependent", "1.0", "needs-helper.dll", {name}),
-                                           L"needs-helper.dll");
+    std::wstring version =
+        tree_.AddPlugin(L"DependentModule", L"1.0", L"" LUMAREST_TEST_NEEDS_HELPER_DLL,
+                        PluginManifestText("dependent", "1.0", "needs-helper.dll", {name}), L"needs-helper.dll");
     PluginTree::Copy(L"" LUMAREST_TEST_HELPER_DLL, version, L"lumarest-helper.dll");
     LoadPlugin(tree_.ModuleFolder(L"DependentModule"));
     ASSERT_NE(FindModule(L"DependentModule"), nullptr) << "the DLL beside the plug-in was not searched";

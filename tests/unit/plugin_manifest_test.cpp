@@ -60,9 +60,9 @@ TEST(PluginManifest, FillsTheRecordFromItsKeysGivesDefaultsForOptionalKeysOfTheW
 TEST(LibraryPath, AcceptsFilesAtOrBelowTheVersionFolderOnly) {
     for (const char* path : {"m.dll", "bin\\m.dll", "./m.dll", "a/b/../../m.dll", "my.module.dll"})
         EXPECT_TRUE(LibraryPathStaysInside(path)) << path;
-    for (const char* path : {"", "..\\m.dll", "../1.0/m.dll", "a/./../../b/m.dll", "/m.dll", "\\m.dll", "C:m.dll", "C:/m.dll",
-                             "\\\\server\\share\\m.dll", "m.dll:stream", "...\\m.dll", ". .\\m.dll", "bin/.. /m.dll",
-                             ".", "bin/.."})
+    for (const char* path :
+         {"", "..\\m.dll", "../1.0/m.dll", "a/./../../b/m.dll", "/m.dll", "\\m.dll", "C:m.dll", "C:/m.dll",
+          "\\\\server\\share\\m.dll", "m.dll:stream", "...\\m.dll", ". .\\m.dll", "bin/.. /m.dll", ".", "bin/.."})
         EXPECT_FALSE(LibraryPathStaysInside(path)) << path;
     EXPECT_FALSE(LibraryPathStaysInside(std::string_view("m.dll\0../../x.dll", 17))) << "an embedded NUL";
 }

@@ -30,7 +30,8 @@ public:
 
     // Creates <module>\<version>\ with manifest as its "plugin.load"; returns
     // the version folder with a trailing backslash.
-    std::wstring AddVersion(const std::wstring& module, const std::wstring& version, const std::string& manifest) const {
+    std::wstring AddVersion(const std::wstring& module, const std::wstring& version,
+                            const std::string& manifest) const {
         CreateDirectoryW((Path() + L"\\" + module).c_str(), nullptr);
         const std::wstring folder = ModuleFolder(module) + version + L"\\";
         CreateDirectoryW(folder.c_str(), nullptr);
@@ -39,7 +40,9 @@ public:
     }
 
     // Writes bytes to a file below the plug-ins folder.
-    std::wstring Write(const std::wstring& relative, const std::string& bytes) const { return root_.Write(relative, bytes); }
+    std::wstring Write(const std::wstring& relative, const std::string& bytes) const {
+        return root_.Write(relative, bytes);
+    }
 
     // Copies a file into folder (a full path ending in a backslash) as name;
     // returns the copy's full path.

@@ -74,7 +74,8 @@ class ProgramTest : public ::testing::Test {
 protected:
     void TearDown() override {
         for (Started& started : started_) {
-            if (WaitForSingleObject(started.process.get(), 0) == WAIT_TIMEOUT) TerminateProcess(started.process.get(), 1);
+            if (WaitForSingleObject(started.process.get(), 0) == WAIT_TIMEOUT)
+                TerminateProcess(started.process.get(), 1);
             WaitForSingleObject(started.process.get(), 5000);
         }
     }
@@ -133,7 +134,8 @@ TEST_F(ProgramTest, ShellLaunchIsTrueForANonZeroCodeOrAProgramStillRunningAfterA
     EXPECT_FALSE(ShellLaunch(program, L"0 0", false));
     EXPECT_TRUE(ShellLaunch(program, L"0 3", false));
     EXPECT_TRUE(ShellLaunch(program, L"4000 0", false)) << "STILL_ACTIVE after the one-second wait counts as running";
-    EXPECT_TRUE(ShellLaunch(program, L"0 3", true)) << "a \"runas\" launch did not run the program (Wine runs it unelevated)";
+    EXPECT_TRUE(ShellLaunch(program, L"0 3", true))
+        << "a \"runas\" launch did not run the program (Wine runs it unelevated)";
     EndRunningCopies(program);  // the launched copy is not ours to wait for
 }
 

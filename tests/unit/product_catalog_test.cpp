@@ -23,7 +23,8 @@ namespace {
 HICON const kFakeIcon = reinterpret_cast<HICON>(0x7070);
 void* const kRecoveryPane = reinterpret_cast<void*>(0x1111);
 void* const kToolkitPane = reinterpret_cast<void*>(0x2222);
-const char kIdentity[] = R"({"alias":"Zentrovia Handset Message + Contact Rescue","version":"4.4.39","brand":"Zentrovia"})";
+const char kIdentity[] =
+    R"({"alias":"Zentrovia Handset Message + Contact Rescue","version":"4.4.39","brand":"Zentrovia"})";
 
 // One create record as a fake module saw it, with what it pointed to copied.
 struct CreateSeen {
@@ -146,13 +147,15 @@ TEST_F(ProductCatalog, ACompleteVersionAddsTheCardPaneInTheReusedRecord) {
 
 TEST_F(ProductCatalog, PaneTitlesAreTranslatedAndTheIdentityEscaped) {
     I18nLocale* german = CreateLocale(2);
-    ASSERT_TRUE(german->LoadCatalog((std::wstring(_wgetenv(L"LUMAREST_INSTALL_TREE")) + L"\\I18n\\de\\Language.mo").c_str()));
+    ASSERT_TRUE(
+        german->LoadCatalog((std::wstring(_wgetenv(L"LUMAREST_INSTALL_TREE")) + L"\\I18n\\de\\Language.mo").c_str()));
     CatalogModules modules{Module(5, kRecoveryPane), nullptr, Module(5), nullptr};
     SendCatalog(view_, kFakeIcon, modules, 0);
     CreateLocale(0);  // back to untranslated texts for the other tests
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].paneTitles, (std::vector<std::wstring>{L"Telefon-Datenrettung"}));
-    EXPECT_EQ(IdentityJson("A \"B\" \xC3\xA9", "1", "M"), "{\"alias\":\"A \\\"B\\\" \xC3\xA9\",\"version\":\"1\",\"brand\":\"M\"}");
+    EXPECT_EQ(IdentityJson("A \"B\" \xC3\xA9", "1", "M"),
+              "{\"alias\":\"A \\\"B\\\" \xC3\xA9\",\"version\":\"1\",\"brand\":\"M\"}");
 }
 
 }  // namespace

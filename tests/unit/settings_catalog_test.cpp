@@ -57,13 +57,15 @@ TEST_F(Settings, PreferencesLieInTheSuitesFirstFolderBelowTheDataFolder) {
     auto exists = [&asked](const std::wstring& path) { return asked = path, true; };
     EXPECT_EQ(PreferencesPath(base, install, exists), base + L"Suite\\Preferences-Recommend.json");
     EXPECT_EQ(asked, base + L"Suite\\Preferences-Recommend.json");
-    EXPECT_EQ(PreferencesPath(base, install, [](const std::wstring&) { return false; }), base + L"Suite\\Preferences.json");
+    EXPECT_EQ(PreferencesPath(base, install, [](const std::wstring&) { return false; }),
+              base + L"Suite\\Preferences.json");
     EXPECT_EQ(PreferencesPath(base, L"C:\\Program Files\\Zentrovia\\Rescue\\", exists), L"");
     EXPECT_EQ(PreferencesPath(base, base, exists), L"") << "the base itself has no first folder";
 }
 
 TEST_F(Settings, ResourceCatalogCopiesTheListedKeysTheProductTypeAndTheBusTrace) {
-    folder_.Write(L"Option.json", R"({"url:help": "https://help.zentrovia.example/a", "url:unlisted": "x", "product:type": 1,
+    folder_.Write(L"Option.json",
+                  R"({"url:help": "https://help.zentrovia.example/a", "url:unlisted": "x", "product:type": 1,
                                       "trace:bus": 1})");
     ASSERT_TRUE(LoadResourceCatalog(folder_.Path() + L"\\"));
     EXPECT_TRUE(BusTraceInCatalog());
@@ -87,10 +89,12 @@ TEST_F(Settings, HostConfigurationNeedsBothDeviceFilesAndForgetsEarlierPaths) {
     EXPECT_EQ(DeviceServicePath(), service);
     EXPECT_EQ(BASUserDefaults::GetUserDefaults("HOST"), nullptr) << "the HOST store was kept";
 
-    EXPECT_EQ(ReadHostConfiguration(HostConfig(server, folder_.Path() + L"\\absent.apk")), HostConfigOutcome::MissingFiles);
+    EXPECT_EQ(ReadHostConfiguration(HostConfig(server, folder_.Path() + L"\\absent.apk")),
+              HostConfigOutcome::MissingFiles);
     EXPECT_EQ(DeviceServerPath(), L"");
     EXPECT_EQ(DeviceServicePath(), L"");
-    EXPECT_EQ(ReadHostConfiguration(HostConfig(folder_.Path() + L"\\absent.jar", service)), HostConfigOutcome::MissingFiles);
+    EXPECT_EQ(ReadHostConfiguration(HostConfig(folder_.Path() + L"\\absent.jar", service)),
+              HostConfigOutcome::MissingFiles);
     EXPECT_EQ(ReadHostConfiguration(folder_.Write(L"host.json", R"({"ANDROID_SERVICE_PATH": "x"})")),
               HostConfigOutcome::NoServerPath);
     EXPECT_EQ(ReadHostConfiguration(folder_.Write(L"host.json", "not json")), HostConfigOutcome::NotLoaded);

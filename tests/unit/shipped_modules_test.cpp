@@ -44,7 +44,8 @@ TEST(CommIdentity, ReadsWhatTheHostWritesDecodingEscapesAndRefusesTextThatIsNotT
     ASSERT_TRUE(comm::ParseIdentity(IdentityJson("A \"B\" \xE6\x89\x8B", "4.4.39", "Zentrovia"), identity));
     EXPECT_EQ(identity.alias, "A \"B\" \xE6\x89\x8B");
     EXPECT_EQ(identity.version, "4.4.39");
-    ASSERT_TRUE(comm::ParseIdentity("{ \"brand\" : \"M\\u00e9\\u4e2d\\\\\", \"alias\":\"a\",\"version\":\"1\" }", identity));
+    ASSERT_TRUE(
+        comm::ParseIdentity("{ \"brand\" : \"M\\u00e9\\u4e2d\\\\\", \"alias\":\"a\",\"version\":\"1\" }", identity));
     EXPECT_EQ(identity.brand, "M\xC3\xA9\xE4\xB8\xAD\\") << "\\u escapes become UTF-8";
     EXPECT_FALSE(comm::ParseIdentity(R"({"alias":"a","version":"1"})", identity)) << "no brand";
     EXPECT_FALSE(comm::ParseIdentity(R"({"alias":"a","version":4,"brand":"b"})", identity)) << "a number";

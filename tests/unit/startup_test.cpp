@@ -89,8 +89,9 @@ TEST(LogFolder, IsTempMakerAndDateAndShutDownRemovesItOnlyWhenEmpty) {
 
 TEST(SystemInfo, IsCompactJsonWithMembersInOrder) {
     SystemInfo info{"Zentrovia", "4.4.39", FormatWindowsVersion(6, 1, 7601, 1, 0), 123, 18446744073709551615ull};
-    EXPECT_EQ(SystemInfoJson(info), R"({"Product":"Zentrovia","Version":"4.4.39","System":"6.1 Build 7601 Service Pack 1.0",)"
-                                    R"("FreeMemSize":123,"TotalMemSize":18446744073709551615})");
+    EXPECT_EQ(SystemInfoJson(info),
+              R"({"Product":"Zentrovia","Version":"4.4.39","System":"6.1 Build 7601 Service Pack 1.0",)"
+              R"("FreeMemSize":123,"TotalMemSize":18446744073709551615})");
 }
 
 }  // namespace

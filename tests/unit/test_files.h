@@ -45,10 +45,8 @@ public:
                 std::wstring name = entry.cFileName;
                 if (name == L"." || name == L"..") continue;
                 std::wstring child = path + L"\\" + name;
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(child);
-                else
-                    DeleteFileW(child.c_str());
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+                else DeleteFileW(child.c_str());
             } while (FindNextFileW(search, &entry));
             FindClose(search);
         }

@@ -82,9 +82,10 @@ inline std::string JsonString(const std::string& text) {
 
 // A feed file: text in an envelope that names named's key and carries
 // signer's signature of signedText (by default the text itself).
-inline std::string Envelope(const std::string& text, const Key& named, const Key& signer, const std::string* signedText = nullptr) {
-    return "{\"key\": \"" + PublicHex(named) + "\", \"signature\": \"" + SignText(signer, signedText ? *signedText : text) +
-           "\", \"text\": " + JsonString(text) + "}";
+inline std::string Envelope(const std::string& text, const Key& named, const Key& signer,
+                            const std::string* signedText = nullptr) {
+    return "{\"key\": \"" + PublicHex(named) + "\", \"signature\": \"" +
+           SignText(signer, signedText ? *signedText : text) + "\", \"text\": " + JsonString(text) + "}";
 }
 
 inline std::string Envelope(const std::string& text, const Key& key) { return Envelope(text, key, key); }

@@ -18,17 +18,17 @@
 
 namespace {
 
-constexpr UINT kAsk = WM_APP + 1;        // answered with 42 by ProbeWindow
+constexpr UINT kAsk = WM_APP + 1;         // answered with 42 by ProbeWindow
 constexpr UINT kTagged = WM_APP + 0x100;  // wParam carries a tag; counted by ProbeWindow
 
 // Records what reaches it.
 class ProbeWindow : public WindowBase {
 public:
     BEGIN_MSG_MAP(ProbeWindow)
-        MESSAGE_HANDLER(kAsk, OnAsk)
-        MESSAGE_HANDLER(WM_SETTEXT, OnSetText)
-        MESSAGE_HANDLER(kTagged, OnTagged)
-        CHAIN_MSG_MAP(WindowBase)
+    MESSAGE_HANDLER(kAsk, OnAsk)
+    MESSAGE_HANDLER(WM_SETTEXT, OnSetText)
+    MESSAGE_HANDLER(kTagged, OnTagged)
+    CHAIN_MSG_MAP(WindowBase)
     END_MSG_MAP()
 
     // Hidden: showing a window costs seconds under Wine.
@@ -82,11 +82,11 @@ TEST(WindowObject, IsFoundFromItsHandlePassesOnOnlyWhenAskedAndIsForgottenBefore
 class CrackedWindow : public WindowBase {
 public:
     BEGIN_MSG_MAP(CrackedWindow)
-        MSG_WM_SIZE(OnSize)
-        MSG_WM_MOVE(OnMove)
-        MSG_WM_NCHITTEST(OnNcHitTest)
-        MSG_WM_PAINT_BUFFERED(Draw)
-        CHAIN_MSG_MAP(WindowBase)
+    MSG_WM_SIZE(OnSize)
+    MSG_WM_MOVE(OnMove)
+    MSG_WM_NCHITTEST(OnNcHitTest)
+    MSG_WM_PAINT_BUFFERED(Draw)
+    CHAIN_MSG_MAP(WindowBase)
     END_MSG_MAP()
 
     SIZE size{};
