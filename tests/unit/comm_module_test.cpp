@@ -148,16 +148,18 @@ TEST_F(CommModule, AnswersChecksWithTheNewerVersionsNewestFirst) {
     EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[0].value, 1) << "the current version is a success";
     EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[0].count, 0);
 
-    // Numbers compare as numbers: as text "4.4.4" would be newer and "4.4.100" older.
+    // Numbers compare as numbers: as text "4.4.4" would be newer and "4.4.100" older; a longer version
+    // with the same beginning is newer.
     Serve("feed.json", Feed(Release("4.4.4", "{}", "[\"old\"]") + "," + Release("4.4.100", "{}", "[\"b\",\"c\"]") +
-                            "," + Release("4.5", "{}", "[\"a\"]")));
+                            "," + Release("4.5", "{}", "[\"a\"]") + "," + Release("4.4.39.1", "{}", "[\"d\"]")));
     Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
     ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 1));
     const Answer newer = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[1];
     EXPECT_EQ(newer.value, 1);
-    EXPECT_EQ(newer.count, 2);
+    EXPECT_EQ(newer.count, 3);
     EXPECT_EQ(newer.notes,
-              R"([{"version":"4.5","descriptions":["a"]},{"version":"4.4.100","descriptions":["b","c"]}])");
+              R"([{"version":"4.5","descriptions":["a"]},{"version":"4.4.100","descriptions":["b","c"]},)"
+              R"({"version":"4.4.39.1","descriptions":["d"]}])");
 
     // Failures answer 0 soon: feeds that do not parse or nest absurdly deep, one that is missing (404),
     // a refused connection, a server that never answers (within its 10 s stall deadline) and one that

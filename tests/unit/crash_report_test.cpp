@@ -18,6 +18,15 @@ TEST(CrashReport, NamesAPluginByFolderAndVersionInAnyLetterCase) {
     const FaultingModule plugin =
         DescribeFaultingModule(L"C:\\App\\plugins\\Title\\1.0.0\\Title.dll", L"C:\\App\\Plugins\\");
     EXPECT_EQ(plugin.plugin + "/" + plugin.version, "Title/1.0.0");
+    const auto members = CrashMembers(plugin, 0xC0000005, 0x1000F00D);
+    const auto valueOf = [&](const std::string& name) {
+        for (const auto& [key, value] : members)
+            if (key == name) return value;
+        return std::string("missing");
+    };
+    EXPECT_EQ(valueOf("Plugin"), "Title");
+    EXPECT_EQ(valueOf("ExceptionCode"), "0xC0000005");
+    EXPECT_EQ(valueOf("ExceptionAddress"), "0x1000F00D");
 }
 
 TEST(CrashReport, CleaningKeepsEveryNameContainingZipInAnyCaseButNotAfterTheOrderlyEnd) {

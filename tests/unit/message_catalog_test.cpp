@@ -57,6 +57,24 @@ const Entries kGerman = {
     {"Untranslated", ""},
 };
 
+// One entry with the texts first and the two tables last, the second
+// ending at the file's last byte: a layout other writers than msgfmt use.
+std::string TablesLast(const std::string& original, const std::string& translation) {
+    std::string out(28, '\0');
+    PutWord(&out, 0, 0x950412DE, false);
+    PutWord(&out, 8, 1, false);
+    out += original + '\0' + translation + '\0';
+    const uint32_t originals = uint32_t(out.size());
+    out.append(16, '\0');
+    PutWord(&out, 12, originals, false);
+    PutWord(&out, 16, originals + 8, false);
+    PutWord(&out, originals, uint32_t(original.size()), false);
+    PutWord(&out, originals + 4, 28, false);
+    PutWord(&out, originals + 8, uint32_t(translation.size()), false);
+    PutWord(&out, originals + 12, uint32_t(28 + original.size() + 1), false);
+    return out;
+}
+
 MessageCatalogParse Parse(const std::string& bytes) {
     return ParseMessageCatalog({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
 }
@@ -75,6 +93,9 @@ TEST(MessageCatalogParser, ReadsBothByteOrdersKeepingSingularsAndSkippingEmptyTe
                                                                      {"file", "Datei"}}))
             << (bigEndian ? "big-endian" : "little-endian");
     }
+    const MessageCatalogParse last = Parse(TablesLast("Cancel", "Abbrechen"));
+    ASSERT_TRUE(last.ok) << last.error;
+    EXPECT_EQ(last.entries, (std::map<std::string, std::string>{{"Cancel", "Abbrechen"}}));
 }
 
 TEST(MessageCatalogParser, RefusesNewRevisionsOtherCharacterSetsAndBadMagic) {

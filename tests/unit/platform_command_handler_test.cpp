@@ -188,6 +188,12 @@ TEST(UpdateRequest, ReachesThePluginsAsTheHostWithEveryOtherFieldUnchanged) {
     EXPECT_TRUE(SameBytes(deliveries[0].record, expected));
 }
 
+// The suite's alias names the folder that holds the host configuration.
+TEST(UpdateRequest, TheSuitesAliasIsTheConfigurationsFolder) {
+    EXPECT_EQ(SuiteAlias(L"C:\\Suite\\Addins\\Rescue\\host.json"), L"Rescue");
+    EXPECT_EQ(SuiteAlias(L"host.json"), L"");
+}
+
 // Sizes that no other block of the test has, so that the census sees only
 // what the answers hand over.
 constexpr size_t kNotesBytes = 1237;
@@ -343,4 +349,12 @@ TEST(PluginTrafficLog, AWindowsCountIsHandedOutOnceWhenItEndsAndTheNextWindowWri
     EXPECT_EQ(ended[0].lines, 3u);
     EXPECT_TRUE(limiter.TakeEnded(5000).empty()) << "a count handed out twice";
     EXPECT_TRUE(limiter.Admit(&site, 1200));
+
+    // A window that begins before the last one's count was taken carries it.
+    LogRateLimiter carry(2, 1000);
+    for (uint32_t t = 0; t < 5; ++t) carry.Admit(&site, t);
+    EXPECT_TRUE(carry.Admit(&site, 1500)) << "a new window writes again";
+    const auto carried = carry.TakeEnded(2500);
+    ASSERT_EQ(carried.size(), 1u) << "the earlier window's count was lost";
+    EXPECT_EQ(carried[0].lines, 3u);
 }

@@ -71,6 +71,10 @@ TEST(StartMarkerWriter, KeepsOnlyTheLatestPluginLetsTheCrashReportWriteOverItAnd
     EXPECT_TRUE(read->crashed);
     writer.Finish();
     EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    ASSERT_TRUE(WriteStartMarker(path, {L"Title", true}));
+    EXPECT_TRUE(TakeStartMarker(path)) << "the marker of a crashed start is read";
+    EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << "a marker read stays for the next start";
 }
 
 TEST(LogFolder, IsTempMakerAndDateAndShutDownRemovesItOnlyWhenEmpty) {
