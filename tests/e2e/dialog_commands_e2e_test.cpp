@@ -215,13 +215,8 @@ TEST_F(DialogCommandsRun, TheRecoveryScanRunsInTheProgressDialogToItsEndAndStops
     ASSERT_TRUE(host.Start());
     HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
     ASSERT_NE(frame, nullptr);
-    HWND pane = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            pane = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestRecoveryPane", nullptr);
-            return pane && IsWindowVisible(pane);
-        },
-        kEventTimeoutMs));
+    HWND pane = WaitForPane(frame, L"LumarestRecoveryPane", kEventTimeoutMs);
+    ASSERT_NE(pane, nullptr);
     // "Start Scan" at (332, 308) to (482, 348) of the pane, then "OK" in the question.
     auto startScan = [&] {
         POINT scan{407, 328};

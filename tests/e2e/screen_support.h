@@ -198,6 +198,19 @@ inline HWND ShownDialog(const HostProcess& host, int width, int height = 0) {
     return found;
 }
 
+// A pane of the view (a plug-in's window of class className) once it is
+// shown, or null after the timeout.
+inline HWND WaitForPane(HWND frame, const wchar_t* className, DWORD timeoutMs) {
+    HWND pane = nullptr;
+    WaitUntil(
+        [&] {
+            pane = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, className, nullptr);
+            return pane && IsWindowVisible(pane);
+        },
+        timeoutMs);
+    return pane && IsWindowVisible(pane) ? pane : nullptr;
+}
+
 // The same, painted, or null after the timeout.
 inline HWND WaitForDialog(const HostProcess& host, int width, int height = 0, DWORD timeoutMs = 60000) {
     HWND found = nullptr;

@@ -157,9 +157,8 @@ TEST_F(CommModule, AnswersChecksWithTheNewerVersionsNewestFirst) {
     const Answer newer = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[1];
     EXPECT_EQ(newer.value, 1);
     EXPECT_EQ(newer.count, 3);
-    EXPECT_EQ(newer.notes,
-              R"([{"version":"4.5","descriptions":["a"]},{"version":"4.4.100","descriptions":["b","c"]},)"
-              R"({"version":"4.4.39.1","descriptions":["d"]}])");
+    EXPECT_EQ(newer.notes, R"([{"version":"4.5","descriptions":["a"]},{"version":"4.4.100","descriptions":["b","c"]},)"
+                           R"({"version":"4.4.39.1","descriptions":["d"]}])");
 
     // Failures answer 0 soon: feeds that do not parse or nest absurdly deep, one that is missing (404),
     // a refused connection, a server that never answers (within its 10 s stall deadline) and one that
