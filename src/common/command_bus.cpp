@@ -291,7 +291,7 @@ bool RefusedTooDeep(const NestingScope& scope, const BASObserveData& record) {
 // that the bus drops (no sender, no name, a name nobody registered) is
 // recorded with no receivers, which is what an author needs to see.
 template <bool StopWhenHandled>
-__attribute__((noinline)) void DeliverTraced(CommandRegistry& registry, BASObserveData* record, BusTrace& trace) {
+__attribute__((noinline, cold)) void DeliverTraced(CommandRegistry& registry, BASObserveData* record, BusTrace& trace) {
     if (!record) return;
     // The counter is read once before the receivers and once after each: under
     // emulation a read is a system call that costs microseconds. The look-up
