@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/plugin_inspection.h"
+#include "common/plugin_review.h"
 
 // The switch that makes the checker the child.
 constexpr wchar_t kChildSwitch[] = L"--run-plugin-child";

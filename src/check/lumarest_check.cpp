@@ -25,7 +25,7 @@
 
 #include "Utf8.h"
 #include "check/dynamic_check.h"
-#include "common/plugin_inspection.h"
+#include "common/plugin_review.h"
 #include "common/plugin_util.h"
 
 namespace {
@@ -69,21 +69,21 @@ std::wstring ProgramPath() {
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/") + 1); }
 
 ModuleReport CheckModule(const std::wstring& folder, const std::wstring& hostFolder, const Options& options) {
-    const ModuleInspection inspection = InspectModuleFolder(folder, hostFolder);
+    const ModuleReview review = ReviewModuleFolder(folder, hostFolder);
     ModuleReport report;
-    report.module = inspection.module;
+    report.module = review.module;
     report.folder = ToUtf8(folder);
-    for (const Finding& finding : inspection.findings) report.findings.push_back({"", finding});
-    for (const VersionInspection& version : inspection.versions) {
+    for (const Finding& finding : review.findings) report.findings.push_back({"", finding});
+    for (const VersionReview& version : review.versions) {
         if (version.hasManifest) report.order.push_back(version.version);
         for (const Finding& finding : version.findings) report.findings.push_back({version.version, finding});
     }
-    const VersionInspection* chosen = inspection.Chosen();
+    const VersionReview* chosen = review.Chosen();
     if (!chosen) return report;
     report.chosen = chosen->version;
     if (!options.run) return report;
     DynamicResult run =
-        RunDynamicChecks(ProgramPath(), folder + FromUtf8(chosen->version) + L"\\", inspection.module, options.limitMs);
+        RunDynamicChecks(ProgramPath(), folder + FromUtf8(chosen->version) + L"\\", review.module, options.limitMs);
     for (Finding& finding : run.findings) report.findings.push_back({chosen->version, std::move(finding)});
     report.steps = std::move(run.steps);
     report.heap = std::move(run.heap);

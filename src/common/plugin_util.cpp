@@ -13,7 +13,7 @@
 #include "logging.h"
 #include "plugin_entry_call.h"
 #include "plugin_image_check.h"
-#include "plugin_inspection.h"
+#include "plugin_review.h"
 #include "plugin_manifest.h"
 
 namespace {
@@ -76,11 +76,11 @@ std::wstring HostFolder() {
 }
 
 // Why a library that failed a quick check or the load is refused, told as
-// the checker tells it; fallback when the inspection finds nothing worse.
+// the checker tells it; fallback when the review finds nothing worse.
 Finding ReasonForLibrary(const std::wstring& libraryPath, Finding fallback) {
     const size_t slash = libraryPath.find_last_of(L"\\/");
     const LibrarySearch search = MakeLibrarySearch(libraryPath.substr(0, slash + 1), HostFolder());
-    for (const Finding& finding : InspectLibrary(libraryPath, search)) {
+    for (const Finding& finding : ReviewLibrary(libraryPath, search)) {
         if (finding.level == FindingLevel::Skipped) return finding;
     }
     return fallback;
@@ -128,7 +128,7 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder, co
     ManifestReading reading = ParsePluginManifest(manifest.text.c_str());
     if (!reading.ok) {
         std::vector<Finding> findings;
-        InspectManifest(manifest.text, findings);
+        ReviewManifest(manifest.text, findings);
         reason = Finding{FindingLevel::Skipped, "manifest-refused", reading.refusal, "correct plugin.load"};
         for (const Finding& finding : findings) {
             if (finding.level == FindingLevel::Skipped) {

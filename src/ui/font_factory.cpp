@@ -87,7 +87,7 @@ int LanguageCharset() {
 
 // The em height in pixels for family: a cell height is turned into the em
 // that gives it, from the family's own proportions.
-float EmPixels(const Gdiplus::FontFamily& family, const FontSpec& wanted, int style, int dpi) {
+float EmPixels(const Gdiplus::FontFamily& family, const FontChoice& wanted, int style, int dpi) {
     const float size = ScaleToDpi(wanted.size, dpi);
     if (wanted.height == FontHeight::Em) return size;
     const float cell = static_cast<float>(family.GetCellAscent(style) + family.GetCellDescent(style));
@@ -96,7 +96,7 @@ float EmPixels(const Gdiplus::FontFamily& family, const FontSpec& wanted, int st
 
 }  // namespace
 
-std::unique_ptr<Gdiplus::Font> MakeFont(const FontSpec& wanted, int dpi) {
+std::unique_ptr<Gdiplus::Font> MakeFont(const FontChoice& wanted, int dpi) {
     const std::wstring face = CheckedFamily(wanted.family);
     if (face.empty()) return nullptr;
     Gdiplus::FontFamily family(face.c_str());
@@ -107,7 +107,7 @@ std::unique_ptr<Gdiplus::Font> MakeFont(const FontSpec& wanted, int dpi) {
     return font;
 }
 
-UniqueFont MakeGdiFont(const FontSpec& wanted, int dpi) {
+UniqueFont MakeGdiFont(const FontChoice& wanted, int dpi) {
     LOGFONTW font{};
     const int size = static_cast<int>(std::lround(ScaleToDpi(wanted.size, dpi)));
     font.lfHeight = wanted.height == FontHeight::Cell ? size : -size;
@@ -121,7 +121,7 @@ UniqueFont MakeGdiFont(const FontSpec& wanted, int dpi) {
     return UniqueFont(CreateFontIndirectW(&font));
 }
 
-const Gdiplus::Font* SharedFont(const FontSpec& wanted) {
+const Gdiplus::Font* SharedFont(const FontChoice& wanted) {
     using Key = std::tuple<std::wstring, float, bool, FontHeight>;
     static std::mutex lock;
     // Never destroyed: plug-ins may draw with a font until the process ends.

@@ -19,7 +19,7 @@ enum class FontHeight {
     Cell,  // size is the cell height (ascent and descent), as a positive lfHeight takes it
 };
 
-struct FontSpec {
+struct FontChoice {
     const wchar_t* family = L"Arial";
     float size = 13.0f;  // pixels at 96 DPI
     bool bold = false;
@@ -27,13 +27,13 @@ struct FontSpec {
 };
 
 // A GDI+ font at dpi, or null when neither the family nor a fall-back loads.
-std::unique_ptr<Gdiplus::Font> MakeFont(const FontSpec& wanted, int dpi);
+std::unique_ptr<Gdiplus::Font> MakeFont(const FontChoice& wanted, int dpi);
 
 // The same as a GDI font, for controls and GDI text; its face is the same
 // checked family, its character set the language's.
-UniqueFont MakeGdiFont(const FontSpec& wanted, int dpi);
+UniqueFont MakeGdiFont(const FontChoice& wanted, int dpi);
 
 // A font kept for the rest of the process, shared by everyone who asks for
 // the same family, size (in the asker's pixels), weight and height kind: the
 // plug-ins' fonts. Null as MakeFont. Any thread.
-const Gdiplus::Font* SharedFont(const FontSpec& wanted);
+const Gdiplus::Font* SharedFont(const FontChoice& wanted);

@@ -43,7 +43,7 @@ TextPosition PositionOfOffset(std::string_view text, size_t offset);
 // required members that are missing or mistyped, a path that leaves the
 // folder (all level 1), optional members of the wrong type (3) and unknown
 // members (4). text is the manifest as read in text mode.
-ManifestReading InspectManifest(std::string_view text, std::vector<Finding>& findings);
+ManifestReading ReviewManifest(std::string_view text, std::vector<Finding>& findings);
 
 // What the headers of an image file say, read from its bytes.
 struct ImageFacts {
@@ -58,7 +58,7 @@ ImageFacts ReadImageFacts(const unsigned char* data, size_t size);
 // Findings of the image's own: refused file (1), no or a decorated
 // "RegisterModule" (1), a C runtime other than msvcrt.dll (3). file is the
 // name shown in messages.
-std::vector<Finding> InspectImageFacts(const ImageFacts& facts, const std::string& file);
+std::vector<Finding> ReviewImageFacts(const ImageFacts& facts, const std::string& file);
 
 // Where the loader finds a plug-in library's dependencies: its own folder,
 // the host's folder, the system folder. Each ends in a backslash.
@@ -74,10 +74,10 @@ LibrarySearch MakeLibrarySearch(const std::wstring& pluginFolder, const std::wst
 // image facts, and every imported DLL that cannot be found (1; 2 for one
 // loaded on first use), following the DLLs found in the plug-in's or the
 // host's folder to their own imports.
-std::vector<Finding> InspectLibrary(const std::wstring& path, const LibrarySearch& search);
+std::vector<Finding> ReviewLibrary(const std::wstring& path, const LibrarySearch& search);
 
-// One version folder, inspected.
-struct VersionInspection {
+// One version folder, reviewed.
+struct VersionReview {
     std::string version;       // the folder's name, UTF-8
     bool hasManifest = false;  // a candidate for the loader
     ManifestReading reading;
@@ -89,14 +89,14 @@ struct VersionInspection {
 // order the loader tries them (folders without a manifest last), and the
 // module's own findings (no version folder, none with a manifest, the order
 // of versions).
-struct ModuleInspection {
+struct ModuleReview {
     std::string module;
-    std::vector<VersionInspection> versions;
+    std::vector<VersionReview> versions;
     std::vector<Finding> findings;
     // The version the host would load, or null.
-    const VersionInspection* Chosen() const;
+    const VersionReview* Chosen() const;
 };
-ModuleInspection InspectModuleFolder(const std::wstring& folder, const std::wstring& hostFolder);
+ModuleReview ReviewModuleFolder(const std::wstring& folder, const std::wstring& hostFolder);
 
 // The manifest file's text in text mode, as the loader reads it. Fails with
 // found = false when there is no such file, with found = true when it exists

@@ -1,4 +1,4 @@
-#include "plugin_inspection.h"
+#include "plugin_review.h"
 
 #include <windows.h>
 
@@ -108,8 +108,8 @@ const char* LikelyMeant(const std::string& name) {
     return best;
 }
 
-void InspectMember(const std::string& name, const rapidjson::Value& value, const KnownMember& member,
-                   std::vector<Finding>& findings) {
+void ReviewMember(const std::string& name, const rapidjson::Value& value, const KnownMember& member,
+                  std::vector<Finding>& findings) {
     if (!HasKind(value, member.kind)) {
         const std::string what = "plugin.load: \"" + name + "\" is not " + KindName(member.kind);
         if (member.required)
@@ -132,13 +132,13 @@ void InspectMember(const std::string& name, const rapidjson::Value& value, const
     }
 }
 
-void InspectMembers(const rapidjson::Value& root, std::vector<Finding>& findings) {
+void ReviewMembers(const rapidjson::Value& root, std::vector<Finding>& findings) {
     for (const auto& member : root.GetObject()) {
         const std::string name(member.name.GetString(), member.name.GetStringLength());
         const auto known = std::find_if(std::begin(kMembers), std::end(kMembers),
                                         [&](const KnownMember& k) { return name == k.name; });
         if (known != std::end(kMembers)) {
-            InspectMember(name, member.value, *known, findings);
+            ReviewMember(name, member.value, *known, findings);
             continue;
         }
         const char* meant = LikelyMeant(name);
@@ -433,7 +433,7 @@ TextPosition PositionOfOffset(std::string_view text, size_t offset) {
     return at;
 }
 
-ManifestReading InspectManifest(std::string_view text, std::vector<Finding>& findings) {
+ManifestReading ReviewManifest(std::string_view text, std::vector<Finding>& findings) {
     const std::string terminated(text);
     ManifestReading reading = ParsePluginManifest(terminated.c_str());
     const size_t before = findings.size();
@@ -447,7 +447,7 @@ ManifestReading InspectManifest(std::string_view text, std::vector<Finding>& fin
         findings.push_back(Make(FindingLevel::Skipped, "manifest-root", "plugin.load is JSON, but not an object",
                                 "write the manifest as one object: { \"id\": ..., \"version\": ..., \"path\": ... }"));
     } else if (document.IsObject()) {
-        InspectMembers(document, findings);
+        ReviewMembers(document, findings);
     }
     const bool refusedWithReason = std::any_of(findings.begin() + before, findings.end(),
                                                [](const Finding& f) { return f.level == FindingLevel::Skipped; });
@@ -500,7 +500,7 @@ ImageFacts ReadImageFacts(const unsigned char* data, size_t size) {
     return facts;
 }
 
-std::vector<Finding> InspectImageFacts(const ImageFacts& facts, const std::string& file) {
+std::vector<Finding> ReviewImageFacts(const ImageFacts& facts, const std::string& file) {
     std::vector<Finding> findings;
     if (!facts.refusal.empty()) {
         findings.push_back(Make(FindingLevel::Skipped, facts.refusalCode, file + " " + facts.refusal,
@@ -536,7 +536,7 @@ LibrarySearch MakeLibrarySearch(const std::wstring& pluginFolder, const std::wst
     return search;
 }
 
-std::vector<Finding> InspectLibrary(const std::wstring& path, const LibrarySearch& search) {
+std::vector<Finding> ReviewLibrary(const std::wstring& path, const LibrarySearch& search) {
     std::vector<Finding> findings;
     const std::string file = FileName(path);
     std::vector<unsigned char> bytes;
@@ -554,15 +554,15 @@ std::vector<Finding> InspectLibrary(const std::wstring& path, const LibrarySearc
         return findings;
     }
     const ImageFacts facts = ReadImageFacts(bytes.data(), bytes.size());
-    findings = InspectImageFacts(facts, file);
+    findings = ReviewImageFacts(facts, file);
     if (facts.refusal.empty()) ImportWalk(search, findings).Walk(facts, file, false, 0);
     return findings;
 }
 
-bool VersionInspection::Loadable() const { return hasManifest && !HasLevel(findings, FindingLevel::Skipped); }
+bool VersionReview::Loadable() const { return hasManifest && !HasLevel(findings, FindingLevel::Skipped); }
 
-const VersionInspection* ModuleInspection::Chosen() const {
-    for (const VersionInspection& version : versions) {
+const VersionReview* ModuleReview::Chosen() const {
+    for (const VersionReview& version : versions) {
         if (version.Loadable()) return &version;
     }
     return nullptr;
@@ -616,14 +616,14 @@ std::string DescribeFinding(const Finding& finding) {
     return "[" + finding.code + "] " + finding.message + ". Fix: " + finding.fix;
 }
 
-ModuleInspection InspectModuleFolder(const std::wstring& folder, const std::wstring& hostFolder) {
-    ModuleInspection module;
+ModuleReview ReviewModuleFolder(const std::wstring& folder, const std::wstring& hostFolder) {
+    ModuleReview module;
     module.module = ModuleNameOf(folder);
     std::vector<std::string> candidates;
-    std::vector<VersionInspection> listed;
+    std::vector<VersionReview> listed;
     const std::vector<std::wstring> subfolders = ListSubfolders(folder);
     for (const std::wstring& name : subfolders) {
-        VersionInspection version;
+        VersionReview version;
         version.version = ToUtf8(name);
         const std::wstring versionFolder = folder + name + L"\\";
         const ManifestFile manifest = ReadManifestFile(versionFolder + kManifestName);
@@ -637,11 +637,11 @@ ModuleInspection InspectModuleFolder(const std::wstring& folder, const std::wstr
             version.findings.push_back(
                 UnreadableManifest(module.module + "\\" + version.version + "\\plugin.load", manifest.error));
         } else {
-            version.reading = InspectManifest(manifest.text, version.findings);
+            version.reading = ReviewManifest(manifest.text, version.findings);
             if (version.reading.ok) {
                 const std::wstring library = FullPathOf(versionFolder + FromUtf8(version.reading.manifest.libraryPath));
                 const std::vector<Finding> found =
-                    InspectLibrary(library, MakeLibrarySearch(FolderOf(library), hostFolder));
+                    ReviewLibrary(library, MakeLibrarySearch(FolderOf(library), hostFolder));
                 version.findings.insert(version.findings.end(), found.begin(), found.end());
             }
         }
@@ -649,11 +649,11 @@ ModuleInspection InspectModuleFolder(const std::wstring& folder, const std::wstr
     }
     for (const std::string& name : OrderVersionCandidates(candidates)) {
         auto it = std::find_if(listed.begin(), listed.end(),
-                               [&](const VersionInspection& v) { return v.hasManifest && v.version == name; });
+                               [&](const VersionReview& v) { return v.hasManifest && v.version == name; });
         module.versions.push_back(std::move(*it));
         listed.erase(it);
     }
-    for (VersionInspection& ignored : listed) {
+    for (VersionReview& ignored : listed) {
         // Without any candidate the module's own finding says it all.
         if (!candidates.empty()) {
             ignored.findings.push_back(Make(FindingLevel::Notice, "no-manifest",
@@ -673,7 +673,7 @@ ModuleInspection InspectModuleFolder(const std::wstring& folder, const std::wstr
     });
     std::vector<std::string> tried(module.versions.size());
     std::transform(module.versions.begin(), module.versions.end(), tried.begin(),
-                   [](const VersionInspection& v) { return v.version; });
+                   [](const VersionReview& v) { return v.version; });
     tried.resize(candidates.size());
     std::string order;
     for (const std::string& version : tried) order += (order.empty() ? "" : ", ") + version;
