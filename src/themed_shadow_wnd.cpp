@@ -45,21 +45,25 @@ WindowClassInfo CThemedShadowWnd::GetWindowClassInfo() const {
     return {.name = L"WTL_ThemedShadowWindow", .style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS};
 }
 
+// Click-through, kept off the taskbar and never activated, so the shadow can
+// never take a click or the focus from the windows around it. It is made
+// hidden and shown without activation: made visible, the system would
+// activate it (Wine does, whatever its extended style says), which leaves the
+// keyboard on the shadow and makes it a window that Wine hands to the window
+// manager, whose hiding then stalls when there is none.
 bool CThemedShadowWnd::Create(HWND owner) {
     owner_ = owner;
-    if (WindowBase::Create({.rect = {1, 1, 1, 1}, .style = WS_VISIBLE})) return true;
-    owner_ = nullptr;
-    return false;
+    if (!WindowBase::Create({.rect = {1, 1, 1, 1},
+                             .style = WS_POPUP,
+                             .exStyle = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW})) {
+        owner_ = nullptr;
+        return false;
+    }
+    if (IsWindowVisible(owner_)) ShowWindow(Handle(), SW_SHOWNA);
+    return true;
 }
 
-// Click-through and never activated, so the shadow can never take a click or
-// the focus from the windows around it.
 int CThemedShadowWnd::OnCreate(CREATESTRUCTW*) {
-    const LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);
-    SetWindowLongPtrW(Handle(), GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_CAPTION | WS_THICKFRAME | WS_MAXIMIZEBOX));
-    LONG_PTR exStyle = GetWindowLongPtrW(Handle(), GWL_EXSTYLE) | WS_EX_LAYERED | WS_EX_TRANSPARENT;
-    exStyle = (exStyle & ~static_cast<LONG_PTR>(WS_EX_TOPMOST)) | WS_EX_NOACTIVATE;
-    SetWindowLongPtrW(Handle(), GWL_EXSTYLE, exStyle);
     ownerWatch_.Attach(owner_, SubclassedWindow::Mode::Hook);
     SetMsgHandled(false);
     return 0;
