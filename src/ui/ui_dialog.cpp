@@ -55,8 +55,10 @@ COLORREF CatalogColour(const char* key, COLORREF fallback) {
     return store && store->IsOk() ? store->GetRGB(key, fallback) : fallback;
 }
 
-UiDialog::UiDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage)
-    : DialogBase({.style = WS_POPUP | WS_SYSMENU | DS_SETFONT | DS_FIXEDSYS, .width = 316, .height = 183}),
+UiDialog::UiDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage, Activation activation)
+    : DialogBase({.style = WS_POPUP | (activation == Activation::Never ? 0u : WS_SYSMENU) | DS_SETFONT | DS_FIXEDSYS,
+                  .width = 316,
+                  .height = 183}),
       closeImage_(closeImage),
       closePressedImage_(closePressedImage) {}
 

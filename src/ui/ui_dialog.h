@@ -26,8 +26,13 @@ constexpr int kSecondButtonId = 5052;
 
 class UiDialog : public DialogBase, public BASSubject, public BASObserver {
 public:
-    // The close button's pictures, from the image catalog; not owned.
-    UiDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage);
+    // The close button's pictures, from the image catalog; not owned. A
+    // dialog that is never activated (the notice strip) is made without a
+    // system menu: Wine hands a popup with one to the window manager, and
+    // hiding such a window stalls its thread for seconds when there is none.
+    enum class Activation { Activated, Never };
+    UiDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage,
+             Activation activation = Activation::Activated);
     ~UiDialog() override;
 
     void SetTitle(const std::wstring& title) { title_ = title; }

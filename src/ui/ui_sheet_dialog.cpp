@@ -32,7 +32,7 @@ RECT WindowRect(HWND window) {
 }  // namespace
 
 UiSheetDialog::UiSheetDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage)
-    : UiDialog(closeImage, closePressedImage) {}
+    : UiDialog(closeImage, closePressedImage, Activation::Never) {}
 
 UiSheetDialog::~UiSheetDialog() = default;
 

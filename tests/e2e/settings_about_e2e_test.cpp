@@ -235,14 +235,13 @@ TEST_F(SettingsAboutRun, AboutLaysOutItsBandLinkAndOkAndItsLinkOpensTheAddress) 
 // used with the keyboard alone: a language chosen with the arrow keys and
 // stored with Return; in the about dialog opened next, Tab through every
 // control, the focus cue showing only once a key was pressed; Escape; the
-// focus back on the frame after each. The about dialog opens once the
-// settings' restart note has hidden itself: hiding it holds the main thread
-// for seconds under Wine (the strip owns its shadow, so Wine has it managed
-// and waits for a window manager), and keys pressed meanwhile wait.
+// focus back on the frame after each. The about dialog opens while the
+// settings' restart note still shows, so the note hides itself amid the Tab
+// presses, which must not wait for it.
 TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageThenTabsThroughTheAboutDialog) {
     WriteStore("{\"language\": 3}");
     AddProbe({},
-             "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_SETTING\nSLEEP 7000\nSEND LIBPLATFORM_COMMAND_OPEN_ABOUT\n");
+             "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_SETTING\nSLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_ABOUT\n");
     HostProcess host(Options());
     ASSERT_TRUE(Run(host));
     HWND settings = WaitForDialog(host, 600);
@@ -258,7 +257,6 @@ TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageThenTabsThroughTheAboutDial
 
     HWND about = WaitForDialog(host, 500);
     ASSERT_NE(about, nullptr) << "the plug-in's command opened no about dialog";
-    EXPECT_EQ(ShownSheet(host), nullptr) << "the restart note was still open";
     HWND ok = Control(about, kOkId);
     ExpectPushButtons(about, {{kOkId, L"OK"}, {kCloseId, L"Close"}});
     EXPECT_TRUE(WaitUntil([&] { return FocusOf(about) == ok; }, 5000)) << "\"OK\" did not take the focus";
