@@ -17,6 +17,8 @@
 
 #include <string>
 
+#include "FolderListing.h"
+
 namespace {
 
 // Read at run time so that the linker keeps every import, as the host's are.
@@ -36,29 +38,18 @@ std::wstring OwnFolder() {
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-template <typename Visit>
-void ForEach(const std::wstring& pattern, bool folders, Visit visit) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(pattern.c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (isFolder == folders && entry.cFileName[0] != L'.') visit(std::wstring(entry.cFileName));
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-}
-
 // Plug-in libraries are never unloaded, as in the host.
 void LoadPluginLibraries(const std::wstring& root) {
-    ForEach(root + L"*", true, [&](const std::wstring& module) {
-        ForEach(root + module + L"\\*", true, [&](const std::wstring& version) {
+    for (const std::wstring& module : ListSubfolderNames(root + L"*")) {
+        for (const std::wstring& version : ListSubfolderNames(root + module + L"\\*")) {
             const std::wstring folder = root + module + L"\\" + version + L"\\";
-            ForEach(folder + L"*.dll", false, [&](const std::wstring& dll) {
-                LoadLibraryExW((folder + dll).c_str(), nullptr,
+            for (const FolderEntry& dll : ListFolder(folder + L"*.dll")) {
+                if (dll.isFolder) continue;
+                LoadLibraryExW((folder + dll.name).c_str(), nullptr,
                                LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
-            });
-        });
-    });
+            }
+        }
+    }
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -26,7 +26,6 @@ public:
 
     // The translation of english, or null when the catalogs lack it.
     const wchar_t* FindTranslation(std::wstring_view english) const;
-    size_t TranslationCount() const { return translations_.size(); }
 
 private:
     int language_;

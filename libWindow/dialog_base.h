@@ -52,7 +52,6 @@ public:
     void EndDialog(INT_PTR code);
 
     HWND Handle() const { return window_; }
-    bool IsModal() const { return modal_; }
     // The code given to the last EndDialog.
     INT_PTR Result() const { return result_; }
 

@@ -32,7 +32,6 @@ public:
 
     // What CreateDialogIndirectParamW takes; valid as long as the object lives.
     const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
-    size_t SizeInBytes() const { return words_.size() * sizeof(WORD); }
 
 private:
     void AddWord(WORD value) { words_.push_back(value); }

@@ -30,7 +30,6 @@ public:
     // target itself when no buffer could be made (drawing then goes straight
     // to it rather than not at all).
     HDC get() const { return memory_ ? memory_.get() : target_; }
-    bool IsBuffered() const { return static_cast<bool>(memory_); }
 
 private:
     HDC target_;

@@ -12,9 +12,6 @@ public:
     GdiplusSession(const GdiplusSession&) = delete;
     GdiplusSession& operator=(const GdiplusSession&) = delete;
 
-    // False when GDI+ did not start; drawing with it then fails, nothing else.
-    bool IsStarted() const { return token_ != 0; }
-
 private:
     ULONG_PTR token_ = 0;
 };

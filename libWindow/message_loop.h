@@ -1,11 +1,10 @@
-// The thread's message loop, with message filters and idle handlers.
+// The thread's message loop, with message filters.
 //
 // A message filter sees every message before it is translated and
 // dispatched; filters are asked last-registered-first and the first that
-// returns true swallows the message. Idle handlers run when the queue is
-// empty. Windows register themselves (the main frame in WM_CREATE) and remove
-// themselves (in WM_DESTROY); registering and removing is allowed while the
-// loop is asking the very same list.
+// returns true swallows the message. Windows register themselves (when they
+// are made) and remove themselves (in WM_DESTROY); registering and removing
+// is allowed while the loop is asking the very same list.
 #pragma once
 
 #include <windows.h>
@@ -21,15 +20,6 @@ public:
 
 protected:
     ~MessageFilter() = default;
-};
-
-class IdleHandler {
-public:
-    // True to be called again while the queue stays empty.
-    virtual bool OnIdle() = 0;
-
-protected:
-    ~IdleHandler() = default;
 };
 
 // A registration list that may change while it is being walked: a removed
@@ -86,8 +76,6 @@ public:
 
     bool AddMessageFilter(MessageFilter* filter) { return filters_.Add(filter); }
     bool RemoveMessageFilter(MessageFilter* filter) { return filters_.Remove(filter); }
-    bool AddIdleHandler(IdleHandler* handler) { return idleHandlers_.Add(handler); }
-    bool RemoveIdleHandler(IdleHandler* handler) { return idleHandlers_.Remove(handler); }
 
     // Runs until WM_QUIT; returns its exit code.
     int Run();
@@ -98,10 +86,7 @@ public:
 
     // Asks the filters, newest first; true when one swallowed the message.
     bool PreTranslateMessage(MSG* message);
-    // Runs every idle handler; true when one wants to run again.
-    bool OnIdle();
 
 private:
     HandlerList<MessageFilter> filters_;
-    HandlerList<IdleHandler> idleHandlers_;
 };

@@ -10,7 +10,6 @@ namespace {
 struct ModuleState {
     std::mutex lock;
     bool running = false;
-    DWORD mainThreadId = 0;
     std::map<DWORD, MessageLoop*> loops;
 };
 
@@ -25,7 +24,6 @@ WindowingModule::WindowingModule() {
     std::lock_guard<std::mutex> hold(state.lock);
     assert(!state.running && "one windowing module at a time");
     state.running = true;
-    state.mainThreadId = GetCurrentThreadId();
     state.loops.clear();
 }
 
@@ -33,14 +31,7 @@ WindowingModule::~WindowingModule() {
     ModuleState& state = State();
     std::lock_guard<std::mutex> hold(state.lock);
     state.running = false;
-    state.mainThreadId = 0;
     state.loops.clear();
-}
-
-DWORD WindowingModule::MainThreadId() {
-    ModuleState& state = State();
-    std::lock_guard<std::mutex> hold(state.lock);
-    return state.mainThreadId;
 }
 
 bool WindowingModule::AddMessageLoop(MessageLoop* loop) {

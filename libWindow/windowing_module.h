@@ -1,8 +1,8 @@
-// The windowing module's bookkeeping for the life of the run: the main
-// thread's id and the message loop of each thread that runs one. Start-up
+// The windowing module's bookkeeping for the life of the run: the message
+// loop of each thread that runs one. Start-up
 // makes one WindowingModule before the main frame exists and lets it go after
 // the loop has ended; windows find their thread's loop through it to register
-// their message filters and idle handlers.
+// their message filters.
 #pragma once
 
 #include <windows.h>
@@ -11,15 +11,13 @@
 
 class WindowingModule {
 public:
-    // Records the calling thread as the main thread. One at a time.
+    // One at a time.
     WindowingModule();
     // Forgets every loop; lookups then find none.
     ~WindowingModule();
     WindowingModule(const WindowingModule&) = delete;
     WindowingModule& operator=(const WindowingModule&) = delete;
 
-    // 0 while no module exists.
-    static DWORD MainThreadId();
     // Registers loop as the calling thread's; false without a module or when
     // the thread has one already.
     static bool AddMessageLoop(MessageLoop* loop);

@@ -151,7 +151,7 @@ void LumarestHost::LoadPluginsAndCommands() {
         trace_.Mark("safe-start marker", name);
     };
     options.afterEntryCall = [&](const std::wstring& module) { trace_.Mark("RegisterModule", ToUtf8(module)); };
-    LoadPlugins(options);
+    PluginLoader(std::move(options)).LoadPlugins();
     marker.Finish();
     trace_.Mark("plug-in listing and records");
     RegisterPlatformCommands(*this);
@@ -161,7 +161,7 @@ void LumarestHost::LoadPluginsAndCommands() {
 void LumarestHost::FillView(CMainFrame& frame) {
     if (!frame.CreateView()) return;
     dialogs_->SetParent(frame.ViewWindow());
-    appIcon_ = BuildProductCatalog(frame.ViewWindow());
+    appIcon_ = BuildProductCatalog(frame.ViewWindow(), LoadedModules::Instance());
     frame.ScheduleUpdateCheck();
     trace_.Mark("view and catalog");
 }

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -161,12 +160,6 @@ void SendFromThreads(const std::vector<std::string>& names) {
     for (std::thread& thread : threads) thread.join();
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    wchar_t buffer[MAX_PATH * 4];
-    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(buffer)), buffer, nullptr);
-    return length > 0 && length < std::size(buffer) ? std::wstring(buffer, length) : path;
-}
-
 // Sends each name kRepeatRounds times and reports the blocks the C heap
 // gained, when they grow with the number of commands.
 void CountLeaks(ChildReport& report, const std::vector<std::string>& names, DWORD limitMs) {
@@ -197,10 +190,10 @@ int RunChild(const std::wstring& versionFolder, const std::wstring& module, cons
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(OnChildCrash);
 
-    const ManifestFile manifest = ReadManifestFile(versionFolder + L"plugin.load");
+    const ManifestFile manifest = ReadManifestFile(versionFolder + kManifestName);
     ManifestReading reading = ParsePluginManifest(manifest.text.c_str());
     if (!manifest.read || !reading.ok) return 3;  // the static checks have said why
-    const std::wstring libraryPath = FullPath(versionFolder + FromUtf8(reading.manifest.libraryPath));
+    const std::wstring libraryPath = ManifestLibraryPath(versionFolder, reading.manifest.libraryPath);
 
     HMODULE library = nullptr;
     DWORD loadError = 0;
@@ -213,7 +206,8 @@ int RunChild(const std::wstring& versionFolder, const std::wstring& module, cons
         report.AddFinding(failed.level, failed.code, failed.message, failed.fix);
         return 3;
     }
-    AddPermanentModule(library);
+    LoadedModules& modules = LoadedModules::Instance();
+    modules.AddLibrary(library);
     const auto entry = reinterpret_cast<RegisterModuleFunction>(
         reinterpret_cast<void*>(GetProcAddress(library, LUMAREST_ENTRY_POINT_NAME)));
     if (!entry) return 3;
@@ -231,13 +225,13 @@ int RunChild(const std::wstring& versionFolder, const std::wstring& module, cons
     record->libraryPath = ToUtf8(libraryPath);
     // What the headless host itself allocates does not count against the plug-in.
     const HeapCount beforeHost = CountHeap();
-    AddModule(module.c_str(), std::move(record), endpoint->receive ? endpoint : nullptr);
-    RegisterHostModule(L"Product");
+    PluginLoader().AddModule(module, std::move(record), endpoint->receive ? endpoint : nullptr);
+    modules.RegisterHostModule(L"Product");
     static HeadlessHost host;  // commands may reach it until the process ends
     RegisterPlatformCommands(host);
     const HeapCount afterHost = CountHeap();
 
-    const std::vector<std::string>& names = FindModule(module.c_str())->receives;
+    const std::vector<std::string>& names = modules.FindModule(module.c_str())->receives;
     if (endpoint->receive && !names.empty()) {
         for (const std::string& name : names) RunStep(report, "command " + name, limitMs, [&] { SendEmpty(name); });
         CountLeaks(report, names, limitMs);

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "FolderListing.h"
 #include "Utf8.h"
 #include "check/dynamic_check.h"
 #include "common/plugin_review.h"
@@ -236,7 +237,7 @@ int wmain(int argc, wchar_t** argv) {
     if (options.all) {
         const std::wstring installation = WithBackslash(options.folder);
         const std::wstring plugins = installation + L"Plugins\\";
-        for (const std::wstring& module : ListSubfolders(plugins))
+        for (const std::wstring& module : ListSubfolderNames(plugins + L"*"))
             reports.push_back(CheckModule(plugins + module + L"\\", installation, options));
     } else {
         // Installed beside the host, the checker's folder is the host's.

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "command_bus.h"
+#include "loaded_modules.h"
 
 namespace {
 

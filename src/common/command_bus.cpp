@@ -5,7 +5,6 @@
 #include "bus_trace.h"
 #include "log_rate_limit.h"
 
-#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -138,15 +137,6 @@ public:
         return list;
     }
 
-    void AddPermanentModule(HMODULE module) {
-        std::lock_guard guard(writeLock_);
-        auto next = std::make_unique<std::vector<HMODULE>>();
-        if (const auto* now = permanent_.load(std::memory_order_relaxed)) *next = *now;
-        next->push_back(module);
-        permanent_.store(next.get(), std::memory_order_release);
-        permanentSnapshots_.push_back(std::move(next));
-    }
-
     // The trace that deliveries record in, or null: the one thing a send
     // reads when no trace runs.
     BusTrace* Trace() const { return trace_.load(std::memory_order_acquire); }
@@ -195,7 +185,7 @@ private:
         }
         std::atomic<const char*>& notFixed = notFixed_[Slot(name)];
         if (notFixed.load(std::memory_order_relaxed) == name) return nullptr;
-        if (!IsPermanent(FixedTextModule(name))) {
+        if (!LoadedModules::Instance().StaysLoaded(FixedTextModule(name))) {
             notFixed.store(name, std::memory_order_relaxed);
             return nullptr;
         }
@@ -207,25 +197,15 @@ private:
         return nullptr;
     }
 
-    // A module that stays loaded until the process ends.
-    bool IsPermanent(HMODULE module) const {
-        if (!module) return false;
-        if (module == HostInstance()) return true;
-        const auto* modules = permanent_.load(std::memory_order_acquire);
-        return modules && std::find(modules->begin(), modules->end(), module) != modules->end();
-    }
-
     std::atomic<const NameTable*> table_{nullptr};
     std::atomic<const FixedName*> byAddress_[kAddressSlots] = {};
     std::atomic<const char*> notFixed_[kAddressSlots] = {};
-    std::atomic<const std::vector<HMODULE>*> permanent_{nullptr};
     std::atomic<BusTrace*> trace_{nullptr};
     std::mutex writeLock_;
     // Everything ever published, owned here; guarded by writeLock_.
     std::vector<std::unique_ptr<CommandList>> lists_;
     std::vector<std::unique_ptr<const EndpointSnapshot>> snapshots_;
     std::vector<std::unique_ptr<const NameTable>> tables_;
-    std::vector<std::unique_ptr<const std::vector<HMODULE>>> permanentSnapshots_;
 };
 
 // Never destroyed: plug-in threads may send until the process ends.
@@ -344,11 +324,6 @@ void Deliver(BASObserveData* record) {
 
 }  // namespace
 
-HMODULE HostInstance() {
-    static const HMODULE instance = GetModuleHandleW(nullptr);
-    return instance;
-}
-
 void __cdecl Broadcast(BASObserveData* record) { Deliver<false>(record); }
 
 void __cdecl BroadcastWithoutTraceHook(BASObserveData* record) { Deliver<false, false>(record); }
@@ -381,10 +356,6 @@ CommandEndpoint* RegisterHandler(const char* command, BASCommandFunction receive
 
 void RegisterEndpoint(const char* command, CommandEndpoint* endpoint) {
     if (command && endpoint) Registry().Append(command, endpoint);
-}
-
-void AddPermanentModule(HMODULE module) {
-    if (module) Registry().AddPermanentModule(module);
 }
 
 void ForwardToPlugins(BASObserveData* record) {

@@ -13,11 +13,9 @@
 
 #include <lumarest/plugin.h>
 
-class BusTrace;
+#include "loaded_modules.h"
 
-// The host's own module handle: the sender of the host's commands and the
-// owner of its endpoints.
-HMODULE HostInstance();
+class BusTrace;
 
 // Delivers to every endpoint registered for record->command except the
 // sender's; drops a record with no sender or an unknown name.
@@ -31,10 +29,6 @@ void HostSend(BASObserveData* record);
 CommandEndpoint* RegisterHandler(const char* command, BASCommandFunction receive);
 // Appends an existing endpoint to command's list (the plug-in loader's way in).
 void RegisterEndpoint(const char* command, CommandEndpoint* endpoint);
-// Declares that module stays loaded until the process ends (the loader never
-// unloads plug-ins), so command names in its read-only data never change and
-// the bus may know them by address alone.
-void AddPermanentModule(HMODULE module);
 // A zeroed, never-freed endpoint whose send is Broadcast.
 CommandEndpoint* NewEndpoint(void* owner);
 

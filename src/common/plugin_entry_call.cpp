@@ -2,42 +2,23 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <iterator>
 #include <mutex>
 #include <thread>
 
 #include "BASDbgReport.h"
+#include "loaded_modules.h"
 #include "logging.h"
 
 namespace {
 
-// The plug-in libraries loaded so far, and the thread that loaded them: the
-// main thread, the window thread. Code of theirs runs there from the entry
-// call on, in commands the host delivers and in their windows' procedures,
-// and there the system swallows faults: a fault inside a window-creation
-// callback or a message sent from another thread is dropped by Wine's (and
-// 64-bit Windows') callback dispatcher, and the host would go on in a broken
-// state with nothing reported. Append-only, read without a lock by the
-// handler below.
-struct PluginLibraries {
-    std::atomic<DWORD> threadId{0};
-    std::atomic<size_t> count{0};
-    std::atomic<HMODULE> libraries[512] = {};
-
-    void Add(HMODULE library) {
-        const size_t at = count.load(std::memory_order_relaxed);
-        if (at == std::size(libraries)) return;  // the rest go unwatched
-        libraries[at].store(library, std::memory_order_relaxed);
-        count.store(at + 1, std::memory_order_release);
-    }
-    bool Holds(HMODULE module) const {
-        const size_t n = count.load(std::memory_order_acquire);
-        for (size_t i = 0; i < n; ++i)
-            if (libraries[i].load(std::memory_order_relaxed) == module) return true;
-        return false;
-    }
-};
-PluginLibraries plugins;
+// The thread that calls the entry points: the main thread, the window
+// thread. The plug-ins' code runs there from the entry call on, in commands
+// the host delivers and in their windows' procedures, and there the system
+// swallows faults: a fault inside a window-creation callback or a message
+// sent from another thread is dropped by Wine's (and 64-bit Windows')
+// callback dispatcher, and the host would go on in a broken state with
+// nothing reported.
+std::atomic<DWORD> entryThread{0};
 
 bool IsFatal(DWORD code) {
     switch (code) {
@@ -58,12 +39,12 @@ bool IsFatal(DWORD code) {
 // crash filter's own first-chance case.)
 LONG CALLBACK OnPluginFault(EXCEPTION_POINTERS* pointers) {
     const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-    if (GetCurrentThreadId() != plugins.threadId.load(std::memory_order_relaxed) || !IsFatal(record.ExceptionCode))
+    if (GetCurrentThreadId() != entryThread.load(std::memory_order_relaxed) || !IsFatal(record.ExceptionCode))
         return EXCEPTION_CONTINUE_SEARCH;
     HMODULE module = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        static_cast<LPCWSTR>(record.ExceptionAddress), &module);
-    if (!module || !plugins.Holds(module)) return EXCEPTION_CONTINUE_SEARCH;
+    if (!LoadedModules::Instance().IsPluginLibrary(module)) return EXCEPTION_CONTINUE_SEARCH;
     BASDbgReport::ReportFault(pointers);
 }
 
@@ -118,13 +99,12 @@ private:
 
 }  // namespace
 
-void CallRegisterModule(RegisterModuleFunction registerModule, CommandEndpoint* endpoint, HMODULE library,
-                        const std::string& pluginName, DWORD hangLimitMs) {
+void CallRegisterModule(RegisterModuleFunction registerModule, CommandEndpoint* endpoint, const std::string& pluginName,
+                        DWORD hangLimitMs) {
     // Installed once and kept: the plug-ins stay loaded until the process ends.
     static const PVOID handler = AddVectoredExceptionHandler(1, OnPluginFault);
     static_cast<void>(handler);
-    plugins.threadId.store(GetCurrentThreadId(), std::memory_order_relaxed);
-    plugins.Add(library);
+    entryThread.store(GetCurrentThreadId(), std::memory_order_relaxed);
     HangWatch::Instance().Begin(pluginName, hangLimitMs);
     registerModule(endpoint);
     HangWatch::Instance().End();

@@ -13,11 +13,11 @@
 
 using RegisterModuleFunction = void(__cdecl*)(CommandEndpoint*);
 
-// Calls registerModule(endpoint) for the plug-in library on the main thread.
-// From then on a fault in the library's own code on that thread, in this call
-// or in a command or window message later, goes to the crash filter like any
-// unhandled one, so the report names the plug-in. When the
+// Calls registerModule(endpoint) on the main thread. From then on a fault on
+// that thread in the code of a plug-in library (one LoadedModules holds), in
+// this call or in a command or window message later, goes to the crash
+// filter like any unhandled one, so the report names the plug-in. When the
 // call has not returned after hangLimitMs, one error line names the plug-in
 // and the log is flushed at once.
-void CallRegisterModule(RegisterModuleFunction registerModule, CommandEndpoint* endpoint, HMODULE library,
-                        const std::string& pluginName, DWORD hangLimitMs = 15000);
+void CallRegisterModule(RegisterModuleFunction registerModule, CommandEndpoint* endpoint, const std::string& pluginName,
+                        DWORD hangLimitMs = 15000);

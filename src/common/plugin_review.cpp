@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <lumarest/plugin.h>
+
 #include <rapidjson/document.h>
 
 #include <algorithm>
@@ -13,14 +15,13 @@
 #include <set>
 
 #include "BASUtility.h"
+#include "FolderListing.h"
 #include "JsonText.h"
 #include "UniqueResource.h"
 #include "Utf8.h"
-#include "plugin_util.h"
 
 namespace {
 
-constexpr wchar_t kManifestName[] = L"plugin.load";
 // Larger libraries are not plug-ins anyone ships; reading them whole would
 // only cost memory.
 constexpr DWORD kLargestLibrary = 256u << 20;
@@ -390,18 +391,6 @@ private:
     std::set<std::string> seen_;
 };
 
-std::string ModuleNameOf(std::wstring folder) {
-    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    const size_t slash = folder.find_last_of(L"\\/");
-    return ToUtf8(slash == std::wstring::npos ? folder : folder.substr(slash + 1));
-}
-
-std::wstring FullPathOf(const std::wstring& path) {
-    wchar_t buffer[MAX_PATH * 4];
-    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(buffer)), buffer, nullptr);
-    return length > 0 && length < std::size(buffer) ? std::wstring(buffer, length) : path;
-}
-
 bool HasLevel(const std::vector<Finding>& findings, FindingLevel level) {
     return std::any_of(findings.begin(), findings.end(), [&](const Finding& f) { return f.level == level; });
 }
@@ -616,12 +605,28 @@ std::string DescribeFinding(const Finding& finding) {
     return "[" + finding.code + "] " + finding.message + ". Fix: " + finding.fix;
 }
 
+std::wstring ModuleFolderName(std::wstring folder) {
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    const size_t slash = folder.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? folder : folder.substr(slash + 1);
+}
+
+std::wstring ManifestLibraryPath(const std::wstring& versionFolder, const std::string& path) {
+    const std::wstring joined = versionFolder + FromUtf8(path);
+    const DWORD needed = GetFullPathNameW(joined.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return joined;
+    std::wstring full(needed, L'\0');
+    const DWORD written = GetFullPathNameW(joined.c_str(), needed, full.data(), nullptr);
+    full.resize(written < needed ? written : 0);
+    return full.empty() ? joined : full;
+}
+
 ModuleReview ReviewModuleFolder(const std::wstring& folder, const std::wstring& hostFolder) {
     ModuleReview module;
-    module.module = ModuleNameOf(folder);
+    module.module = ToUtf8(ModuleFolderName(folder));
     std::vector<std::string> candidates;
     std::vector<VersionReview> listed;
-    const std::vector<std::wstring> subfolders = ListSubfolders(folder);
+    const std::vector<std::wstring> subfolders = ListSubfolderNames(folder + L"*");
     for (const std::wstring& name : subfolders) {
         VersionReview version;
         version.version = ToUtf8(name);
@@ -639,7 +644,7 @@ ModuleReview ReviewModuleFolder(const std::wstring& folder, const std::wstring& 
         } else {
             version.reading = ReviewManifest(manifest.text, version.findings);
             if (version.reading.ok) {
-                const std::wstring library = FullPathOf(versionFolder + FromUtf8(version.reading.manifest.libraryPath));
+                const std::wstring library = ManifestLibraryPath(versionFolder, version.reading.manifest.libraryPath);
                 const std::vector<Finding> found =
                     ReviewLibrary(library, MakeLibrarySearch(FolderOf(library), hostFolder));
                 version.findings.insert(version.findings.end(), found.begin(), found.end());

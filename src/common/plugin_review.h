@@ -98,6 +98,14 @@ struct ModuleReview {
 };
 ModuleReview ReviewModuleFolder(const std::wstring& folder, const std::wstring& hostFolder);
 
+// A version folder's manifest, by name.
+inline constexpr wchar_t kManifestName[] = L"plugin.load";
+// A module's name: its folder's last component (trailing separators dropped).
+std::wstring ModuleFolderName(std::wstring folder);
+// The full path of the library that a manifest's "path" names inside
+// versionFolder (which ends in a backslash).
+std::wstring ManifestLibraryPath(const std::wstring& versionFolder, const std::string& path);
+
 // The manifest file's text in text mode, as the loader reads it. Fails with
 // found = false when there is no such file, with found = true when it exists
 // but cannot be read.

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <string_view>
 
+#include "FolderListing.h"
 #include "UniqueResource.h"
 #include "Utf8.h"
 #include "command_bus.h"
@@ -18,18 +16,6 @@
 
 namespace {
 
-// Never destroyed: plug-in threads may look modules up until the process ends.
-struct ModuleTable {
-    std::mutex lock;
-    std::map<std::wstring, std::unique_ptr<ModuleRecord>, std::less<>> modules;  // guarded by lock
-};
-
-ModuleTable& Modules() {
-    static ModuleTable* const table = new ModuleTable;
-    return *table;
-}
-
-constexpr wchar_t kManifestName[] = L"plugin.load";
 // Parse errors of manifests are reported from this one place, so that log
 // readers find them under a stable location whatever the build's paths.
 constexpr char kParseErrorSource[] = "src\\common\\plugin_util";
@@ -41,13 +27,6 @@ Function Export(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-// The module's name: the folder's last component, without the backslash.
-std::wstring ModuleNameOf(std::wstring folder) {
-    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    size_t slash = folder.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? folder : folder.substr(slash + 1);
-}
-
 // A version folder that holds a manifest, with the manifest as read: each
 // manifest is opened once, and its opening is the test that it exists.
 struct VersionCandidate {
@@ -57,7 +36,7 @@ struct VersionCandidate {
 
 std::vector<VersionCandidate> ListVersionCandidates(const std::wstring& folder, bool& anyFolder) {
     std::vector<VersionCandidate> candidates;
-    const std::vector<std::wstring> names = ListSubfolders(folder);
+    const std::vector<std::wstring> names = ListSubfolderNames(folder + L"*");
     anyFolder = !names.empty();
     for (const std::wstring& name : names) {
         ManifestFile manifest = ReadManifestFile(folder + name + L"\\" + kManifestName);
@@ -86,15 +65,6 @@ Finding ReasonForLibrary(const std::wstring& libraryPath, Finding fallback) {
     return fallback;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return path;
-    std::wstring full(needed, L'\0');
-    DWORD written = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    full.resize(written < needed ? written : 0);
-    return full.empty() ? path : full;
-}
-
 // Opens the library for reading while denying writers and deleters, so the
 // file that was checked is the file that gets loaded, and checks its headers.
 // The returned handle must stay open until the library is loaded. Empty
@@ -116,10 +86,22 @@ void LogSkipped(const std::wstring& module, const std::string& version, const Fi
                << " skipped: " << DescribeFinding(reason);
 }
 
+}  // namespace
+
+void HardenDllSearchPath() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+    auto setDefault =
+        Export<SetDefaultDllDirectoriesFunction>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    // Older systems lack it; removing the current directory still helps there.
+    if (setDefault && !setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS))
+        LOG(ERROR) << "SetDefaultDllDirectories failed (error " << GetLastError() << ")";
+    SetDllDirectoryW(L"");
+}
+
 // Tries one version folder; true when the module was loaded from it,
 // otherwise reason says why not.
-bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder, const ManifestFile& manifest,
-                 const LoadOptions& options, Finding& reason) {
+bool PluginLoader::LoadVersion(const std::wstring& name, const std::wstring& versionFolder,
+                               const ManifestFile& manifest, Finding& reason) {
     const std::wstring manifestPath = versionFolder + kManifestName;
     if (!manifest.read) {
         reason = UnreadableManifest(ToUtf8(manifestPath), manifest.error);
@@ -139,7 +121,7 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder, co
         return false;
     }
 
-    const std::wstring libraryPath = FullPath(versionFolder + FromUtf8(reading.manifest.libraryPath));
+    const std::wstring libraryPath = ManifestLibraryPath(versionFolder, reading.manifest.libraryPath);
     UniqueHandle held;
     if (std::string refusal = OpenAndCheckLibrary(libraryPath, held); !refusal.empty()) {
         reason = ReasonForLibrary(libraryPath, Finding{FindingLevel::Skipped, "library-refused",
@@ -153,9 +135,9 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder, co
         reason = ReasonForLibrary(libraryPath, LoadFailed(ToUtf8(libraryPath), loadError));
         return false;
     }
-    AddPermanentModule(library);  // libraries are never unloaded
-    // A library without the entry point stays loaded: libraries are never
-    // unloaded, whatever became of them.
+    // Recorded at once: libraries are never unloaded, also one without the
+    // entry point, whatever became of them.
+    modules_.AddLibrary(library);
     auto registerModule = Export<RegisterModuleFunction>(library, LUMAREST_ENTRY_POINT_NAME);
     if (!registerModule) {
         reason = ReasonForLibrary(libraryPath, Finding{FindingLevel::Skipped, "export-missing",
@@ -169,44 +151,20 @@ bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder, co
     CommandEndpoint* endpoint = NewEndpoint(library);
     // Outside the lock: the module may send from here, reaching the modules
     // registered so far.
-    if (options.beforeEntryCall) options.beforeEntryCall(name);
-    CallRegisterModule(registerModule, endpoint, library, ToUtf8(name));
-    if (options.afterEntryCall) options.afterEntryCall(name);
+    if (options_.beforeEntryCall) options_.beforeEntryCall(name);
+    CallRegisterModule(registerModule, endpoint, ToUtf8(name));
+    if (options_.afterEntryCall) options_.afterEntryCall(name);
     LOG(INFO) << "Plug-in " << ToUtf8(name) << " " << record->version << " loaded from " << record->libraryPath;
-    AddModule(name.c_str(), std::move(record), endpoint);
+    AddModule(name, std::move(record), endpoint);
     return true;
 }
 
-}  // namespace
+PluginLoader::PluginLoader(LoadOptions options, LoadedModules& modules)
+    : options_(std::move(options)), modules_(modules) {}
 
-void HardenDllSearchPath() {
-    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-    auto setDefault =
-        Export<SetDefaultDllDirectoriesFunction>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
-    // Older systems lack it; removing the current directory still helps there.
-    if (setDefault && !setDefault(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS))
-        LOG(ERROR) << "SetDefaultDllDirectories failed (error " << GetLastError() << ")";
-    SetDllDirectoryW(L"");
-}
-
-std::vector<std::wstring> ListSubfolders(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    const UniqueFindHandle search(FindFirstFileW((folder + L"*").c_str(), &entry));
-    if (!search) return names;  // a missing folder lists nothing
-    do {
-        std::wstring_view name = entry.cFileName;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
-            names.emplace_back(name);
-    } while (FindNextFileW(search.get(), &entry));
-    return names;
-}
-
-void LoadPlugin(const std::wstring& folder) { LoadPlugin(folder, LoadOptions{}); }
-
-void LoadPlugin(const std::wstring& folder, const LoadOptions& options) {
-    const std::wstring name = ModuleNameOf(folder);
-    if (FindModule(name.c_str())) return;  // a module is loaded once
+void PluginLoader::LoadPlugin(const std::wstring& folder) {
+    const std::wstring name = ModuleFolderName(folder);
+    if (modules_.FindModule(name.c_str())) return;  // a module is loaded once
     bool anyFolder = false;
     const std::vector<VersionCandidate> candidates = ListVersionCandidates(folder, anyFolder);
     if (candidates.empty()) {
@@ -219,7 +177,7 @@ void LoadPlugin(const std::wstring& folder, const LoadOptions& options) {
         const auto candidate = std::find_if(candidates.begin(), candidates.end(),
                                             [&](const VersionCandidate& c) { return c.version == version; });
         Finding reason;
-        if (LoadVersion(name, folder + FromUtf8(version) + L"\\", candidate->manifest, options, reason)) return;
+        if (LoadVersion(name, folder + FromUtf8(version) + L"\\", candidate->manifest, reason)) return;
         if (reason.code == "manifest-parse") {
             // Parse errors are reported from one fixed place, so that log
             // readers find them under a stable location whatever the build's paths.
@@ -245,40 +203,12 @@ HMODULE LoadPluginLibrary(const std::wstring& fullPath) {
     return LoadLibraryExW(fullPath.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
-bool AddModule(const wchar_t* name, std::unique_ptr<ModuleRecord> record, CommandEndpoint* endpoint) {
-    if (!name || !record) return false;
-    ModuleTable& table = Modules();
-    // The bus takes its own lock inside RegisterEndpoint; it never calls back
-    // into the loader, so this order cannot deadlock.
-    std::lock_guard guard(table.lock);
-    const auto [entry, added] = table.modules.try_emplace(name, std::move(record));
-    if (!added) return false;
-    // A name a manifest lists twice is delivered once: one endpoint per
-    // module and name.
-    std::vector<std::string>& receives = entry->second->receives;
-    std::vector<std::string> once;
-    for (const std::string& command : receives) {
-        if (std::find(once.begin(), once.end(), command) == once.end()) once.push_back(command);
-    }
-    receives = std::move(once);
-    if (endpoint) {
-        for (const std::string& command : receives) RegisterEndpoint(command.c_str(), endpoint);
-    }
-    return true;
-}
-
-ModuleRecord* FindModule(const wchar_t* name) {
-    if (!name) return nullptr;
-    ModuleTable& table = Modules();
-    std::lock_guard guard(table.lock);
-    const auto it = table.modules.find(std::wstring_view(name));
-    return it == table.modules.end() ? nullptr : it->second.get();
-}
-
-ModuleRecord* RegisterHostModule(const wchar_t* name) {
-    auto record = std::make_unique<ModuleRecord>();
-    record->type = 2;
-    record->id = ToUtf8(name ? name : L"");
-    ModuleRecord* kept = record.get();
-    return AddModule(name, std::move(record)) ? kept : FindModule(name);
+// The bus takes its own lock inside RegisterEndpoint and asks the loaded
+// modules nothing that locks, so this order cannot deadlock.
+bool PluginLoader::AddModule(const std::wstring& name, std::unique_ptr<ModuleRecord> record,
+                             CommandEndpoint* endpoint) {
+    return modules_.AddModule(name.c_str(), std::move(record), [endpoint](const ModuleRecord& stored) {
+        if (!endpoint) return;
+        for (const std::string& command : stored.receives) RegisterEndpoint(command.c_str(), endpoint);
+    });
 }

@@ -14,9 +14,12 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "loaded_modules.h"
 #include "module_record.h"
+
+struct Finding;
+struct ManifestFile;
 
 // How the bootstrap runs this time.
 struct LoadOptions {
@@ -34,38 +37,37 @@ struct LoadOptions {
 // directory.
 void HardenDllSearchPath();
 
-// The bootstrap: loads every module folder below the plug-ins folder, in
-// listing order, then records the host as the module "Product". The host
-// registers its own commands right after, so that for any command name the
-// plug-ins' endpoints come first. Runs once, on the main thread, while the
-// main window exists but is hidden.
-void LoadPlugins(const LoadOptions& options);
-void LoadPlugins();
-
-// Loads at most one version of the module in folder (a full path ending in a
-// backslash); does nothing when a module of that name is already loaded.
-void LoadPlugin(const std::wstring& folder, const LoadOptions& options);
-void LoadPlugin(const std::wstring& folder);
-
 // Loads a plug-in library as the loader does: its own dependencies are
 // looked up in its folder first, then in the application's and the system's.
 HMODULE LoadPluginLibrary(const std::wstring& fullPath);
 
-// The names of the subfolders of folder (ending in a backslash), "." and ".."
-// left out, in the order in which the file system lists them.
-std::vector<std::wstring> ListSubfolders(const std::wstring& folder);
+// The loader: fills the one record of what is loaded (LoadedModules) and
+// asks it, never a list of its own, whether a module is in.
+class PluginLoader {
+public:
+    explicit PluginLoader(LoadOptions options = {}, LoadedModules& modules = LoadedModules::Instance());
 
-// The module table: what was loaded, by module folder name. Names compare as
-// exact UTF-16 code units. Records live until the process ends. The table
-// has its own lock, and a module is stored and its receive names registered
-// under it in one step, so whoever finds a module finds it ready.
+    // The bootstrap: loads every module folder below the plug-ins folder, in
+    // listing order, then records the host as the module "Product". The host
+    // registers its own commands right after, so that for any command name
+    // the plug-ins' endpoints come first. Runs once, on the main thread,
+    // while the main window exists but is hidden.
+    void LoadPlugins();
 
-// Stores record under name and registers endpoint (when given) on the bus
-// for each of record->receives, in order; false, and nothing stored or
-// registered, when the name is taken.
-bool AddModule(const wchar_t* name, std::unique_ptr<ModuleRecord> record, CommandEndpoint* endpoint = nullptr);
-// The record stored under name, or null.
-ModuleRecord* FindModule(const wchar_t* name);
-// Records the host itself as a module of type 2 whose id is name in UTF-8
-// (normally "Product"); the record already stored when the name is taken.
-ModuleRecord* RegisterHostModule(const wchar_t* name);
+    // Loads at most one version of the module in folder (a full path ending
+    // in a backslash); does nothing when a module of that name is already
+    // loaded.
+    void LoadPlugin(const std::wstring& folder);
+
+    // Records a loaded module and registers endpoint (when given) on the bus
+    // for each of its receive names, in order, in one step; false, and
+    // nothing stored or registered, when the name is taken.
+    bool AddModule(const std::wstring& name, std::unique_ptr<ModuleRecord> record, CommandEndpoint* endpoint);
+
+private:
+    bool LoadVersion(const std::wstring& name, const std::wstring& versionFolder, const ManifestFile& manifest,
+                     Finding& reason);
+
+    LoadOptions options_;
+    LoadedModules& modules_;
+};

@@ -9,7 +9,7 @@
 #include "GdiplusInclude.h"
 #include "I18n.h"
 #include "common/command_bus.h"
-#include "common/plugin_util.h"
+#include "common/loaded_modules.h"
 #include "dpi.h"
 #include "product_identity.h"
 #include "Utf8.h"
@@ -140,8 +140,9 @@ std::string IdentityJson(const std::string& alias, const std::string& version, c
     return std::string(buffer.GetString(), buffer.GetSize());
 }
 
-CatalogModules FindCatalogModules() {
-    return {FindModule(L"Recovery"), FindModule(L"Toolkit"), FindModule(L"Title"), FindModule(L"Comm")};
+CatalogModules FindCatalogModules(const LoadedModules& modules) {
+    return {modules.FindModule(L"Recovery"), modules.FindModule(L"Toolkit"), modules.FindModule(L"Title"),
+            modules.FindModule(L"Comm")};
 }
 
 void SendCatalog(HWND view, HICON icon, const CatalogModules& modules, int completeVersion) {
@@ -157,9 +158,9 @@ void SendCatalog(HWND view, HICON icon, const CatalogModules& modules, int compl
     if (modules.comm) SendIdentity(view, *modules.comm);
 }
 
-HICON BuildProductCatalog(HWND view) {
+HICON BuildProductCatalog(HWND view, const LoadedModules& modules) {
     HICON icon = static_cast<HICON>(LoadImageW(HostInstance(), MAKEINTRESOURCEW(kAppIconResource), IMAGE_ICON,
                                                kAppIconSize, kAppIconSize, LR_DEFAULTCOLOR));
-    SendCatalog(view, icon, FindCatalogModules(), CompleteVersionNumber());
+    SendCatalog(view, icon, FindCatalogModules(modules), CompleteVersionNumber());
     return icon;
 }

@@ -13,13 +13,14 @@
 #include <string>
 #include <vector>
 
+class LoadedModules;
 struct ModuleRecord;
 
 // Loads the application icon (resource 128, 32 x 32) and sends the catalog
 // modules their create commands; returns the icon, which the caller keeps
 // for as long as the process runs (the panes may draw with it until the
 // end). Called once, on the main thread, from the main frame's creation.
-HICON BuildProductCatalog(HWND view);
+HICON BuildProductCatalog(HWND view, const LoadedModules& modules);
 
 // ---- the steps behind it, free of the registry so that tests can drive them ----
 
@@ -54,7 +55,7 @@ struct CatalogModules {
     const ModuleRecord* title = nullptr;
     const ModuleRecord* comm = nullptr;
 };
-CatalogModules FindCatalogModules();
+CatalogModules FindCatalogModules(const LoadedModules& modules);
 
 // Steps 2 to 6 of the catalog for the given modules: the panes' create
 // commands, then the title's with the pane list, then the identity.

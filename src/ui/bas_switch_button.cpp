@@ -5,6 +5,7 @@
 #include "ui/control_accessible.h"
 #include "ui/font_factory.h"
 #include "ui/control_window.h"
+#include "ui/text_measure.h"
 
 Gdiplus::Color OpaqueColour(COLORREF colour) {
     return Gdiplus::Color(255, GetRValue(colour), GetGValue(colour), GetBValue(colour));
@@ -65,15 +66,8 @@ void BASSwitchButton::SetLabelAndColours(int anchorX, int anchorY, const std::ws
 void BASSwitchButton::SetLabel(const std::wstring& label) {
     label_ = label;
     if (Handle()) SetWindowTextW(Handle(), label_.c_str());
-    Gdiplus::RectF measured;
-    if (font_ && Handle()) {
-        HDC dc = GetDC(Handle());
-        {
-            Gdiplus::Graphics graphics(dc);
-            graphics.MeasureString(label_.c_str(), -1, font_, Gdiplus::PointF(0, 0), &measured);
-        }
-        ReleaseDC(Handle(), dc);
-    }
+    // Before the window exists there is nothing to measure on: no size yet.
+    const Gdiplus::SizeF measured = Handle() ? TextMeasure(Handle()).Measure(label_, font_) : Gdiplus::SizeF();
     width_ = LabelButtonExtent(measured.Width, marginX_);
     height_ = LabelButtonExtent(measured.Height, marginY_);
     Reanchor(anchorX_, anchorY_);

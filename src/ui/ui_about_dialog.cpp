@@ -10,6 +10,7 @@
 #include "product_identity.h"
 #include "settings_catalog.h"
 #include "ui/font_factory.h"
+#include "ui/text_measure.h"
 
 namespace {
 
@@ -28,8 +29,7 @@ constexpr int kButtonAnchor = -10;
 float DrawCentred(Gdiplus::Graphics& graphics, const std::wstring& text, const Gdiplus::Font* font,
                   const Gdiplus::Color& colour, int width, float top) {
     if (!font) return top;
-    Gdiplus::RectF measured;
-    graphics.MeasureString(text.c_str(), -1, font, Gdiplus::PointF(0, 0), &measured);
+    const Gdiplus::SizeF measured = TextMeasure::Measure(graphics, text, font);
     Gdiplus::StringFormat centred;
     centred.SetAlignment(Gdiplus::StringAlignmentCenter);
     Gdiplus::SolidBrush ink(colour);
@@ -114,12 +114,7 @@ void UiAboutDialog::CreateLink() {
 void UiAboutDialog::PlaceLink() {
     if (!link_) return;
     SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
-    SIZE size{};
-    {
-        WindowDC dc(link_);
-        ScopedSelectObject font(dc.get(), linkFont_.get());
-        GetTextExtentPoint32W(dc.get(), siteAddress_.c_str(), static_cast<int>(siteAddress_.size()), &size);
-    }
+    const SIZE size = TextMeasure(link_).Extent(siteAddress_, linkFont_.get());
     SetWindowPos(link_, nullptr, (Width() - size.cx) / 2, Px(kLinkTop), size.cx, size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }

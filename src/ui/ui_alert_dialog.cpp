@@ -3,6 +3,7 @@
 #include "settings_catalog.h"
 #include "ui/alert_layout.h"
 #include "ui/font_factory.h"
+#include "ui/text_measure.h"
 
 namespace {
 
@@ -88,14 +89,7 @@ void UiAlertDialog::OnScaleChanged() {
 // that would reach past the area's bottom moves up.
 void UiAlertDialog::LayOut() {
     AlertLayout box = AlertTextBox(Width(), iconSize_.cx, Scale());
-    Gdiplus::RectF measured;
-    if (textFont_) {
-        HDC dc = GetDC(Handle());
-        Gdiplus::Graphics graphics(dc);
-        graphics.MeasureString(message_.c_str(), -1, textFont_.get(), Gdiplus::RectF(box.textX, 0, box.textWidth, 0),
-                               &measured);
-        ReleaseDC(Handle(), dc);
-    }
+    const Gdiplus::SizeF measured = TextMeasure(Handle()).Measure(message_, textFont_.get(), box.textWidth);
     const SIZE confirm{confirmButton_.Width(), confirmButton_.Height()};
     const SIZE second{secondButton_.Width(), secondButton_.Height()};
     RECT place{};

@@ -37,8 +37,6 @@ protected:
     void OnScaleChanged() override;
     // The fonts at the dialog's DPI, sized by their cells.
     void CreateFonts();
-    COLORREF ButtonNormal() const { return buttonNormal_; }
-    COLORREF ButtonPressed() const { return buttonPressed_; }
     std::unique_ptr<Gdiplus::Font> textFont_;
     std::unique_ptr<Gdiplus::Font> buttonFont_;
     BASSwitchButton confirmButton_;

@@ -8,6 +8,7 @@
 #include "gdi_owners.h"
 #include "settings_catalog.h"
 #include "ui/font_factory.h"
+#include "ui/text_measure.h"
 
 namespace {
 
@@ -141,8 +142,7 @@ void UiDialog::OnPaint(HDC dc, const RECT&) {
     FillRect(dc, &bar, barBrush.get());
     if (!title_.empty() && titleFont_) {
         Gdiplus::Graphics graphics(dc);
-        Gdiplus::RectF measured;
-        graphics.MeasureString(title_.c_str(), -1, titleFont_.get(), Gdiplus::PointF(0, 0), &measured);
+        const Gdiplus::SizeF measured = TextMeasure::Measure(graphics, title_, titleFont_.get());
         Gdiplus::StringFormat centred;
         centred.SetAlignment(Gdiplus::StringAlignmentCenter);
         centred.SetLineAlignment(Gdiplus::StringAlignmentCenter);

@@ -3,6 +3,7 @@
 #include "BASUtility.h"
 #include "I18n.h"
 #include "ui/font_factory.h"
+#include "ui/text_measure.h"
 
 namespace {
 
@@ -170,16 +171,15 @@ void UiProgressDialog::DrawContent(HDC dc, int, int, int right, int) {
     }
     const std::wstring percent = ProgressPercentText(done, total);
     const wchar_t* status = state_.ShownText();
-    SIZE percentSize{};
-    GetTextExtentPoint32W(dc, percent.c_str(), static_cast<int>(percent.size()), &percentSize);
-    SIZE statusSize{};
-    GetTextExtentPoint32W(dc, L"Ag", 2, &statusSize);
+    const TextMeasure measure(dc);
+    const SIZE percentSize = measure.Extent(percent);
+    const int lineHeight = measure.LineHeight();
     const int margin = Px(kMargin), textTop = Px(kTextTop);
-    RECT band{margin, textTop, right, textTop + statusSize.cy};
+    RECT band{margin, textTop, right, textTop + lineHeight};
     FillRect(dc, &band, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     SetBkMode(dc, TRANSPARENT);
-    RECT statusBox{margin, textTop, right - percentSize.cx - Px(kPercentGap), textTop + statusSize.cy};
+    RECT statusBox{margin, textTop, right - percentSize.cx - Px(kPercentGap), textTop + lineHeight};
     DrawTextW(dc, status, -1, &statusBox, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
-    RECT percentBox{bar_.right - percentSize.cx, textTop, bar_.right, textTop + statusSize.cy};
+    RECT percentBox{bar_.right - percentSize.cx, textTop, bar_.right, textTop + lineHeight};
     DrawTextW(dc, percent.c_str(), -1, &percentBox, DT_RIGHT | DT_TOP | DT_SINGLELINE);
 }

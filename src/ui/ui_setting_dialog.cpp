@@ -3,6 +3,7 @@
 #include "BASUtility.h"
 #include "I18n.h"
 #include "ui/font_factory.h"
+#include "ui/text_measure.h"
 
 namespace {
 
@@ -11,17 +12,6 @@ constexpr int kTitleBarHeight = 26;
 constexpr int kListWidth = 158;
 constexpr int kListHeight = 22;
 constexpr int kEnglish = 3;
-
-Gdiplus::RectF Measured(HWND window, const std::wstring& text, const Gdiplus::Font* font) {
-    Gdiplus::RectF box;
-    HDC dc = GetDC(window);
-    {
-        Gdiplus::Graphics graphics(dc);
-        graphics.MeasureString(text.c_str(), -1, font, Gdiplus::PointF(0, 0), &box);
-    }
-    ReleaseDC(window, dc);
-    return box;
-}
 
 }  // namespace
 
@@ -122,7 +112,8 @@ void UiSettingDialog::LayOut() {
     SetWindowPos(okButton_.Handle(), nullptr, cancelX - margin - okButton_.Width(), buttonsY, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    const Gdiplus::RectF tabText = Measured(Handle(), tabLabel_, buttonFont_.get());
+    const TextMeasure measure(Handle());
+    const Gdiplus::SizeF tabText = measure.Measure(tabLabel_, buttonFont_.get());
     tabLabelBox_ = Gdiplus::RectF(Px(30.0f), Px(kTitleBarHeight + 16.0f), tabText.Width, tabText.Height);
     const float tabPad = Px(6.0f);
     tabBox_ = Gdiplus::RectF(tabLabelBox_.X - tabPad, tabLabelBox_.Y - tabPad, tabLabelBox_.Width + 2 * tabPad,
@@ -133,7 +124,7 @@ void UiSettingDialog::LayOut() {
     frameBox_ = {static_cast<int>(panelBox_.X + frameX), static_cast<int>(panelBox_.Y + frameY),
                  static_cast<int>(panelBox_.X + frameX) + static_cast<int>(panelBox_.Width - 2 * frameX),
                  static_cast<int>(panelBox_.Y + frameY) + static_cast<int>(panelBox_.Height - 2 * frameY)};
-    const Gdiplus::RectF optionText = Measured(Handle(), optionLabel_, labelFont_.get());
+    const Gdiplus::SizeF optionText = measure.Measure(optionLabel_, labelFont_.get());
     optionLabelBox_ = Gdiplus::RectF(static_cast<float>(frameBox_.left + Px(10)), frameBox_.top - optionText.Height / 2,
                                      optionText.Width, optionText.Height);
     const int frameHeight = frameBox_.bottom - frameBox_.top;

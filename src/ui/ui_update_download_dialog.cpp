@@ -2,6 +2,7 @@
 
 #include "BASUtility.h"
 #include "I18n.h"
+#include "ui/text_measure.h"
 
 namespace {
 
@@ -14,12 +15,6 @@ std::wstring ReadableSize(int bytes) {
     std::wstring size = text ? text : L"";
     BASUtilityString::Free(text);
     return size;
-}
-
-int TextHeight(HDC dc) {
-    SIZE size{};
-    GetTextExtentPoint32W(dc, L"Ag", 2, &size);
-    return size.cy;
 }
 
 }  // namespace
@@ -87,14 +82,14 @@ void UiUpdateDownloadDialog::DrawContent(HDC dc, int, int, int right, int) {
         FillRect(dc, &filled, barBrush.get());
     }
     SetBkMode(dc, TRANSPARENT);
-    const int h = TextHeight(dc);
+    const TextMeasure measure(dc);
+    const int h = measure.LineHeight();
     const int margin = Px(kMargin), textTop = Px(kTextTop);
     RECT band{margin, textTop, right, textTop + h};
     if (!closing_) {
         const std::wstring sizes =
             DownloadSizeText(wxGetTranslation(L"downloaded"), wxGetTranslation(L"total"), done, total);
-        SIZE extent{};
-        GetTextExtentPoint32W(dc, sizes.c_str(), static_cast<int>(sizes.size()), &extent);
+        const SIZE extent = measure.Extent(sizes);
         RECT sizeBox{bar.right - extent.cx, textTop, bar.right, textTop + h};
         DrawTextW(dc, sizes.c_str(), -1, &sizeBox, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
         band.right = sizeBox.left - margin;  // a long status gives way to the sizes

@@ -6,6 +6,7 @@
 #include "BASUtility.h"
 #include "I18n.h"
 #include "ui/font_factory.h"
+#include "ui/text_measure.h"
 #include "Utf8.h"
 
 namespace {
@@ -26,17 +27,6 @@ std::wstring HistoryAddress() {
     if (!store || !store->IsOk()) return {};
     const char* address = store->GetString("url:history");
     return address ? FromUtf8(address) : std::wstring();
-}
-
-SIZE MeasureText(HWND window, HFONT font, const std::wstring& text) {
-    SIZE size{};
-    HDC dc = GetDC(window);
-    {
-        ScopedSelectObject select(dc, font);
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    }
-    ReleaseDC(window, dc);
-    return size;
 }
 
 void Place(HWND control, POINT at) {
@@ -119,7 +109,7 @@ void UiUpdateListDialog::PlaceChildren() {
     Place(updateButton_.Handle(), layout.updateButton);
     if (link_) {
         SendMessageW(link_, WM_SETFONT, reinterpret_cast<WPARAM>(notesFont_.get()), FALSE);
-        linkSize_ = MeasureText(Handle(), notesFont_.get(), linkLabel_);
+        linkSize_ = TextMeasure(Handle()).Extent(linkLabel_, notesFont_.get());
         SetWindowPos(link_, nullptr, layout.link.x, layout.link.y, linkSize_.cx, linkSize_.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -210,8 +200,7 @@ void UiUpdateListDialog::OnPaint(HDC dc, const RECT&) {
     {
         ScopedSelectObject font(dc, captionFont_.get());
         SetTextColor(dc, kWhite);
-        SIZE size{};
-        GetTextExtentPoint32W(dc, caption_.c_str(), static_cast<int>(caption_.size()), &size);
+        const SIZE size = TextMeasure(dc).Extent(caption_);
         const int left = Px(kNotesLeft), captionTop = Px(kCaptionTop);
         RECT box{left, captionTop, left + size.cx, captionTop + size.cy};
         DrawTextW(dc, caption_.c_str(), -1, &box, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);

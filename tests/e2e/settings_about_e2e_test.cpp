@@ -35,6 +35,24 @@ bool IsDark(COLORREF c) { return Brightness(c) < 3 * 160; }
 
 RECT Around(const RECT& r) { return {r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}; }
 
+// The width of one line of text in Arial of an em height of pixels, the
+// about dialog's link font at 96 DPI, measured here as the host measures it.
+int ArialWidth(const std::wstring& text, int pixels) {
+    LOGFONTW request{};
+    request.lfHeight = -pixels;
+    request.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+    wcscpy(request.lfFaceName, L"Arial");
+    HFONT font = CreateFontIndirectW(&request);
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(screen, font);
+    SIZE size{};
+    GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(font);
+    return size.cx;
+}
+
 class SettingsAboutRun : public HostRun {
 protected:
     void SetUp() override {
@@ -197,9 +215,9 @@ TEST_F(SettingsAboutRun, SheetOpensInStepsHidesAfterFiveSecondsOrAClickAndFollow
 // leaves a marker, and the dialog stays.
 TEST_F(SettingsAboutRun, AboutLaysOutItsBandLinkAndOkAndItsLinkOpensTheAddress) {
     const std::wstring marker = files_.Path() + L"\\opened.txt";
+    const std::wstring address = files_.Write(L"open.bat", "@echo opened> \"" + ToUtf8(marker) + "\"\r\n");
     std::string opener;
-    for (char c : ToUtf8(files_.Write(L"open.bat", "@echo opened> \"" + ToUtf8(marker) + "\"\r\n")))
-        opener += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    for (char c : ToUtf8(address)) opener += c == '\\' ? std::string("\\\\") : std::string(1, c);
     HostProcess host(Options());
     host.Install();
     const std::wstring option = host.InstallDir() + L"\\Option.json";
@@ -219,6 +237,7 @@ TEST_F(SettingsAboutRun, AboutLaysOutItsBandLinkAndOkAndItsLinkOpensTheAddress) 
     EXPECT_EQ(ScreenPixel(d.left + 10, d.top + 199), kWhite) << "the top band goes on below row 196";
     EXPECT_EQ(link.top, 248);
     EXPECT_NEAR(link.left + link.right, 500, 1) << "the link is not centred";
+    EXPECT_EQ(link.right - link.left, ArialWidth(address, 16)) << "the link is not as wide as its address";
     EXPECT_EQ(ChildRect(Control(dialog, kOkId)).right, 500 - 10);
     EXPECT_EQ(ChildRect(Control(dialog, kOkId)).bottom, 360 - 10);
     ClickAt(Centre(WindowRect(Control(dialog, kLinkId))));

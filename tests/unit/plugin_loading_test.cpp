@@ -42,12 +42,12 @@ TEST_F(PluginLoading, LoadsTheHighestVersionOnceAndRecordsItsManifest) {
         tree_.AddPlugin(L"HighestModule", v, kProbeDll,
                         PluginManifestText(std::string("highest-") + version, version, "probe.dll"), L"probe.dll");
     }
-    LoadPlugin(tree_.ModuleFolder(L"HighestModule"));
+    PluginLoader().LoadPlugin(tree_.ModuleFolder(L"HighestModule"));
     PluginTree newer;
     newer.AddPlugin(L"HighestModule", L"9.0", kProbeDll, PluginManifestText("highest-9", "9.0", "probe.dll"),
                     L"probe.dll");
-    LoadPlugin(newer.ModuleFolder(L"HighestModule"));
-    ModuleRecord* module = FindModule(L"HighestModule");
+    PluginLoader().LoadPlugin(newer.ModuleFolder(L"HighestModule"));
+    const ModuleRecord* module = LoadedModules::Instance().FindModule(L"HighestModule");
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(module->id, "highest-3.0");
     EXPECT_EQ(module->libraryPath, ToUtf8(tree_.ModuleFolder(L"HighestModule") + L"3.0\\probe.dll"));
@@ -75,9 +75,9 @@ TEST_F(PluginLoading, FallsBackPastVersionsThatDoNotLoad) {
     for (const wchar_t* module :
          {L"ProgramModule", L"TextModule", L"BrokenModule", L"ClimbingModule", L"NoEntryModule"}) {
         tree_.AddPlugin(module, L"1.0", kProbeDll, PluginManifestText("good", "1.0", "probe.dll"), L"probe.dll");
-        LoadPlugin(tree_.ModuleFolder(module));
-        ASSERT_NE(FindModule(module), nullptr);
-        EXPECT_EQ(FindModule(module)->version, "1.0") << "did not fall back in " << module;
+        PluginLoader().LoadPlugin(tree_.ModuleFolder(module));
+        ASSERT_NE(LoadedModules::Instance().FindModule(module), nullptr);
+        EXPECT_EQ(LoadedModules::Instance().FindModule(module)->version, "1.0") << "did not fall back in " << module;
     }
     EXPECT_EQ(GetModuleHandleW((program + L"program.dll").c_str()), nullptr) << "a program was mapped as a plug-in";
 }
@@ -88,8 +88,9 @@ TEST_F(PluginLoading, DependenciesResolveFromThePluginsOwnFolderNeverTheCurrentO
         tree_.AddPlugin(L"DependentModule", L"1.0", L"" LUMAREST_TEST_NEEDS_HELPER_DLL,
                         PluginManifestText("dependent", "1.0", "needs-helper.dll", {name}), L"needs-helper.dll");
     PluginTree::Copy(L"" LUMAREST_TEST_HELPER_DLL, version, L"lumarest-helper.dll");
-    LoadPlugin(tree_.ModuleFolder(L"DependentModule"));
-    ASSERT_NE(FindModule(L"DependentModule"), nullptr) << "the DLL beside the plug-in was not searched";
+    PluginLoader().LoadPlugin(tree_.ModuleFolder(L"DependentModule"));
+    ASSERT_NE(LoadedModules::Instance().FindModule(L"DependentModule"), nullptr)
+        << "the DLL beside the plug-in was not searched";
     BASObserveData record = Record(name, kOutsider);
     Broadcast(&record);
     EXPECT_EQ(record.value, 42);
