@@ -27,7 +27,9 @@
 #include "common/main_thread_calls.h"
 #include "gdiplus_session.h"
 #include "heap_census.h"
+#include "services/device_server.h"
 #include "services/platform_command_handler.h"
+#include "services/update_flow.h"
 #include "services/platform_context.h"
 #include "ui/ui_progress_dialog.h"
 #include "windowing_module.h"
@@ -160,7 +162,9 @@ int main() {
     host.frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 100, 800, 600, nullptr, nullptr,
                                  nullptr, nullptr);
     host.dialogs.SetParent(host.frame);
-    RegisterPlatformCommands(host);
+    UpdateFlow updates(host);
+    DeviceServer server(host, updates);
+    RegisterPlatformCommands(host, updates, server);
 
     std::atomic<long> counter{0};
     const double bare = SecondsOnThreads([&](int) {

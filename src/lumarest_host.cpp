@@ -154,7 +154,7 @@ void LumarestHost::LoadPluginsAndCommands() {
     PluginLoader(std::move(options)).LoadPlugins();
     marker.Finish();
     trace_.Mark("plug-in listing and records");
-    RegisterPlatformCommands(*this);
+    RegisterPlatformCommands(*this, updateFlow_, deviceServer_);
     trace_.Mark("host commands");
 }
 

@@ -1,6 +1,6 @@
 // The application: owns the order of start-up and shut-down and what the
 // process keeps while it runs (the main frame, the shared dialogs, the
-// maximise state, the application icon). The main frame is only a window that
+// maximise state, the update and device-server flows, the application icon). The main frame is only a window that
 // raises its events here; the platform commands get the windows they act on
 // from here.
 #pragma once
@@ -13,7 +13,9 @@
 #include "common/bus_trace.h"
 #include "main_frame.h"
 #include "main_frame_events.h"
+#include "services/device_server.h"
 #include "services/platform_context.h"
+#include "services/update_flow.h"
 #include "shared_dialogs.h"
 #include "startup_trace.h"
 
@@ -69,6 +71,10 @@ private:
     // while the run closes.
     std::optional<SharedDialogs> dialogs_;
     MaximizeState maximize_;
+    // The flows that the host's commands drive, with the state they keep
+    // between their steps; plug-in threads may reach them until the process ends.
+    UpdateFlow updateFlow_{*this};
+    DeviceServer deviceServer_{*this, updateFlow_};
     std::wstring startMarkerPath_;
     std::wstring leaveOut_;  // a safe start's module folder, this run only
     // Kept until the host goes, past its close: a plug-in's thread may be in

@@ -8,10 +8,6 @@
 
 #include <windows.h>
 
-#include "GdiplusInclude.h"
-
-#include <memory>
-
 #include "gdi_owners.h"
 #include "subclass.h"
 #include "window_base.h"
@@ -78,6 +74,6 @@ private:
     int cornerDiameter_ = 20;  // quarter arcs of the rounded outline
     RECT client_{};
     bool needsRendering_ = false;
-    std::unique_ptr<Gdiplus::Bitmap> bitmap_;
+    SIZE rendered_{};  // the client size of the last rendering
     UniqueBitmap bitmapHandle_;
 };

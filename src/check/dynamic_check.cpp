@@ -16,7 +16,9 @@
 #include "Utf8.h"
 #include "common/command_bus.h"
 #include "common/plugin_util.h"
+#include "services/device_server.h"
 #include "services/platform_command_handler.h"
+#include "services/update_flow.h"
 #include "services/platform_context.h"
 
 namespace {
@@ -227,8 +229,10 @@ int RunChild(const std::wstring& versionFolder, const std::wstring& module, cons
     const HeapCount beforeHost = CountHeap();
     PluginLoader().AddModule(module, std::move(record), endpoint->receive ? endpoint : nullptr);
     modules.RegisterHostModule(L"Product");
-    static HeadlessHost host;  // commands may reach it until the process ends
-    RegisterPlatformCommands(host);
+    static HeadlessHost host;  // commands may reach it and its flows until the process ends
+    static UpdateFlow updates(host);
+    static DeviceServer server(host, updates);
+    RegisterPlatformCommands(host, updates, server);
     const HeapCount afterHost = CountHeap();
 
     const std::vector<std::string>& names = modules.FindModule(module.c_str())->receives;

@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "UniqueResource.h"
 #include "logging.h"
@@ -15,9 +16,8 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"LumarestMainThreadCalls";
 
 struct PostedCall {
-    RecordFunction run;
-    RecordFunction discard;
-    BASObserveData* record;
+    std::function<void()> run;
+    std::function<void()> discard;
 };
 using PostedCallPtr = std::unique_ptr<PostedCall>;
 
@@ -41,7 +41,7 @@ std::mutex targetLock;
 HWND target = nullptr;  // guarded by targetLock
 
 void Discard(PostedCallPtr call) {
-    if (call && call->discard) call->discard(call->record);
+    if (call && call->discard) call->discard();
 }
 
 // The record's command name, for a log line; it may be missing.
@@ -108,12 +108,18 @@ LRESULT CALLBACK MainThreadCalls::WindowProc(HWND window, UINT message, WPARAM w
     }
     if (message != kMainThreadCallMessage) return DefWindowProcW(window, message, wParam, lParam);
     PostedCallPtr call(reinterpret_cast<PostedCall*>(wParam));
-    if (call && call->run) call->run(call->record);
+    if (call && call->run) call->run();
     return 0;
 }
 
 void PostToMainThread(RecordFunction run, BASObserveData* record, RecordFunction discard) {
-    auto call = std::make_unique<PostedCall>(PostedCall{run, discard, record});
+    PostToMainThread(run ? std::function<void()>([run, record] { run(record); }) : nullptr,
+                     discard ? std::function<void()>([discard, record] { discard(record); }) : nullptr,
+                     CommandOf(record));
+}
+
+void PostToMainThread(std::function<void()> run, std::function<void()> discard, const char* what) {
+    auto call = std::make_unique<PostedCall>(PostedCall{std::move(run), std::move(discard)});
     {
         std::lock_guard guard(targetLock);
         if (target && PostMessageW(target, kMainThreadCallMessage, reinterpret_cast<WPARAM>(call.get()), 0)) {
@@ -121,7 +127,7 @@ void PostToMainThread(RecordFunction run, BASObserveData* record, RecordFunction
             return;
         }
     }
-    LOG_PLUGIN_TRAFFIC(ERROR) << "Main-thread call for " << CommandOf(record)
+    LOG_PLUGIN_TRAFFIC(ERROR) << "Main-thread call for " << (what ? what : "(none)")
                               << " dropped: no main-thread window takes it";
     Discard(std::move(call));
 }

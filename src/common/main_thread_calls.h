@@ -47,6 +47,10 @@ private:
 // frees them instead, at once or at the close: the poster knows which texts
 // its record hands over.
 void PostToMainThread(RecordFunction run, BASObserveData* record, RecordFunction discard = FreeRecord);
+// The same for a call of any kind: exactly one of run (on the main thread)
+// and discard (at once, or at the close) runs; discard frees what run would
+// have. what names the call in the log line of a post that no window takes.
+void PostToMainThread(std::function<void()> run, std::function<void()> discard, const char* what);
 
 // Runs work on the main thread and returns when it is done: at once when
 // called there, otherwise posted to the call window (after the calls posted

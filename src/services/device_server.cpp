@@ -12,7 +12,6 @@
 #include "host_state.h"
 #include "I18n.h"
 #include "Utf8.h"
-#include "services/platform_command_handler.h"
 #include "services/platform_context.h"
 #include "services/update_flow.h"
 #include "settings_catalog.h"
@@ -23,51 +22,7 @@ namespace {
 // The paths never change after start-up, so plug-ins may keep the pointer.
 wchar_t* HostKept(const std::wstring& text) { return const_cast<wchar_t*>(text.c_str()); }
 
-// On the main thread: the sheet, made at its first notice.
-UiSheetDialog* Sheet() {
-    PlatformContext* context = RegisteredContext();
-    return context ? context->Dialogs().Sheet() : nullptr;
-}
-
 void OpenLogFolder() { BASUtilityApp::OpenFolder(Host().logFolder.c_str()); }
-
-void ShowCrashNotice() {
-    UiSheetDialog* sheet = Sheet();
-    if (!sheet) return;
-    sheet->SetNoticeText(
-        wxGetTranslation(L"The application has an error due to unknown reasons, please email us the "
-                         L"crash report in zip format. Click here to enter the folder."));
-    sheet->SetClickCallback(OpenLogFolder);  // the day's log folder holds the zipped reports
-    sheet->Show(SW_SHOW);
-}
-
-// On the main thread: the notice, then exactly one restart request, whether
-// or not the user looks at the notice.
-void RestartAfterCrash(BASObserveData* crash) {
-    LOG_PLUGIN_TRAFFIC(INFO) << "The device server crashed; asking for a new start";
-    ShowCrashNotice();
-    BASObserveData restart{};
-    restart.command = LIBCOMM_COMMAND_READY_START_SERVER;
-    restart.value = crash->value;
-    HostSend(&restart);
-    free(crash);
-}
-
-void ShowStatusNotice(const std::wstring& text) {
-    UiSheetDialog* sheet = Sheet();
-    if (!sheet) return;
-    sheet->SetNoticeText(text);
-    sheet->SetClickCallback(nullptr);
-    sheet->Show(SW_SHOW);
-}
-
-void PostCopy(void (*continuation)(BASObserveData*), const BASObserveData* record) {
-    if (BASObserveData* copy = CopyRecord(record)) {
-        PostToMainThread(continuation, copy);
-    } else {
-        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no memory to hand the record to the main thread";
-    }
-}
 
 }  // namespace
 
@@ -75,13 +30,49 @@ void AnswerServerPath(BASObserveData* record) { record->wideText = HostKept(Devi
 
 void AnswerServicePath(BASObserveData* record) { record->wideText = HostKept(DeviceServicePath()); }
 
-void RelayServerStart(BASObserveData* record) { PostCopy(ForwardToPlugins, record); }
+void RelayServerStart(BASObserveData* record) {
+    if (BASObserveData* copy = CopyRecord(record)) {
+        PostToMainThread(ForwardToPlugins, copy);
+    } else {
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no memory to hand the record to the main thread";
+    }
+}
 
-void ReportServerCrash(BASObserveData* record) { PostCopy(RestartAfterCrash, record); }
+void DeviceServer::ReportCrash(BASObserveData* record) {
+    BASObserveData* copy = CopyRecord(record);
+    if (!copy) {
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no memory to hand the record to the main thread";
+        return;
+    }
+    PostToMainThread([this, copy] { RestartAfterCrash(copy); }, [copy] { free(copy); }, record->command);
+}
 
-void ServerStartFinished(BASObserveData*) { ShowHeldUpdateList(); }
+// On the main thread: the notice, then exactly one restart request, whether
+// or not the user looks at the notice.
+void DeviceServer::RestartAfterCrash(BASObserveData* crash) {
+    LOG_PLUGIN_TRAFFIC(INFO) << "The device server crashed; asking for a new start";
+    // The day's log folder holds the zipped reports.
+    ShowNotice(wxGetTranslation(L"The application has an error due to unknown reasons, please email us the "
+                                L"crash report in zip format. Click here to enter the folder."),
+               OpenLogFolder);
+    BASObserveData restart{};
+    restart.command = LIBCOMM_COMMAND_READY_START_SERVER;
+    restart.value = crash->value;
+    HostSend(&restart);
+    free(crash);
+}
 
-void ReceiveDeviceStatus(BASObserveData* record) {
+void DeviceServer::ShowNotice(const std::wstring& text, void (*onClick)()) {
+    UiSheetDialog* sheet = context_.Dialogs().Sheet();
+    if (!sheet) return;
+    sheet->SetNoticeText(text);
+    sheet->SetClickCallback(onClick);
+    sheet->Show(SW_SHOW);
+}
+
+void DeviceServer::StartFinished(BASObserveData*) { updates_.ShowHeldUpdateList(); }
+
+void DeviceServer::ReceiveStatus(BASObserveData* record) {
     const char* word = DeviceStatusWord(record->value);
     if (!word) return;
     const DeviceStatusReading reading = ReadDeviceStatus(static_cast<const char*>(record->arg), word);
@@ -95,7 +86,7 @@ void ReceiveDeviceStatus(BASObserveData* record) {
         const std::wstring text = DeviceStatusNotice(record->value, FromUtf8(reading.deviceName));
         // The sheet belongs to the main thread; the plug-in's thread waits
         // there briefly, since the device name is its own text.
-        RunOnMainThread([text] { ShowStatusNotice(text); });
+        RunOnMainThread([this, text] { ShowNotice(text, nullptr); });
     }
 }
 

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <string>
 
+class PlatformContext;
+class UpdateFlow;
+
 // "LIBCOMM_COMMAND_GET_ANDROID_SERVER_PATH": wideText is host-kept, possibly empty.
 void AnswerServerPath(BASObserveData* record);
 // "LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH": wideText is host-kept, possibly empty.
@@ -15,12 +18,31 @@ void AnswerServicePath(BASObserveData* record);
 // "LIBCOMM_COMMAND_READY_START_SERVER" from a plug-in: sent again from the
 // main thread, as the host, to every plug-in registered for it.
 void RelayServerStart(BASObserveData* record);
-// "LIBCOMM_COMMAND_SERVER_CRASH": a notice, then a new start request, on the main thread.
-void ReportServerCrash(BASObserveData* record);
-// "LIBCOMM_COMMAND_START_SERVER_FINISH": releases release notes that wait for the server.
-void ServerStartFinished(BASObserveData* record);
-// "LIBCOMM_COMMAND_ANDROID_STATUS_RECV"
-void ReceiveDeviceStatus(BASObserveData* record);
+
+// What the host does when the server reports: notices on the sheet that
+// context gives, and the held release notes that updates show once the
+// server is up. The host keeps no state of the server itself.
+class DeviceServer {
+public:
+    DeviceServer(PlatformContext& context, UpdateFlow& updates) : context_(context), updates_(updates) {}
+    DeviceServer(const DeviceServer&) = delete;
+    DeviceServer& operator=(const DeviceServer&) = delete;
+
+    // "LIBCOMM_COMMAND_SERVER_CRASH": a notice, then a new start request, on the main thread.
+    void ReportCrash(BASObserveData* record);
+    // "LIBCOMM_COMMAND_START_SERVER_FINISH": releases release notes that wait for the server.
+    void StartFinished(BASObserveData* record);
+    // "LIBCOMM_COMMAND_ANDROID_STATUS_RECV"
+    void ReceiveStatus(BASObserveData* record);
+
+private:
+    void RestartAfterCrash(BASObserveData* crash);
+    // Main thread: text on the sheet; a click on it calls onClick, when set.
+    void ShowNotice(const std::wstring& text, void (*onClick)());
+
+    PlatformContext& context_;
+    UpdateFlow& updates_;
+};
 
 // "removed" for status value 0, "disconnected" for 20, null for values the
 // host ignores.

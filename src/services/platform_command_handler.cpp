@@ -2,9 +2,8 @@
 
 #include <cstdlib>
 #include <exception>
-#include <mutex>
-#include <set>
 #include <string>
+#include <tuple>
 #include <type_traits>
 
 #include "app_lifecycle.h"
@@ -26,10 +25,18 @@ namespace {
 // The complete-version number is a build constant kept as text.
 constexpr wchar_t kCompleteVersionText[] = L"0";
 
-// Set once by RegisterPlatformCommands, before any command can arrive. The
-// bus's receive functions take no context of their own, so the table's
-// entries reach it here.
-PlatformContext* context = nullptr;
+// What the table's entries act on, set once by RegisterPlatformCommands
+// before any command can arrive: the bus's receive functions take no
+// context of their own. Nothing outside this file reaches them here.
+std::tuple<PlatformContext*, UpdateFlow*, DeviceServer*> handlers;
+
+// The object whose member function Handler is.
+template <class Handler>
+struct OwnerOf;
+template <class Owner>
+struct OwnerOf<void (Owner::*)(BASObserveData*)> {
+    using type = Owner;
+};
 
 void FindUrl(BASObserveData* record) {
     record->object = const_cast<char*>(FindNamedUrl(static_cast<const char*>(record->arg)));
@@ -68,12 +75,17 @@ void FindFont(BASObserveData* record) {
 void Ignore(BASObserveData*) {}
 
 // The receive function of one table entry: runs its command on the sending
-// thread, a plug-in's, so nothing may escape into the plug-in.
+// thread, a plug-in's, so nothing may escape into the plug-in. A command is
+// a member function of the object that keeps its flow's state, a function
+// of the host's context, or a function that needs neither.
 template <auto Command>
 void __cdecl Serve(BASObserveData* record) noexcept {
+    using Handler = decltype(Command);
     try {
-        if constexpr (std::is_invocable_v<decltype(Command), PlatformContext&, BASObserveData*>)
-            Command(*context, record);
+        if constexpr (std::is_member_function_pointer_v<Handler>)
+            (std::get<typename OwnerOf<Handler>::type*>(handlers)->*Command)(record);
+        else if constexpr (std::is_invocable_v<Handler, PlatformContext&, BASObserveData*>)
+            Command(*std::get<PlatformContext*>(handlers), record);
         else Command(record);
     } catch (const std::exception& e) {
         LOG_PLUGIN_TRAFFIC(ERROR) << record->command << " failed: " << e.what();
@@ -94,17 +106,17 @@ constexpr CommandEntry kCommands[] = {
     {LIBPLATFORM_COMMAND_OPEN_ABOUT, Serve<OpenAbout>},
     {LIBPLATFORM_COMMAND_FIND_URL, Serve<FindUrl>},
     {LIBPLATFORM_COMMAND_FIND_IMAGE, Serve<FindImage>},
-    {LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE, Serve<RequestUpdateCheck>},
+    {LIBPLATFORM_COMMAND_CHECK_FOR_UPDATE, Serve<&UpdateFlow::RequestCheck>},
     {LIBPLATFORM_COMMAND_OPEN_SETTING, Serve<OpenSetting>},
-    {LIBCOMM_COMMAND_CHECK_FOR_UPDATE, Serve<ReceiveUpdateAnswer>},
-    {LIBCOMM_COMMAND_DOWNLOAD_UPDATE, Serve<ReceiveDownloadAnswer>},
+    {LIBCOMM_COMMAND_CHECK_FOR_UPDATE, Serve<&UpdateFlow::ReceiveUpdateAnswer>},
+    {LIBCOMM_COMMAND_DOWNLOAD_UPDATE, Serve<&UpdateFlow::ReceiveDownloadAnswer>},
     {LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL, Serve<Ignore>},
-    {LIBCOMM_COMMAND_EXIT_SERVER, Serve<InstallUpdate>},
+    {LIBCOMM_COMMAND_EXIT_SERVER, Serve<&UpdateFlow::InstallUpdate>},
     {LIBCOMM_COMMAND_READY_START_SERVER, Serve<RelayServerStart>},
-    {LIBCOMM_COMMAND_SERVER_CRASH, Serve<ReportServerCrash>},
+    {LIBCOMM_COMMAND_SERVER_CRASH, Serve<&DeviceServer::ReportCrash>},
     {LIBCOMM_COMMAND_START_SERVICE_FAIL, Serve<Ignore>},
-    {LIBCOMM_COMMAND_ANDROID_STATUS_RECV, Serve<ReceiveDeviceStatus>},
-    {LIBCOMM_COMMAND_START_SERVER_FINISH, Serve<ServerStartFinished>},
+    {LIBCOMM_COMMAND_ANDROID_STATUS_RECV, Serve<&DeviceServer::ReceiveStatus>},
+    {LIBCOMM_COMMAND_START_SERVER_FINISH, Serve<&DeviceServer::StartFinished>},
     {LIBPLATFORM_COMMAND_GET_PRODUCT_ALIAS, Serve<AnswerProductAlias>},
     {LIBPLATFORM_COMMAND_GET_APP_NAME, Serve<AnswerAppName>},
     {LIBCOMM_COMMAND_GET_ANDROID_SERVICE_PATH, Serve<AnswerServicePath>},
@@ -123,18 +135,9 @@ constexpr CommandEntry kCommands[] = {
 
 }  // namespace
 
-void RegisterPlatformCommands(PlatformContext& commandContext) {
-    context = &commandContext;
+void RegisterPlatformCommands(PlatformContext& context, UpdateFlow& updates, DeviceServer& server) {
+    handlers = {&context, &updates, &server};
     for (const CommandEntry& command : kCommands) RegisterHandler(command.name, command.receive);
 }
 
-PlatformContext* RegisteredContext() { return context; }
-
 int CompleteVersionNumber() { return _wtoi(kCompleteVersionText); }
-
-void LogCommandUnavailable(const BASObserveData* record) {
-    static std::mutex lock;
-    static std::set<std::string> noted;
-    std::lock_guard<std::mutex> guard(lock);
-    if (noted.insert(record->command).second) LOG(INFO) << record->command << " is not available in this build";
-}

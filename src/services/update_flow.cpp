@@ -1,20 +1,17 @@
 #include "services/update_flow.h"
 
-#include <atomic>
-#include <utility>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "BASUtility.h"
 #include "I18n.h"
-#include "UniqueResource.h"
 #include "common/command_bus.h"
 #include "common/logging.h"
 #include "common/log_rate_limit.h"
 #include "common/main_thread_calls.h"
 #include "host_state.h"
 #include "product_identity.h"
-#include "services/platform_command_handler.h"
 #include "services/platform_context.h"
 #include "services/process_helpers.h"
 #include "services/release_notes.h"
@@ -30,39 +27,8 @@ constexpr int kAlertWidth = 440;
 constexpr int kAlertHeight = 100;
 constexpr int kSuiteProductType = 1;
 
-// Written on a plug-in's thread, read on the main thread.
-std::atomic<bool> manualCheck{false};
-
 bool IsCommand(const BASObserveData* record, const char* name) {
     return record->command && std::strcmp(record->command, name) == 0;
-}
-
-SharedDialogs* Dialogs() {
-    PlatformContext* context = RegisteredContext();
-    return context ? &context->Dialogs() : nullptr;
-}
-
-// On the main thread: the shared dialogs with their windows, made at this
-// first use; null in a host without a view (and without a host).
-UiUpdateListDialog* UpdateList() {
-    SharedDialogs* dialogs = Dialogs();
-    return dialogs ? dialogs->UpdateList() : nullptr;
-}
-
-UiUpdateDownloadDialog* DownloadDialog() {
-    SharedDialogs* dialogs = Dialogs();
-    return dialogs ? dialogs->Download() : nullptr;
-}
-
-UiSheetDialog* Sheet() {
-    SharedDialogs* dialogs = Dialogs();
-    return dialogs ? dialogs->Sheet() : nullptr;
-}
-
-// From any thread: the download dialog's object, whose window may not exist.
-UiUpdateDownloadDialog* DownloadObject() {
-    SharedDialogs* dialogs = Dialogs();
-    return dialogs ? &dialogs->DownloadObject() : nullptr;
 }
 
 void SendFromHost(const char* command) {
@@ -77,51 +43,6 @@ std::wstring Formatted(const wchar_t* format, const std::wstring& argument) {
     std::wstring result = text ? text : L"";
     BASUtilityString::Free(text);
     return result;
-}
-
-void ShowUpdateAlert(const std::wstring& text) {
-    PlatformContext* context = RegisteredContext();
-    HWND view = context ? context->ViewWindow() : nullptr;
-    UiAlertDialog alert(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
-                        FindNamedImage("alert.png"), false, wxGetTranslation(L"Cancel"), wxGetTranslation(L"OK"));
-    alert.SetContent(view, kAlertWidth, kAlertHeight, text, nullptr);
-    alert.DoModal(view);
-}
-
-// An automatic check tells of new notes on the sheet, unless the sheet
-// already shows something else; the notes stay held either way.
-void OfferOnSheet(const std::wstring& newestVersion) {
-    UiSheetDialog* sheet = Sheet();
-    if (!sheet || !sheet->Handle() || IsWindowVisible(sheet->Handle())) return;
-    sheet->SetNoticeText(Formatted(wxGetTranslation(L"A new version of (%s) is available."), newestVersion));
-    sheet->SetClickCallback(ShowUpdateList);
-    sheet->Show(SW_SHOW);
-}
-
-// The notes of an answer with versions. The manual-check flag is left alone
-// when they do not parse: the user's check then shows nothing, and the list
-// is not made for them.
-void HoldReleaseNotes(const BASObserveData& answer) {
-    const auto notes =
-        BuildReleaseNotes(static_cast<const char*>(answer.data), answer.count, wxGetTranslation(L"Version: "));
-    if (!notes) {
-        LOG_PLUGIN_TRAFFIC(INFO) << "The release notes do not parse; nothing is offered";
-        return;
-    }
-    UiUpdateListDialog* list = UpdateList();
-    if (list) {
-        list->SetUpdateCallback(StartDownload);
-        list->ClearNotes();
-        list->AppendNotes(notes->text);
-    }
-    if (manualCheck.exchange(false)) {
-        if (list) {
-            list->Reset();
-            list->Show(SW_SHOW);
-        }
-    } else {
-        OfferOnSheet(notes->newestVersion);
-    }
 }
 
 // A failed check or download says why, as the plug-in reported it; the
@@ -171,14 +92,6 @@ std::wstring LockedPath(HANDLE lock) {
     return path;
 }
 
-void PostToMain(RecordFunction run, const BASObserveData* record) {
-    if (BASObserveData* copy = CopyRecord(record)) {
-        PostToMainThread(run, copy, DiscardUpdateAnswer);
-    } else {
-        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no memory to hand the answer to the main thread";
-    }
-}
-
 void InstallIntoSuite(const std::wstring& installer, UniqueHandle lock, const std::wstring& title) {
     const std::wstring& config = Host().hostConfigPath;
     RunAndWait(installer, L"/S /PRODUCT_ALIAS=\"" + SuiteAlias(config) + L"\"");
@@ -196,13 +109,6 @@ void InstallStandalone(const std::wstring& installer, const std::wstring& title)
     EndRunningCopies(program);
     if (BASUtilityFile::IsFileExist(installer.c_str()))
         ShellLaunch(installer, L"/TAG=" + ProductIdentity::Version(), false);  // a per-user setup: no elevation
-}
-
-// On the main thread.
-bool ShowUpdateListIfHeld() {
-    if (!UpdateListHoldsNotes()) return false;
-    ShowUpdateList();
-    return true;
 }
 
 // The installer that runs is the file the plug-in checked: started from the
@@ -228,15 +134,70 @@ std::wstring SuiteAlias(const std::wstring& hostConfigPath) {
     return hostConfigPath.substr(start, last - start);
 }
 
-void RequestUpdateCheck(BASObserveData* record) {
+void UpdateFlow::PostToMain(void (UpdateFlow::*run)(BASObserveData*), const BASObserveData* record) {
+    BASObserveData* copy = CopyRecord(record);
+    if (!copy) {
+        LOG_PLUGIN_TRAFFIC(ERROR) << record->command << ": no memory to hand the answer to the main thread";
+        return;
+    }
+    PostToMainThread([this, run, copy] { (this->*run)(copy); }, [copy] { DiscardUpdateAnswer(copy); }, record->command);
+}
+
+void UpdateFlow::ShowUpdateAlert(const std::wstring& text) {
+    HWND view = context_.ViewWindow();
+    UiAlertDialog alert(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
+                        FindNamedImage("alert.png"), false, wxGetTranslation(L"Cancel"), wxGetTranslation(L"OK"));
+    alert.SetContent(view, kAlertWidth, kAlertHeight, text, nullptr);
+    alert.DoModal(view);
+}
+
+// An automatic check tells of new notes on the sheet, unless the sheet
+// already shows something else; the notes stay held either way.
+void UpdateFlow::OfferOnSheet(const std::wstring& newestVersion) {
+    UiSheetDialog* sheet = context_.Dialogs().Sheet();
+    if (!sheet || !sheet->Handle() || IsWindowVisible(sheet->Handle())) return;
+    sheet->SetNoticeText(Formatted(wxGetTranslation(L"A new version of (%s) is available."), newestVersion));
+    sheet->SetClickCallback([this] { ShowUpdateList(); });
+    sheet->Show(SW_SHOW);
+}
+
+// The notes of an answer with versions. The manual-check flag is left alone
+// when they do not parse: the user's check then shows nothing, and the list
+// is not made for them. Notes are held only in a list that was made to hold
+// them.
+void UpdateFlow::HoldReleaseNotes(const BASObserveData& answer) {
+    const auto notes =
+        BuildReleaseNotes(static_cast<const char*>(answer.data), answer.count, wxGetTranslation(L"Version: "));
+    if (!notes) {
+        LOG_PLUGIN_TRAFFIC(INFO) << "The release notes do not parse; nothing is offered";
+        return;
+    }
+    UiUpdateListDialog* list = context_.Dialogs().UpdateList();
+    if (list) {
+        list->SetUpdateCallback([this] { StartDownload(); });
+        list->ClearNotes();
+        list->AppendNotes(notes->text);
+        notesHeld_ = true;
+    }
+    if (manualCheck_.exchange(false)) {
+        if (list) {
+            list->Reset();
+            list->Show(SW_SHOW);
+        }
+    } else {
+        OfferOnSheet(notes->newestVersion);
+    }
+}
+
+void UpdateFlow::RequestCheck(BASObserveData* record) {
     // Raised on the main thread after the answers posted before the request,
     // so that an earlier automatic check's answer cannot take the user's flag.
     bool shown = false;
-    if (!RunOnMainThread([&shown] {
-            manualCheck = true;
+    if (!RunOnMainThread([this, &shown] {
+            manualCheck_ = true;
             shown = ShowUpdateListIfHeld();
         }))
-        manualCheck = true;
+        manualCheck_ = true;
     if (shown) return;
     // The plug-in's record travels on unchanged but for its name; the host
     // becomes the sender so that every plug-in, the asking one included, gets it.
@@ -245,39 +206,37 @@ void RequestUpdateCheck(BASObserveData* record) {
     HostSend(&request);
 }
 
-bool ManualCheckRequested() { return manualCheck; }
-
-// Notes are held only in a list that was made to hold them.
-bool UpdateListHoldsNotes() {
-    const SharedDialogs* dialogs = Dialogs();
-    return dialogs && dialogs->UpdateListObject().HasNotes();
+bool UpdateFlow::ShowUpdateListIfHeld() {
+    if (!notesHeld_) return false;
+    ShowUpdateList();
+    return true;
 }
 
 // The list is a window of the main thread, and so is what it holds.
-bool ShowHeldUpdateList() {
+bool UpdateFlow::ShowHeldUpdateList() {
     bool shown = false;
-    RunOnMainThread([&shown] { shown = ShowUpdateListIfHeld(); });
+    RunOnMainThread([this, &shown] { shown = ShowUpdateListIfHeld(); });
     return shown;
 }
 
-void ShowUpdateList() {
-    UiUpdateListDialog* list = UpdateList();
+void UpdateFlow::ShowUpdateList() {
+    UiUpdateListDialog* list = context_.Dialogs().UpdateList();
     if (!list) return;
     list->Reset();
-    list->SetUpdateCallback(StartDownload);
+    list->SetUpdateCallback([this] { StartDownload(); });
     list->Show(SW_SHOW);
 }
 
-void ReceiveUpdateAnswer(BASObserveData* record) { PostToMain(OnUpdateAnswer, record); }
+void UpdateFlow::ReceiveUpdateAnswer(BASObserveData* record) { PostToMain(&UpdateFlow::OnUpdateAnswer, record); }
 
 // A failed check and a current version are told only to a user who asked.
-void OnUpdateAnswer(BASObserveData* copy) {
+void UpdateFlow::OnUpdateAnswer(BASObserveData* copy) {
     if (copy->value == 0) {
-        const bool manual = manualCheck.exchange(false);  // first, as before the log's write
+        const bool manual = manualCheck_.exchange(false);  // first, as before the log's write
         LogUpdateFailure("The update check failed: ", copy->value2);
         if (manual) ShowUpdateAlert(CheckFailureText(copy->value2));
     } else if (copy->count == 0) {
-        if (manualCheck.exchange(false))
+        if (manualCheck_.exchange(false))
             ShowUpdateAlert(Formatted(wxGetTranslation(L"This version of (%s) is the latest version."),
                                       ProductIdentity::Version()));
     } else {
@@ -288,26 +247,25 @@ void OnUpdateAnswer(BASObserveData* copy) {
 
 // Progress only moves the counters, which any thread may set; the other
 // answers touch windows.
-void ReceiveDownloadAnswer(BASObserveData* record) {
+void UpdateFlow::ReceiveDownloadAnswer(BASObserveData* record) {
     if (record->value != 2) {
-        PostToMain(OnDownloadAnswer, record);
+        PostToMain(&UpdateFlow::OnDownloadAnswer, record);
         return;
     }
-    if (UiUpdateDownloadDialog* dialog = DownloadObject()) {
-        dialog->SetDone(static_cast<int>(record->value3));
-        dialog->SetTotal(static_cast<int>(record->value2));
-    }
+    UiUpdateDownloadDialog& dialog = context_.Dialogs().DownloadObject();
+    dialog.SetDone(static_cast<int>(record->value3));
+    dialog.SetTotal(static_cast<int>(record->value2));
 }
 
-void OnDownloadAnswer(BASObserveData* copy) {
-    UiUpdateDownloadDialog* dialog = DownloadDialog();
+void UpdateFlow::OnDownloadAnswer(BASObserveData* copy) {
+    UiUpdateDownloadDialog* dialog = context_.Dialogs().Download();
     if (copy->value == 1) {
-        UniqueHandle lock(static_cast<HANDLE>(std::exchange(copy->object, nullptr)));
-        if (dialog) {
-            dialog->SetInstallerPath(copy->wideText ? copy->wideText : L"");
-            dialog->SetInstallerLock(std::move(lock));
-            dialog->ShowClosingNotice();
+        {
+            std::lock_guard<std::mutex> hold(installerLock_);
+            installerPath_ = copy->wideText ? copy->wideText : L"";
+            installerGuard_.reset(static_cast<HANDLE>(std::exchange(copy->object, nullptr)));
         }
+        if (dialog) dialog->ShowClosingNotice();
         DiscardUpdateAnswer(copy);
         SendFromHost(LIBCOMM_COMMAND_EXIT_SERVER);  // the plug-in stops the server, then confirms
         return;
@@ -319,18 +277,18 @@ void OnDownloadAnswer(BASObserveData* copy) {
     DiscardUpdateAnswer(copy);
 }
 
-void StartDownload() {
-    if (UiUpdateDownloadDialog* dialog = DownloadDialog()) {
+void UpdateFlow::StartDownload() {
+    if (UiUpdateDownloadDialog* dialog = context_.Dialogs().Download()) {
         dialog->Reset();
         dialog->SetShowFolderButton(false);  // Reset brings the progress dialog's folder button back
-        dialog->SetCancelNotification(CancelDownload);
+        dialog->SetCancelNotification([this](bool finished) { CancelDownload(finished); });
         dialog->SetStatusText(wxGetTranslation(L"Downloading update file, please wait..."));
         dialog->Start();
     }
     SendFromHost(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
 }
 
-void CancelDownload(bool finished) {
+void UpdateFlow::CancelDownload(bool finished) {
     if (!finished) SendFromHost(LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL);
 }
 
@@ -347,15 +305,19 @@ void DiscardUpdateAnswer(BASObserveData* copy) {
 
 // A failed installer start, a missing add-in or a failed launch is not
 // reported: the host closes all the same, as the user asked for the update.
-void InstallUpdate(BASObserveData*) {
-    UiUpdateDownloadDialog* dialog = DownloadObject();
-    UniqueHandle lock = dialog ? dialog->TakeInstallerLock() : UniqueHandle();
-    const std::wstring installer = CheckedInstaller(lock, dialog ? dialog->InstallerPath() : std::wstring());
+void UpdateFlow::InstallUpdate(BASObserveData*) {
+    UniqueHandle lock;
+    std::wstring reported;
+    {
+        std::lock_guard<std::mutex> hold(installerLock_);
+        lock = std::move(installerGuard_);
+        reported = installerPath_;
+    }
+    const std::wstring installer = CheckedInstaller(lock, reported);
     const std::wstring title = ProductIdentity::ProductTitle();
     LOG(INFO) << "The device server stopped; installing the update";
     if (ProductType() == kSuiteProductType && !Host().hostConfigPath.empty())
         InstallIntoSuite(installer, std::move(lock), title);
     else InstallStandalone(installer, title);  // the handle stays until the installer has started
-    PlatformContext* context = RegisteredContext();
-    if (HWND frame = context ? context->FrameWindow() : nullptr) PostMessageW(frame, WM_CLOSE, 0, 0);
+    if (HWND frame = context_.FrameWindow()) PostMessageW(frame, WM_CLOSE, 0, 0);
 }

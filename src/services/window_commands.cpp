@@ -9,7 +9,6 @@
 #include "common/logging.h"
 #include "common/log_rate_limit.h"
 #include "common/main_thread_calls.h"
-#include "services/platform_command_handler.h"
 #include "services/platform_context.h"
 #include "settings_catalog.h"
 #include "product_identity.h"

@@ -4,27 +4,22 @@
 // host; the update flow drives it.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 
-#include "UniqueResource.h"
 #include "ui/ui_progress_dialog.h"
 
 class UiUpdateDownloadDialog : public UiProgressDialog {
 public:
     // Told, after the user closed the dialog, whether the download had
     // finished before (false: it was still running and should be cancelled).
-    using CancelNotification = void (*)(bool finished);
+    using CancelNotification = std::function<void(bool finished)>;
 
     UiUpdateDownloadDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage);
     ~UiUpdateDownloadDialog() override;
 
-    void SetCancelNotification(CancelNotification notification) { cancelNotification_ = notification; }
-    void SetInstallerPath(const std::wstring& path) { installerPath_ = path; }
-    const std::wstring& InstallerPath() const { return installerPath_; }
-    // The handle that keeps the checked installer from being changed until
-    // it has been started; the update flow takes it back to start it.
-    void SetInstallerLock(UniqueHandle lock) { installerLock_ = std::move(lock); }
-    UniqueHandle TakeInstallerLock() { return std::move(installerLock_); }
+    void SetCancelNotification(CancelNotification notification) { cancelNotification_ = std::move(notification); }
     // The installer is in place and the server is asked to stop: the sizes
     // give way to the closing text and the dialog can no longer be cancelled.
     void ShowClosingNotice();
@@ -41,9 +36,7 @@ protected:
 private:
     void InvalidateTextBand();
 
-    std::wstring installerPath_;
-    UniqueHandle installerLock_;
-    CancelNotification cancelNotification_ = nullptr;
+    CancelNotification cancelNotification_;
 };
 
 // "(downloaded 1.5 KB, total 2 MB)" from the translated words and the readable sizes.

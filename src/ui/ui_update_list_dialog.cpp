@@ -133,7 +133,6 @@ void UiUpdateListDialog::CreateLink() {
 
 void UiUpdateListDialog::ClearNotes() {
     if (notes_.Handle()) SetWindowTextW(notes_.Handle(), L"");
-    hasNotes_ = false;
 }
 
 void UiUpdateListDialog::AppendNotes(const std::wstring& text) {
@@ -143,7 +142,6 @@ void UiUpdateListDialog::AppendNotes(const std::wstring& text) {
         SendMessageW(box, EM_SCROLLCARET, 0, 0);
         SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    hasNotes_ = true;
 }
 
 void UiUpdateListDialog::Show(int showCommand) {

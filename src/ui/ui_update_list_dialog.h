@@ -7,8 +7,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "gdi_owners.h"
 #include "ui/bas_edit.h"
@@ -32,7 +34,8 @@ public:
     static constexpr int kUpdateId = 5053;
     static constexpr int kNotesId = 5054;
 
-    using UpdateCallback = void (*)();
+    // Told when the user chose "Update Now", after the list was hidden.
+    using UpdateCallback = std::function<void()>;
 
     UiUpdateListDialog(Gdiplus::Image* closeImage, Gdiplus::Image* closePressedImage);
     ~UiUpdateListDialog() override;
@@ -40,9 +43,7 @@ public:
     void ClearNotes();
     // Appends text (with its own line breaks) at the end of the notes.
     void AppendNotes(const std::wstring& text);
-    // Whether an update has been offered since the last ClearNotes.
-    bool HasNotes() const { return hasNotes_; }
-    void SetUpdateCallback(UpdateCallback callback) { updateCallback_ = callback; }
+    void SetUpdateCallback(UpdateCallback callback) { updateCallback_ = std::move(callback); }
     // SW_SHOW gives the notes box a scroll bar when it holds more than nine lines.
     void Show(int showCommand) override;
     int DefaultButtonId() const override { return kUpdateId; }
@@ -86,6 +87,5 @@ private:
     HWND link_ = nullptr;
     SIZE linkSize_{};
     BASEdit notes_;
-    bool hasNotes_ = false;
-    UpdateCallback updateCallback_ = nullptr;
+    UpdateCallback updateCallback_;
 };

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "frame_geometry.h"
+#include "themed_shadow_geometry.h"
 
 namespace {
 
@@ -13,6 +14,19 @@ void ExpectRect(const RECT& actual, LONG left, LONG top, LONG right, LONG bottom
     EXPECT_EQ(actual.top, top);
     EXPECT_EQ(actual.right, right);
     EXPECT_EQ(actual.bottom, bottom);
+}
+
+// A 1000 x 600 shadow with corners of 20: clear outside its rounded outline
+// and on it, opaque from a twentieth of the way in (25 pixels from the right
+// edge, 15 from the bottom), graded linearly in between.
+TEST(ShadowAlpha, FadesFromOpaqueAtATwentiethInToClearOnTheRoundedOutline) {
+    EXPECT_EQ(ShadowAlphaAt(999, 300, 1000, 600, 20), 5) << "half a pixel in of 25";
+    EXPECT_NEAR(ShadowAlphaAt(987, 300, 1000, 600, 20), 128, 1);
+    EXPECT_EQ(ShadowAlphaAt(974, 300, 1000, 600, 20), 255);
+    EXPECT_NEAR(ShadowAlphaAt(500, 592, 1000, 600, 20), 128, 1) << "the bottom edge has its own depth";
+    EXPECT_EQ(ShadowAlphaAt(999, 599, 1000, 600, 20), 0) << "outside the rounded corner";
+    EXPECT_GT(ShadowAlphaAt(996, 596, 1000, 600, 20), 0) << "inside it";
+    EXPECT_EQ(ShadowAlphaAt(1000, 300, 1000, 600, 20), 0);
 }
 
 TEST(InitialFrameRect, ScalesWithTheScreensWidthTruncatingAndCentres) {

@@ -36,11 +36,13 @@ struct FakeHost : PlatformContext {
     HWND view = nullptr;
     MaximizeState maximize;
     SharedDialogs dialogs{nullptr, nullptr};  // no view: no dialog is ever made
+    UpdateFlow updates{*this};                // the flows as the host builds them
+    DeviceServer server{*this, updates};
 };
 
 FakeHost& TheHost() {
     static FakeHost host;
-    static bool registered = (RegisterPlatformCommands(host), true);
+    static bool registered = (RegisterPlatformCommands(host, host.updates, host.server), true);
     static_cast<void>(registered);
     return host;
 }
@@ -179,7 +181,7 @@ TEST(UpdateRequest, ReachesThePluginsAsTheHostWithEveryOtherFieldUnchanged) {
     const BASObserveData before = request;
 
     EXPECT_TRUE(SameBytes(Sent(request), before)) << "the plug-in's own record is copied, not renamed in place";
-    EXPECT_TRUE(ManualCheckRequested()) << "the answer must be shown, even when there is nothing new";
+    EXPECT_TRUE(TheHost().updates.ManualCheckRequested()) << "the answer must be shown, even when there is nothing new";
     ASSERT_EQ(deliveries.size(), 1u);
     BASObserveData expected = before;
     expected.command = deliveries[0].record.command;  // the same text may live at another address
