@@ -49,6 +49,8 @@ TEST(SheetDialog, ShowingItWhileOpenKeepsItsFullHeight) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < 300;) PumpThreadMessages();
     EXPECT_EQ(sheet.CurrentHeight(), UiSheetDialog::kFullHeight);
     EXPECT_TRUE(IsWindowVisible(sheet.Handle()));
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5500;) PumpThreadMessages();
+    EXPECT_FALSE(IsWindowVisible(sheet.Handle())) << "the notice stayed past its five seconds";
     DestroyWindow(parent);
 }
 
