@@ -148,7 +148,7 @@ TEST_F(CommModule, AnswersChecksWithTheNewerVersionsNewestFirst) {
     fromModule.command = LIBCOMM_COMMAND_CHECK_FOR_UPDATE;
     fromModule.sender = &endpoint;
     endpoint.receive(&fromModule);
-    EXPECT_FALSE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 0, 500));
+    EXPECT_FALSE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 0, 3000)) << "another module's request was answered";
     Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
     Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);  // while the first runs: its answer serves both
     ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 0));
