@@ -86,11 +86,14 @@ protected:
 
 TEST_F(UserDefaults, ReadsFlatAndNestedKeysWithTypedFallbacks) {
     BASUserDefaults* store = Load(folder_.Write(L"Option.json", R"({"url:help": "https://help.zentrovia.example/",
-        "color": {"title": {"background": "#1F6FD1", "text": "#1F6FD1ff"}}, "product:type": 1, "count": "seven", "big": 2147483648, "low": -2147483649, "cut": -7.9})"));
+        "color": {"title": {"background": "#1F6FD1", "text": "#1F6FD1ff"}}, "product:type": 1, "count": "seven", "big": 2147483648, "low": -2147483649, "cut": -7.9,
+        "white": 16777215, "over": 16777216})"));
     ASSERT_NE(store, nullptr);
     EXPECT_STREQ(store->GetString("url:help"), "https://help.zentrovia.example/");
     EXPECT_EQ(store->GetRGB("color:title:background"), RGB(0x1F, 0x6F, 0xD1));
     EXPECT_EQ(store->GetRGB("color:title:text", RGB(1, 2, 3)), RGB(1, 2, 3)) << "text after the six digits";
+    EXPECT_EQ(store->GetRGB("white", RGB(1, 2, 3)), RGB(0xFF, 0xFF, 0xFF));
+    EXPECT_EQ(store->GetRGB("over", RGB(1, 2, 3)), RGB(1, 2, 3));
     EXPECT_FALSE(store->HasMember("color:title:missing"));
     EXPECT_EQ(store->GetInt("product:type"), 1);
     EXPECT_EQ(store->GetInt("count"), 0);
@@ -116,6 +119,27 @@ TEST_F(UserDefaults, WriteAllReplacesTheFileKeepingOtherKeys) {
     HANDLE search = FindFirstFileW((folder_.Path() + L"\\*.tmp").c_str(), &found);
     EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a temporary file was left behind";
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+// The standard store starts empty either way, but only a file that is there
+// and refused leaves a reason to log.
+TEST(StandardUserDefaults, KeepsTheReasonADamagedFileWasRefusedAndNoneForAMissingOne) {
+    const std::wstring maker = L"lumarest-test-" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(BASUserDefaults::InitStandardUserDefaults(maker.c_str(), L"Product"));
+    BASUserDefaults* store = BASUserDefaults::StandardUserDefaults();
+    EXPECT_EQ(store->ReadError(), "") << "a first start has no file to refuse";
+    ASSERT_TRUE(store->WriteAll());
+    const std::wstring path = store->Path();
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    ASSERT_NE(file, nullptr);
+    fputs("{\"a\": ", file);
+    fclose(file);
+    ASSERT_TRUE(BASUserDefaults::InitStandardUserDefaults(maker.c_str(), L"Product"));
+    EXPECT_NE(BASUserDefaults::StandardUserDefaults()->ReadError(), "");
+    DeleteFileW(path.c_str());
+    const std::wstring productFolder = path.substr(0, path.find_last_of(L'\\'));
+    RemoveDirectoryW(productFolder.c_str());
+    RemoveDirectoryW(productFolder.substr(0, productFolder.find_last_of(L'\\')).c_str());
 }
 
 std::string Nested(int depth) { return std::string(depth, '[') + std::string(depth, ']'); }

@@ -96,6 +96,8 @@ TEST(BusTrace, OneTabSeparatedLinePerDeliveryInMicrosecondsWithEachReceiverInOrd
     const std::string longName(100, 'X');
     EXPECT_EQ(Split(FormatTraceLine(Event(longName.c_str(), kProbe, 0), 0, kTicksPerSecond, FakeName), '\t')[2],
               std::string(60, 'X') + "...");
+    const std::string fits(BusTraceEvent::kCommandChars, 'Y');
+    EXPECT_EQ(Split(FormatTraceLine(Event(fits.c_str(), kProbe, 0), 0, kTicksPerSecond, FakeName), '\t')[2], fits);
     EXPECT_EQ(Split(FormatTraceLine(Event(nullptr, kProbe, 0), 0, kTicksPerSecond, FakeName), '\t')[2], "(null)");
     EXPECT_EQ(DroppedLine(16), "# dropped 16 lines");
 }
@@ -186,6 +188,14 @@ TEST(BusTrace, AFullRingDropsAndCountsAndTheWriterSaysHowManyWereLost) {
     EXPECT_EQ(lines[5], "# dropped 16 lines");
     EXPECT_EQ(trace.Written(), 4u);
     EXPECT_EQ(trace.Dropped(), 16u);
+
+    // Emptied, the ring takes as many again, lap after lap.
+    BusTraceRing ring(2);
+    BusTraceEvent event = Event("TRACE_LAP", kProbe, 0);
+    for (int lap = 0; lap < 3; ++lap) {
+        EXPECT_TRUE(ring.TryPush(event) && ring.TryPush(event)) << "lap " << lap;
+        EXPECT_TRUE(ring.TryPop(event) && ring.TryPop(event)) << "lap " << lap;
+    }
 }
 
 // Many senders at once through a small ring: every line is whole, each

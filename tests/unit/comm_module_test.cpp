@@ -143,8 +143,16 @@ CommandEndpoint CommModule::endpoint;
 TEST_F(CommModule, AnswersChecksWithTheNewerVersionsNewestFirst) {
     UseFeed(Url("feed.json"));
     Serve("feed.json", Feed(Release("4.4.39") + "," + Release("4.4.38")));
+    // Another module's request, or an answer passing by under the name, is not the host's to answer.
+    BASObserveData fromModule{};
+    fromModule.command = LIBCOMM_COMMAND_CHECK_FOR_UPDATE;
+    fromModule.sender = &endpoint;
+    endpoint.receive(&fromModule);
+    EXPECT_FALSE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 0, 3000)) << "another module's request was answered";
     Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
+    Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);  // while the first runs: its answer serves both
     ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 0));
+    EXPECT_FALSE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 1, 500)) << "two checks ran at once";
     EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[0].value, 1) << "the current version is a success";
     EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[0].count, 0);
 
@@ -199,7 +207,7 @@ TEST_F(CommModule, RefusesFeedsThatAreNotTheProductsOrLieAboutAVersion) {
     const std::string changed = "{\"versions\":[" + Release("4.5", "{}", "[\"Faster scans!\"]") + "]}";
     const std::string badVersions[] = {
         "..\\..\\x", "4.5/../../x", "4.5/4", "4.5\\..\\Start", std::string(20000, '4'), "4.5" + std::string(20000, 'x'),
-        "4..5",      "4.5.",        "+4.5"};
+        "4..5",      "4.5.",        "+4.5",  "4.1234567890"};
     std::vector<std::pair<std::string, std::string>> refused = {
         {"unsigned", text},
         {"signed by another key", test_signing::Envelope(text, other)},
@@ -272,6 +280,7 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     Serve("slow/good.exe", content);
     useInstaller(Installer("slow/good.exe", kContentSize, kContentSha256, goodSignature));
     Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
+    Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);  // while the first runs: ignored
     const Answer complete = DownloadEnd(answered);
     std::vector<Answer> download = AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
     download.erase(download.begin(), download.begin() + answered);
@@ -305,6 +314,8 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     CloseHandle(complete.lock);
     EXPECT_EQ(ReadTextFile(installerPath), content) << "the checked file did not stay once its guard was closed";
     DeleteFileW(installerPath.c_str());
+    EXPECT_FALSE(WaitForAnswer(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, answered + download.size(), 500))
+        << "a request during a download started a second one";
 
     // Refused downloads: each ends in a failure with its reason and leaves no file, and the
     // installer's bytes decide, not what the feed says of them.

@@ -25,6 +25,7 @@ TEST(CrashReport, NamesAPluginByFolderAndVersionInAnyLetterCase) {
         return std::string("missing");
     };
     EXPECT_EQ(valueOf("Plugin"), "Title");
+    EXPECT_EQ(valueOf("PluginVersion"), "1.0.0");
     EXPECT_EQ(valueOf("ExceptionCode"), "0xC0000005");
     EXPECT_EQ(valueOf("ExceptionAddress"), "0x1000F00D");
 }

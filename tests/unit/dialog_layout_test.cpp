@@ -7,6 +7,7 @@
 #include "bus_test_support.h"
 #include "gdiplus_session.h"
 #include "ui/alert_layout.h"
+#include "ui/ui_dialog.h"
 #include "ui/ui_sheet_dialog.h"
 #include "windowing_module.h"
 
@@ -32,6 +33,17 @@ TEST(AlertLayout, WithoutAnIconTheTextStartsAt20AndSpansTheWidthLess40) {
     EXPECT_EQ(AlertTextBox(400, 48).textX, 88.0f);
 }
 
+TEST(DialogPlacement, CentredOnTheWindowAboveAndKeptInsideTheWorkArea) {
+    const POINT centred = CentredDialogOrigin(RECT{100, 50, 900, 650}, 400, 200);
+    EXPECT_EQ(centred.x, 300);
+    EXPECT_EQ(centred.y, 250);
+    const RECT work{0, 0, 1280, 760};
+    const POINT kept = KeptInside(POINT{1100, 700}, 400, 200, work);
+    EXPECT_EQ(kept.x, 880) << "the right edge left the work area";
+    EXPECT_EQ(kept.y, 560);
+    EXPECT_EQ(KeptInside(POINT{-50, -20}, 400, 200, work).x, 0);
+}
+
 // Shown again while it is open, the strip restarts its opening from where it
 // is: it never shrinks.
 TEST(SheetDialog, ShowingItWhileOpenKeepsItsFullHeight) {
@@ -49,6 +61,16 @@ TEST(SheetDialog, ShowingItWhileOpenKeepsItsFullHeight) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < 300;) PumpThreadMessages();
     EXPECT_EQ(sheet.CurrentHeight(), UiSheetDialog::kFullHeight);
     EXPECT_TRUE(IsWindowVisible(sheet.Handle()));
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5500;) PumpThreadMessages();
+    EXPECT_FALSE(IsWindowVisible(sheet.Handle())) << "the notice stayed past its five seconds";
+    bool clicked = false;
+    sheet.SetClickCallback([&clicked] { clicked = true; });
+    sheet.Show(SW_SHOW);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 500;) PumpThreadMessages();
+    NMHDR click{GetDlgItem(sheet.Handle(), kConfirmButtonId), kConfirmButtonId, NM_CLICK};
+    SendMessageW(sheet.Handle(), WM_NOTIFY, kConfirmButtonId, reinterpret_cast<LPARAM>(&click));
+    EXPECT_TRUE(clicked);
+    EXPECT_FALSE(IsWindowVisible(sheet.Handle())) << "a click on the notice left it open";
     DestroyWindow(parent);
 }
 

@@ -55,6 +55,13 @@ TEST_F(PluginLoading, LoadsTheHighestVersionOnceAndRecordsItsManifest) {
     EXPECT_NE(log.find("highest-3.0 REGISTERED"), std::string::npos) << log;
     EXPECT_EQ(log.find("highest-1.0"), std::string::npos) << "a second version was loaded too";
     EXPECT_EQ(log.find("highest-9"), std::string::npos) << "a loaded name was loaded again";
+
+    // A name a manifest lists twice gets one endpoint: it is delivered once.
+    auto twice = std::make_unique<ModuleRecord>();
+    twice->receives = {"LOADER_TEST_TWICE", "LOADER_TEST_OTHER", "LOADER_TEST_TWICE"};
+    ASSERT_TRUE(AddModule(L"TwiceModule", std::move(twice)));
+    EXPECT_EQ(FindModule(L"TwiceModule")->receives,
+              (std::vector<std::string>{"LOADER_TEST_TWICE", "LOADER_TEST_OTHER"}));
 }
 
 // Each module: a version 2.0 that must not load (a program, a text, a broken

@@ -5,11 +5,13 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/plugin_image_check.h"
 #include "common/plugin_manifest.h"
+#include "common/plugin_review.h"
 #include "test_files.h"
 
 namespace {
@@ -55,6 +57,42 @@ TEST(PluginManifest, FillsTheRecordFromItsKeysGivesDefaultsForOptionalKeysOfTheW
     reading = ParsePluginManifest(R"({"id": "m", "version": })");
     EXPECT_TRUE(reading.parseError);
     EXPECT_NE(reading.refusal.find("(offset 23)"), std::string::npos) << reading.refusal;
+}
+
+// A minimal 32-bit DLL's headers with one section that maps RVA 0x1000 to
+// file offset 0x200, where two delay-load descriptors name their DLLs: the
+// first by RVA, the second in the old form by full address.
+TEST(ImageFacts, ReadsDelayLoadNamesInBothFormsAndRefusesArm64As64Bit) {
+    std::vector<unsigned char> image(0x400);
+    const auto put16 = [&](size_t at, unsigned v) {
+        image[at] = v & 0xFF;
+        image[at + 1] = (v >> 8) & 0xFF;
+    };
+    const auto put32 = [&](size_t at, unsigned v) {
+        put16(at, v & 0xFFFF);
+        put16(at + 2, v >> 16);
+    };
+    constexpr size_t kOptional = 0x98, kOptionalSize = 224;
+    image[0] = 'M';
+    image[1] = 'Z';
+    put32(0x3c, 0x80);
+    std::memcpy(&image[0x80], "PE\0\0", 4);
+    for (auto [at, value] : {std::pair{0x84u, 0x14cu}, {0x86u, 1u}, {0x94u, 224u}, {0x96u, 0x2000u}}) put16(at, value);
+    put16(kOptional, 0x10b);
+    put32(kOptional + 28, 0x10000000);  // the image base
+    put32(kOptional + 92, 16);
+    put32(kOptional + 96 + 8 * 13, 0x1000);
+    for (size_t field = 8; field <= 20; field += 4)
+        put32(kOptional + kOptionalSize + field, field == 12 ? 0x1000 : 0x200);
+    put32(0x200, 1);
+    put32(0x204, 0x1100);
+    put32(0x224, 0x10001110);
+    std::memcpy(&image[0x300], "new.dll", 8);
+    std::memcpy(&image[0x310], "old.dll", 8);
+    EXPECT_EQ(ReadImageFacts(image.data(), image.size()).delayImports,
+              (std::vector<std::string>{"new.dll", "old.dll"}));
+    put16(0x84, 0xaa64);
+    EXPECT_EQ(ReadImageFacts(image.data(), image.size()).refusalCode, "library-64-bit");
 }
 
 TEST(LibraryPath, AcceptsFilesAtOrBelowTheVersionFolderOnly) {

@@ -89,6 +89,7 @@ TEST(ProgressDrawing, PercentWithTwoDecimalsAndAnEmptyBarForNoTotal) {
     EXPECT_EQ(ProgressPercentText(1, 3), L"33.33%");
     EXPECT_EQ(ProgressPercentText(5, 0), L"");
     EXPECT_EQ(ProgressFillWidth(20, 480, 5, 0), 0);
+    EXPECT_EQ(ProgressFillWidth(20, 480, 5, 10), 226) << "half of the bar inside both 4-pixel margins";
 }
 
 // 300 characters make blocks of a size nothing else in the process uses.

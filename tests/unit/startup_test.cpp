@@ -75,6 +75,8 @@ TEST(StartMarkerWriter, KeepsOnlyTheLatestPluginLetsTheCrashReportWriteOverItAnd
     ASSERT_TRUE(WriteStartMarker(path, {L"Title", true}));
     EXPECT_TRUE(TakeStartMarker(path)) << "the marker of a crashed start is read";
     EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << "a marker read stays for the next start";
+    for (const char* forged : {"crashed\n../Title\n", "crashed\nTitle\\x\n", "unfinished\n\n", "crashed Title\n"})
+        EXPECT_FALSE(ParseStartMarker(forged)) << "a marker naming no plain folder is refused: " << forged;
 }
 
 TEST(LogFolder, IsTempMakerAndDateAndShutDownRemovesItOnlyWhenEmpty) {
