@@ -23,6 +23,13 @@ using namespace e2e;
 constexpr int kConfirmId = 5051;
 constexpr wchar_t kQuestion[] = L"MyModule was greeted. Greet back?";
 
+// The host's shown dialog that a screen reader names text, or null.
+HWND DialogNamed(const HostProcess& host, const std::wstring& text) {
+    for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
+        if (AccessibleOf(dialog).name == text) return dialog;
+    return nullptr;
+}
+
 class SdkTemplateRun : public HostRun {
 protected:
     std::wstring TemplateLog() const { return files_.Path() + L"\\mymodule.log"; }
@@ -48,7 +55,8 @@ TEST_F(SdkTemplateRun, AnswersItsCommandAsksThroughTheHostAndJoinsItsWorkerAtThe
     HostProcess::Options options = Options();
     options.inPlace = true;  // the installed host, with MyModule in its own plug-ins folder
     HostProcess host(options);
-    ASSERT_NE(StartedFrame(host), nullptr) << host.ReadLogs() << ReadTextFile(TemplateLog());
+    ASSERT_TRUE(host.Start());
+    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr) << host.ReadLogs() << ReadTextFile(TemplateLog());
 
     const std::string prefix = "probe ANSWER MYMODULE_COMMAND_HELLO ";
     ASSERT_TRUE(WaitUntil([&] { return !Lines(Log(), prefix).empty(); }, kEventTimeoutMs)) << Log();
@@ -56,10 +64,14 @@ TEST_F(SdkTemplateRun, AnswersItsCommandAsksThroughTheHostAndJoinsItsWorkerAtThe
     EXPECT_EQ(Value(answer), 1) << answer;
     EXPECT_NE(answer.find("object=\"Hello from MyModule\""), std::string::npos) << answer;
 
-    HWND dialog = WaitForDialog(host, {kQuestion}, kEventTimeoutMs);
-    ASSERT_NE(dialog, nullptr) << "MyModule's question never showed\n" << ReadTextFile(TemplateLog());
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = DialogNamed(host, kQuestion)) != nullptr; }, kEventTimeoutMs))
+        << "MyModule's question never showed\n"
+        << ReadTextFile(TemplateLog());
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Control(dialog, kConfirmId); }, kEventTimeoutMs))
         << "the question did not take the focus on \"OK\"";
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(500);  // the first paint of an emulated program
     SaveScreenBmp(WindowRect(dialog), L"sdk-template-question.bmp");
     // A close while the worker waits for the answer would join a thread that
     // waits for the main thread: MyModule keeps the window open instead.
