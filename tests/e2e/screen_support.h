@@ -232,6 +232,15 @@ inline bool IsDialog(HWND dialog, const DialogKey& key) {
     return name.empty() && control && WindowText(control).rfind(key.label, 0) == 0;
 }
 
+// The dialog, painted; null stays null.
+inline HWND Painted(HWND dialog) {
+    if (dialog) {
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(500);  // the first paint of an emulated program
+    }
+    return dialog;
+}
+
 // The host's shown dialog of that key, or null.
 inline HWND ShownDialog(const HostProcess& host, const DialogKey& key) {
     for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
@@ -243,11 +252,7 @@ inline HWND ShownDialog(const HostProcess& host, const DialogKey& key) {
 inline HWND WaitForDialog(const HostProcess& host, const DialogKey& key, DWORD timeoutMs = 60000) {
     HWND found = nullptr;
     WaitUntil([&] { return (found = ShownDialog(host, key)) != nullptr; }, timeoutMs);
-    if (found) {
-        RedrawWindow(found, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Sleep(500);  // the first paint of an emulated program
-    }
-    return found;
+    return Painted(found);
 }
 
 // The host's dialog of this width, painted. Only the keyboard run of the
@@ -261,8 +266,7 @@ inline HWND WaitForDialog(const HostProcess& host, int width, int = 0, DWORD tim
             return found != nullptr;
         },
         timeoutMs);
-    if (found) Sleep(500);
-    return found;
+    return Painted(found);
 }
 
 inline HWND ShownSheet(const HostProcess& host) { return ShownDialog(host, kNoticeSheet); }
