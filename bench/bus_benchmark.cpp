@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "common/bus_trace.h"
-#include "common/command_bus.h"
+#include "bus_test_support.h"
 
 namespace {
 
@@ -54,10 +54,7 @@ double NanosPerCall(const std::function<void(int)>& body, int calls) {
 }
 
 BASObserveData MakeRecord(const char* command) {
-    BASObserveData record;
-    std::memset(&record, 0, sizeof record);
-    record.command = command;
-    record.sender = reinterpret_cast<void*>(0x5000);
+    BASObserveData record = Record(command, reinterpret_cast<void*>(0x5000));
     record.value = 1;
     return record;
 }
@@ -76,11 +73,7 @@ struct Floor {
 };
 
 void Register(const char* name, int endpoints) {
-    for (int i = 0; i < endpoints; ++i) {
-        CommandEndpoint* endpoint = NewEndpoint(reinterpret_cast<void*>(0x6000 + 16 * i));
-        endpoint->receive = &Receive;
-        RegisterEndpoint(name, endpoint);
-    }
+    for (int i = 0; i < endpoints; ++i) Attach(name, reinterpret_cast<void*>(0x6000 + 16 * i), &Receive);
 }
 
 void CompareSingleSends(int calls) {

@@ -23,14 +23,10 @@
 #include <vector>
 
 #include "common/bus_trace.h"
-#include "common/command_bus.h"
-#include "common/main_thread_calls.h"
+#include "bus_test_support.h"
 #include "gdiplus_session.h"
 #include "heap_census.h"
-#include "services/device_server.h"
-#include "services/platform_command_handler.h"
-#include "services/update_flow.h"
-#include "services/platform_context.h"
+#include "stub_host.h"
 #include "ui/ui_progress_dialog.h"
 #include "windowing_module.h"
 
@@ -75,25 +71,6 @@ void Pump(DWORD ms) {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     } while (GetTickCount() - start < ms);
-}
-
-// The host object as the commands see it, with a real progress dialog.
-struct BenchHost : PlatformContext {
-    HWND FrameWindow() const override { return frame; }
-    HWND ViewWindow() const override { return frame; }
-    MaximizeState& Maximize() override { return maximize; }
-    SharedDialogs& Dialogs() override { return dialogs; }
-    HWND frame = nullptr;
-    MaximizeState maximize;
-    SharedDialogs dialogs{nullptr, nullptr};
-};
-
-BASObserveData Record(const char* command, void* sender) {
-    BASObserveData record;
-    std::memset(&record, 0, sizeof record);
-    record.command = command;
-    record.sender = sender;
-    return record;
 }
 
 SIZE_T WorkingSet() {
@@ -158,13 +135,11 @@ int main() {
     WindowingModule windowing;
     ThreadMessageLoop loop;
     MainThreadCalls mainThreadCalls;
-    BenchHost host;
-    host.frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 100, 800, 600, nullptr, nullptr,
-                                 nullptr, nullptr);
+    StubHost host;  // with a real progress dialog
+    host.view = host.frame = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 100, 100, 800, 600, nullptr,
+                                             nullptr, nullptr, nullptr);
     host.dialogs.SetParent(host.frame);
-    UpdateFlow updates(host);
-    DeviceServer server(host, updates);
-    RegisterPlatformCommands(host, updates, server);
+    host.RegisterCommands();
 
     std::atomic<long> counter{0};
     const double bare = SecondsOnThreads([&](int) {

@@ -35,7 +35,12 @@ public:
              Activation activation = Activation::Activated);
     ~UiDialog() override;
 
-    void SetTitle(const std::wstring& title) { title_ = title; }
+    // The painted title, which is also the window's text that screen readers
+    // announce: a dialog made once and shown again takes its new title there too.
+    void SetTitle(const std::wstring& title) {
+        title_ = title;
+        if (Handle()) SetWindowTextW(Handle(), title_.c_str());
+    }
     // The window this dialog centres on and disables while shown; null: the
     // top-level window that owns it. The size is the client size at 96 DPI
     // until the window is initialised, which scales it to its display's DPI;

@@ -28,7 +28,6 @@ namespace {
 
 using namespace e2e;
 
-constexpr int kNoticeWidth = 400;
 constexpr int kCloseId = 5050;
 
 // Every entry of a zip, by name, read with minizip.
@@ -78,11 +77,6 @@ struct CrashWay {
 
 class CrashRun : public HostRun, public ::testing::WithParamInterface<CrashWay> {
 protected:
-    void SetUp() override {
-        HostRun::SetUp();
-        DeleteFileW(StartMarkerPath().c_str());
-    }
-    void TearDown() override { DeleteFileW(StartMarkerPath().c_str()); }
     // The script: a host log line that glog still holds in its buffer, then
     // the death.
     static std::string Script(const CrashWay& way) {
@@ -115,17 +109,16 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     if (way.crashJsonBlocked) CreateDirectoryW((folder + L"\\Crash.json").c_str(), nullptr);
     ASSERT_TRUE(host.Start());
 
-    HWND notice = WaitForDialog(host, kNoticeWidth, 0, kStartTimeoutMs);
+    HWND notice = WaitForDialog(host, kCrashNotice, kStartTimeoutMs);
     ASSERT_NE(notice, nullptr) << "no crash notice; probe log:\n" << Log();
-    const RECT r = WindowRect(notice);
     if (way.where == Where::kMainThread) {
-        EXPECT_TRUE(SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, L"crash-notice.bmp"));
+        EXPECT_TRUE(SaveAround(notice, L"crash-notice.bmp"));
     }
     // Wine's shell shows a folder in an explorer window titled with its name.
     const std::wstring day = folder.substr(folder.find_last_of(L'\\') + 1);
     auto explorer = [&] { return FindWindowW(L"ExplorerWClass", day.c_str()); };
     EXPECT_TRUE(WaitUntil([&] { return !explorer(); }, kEventTimeoutMs)) << "an earlier run's window stays";
-    ClickAt(Centre(WindowRect(Control(notice, kCloseId))));
+    ClickOn(notice, kCloseId);
     EXPECT_NE(host.WaitForExit(kEventTimeoutMs), STILL_ACTIVE) << "the host outlived its crash";
     EXPECT_TRUE(WaitUntil([&] { return explorer() != nullptr; }, kEventTimeoutMs)) << "the folder was not opened";
     PostMessageW(explorer(), WM_CLOSE, 0, 0);
@@ -176,24 +169,21 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
 // With a file where the day's log folder should be, no dump or zip can be
 // written: the notice must not send the user to a folder with no report.
 TEST_F(HostRun, ACrashWithNoReportSaysSoAndOpensNoFolder) {
-    DeleteFileW(StartMarkerPath().c_str());
     AddProbe({}, "SLEEP 2000\nCRASH thread-null-write\n");
     HostProcess host(Options());
     const std::wstring folder = host.LogFolder();
     CreateDirectoryW((temp_.Path() + L"\\Zentrovia").c_str(), nullptr);
     temp_.Write(folder.substr(temp_.Path().size() + 1), "not a folder");
     ASSERT_TRUE(host.Start());
-    HWND notice = WaitForDialog(host, kNoticeWidth, 0, kStartTimeoutMs);
+    HWND notice = WaitForDialog(host, kCrashNotice, kStartTimeoutMs);
     ASSERT_NE(notice, nullptr) << "no crash notice; probe log:\n" << Log();
-    const RECT r = WindowRect(notice);
-    EXPECT_TRUE(SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, L"crash-notice-no-report.bmp"));
-    ClickAt(Centre(WindowRect(Control(notice, kCloseId))));
+    EXPECT_TRUE(SaveAround(notice, L"crash-notice-no-report.bmp"));
+    ClickOn(notice, kCloseId);
     EXPECT_NE(host.WaitForExit(kEventTimeoutMs), STILL_ACTIVE) << "the host outlived its crash";
     const std::wstring day = folder.substr(folder.find_last_of(L'\\') + 1);
     Sleep(3000);
     EXPECT_EQ(FindWindowW(L"ExplorerWClass", day.c_str()), nullptr) << "a folder without a report was opened";
     EXPECT_EQ(ReadTextFile(folder), "not a folder");
-    DeleteFileW(StartMarkerPath().c_str());
 }
 
 std::string WayName(const ::testing::TestParamInfo<CrashWay>& info) {

@@ -135,7 +135,15 @@ protected:
         if (!setContext || !setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) SetProcessDPIAware();
     }
 
-    void Press(HWND dialog, int id) { ClickAt(Centre(WindowRect(Control(dialog, id)))); }
+    void Press(HWND dialog, int id) { ClickOn(dialog, id); }
+    // The dialog of key once shown, which must have this size.
+    static HWND Sized(const HostProcess& host, const DialogKey& key, int width, int height) {
+        HWND dialog = WaitForDialog(host, key);
+        const RECT r = dialog ? WindowRect(dialog) : RECT{};
+        EXPECT_EQ(r.right - r.left, width) << "the dialog's width";
+        EXPECT_EQ(r.bottom - r.top, height) << "the dialog's height";
+        return dialog;
+    }
     static HWND TitleBand(HWND frame) {
         return FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestTitleBand", nullptr);
     }
@@ -155,8 +163,7 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
     AddShipped(L"Title");
     AddProbe({}, kHighDpiScript);
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
+    HWND frame = StartedFrame(host);
     ASSERT_NE(frame, nullptr);
 
     // The frame: 954 x 614 on the 1280 pixels of 96 DPI, so 1431 x 921 on the
@@ -176,14 +183,11 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
     // opens on the sheet, 40 high at 96 DPI, 60 here, 48 (32) below the
     // view's top, its close button the 1.5x render 12 (8) from the right and
     // the top, its text from x 24 (16) in a font half as large again.
-    HWND settings = WaitForDialog(host, 900, 360);
+    HWND settings = Sized(host, kSettingsDialog, 900, 360);
     ASSERT_NE(settings, nullptr) << "no settings dialog 900 x 360";
     Press(settings, kConfirmId);
-    HWND sheet = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] { return (sheet = ShownSheet(host, 60)) && WindowRect(sheet).bottom - WindowRect(sheet).top == 60; },
-        kEventTimeoutMs))
-        << "no restart note opened to 60 pixels";
+    HWND sheet = WaitForSheetNotice(host, 60);
+    ASSERT_NE(sheet, nullptr) << "no restart note opened to 60 pixels";
     Sleep(300);
     const RECT s = WindowRect(sheet), v = WindowRect(GetWindow(frame, GW_CHILD));
     EXPECT_TRUE(SaveScreenBmp({v.left, v.top, v.right, v.top + 180}, L"dpi144-sheet.bmp"));
@@ -206,8 +210,9 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
 
     // The confirm: 400 at 96 DPI is 600 here; title bar 39, close button
     // 27 x 27 12 from the right and 6 from the top, buttons 15 from the edges.
-    HWND confirm = WaitForDialog(host, 600);
-    ASSERT_NE(confirm, nullptr) << "no confirm 600 pixels wide";
+    HWND confirm = WaitForDialog(host, {L"Delete_the_selected_messages?"});
+    ASSERT_NE(confirm, nullptr) << "no confirm";
+    EXPECT_EQ(WindowRect(confirm).right - WindowRect(confirm).left, 600);
     Sleep(1000);
     EXPECT_TRUE(SaveScreenBmp(Offset(WindowRect(frame), 0, 0), L"dpi144-frame.bmp"));
     EXPECT_TRUE(SaveScreenBmp(WindowRect(confirm), L"dpi144-confirm.bmp"));
@@ -233,7 +238,7 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
 
     // The about dialog: 500 x 360 is 750 x 540; the band ends at 294, the
     // picture is the 1.5x render drawn 1:1 at (303, 42), the link at 372.
-    HWND about = WaitForDialog(host, 750, 540);
+    HWND about = Sized(host, kAboutDialog, 750, 540);
     ASSERT_NE(about, nullptr) << "no about dialog 750 x 540";
     Sleep(1000);
     EXPECT_TRUE(SaveScreenBmp(WindowRect(about), L"dpi144-about.bmp"));
@@ -271,7 +276,7 @@ TEST_F(DisplayRun, At144DpiTheFrameConfirmAboutAndProgressAreHalfAsLargeAgainInT
 
     // The progress dialog: 500 x 150 is 750 x 225, the bar (20, 70)-(480, 82)
     // is (30, 105)-(720, 123), filled 6 pixels in and 4/10 of the way.
-    HWND progress = WaitForDialog(host, 750, 225);
+    HWND progress = Sized(host, kProgressDialog, 750, 225);
     ASSERT_NE(progress, nullptr) << "no progress dialog 750 x 225";
     Sleep(1500);  // the 500 ms refresh
     RedrawWindow(progress, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -315,10 +320,9 @@ TEST_F(DisplayRun, WithoutArialEveryTextOfTheFrameAndAConfirmIsDrawnAndTheStandI
     AddShipped(L"Title");
     AddProbe({}, kConfirmScript);
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
+    HWND frame = StartedFrame(host);
     ASSERT_NE(frame, nullptr);
-    HWND confirm = WaitForDialog(host, 400);
+    HWND confirm = WaitForDialog(host, {L"Delete_the_selected_messages?"});
     ASSERT_NE(confirm, nullptr);
     Sleep(1000);
     EXPECT_TRUE(SaveScreenBmp(WindowRect(frame), L"no-arial-frame.bmp"));

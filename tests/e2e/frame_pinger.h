@@ -25,12 +25,6 @@ public:
     static constexpr DWORD kIntervalMs = 50;
     static constexpr DWORD kBoundMs = 200;
 
-    struct Late {
-        DWORD atMs;      // since the pinger started
-        DWORD waitedMs;  // until the answer (or the give-up after 10 s)
-        DWORD busyMs;    // processor time of the window's thread meanwhile
-    };
-
     explicit FramePinger(HWND window)
         : window_(window),
           thread_(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, GetWindowThreadProcessId(window, nullptr))),
@@ -49,32 +43,31 @@ public:
         std::lock_guard<std::mutex> hold(lock_);
         return longest_;
     }
-    size_t Answers() const {
-        std::lock_guard<std::mutex> hold(lock_);
-        return answers_;
-    }
-    std::vector<Late> LateAnswers() const {
-        std::lock_guard<std::mutex> hold(lock_);
-        return late_;
-    }
     // The longest processor time the window's thread spent within one late wait.
     DWORD LongestBusyMs() const {
+        std::lock_guard<std::mutex> hold(lock_);
         DWORD busy = 0;
-        for (const Late& late : LateAnswers()) busy = std::max(busy, late.busyMs);
+        for (const Late& late : late_) busy = std::max(busy, late.busyMs);
         return busy;
     }
     void Print(const char* run) const {
-        const std::vector<Late> late = LateAnswers();
+        std::lock_guard<std::mutex> hold(lock_);
         std::printf("%s: %u answers, the longest after %lu ms; later than %lu ms: %u\n", run,
-                    static_cast<unsigned>(Answers()), static_cast<unsigned long>(LongestMs()),
-                    static_cast<unsigned long>(kBoundMs), static_cast<unsigned>(late.size()));
-        for (const Late& each : late)
+                    static_cast<unsigned>(answers_), static_cast<unsigned long>(longest_),
+                    static_cast<unsigned long>(kBoundMs), static_cast<unsigned>(late_.size()));
+        for (const Late& each : late_)
             std::printf("  at %lu ms: answered after %lu ms, the frame's thread busy %lu ms of it\n",
                         static_cast<unsigned long>(each.atMs), static_cast<unsigned long>(each.waitedMs),
                         static_cast<unsigned long>(each.busyMs));
     }
 
 private:
+    struct Late {
+        DWORD atMs;      // since the pinger started
+        DWORD waitedMs;  // until the answer (or the give-up after 10 s)
+        DWORD busyMs;    // processor time of the window's thread meanwhile
+    };
+
     // The thread's user and kernel time in milliseconds.
     DWORD ThreadTimeMs() const {
         FILETIME created, ended, kernel, user;
@@ -95,16 +88,14 @@ private:
             const bool answered = SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
             const DWORD waited = GetTickCount() - start;
             if (!answered && !IsWindow(window_)) break;  // the window went while it was asked
-            Record(start, waited, ThreadTimeMs() - busyBefore);
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                ++answers_;
+                longest_ = std::max(longest_, waited);
+                if (waited > kBoundMs) late_.push_back({start - started_, waited, ThreadTimeMs() - busyBefore});
+            }
             if (waited < kIntervalMs) Sleep(kIntervalMs - waited);
         }
-    }
-
-    void Record(DWORD start, DWORD waited, DWORD busy) {
-        std::lock_guard<std::mutex> hold(lock_);
-        ++answers_;
-        longest_ = std::max(longest_, waited);
-        if (waited > kBoundMs) late_.push_back({start - started_, waited, busy});
     }
 
     const HWND window_;

@@ -128,32 +128,42 @@ bool HostProcess::Start() {
     for (const auto& [name, value] : options_.environment) overrides[name] = value;
     const ScopedEnvironment environment(overrides);
 
-    std::wstring commandLine = L"\"" + exe + L"\"";
-    if (!options_.arguments.empty()) commandLine += L" " + options_.arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
-    processId_ = info.dwProcessId;
-    return true;
+    process_ = StartProgram(exe, options_.arguments, nullptr, &processId_);
+    return static_cast<bool>(process_);
 }
 
-UniqueHandle StartProgram(const std::wstring& program, const std::wstring& arguments) {
+UniqueHandle StartProgram(const std::wstring& program, const std::wstring& arguments, UniqueHandle* output,
+                          DWORD* processId) {
     std::wstring line = L"\"" + program + L"\" " + arguments;  // CreateProcessW may write into it
     STARTUPINFOW startup{sizeof startup};
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (output) {
+        if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return {};
+        output->reset(readEnd);
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
-        return {};
+    const BOOL made = CreateProcessW(nullptr, line.data(), nullptr, nullptr, output != nullptr, 0, nullptr, nullptr,
+                                     &startup, &started);
+    if (writeEnd) CloseHandle(writeEnd);  // the child's copy is the only one left: reads end with its exit
+    if (!made) return {};
     CloseHandle(started.hThread);
+    if (processId) *processId = started.dwProcessId;
     return UniqueHandle(started.hProcess);
 }
 
-DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
-    const UniqueHandle process = StartProgram(program, arguments);
+DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs, std::string* output) {
+    UniqueHandle reader;
+    const UniqueHandle process = StartProgram(program, arguments, output ? &reader : nullptr);
     if (!process) return ~0u;
+    char buffer[4096];
+    DWORD read = 0;
+    while (output && ReadFile(reader.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+        output->append(buffer, read);
     if (WaitForSingleObject(process.get(), timeoutMs) == WAIT_TIMEOUT) TerminateProcess(process.get(), STILL_ACTIVE);
     DWORD code = ~0u;
     GetExitCodeProcess(process.get(), &code);

@@ -26,11 +26,15 @@ inline RECT ChildRect(HWND child) {
 std::vector<HWND> TopLevels(DWORD process, const wchar_t* className);
 
 // Starts program with arguments (quoted program name) without waiting; null
-// when it could not be started.
-UniqueHandle StartProgram(const std::wstring& program, const std::wstring& arguments);
+// when it could not be started. With output, its standard output goes to a
+// pipe whose read end is put there.
+UniqueHandle StartProgram(const std::wstring& program, const std::wstring& arguments, UniqueHandle* output = nullptr,
+                          DWORD* processId = nullptr);
 // Runs program to its end and gives its exit code: ~0 when it could not be
 // started, STILL_ACTIVE for one that hung past the timeout and was ended.
-DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 120000);
+// With output, collects its standard output there.
+DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 120000,
+               std::string* output = nullptr);
 
 class HostProcess {
 public:

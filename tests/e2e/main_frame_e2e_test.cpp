@@ -21,22 +21,19 @@ using e2e::WindowRect;
 constexpr COLORREF kBorderGrey = RGB(200, 200, 200);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-class MainFrameE2eTest : public e2e::HostRun {
-protected:
-    // Starts host and waits for its frame, shown and painted.
-    static HWND StartAndWaitForFrame(HostProcess& host) {
-        if (!host.Start()) return nullptr;
-        HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
-        if (frame) RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Sleep(500);
-        return frame;
-    }
-};
+using MainFrameE2eTest = e2e::HostRun;
 
-TEST_F(MainFrameE2eTest, OpensCentredAtTheScreensScaleAsABorderlessPopupPaintedWhiteInAGreyBorder) {
-    HostProcess host(Options());  // no plug-in at all
-    HWND frame = StartAndWaitForFrame(host);
+// The frame where its arithmetic puts it, painted; then a close that the
+// probe refuses once, put to it as the host asks, keeps the frame until the
+// next close.
+TEST_F(MainFrameE2eTest, OpensCentredPaintedWhiteInAGreyBorderAndAPluginThatRefusesKeepsItUntilTheNextClose) {
+    AddProbe({"LIBPLATFORM_COMMAND_CLOSE_ENSURE"});
+    environment_.push_back({L"LUMAREST_PROBE_REFUSE_CLOSE", L"1"});
+    HostProcess host(Options());
+    HWND frame = StartedFrame(host);
     ASSERT_NE(frame, nullptr) << "no main frame was shown";
+    RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Sleep(500);
     const RECT r = WindowRect(frame);
     const RECT expected = InitialFrameRect(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     EXPECT_TRUE(EqualRect(&r, &expected)) << "not opened where the frame's arithmetic puts it";
@@ -53,17 +50,8 @@ TEST_F(MainFrameE2eTest, OpensCentredAtTheScreensScaleAsABorderlessPopupPaintedW
     EXPECT_EQ(ScreenPixel(r.right - 2, midY), kBorderGrey) << "no border on the right";
     EXPECT_EQ(ScreenPixel(midX, r.bottom - 2), kBorderGrey) << "no border on the bottom";
     EXPECT_NE(ScreenPixel(r.left, r.top), kBorderGrey) << "the top-left corner is square, not rounded";
-    const RECT withShadow{r.left - 20, r.top - 20, r.right + 20, r.bottom + 20};
-    EXPECT_TRUE(e2e::SaveScreenBmp(withShadow, L"main-frame.bmp"));
-    Close(host);
-}
+    EXPECT_TRUE(e2e::SaveScreenBmp({r.left - 20, r.top - 20, r.right + 20, r.bottom + 20}, L"main-frame.bmp"));
 
-TEST_F(MainFrameE2eTest, APluginThatRefusesKeepsTheFrameUntilTheNextClose) {
-    AddProbe({"LIBPLATFORM_COMMAND_CLOSE_ENSURE"});
-    environment_.push_back({L"LUMAREST_PROBE_REFUSE_CLOSE", L"1"});
-    HostProcess host(Options());
-    HWND frame = StartAndWaitForFrame(host);
-    ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(host.RequestClose());
     ASSERT_TRUE(
         e2e::WaitUntil([&] { return Log().find("REFUSED LIBPLATFORM_COMMAND_CLOSE_ENSURE") != std::string::npos; },

@@ -26,28 +26,7 @@ struct CheckerRun {
 // Runs the checker with arguments and collects its standard output.
 CheckerRun RunChecker(const std::wstring& arguments) {
     CheckerRun run;
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
-    const UniqueHandle reader(readEnd);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    std::wstring commandLine = L"\"" LUMAREST_TEST_CHECKER L"\" " + arguments;
-    PROCESS_INFORMATION process{};
-    const BOOL started =
-        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-    CloseHandle(writeEnd);
-    if (!started) return run;
-    const UniqueHandle child(process.hProcess), thread(process.hThread);
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(reader.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) run.output.append(buffer, read);
-    WaitForSingleObject(child.get(), 300000);
-    GetExitCodeProcess(child.get(), &run.exitCode);
+    run.exitCode = RunToEnd(L"" LUMAREST_TEST_CHECKER, arguments, 300000, &run.output);
     return run;
 }
 
@@ -204,8 +183,7 @@ TEST_F(PluginCheck, HostLogsOneLineWithTheReasonForEachSkippedFolder) {
     CreateDirectoryW((plugins_.Path() + L"\\Empty").c_str(), nullptr);
     AddProbe({});
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_NE(StartedFrame(host), nullptr);
     Close(host);
     const std::string log = host.ReadLogs();
     EXPECT_EQ(LinesWith(log, "Plug-in Decorated\\2.0 skipped: [export-decorated]"), 1u) << log;

@@ -38,8 +38,7 @@ TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindo
     AddShipped(L"Toolkit");
     AddShipped(L"Title");
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    const HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
+    const HWND frame = StartedFrame(host);
     ASSERT_NE(frame, nullptr);
     // The modules' windows are children of the view, the frame's one child.
     HWND band = nullptr, recovery = nullptr, toolkit = nullptr;

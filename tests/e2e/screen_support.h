@@ -94,6 +94,13 @@ inline bool SaveScreenBmp(const RECT& area, const std::wstring& name) {
     return written;
 }
 
+// A screenshot of window with a margin of 10 pixels, for its shadow.
+inline bool SaveAround(HWND window, const std::wstring& name) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, name);
+}
+
 // ---- the user's mouse: real input, as the system delivers it ----
 
 inline void MouseButton(DWORD flag) {
@@ -111,6 +118,7 @@ inline void PressAt(int x, int y) {
 }
 
 inline void Release() { MouseButton(MOUSEEVENTF_LEFTUP); }
+inline void PressAt(POINT p) { PressAt(p.x, p.y); }
 
 inline void ClickAt(int x, int y) {
     PressAt(x, y);
@@ -119,6 +127,13 @@ inline void ClickAt(int x, int y) {
 }
 
 inline void ClickAt(POINT p) { ClickAt(p.x, p.y); }
+
+// A click on the centre of dialog's control id.
+inline void ClickOn(HWND dialog, int id) {
+    RECT r{};
+    GetWindowRect(GetDlgItem(dialog, id), &r);
+    ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
 
 // ---- the user's keyboard: real key presses, no mouse ----
 
@@ -185,17 +200,85 @@ inline void ExpectPushButtons(HWND dialog, const std::vector<std::pair<int, std:
     }
 }
 
-// ---- the host's top-level windows ----
+// ---- the host's dialogs, told apart as a screen reader tells them ----
 
-// The host's shown dialog of this width and, unless height is 0, this
-// height; null when there is none.
-inline HWND ShownDialog(const HostProcess& host, int width, int height = 0) {
-    HWND found = nullptr;
-    for (HWND dialog : TopLevels(host.ProcessId(), L"#32770")) {
-        const RECT r = WindowRect(dialog);
-        if (r.right - r.left == width && (height == 0 || r.bottom - r.top == height)) found = dialog;
+// A window's text, also of another process's window or control.
+inline std::wstring WindowText(HWND window) {
+    std::wstring text(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0) + 1, L'\0');
+    text.resize(SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+    return text;
+}
+
+// A dialog's name is its window text: an alert's message, or the title of a
+// titled dialog ("Settings", "Progress"). The dialogs that paint their names
+// have none; a test knows them by a control they hold: its id and the
+// beginning of its text.
+struct DialogKey {
+    std::wstring name;  // the beginning of a named dialog's name; empty: any named dialog (an alert, or the settings in
+                        // any language)
+    int control = 0;    // not 0: an unnamed dialog holding this control
+    std::wstring label;  // whose text begins so
+};
+
+inline const DialogKey kSettingsDialog{L"Settings"}, kProgressDialog{L"Progress"}, kAnyNamed{};
+inline const DialogKey kAboutDialog{L"", 5053, L"<A HREF="}, kNoticeSheet{L"", 5051, L"<A>"};
+inline const DialogKey kUpdateList{L"", 5053, L"Update Now"}, kDownloadDialog{L"", 5052, L"Cancel"};
+inline const DialogKey kCrashNotice{L"Application has crashed"}, kSafeStartQuestion{L"The plug-in "};
+
+inline bool IsDialog(HWND dialog, const DialogKey& key) {
+    const std::wstring name = WindowText(dialog);
+    if (!key.control) return !name.empty() && name.rfind(key.name, 0) == 0;
+    HWND control = GetDlgItem(dialog, key.control);
+    return name.empty() && control && WindowText(control).rfind(key.label, 0) == 0;
+}
+
+// The dialog, painted; null stays null.
+inline HWND Painted(HWND dialog) {
+    if (dialog) {
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(500);  // the first paint of an emulated program
     }
-    return found;
+    return dialog;
+}
+
+// The host's shown dialog of that key, or null.
+inline HWND ShownDialog(const HostProcess& host, const DialogKey& key) {
+    for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
+        if (IsDialog(dialog, key)) return dialog;
+    return nullptr;
+}
+
+// The same once it is shown and painted, or null after the timeout.
+inline HWND WaitForDialog(const HostProcess& host, const DialogKey& key, DWORD timeoutMs = 60000) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = ShownDialog(host, key)) != nullptr; }, timeoutMs);
+    return Painted(found);
+}
+
+// The host's dialog of this width, painted. Only the keyboard run of the
+// settings and about dialogs still looks for dialogs so.
+inline HWND WaitForDialog(const HostProcess& host, int width, int = 0, DWORD timeoutMs = 60000) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
+                if (WindowRect(dialog).right - WindowRect(dialog).left == width) found = dialog;
+            return found != nullptr;
+        },
+        timeoutMs);
+    return Painted(found);
+}
+
+inline HWND ShownSheet(const HostProcess& host) { return ShownDialog(host, kNoticeSheet); }
+
+// The sheet once it has opened to its full strip (its height at 96 DPI), or
+// null after the timeout.
+inline HWND WaitForSheetNotice(const HostProcess& host, int fullHeight = 40, DWORD timeoutMs = 60000) {
+    HWND sheet = nullptr;
+    WaitUntil(
+        [&] { return (sheet = ShownSheet(host)) && WindowRect(sheet).bottom - WindowRect(sheet).top == fullHeight; },
+        timeoutMs);
+    return sheet;
 }
 
 // A pane of the view (a plug-in's window of class className) once it is
@@ -211,39 +294,6 @@ inline HWND WaitForPane(HWND frame, const wchar_t* className, DWORD timeoutMs) {
     return pane && IsWindowVisible(pane) ? pane : nullptr;
 }
 
-// The same, painted, or null after the timeout.
-inline HWND WaitForDialog(const HostProcess& host, int width, int height = 0, DWORD timeoutMs = 60000) {
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = ShownDialog(host, width, height)) != nullptr; }, timeoutMs);
-    if (found) {
-        RedrawWindow(found, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Sleep(500);  // the first paint of an emulated program
-    }
-    return found;
-}
-
-// The shown notice sheet: a dialog no higher than its strip (40 at 96 DPI).
-inline HWND ShownSheet(const HostProcess& host, int fullHeight = 40) {
-    for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
-        if (WindowRect(dialog).bottom - WindowRect(dialog).top <= fullHeight) return dialog;
-    return nullptr;
-}
-
-// The sheet once it has opened to its full strip, or null after the timeout.
-inline HWND WaitForSheetNotice(const HostProcess& host, DWORD timeoutMs = 60000) {
-    HWND sheet = nullptr;
-    WaitUntil([&] { return (sheet = ShownSheet(host)) && WindowRect(sheet).bottom - WindowRect(sheet).top == 40; },
-              timeoutMs);
-    return sheet;
-}
-
-// A window's text, also of another process's window or control.
-inline std::wstring WindowText(HWND window) {
-    std::wstring text(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0) + 1, L'\0');
-    text.resize(SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-    return text;
-}
-
 inline HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
 inline int ControlWidth(HWND dialog, int id) {
@@ -251,9 +301,8 @@ inline int ControlWidth(HWND dialog, int id) {
     return r.right - r.left;
 }
 
-// ---- the update dialogs: the list 500 x 360, the download 500 x 150 ----
+// ---- the update dialogs ----
 
-constexpr int kUpdateDialogWidth = 500, kUpdateListHeight = 360, kDownloadHeight = 150;
 constexpr int kDialogCancelId = 5052, kUpdateNowId = 5053, kNotesId = 5054;
 
 // Whether the download dialog's bar is filled x pixels from its start, in
@@ -288,11 +337,21 @@ inline long long Value(const std::string& line) {
 
 // ---- the per-user files of the test prefix (APPDATA cannot move per run) ----
 
+inline const std::wstring kProductTitle = L"Zentrovia Handset Message + Contact Rescue";
+
 inline std::wstring UserStoreFolder() {
     wchar_t appData[MAX_PATH] = {};
     GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH);
-    return std::wstring(appData) + L"\\Zentrovia\\Zentrovia Handset Message + Contact Rescue";
+    return std::wstring(appData) + L"\\Zentrovia\\" + kProductTitle;
 }
+
+// The product's single-instance mutex of version, which its running copy holds.
+inline std::wstring MutexName(const std::wstring& version) { return L"Global_" + kProductTitle + L"_" + version; }
+inline bool VersionRuns(const std::wstring& version) {
+    return static_cast<bool>(UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, MutexName(version).c_str())));
+}
+
+inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 // Where a crash or a start that never finished leaves a plug-in's name for the
 // next start to ask about.
 inline std::wstring StartMarkerPath() { return UserStoreFolder() + L"\\StartMarker.txt"; }
@@ -306,7 +365,13 @@ protected:
     static constexpr DWORD kStartTimeoutMs = 120000;  // emulated Wine starts a program in seconds
     static constexpr DWORD kEventTimeoutMs = 60000;
 
-    void SetUp() override { ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set"; }
+    // A crash or a hang leaves a start marker in the prefix's user folder, on
+    // which the next start of any test would ask to leave a plug-in out.
+    void SetUp() override {
+        ASSERT_FALSE(HostProcess::DefaultExePath().empty()) << "LUMAREST_EXE is not set";
+        DeleteFileW(StartMarkerPath().c_str());
+    }
+    void TearDown() override { DeleteFileW(StartMarkerPath().c_str()); }
 
     void AddShipped(const std::wstring& folder) {
         const std::wstring source = std::wstring(L"" LUMAREST_TEST_SHIPPED_PLUGINS) + L"\\" + folder + L"\\1.0.0\\";
@@ -319,6 +384,19 @@ protected:
                            PluginManifestText("probe", "1.0", "probe.dll", receives), L"probe.dll");
         environment_.push_back({L"LUMAREST_PROBE_LOG", ProbeLog()});
         if (!script.empty()) environment_.push_back({L"LUMAREST_PROBE_SCRIPT", files_.Write(L"probe.script", script)});
+    }
+    // Starts host and waits for its main window: null when either failed.
+    static HWND StartedFrame(HostProcess& host) {
+        return host.Start() ? host.WaitForMainWindow(kStartTimeoutMs) : nullptr;
+    }
+    // Starts host, answers the question a start asks after a plug-in stopped
+    // the last run with button ("OK": start without it) and waits for the
+    // main window: null when the start did not ask or showed no window.
+    static HWND StartAnsweringSafeStart(HostProcess& host, int button) {
+        HWND question = host.Start() ? WaitForDialog(host, kSafeStartQuestion, kStartTimeoutMs) : nullptr;
+        if (!question) return nullptr;
+        ClickOn(question, button);
+        return host.WaitForMainWindow(kStartTimeoutMs);
     }
     HostProcess::Options Options() const {
         HostProcess::Options options;

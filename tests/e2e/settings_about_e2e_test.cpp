@@ -79,16 +79,17 @@ protected:
                          kEventTimeoutMs);
     }
 
-    // Presses one of the band's buttons and waits for the dialog of width.
-    HWND OpenFromBand(HostProcess& host, RECT title::TitleLayout::*button, int width) {
+    // Presses one of the band's buttons and waits for its dialog.
+    HWND OpenFromBand(HostProcess& host, RECT title::TitleLayout::*button, const DialogKey& dialog) {
         RECT client{};
         GetClientRect(band_, &client);
         POINT at = Centre(title::LayOutTitle(client.right, 0).*button);
         ClientToScreen(band_, &at);
         ClickAt(at);
-        return WaitForDialog(host, width);
+        return WaitForDialog(host, dialog);
     }
-    HWND OpenSettings(HostProcess& host) { return OpenFromBand(host, &title::TitleLayout::settings, 600); }
+    // The settings dialog, named in the running language.
+    HWND OpenSettings(HostProcess& host) { return OpenFromBand(host, &title::TitleLayout::settings, kAnyNamed); }
 
     // Chooses language 2 or 3 (their entries' indexes too) and presses "OK"
     // for real: the file holds it at once, while the press still lasts.
@@ -149,7 +150,7 @@ TEST_F(SettingsAboutRun, SettingsPreselectStoreOnOkAndTheNextStartSpeaksTheStore
     EXPECT_EQ(WindowText(Control(dialog, kListId)), L"Deutsch");
     // Another entry, then the close button: a Cancel, nothing is stored.
     SendMessageW(Control(dialog, kListId), CB_SETCURSEL, 3, 0);
-    ClickAt(Centre(WindowRect(Control(dialog, kCloseId))));
+    ClickOn(dialog, kCloseId);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "the close button left it open";
     Sleep(1000);
     EXPECT_EQ(StoredLanguage(), 2) << "the close button stored the choice";
@@ -227,7 +228,7 @@ TEST_F(SettingsAboutRun, AboutLaysOutItsBandLinkAndOkAndItsLinkOpensTheAddress) 
     DeleteFileW(option.c_str());  // a hard link to the build's file: never written through
     CopyFileW(files_.Write(L"Option.json", text).c_str(), option.c_str(), FALSE);
     ASSERT_TRUE(Run(host));
-    HWND dialog = OpenFromBand(host, &title::TitleLayout::about, 500);
+    HWND dialog = OpenFromBand(host, &title::TitleLayout::about, kAboutDialog);
     ASSERT_NE(dialog, nullptr) << "the about button opened no dialog";
     const RECT d = WindowRect(dialog), link = ChildRect(Control(dialog, kLinkId));
     EXPECT_TRUE(SaveScreenBmp(Around(d), L"about.bmp"));
@@ -240,12 +241,12 @@ TEST_F(SettingsAboutRun, AboutLaysOutItsBandLinkAndOkAndItsLinkOpensTheAddress) 
     EXPECT_EQ(link.right - link.left, ArialWidth(address, 16)) << "the link is not as wide as its address";
     EXPECT_EQ(ChildRect(Control(dialog, kOkId)).right, 500 - 10);
     EXPECT_EQ(ChildRect(Control(dialog, kOkId)).bottom, 360 - 10);
-    ClickAt(Centre(WindowRect(Control(dialog, kLinkId))));
+    ClickOn(dialog, kLinkId);
     EXPECT_TRUE(
         WaitUntil([&] { return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, kEventTimeoutMs))
         << "the link did not open its address";
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the link closed the dialog";
-    ClickAt(Centre(WindowRect(Control(dialog, kOkId))));
+    ClickOn(dialog, kOkId);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, kEventTimeoutMs)) << "\"OK\" left it open";
     Close(host);
 }

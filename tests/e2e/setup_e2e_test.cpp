@@ -19,9 +19,9 @@
 
 namespace {
 
-using e2e::WaitUntil;
+using namespace e2e;
 
-const std::wstring kTitle = L"Zentrovia Handset Message + Contact Rescue";
+const std::wstring& kTitle = kProductTitle;
 const std::wstring kSetup = L"" LUMAREST_TEST_SETUP;           // 4.4.39, as shipped
 const std::wstring kNextSetup = L"" LUMAREST_TEST_NEXT_SETUP;  // 4.4.40, with /WAIT=
 const std::wstring kNextProgram = L"" LUMAREST_TEST_NEXT_PROGRAM;
@@ -71,7 +71,7 @@ HWND ControlWithText(HWND window, const std::wstring& text) {
         window,
         [](HWND child, LPARAM data) WINAPI -> BOOL {
             auto* found = reinterpret_cast<std::pair<const std::wstring*, HWND>*>(data);
-            if (e2e::WindowText(child) != *found->first) return TRUE;
+            if (WindowText(child) != *found->first) return TRUE;
             found->second = child;
             return FALSE;
         },
@@ -84,8 +84,6 @@ HWND WaitForControl(HWND window, const std::wstring& text) {
     WaitUntil([&] { return (control = ControlWithText(window, text)) != nullptr; }, 60000);
     return control;
 }
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::set<std::wstring> FilesBelow(const std::wstring& folder, const std::wstring& prefix = L"") {
     std::set<std::wstring> files;
@@ -100,14 +98,8 @@ std::set<std::wstring> FilesBelow(const std::wstring& folder, const std::wstring
     return files;
 }
 
-std::wstring MutexName(const wchar_t* version) { return L"Global_" + kTitle + L"_" + version; }
-
 bool InstanceRuns(const wchar_t* version, bool wanted) {
-    for (int tries = 0; tries < 600; ++tries, Sleep(100)) {
-        if (static_cast<bool>(UniqueHandle(OpenMutexW(SYNCHRONIZE, FALSE, MutexName(version).c_str()))) == wanted)
-            return true;
-    }
-    return false;
+    return WaitUntil([&] { return VersionRuns(version) == wanted; }, 60000);
 }
 
 // Ends the product that a shortcut or an update started, however the test
@@ -165,8 +157,8 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
     started.End();
 
     // The user's data stays unless asked for: the settings folder holds this.
-    const std::wstring settings = e2e::UserStoreFolder() + L"\\SetupTest.txt";
-    SHCreateDirectoryExW(nullptr, e2e::UserStoreFolder().c_str(), nullptr);
+    const std::wstring settings = UserStoreFolder() + L"\\SetupTest.txt";
+    SHCreateDirectoryExW(nullptr, UserStoreFolder().c_str(), nullptr);
     CopyFileW(temp.Write(L"SetupTest.txt", "kept").c_str(), settings.c_str(), FALSE);
     // "_?=" runs the uninstaller in place (and waits), so it cannot remove itself.
     EXPECT_EQ(RunToEnd(app + L"\\Uninstall.exe", L"/S _?=" + app), 0u);
@@ -186,10 +178,10 @@ TEST(Setup, InstallsUpdatesOnlyAClosedProductAndUninstallsExactlyItsOwnFiles) {
 // else of the maker's log folder.
 TEST(Setup, SpeaksTheStoredLanguageOffersTheDesktopShortcutAndRemovesUserDataWhenAsked) {
     TempFolder temp;
-    const std::wstring app = temp.Path() + L"\\Mein Programm", store = e2e::UserStoreFolder() + L"\\UserDefaults.json";
+    const std::wstring app = temp.Path() + L"\\Mein Programm", store = UserStoreFolder() + L"\\UserDefaults.json";
     const bool hadStore = Exists(store);
     const std::string savedStore = ReadTextFile(store);
-    SHCreateDirectoryExW(nullptr, e2e::UserStoreFolder().c_str(), nullptr);
+    SHCreateDirectoryExW(nullptr, UserStoreFolder().c_str(), nullptr);
     CopyFileW(temp.Write(L"store.json", "{\"language\": 2}").c_str(), store.c_str(), FALSE);
     wchar_t tempFolder[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, tempFolder);  // the uninstaller's too: it inherits the environment
@@ -215,9 +207,9 @@ TEST(Setup, SpeaksTheStoredLanguageOffersTheDesktopShortcutAndRemovesUserDataWhe
         120000))
         << "the setup showed no wizard";
     EXPECT_NE(WaitForControl(wizard, L"Willkommen zur Installation\r\nvon " + kTitle), nullptr)
-        << "not the German welcome page: " << e2e::WindowText(wizard);
+        << "not the German welcome page: " << WindowText(wizard);
     Sleep(1000);
-    EXPECT_TRUE(e2e::SaveScreenBmp(e2e::WindowRect(wizard), L"setup-welcome-de.bmp"));
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(wizard), L"setup-welcome-de.bmp"));
     PostMessageW(wizard, WM_COMMAND, IDOK, 0);
     ASSERT_NE(WaitForControl(wizard, app), nullptr) << "the folder page does not offer /D=";
     PostMessageW(wizard, WM_COMMAND, IDOK, 0);
@@ -228,17 +220,17 @@ TEST(Setup, SpeaksTheStoredLanguageOffersTheDesktopShortcutAndRemovesUserDataWhe
     SendMessageW(run, BM_SETCHECK, BST_UNCHECKED, 0);
     SendMessageW(desktop, BM_SETCHECK, BST_CHECKED, 0);
     Sleep(500);  // the boxes repaint
-    EXPECT_TRUE(e2e::SaveScreenBmp(e2e::WindowRect(wizard), L"setup-finish-de.bmp"));
+    EXPECT_TRUE(SaveScreenBmp(WindowRect(wizard), L"setup-finish-de.bmp"));
     PostMessageW(wizard, WM_COMMAND, IDOK, 0);
     ASSERT_EQ(WaitForSingleObject(setup.get(), 60000), WAIT_OBJECT_0);
     EXPECT_EQ(ShortcutTarget(ShortcutPath(CSIDL_DESKTOPDIRECTORY)), app + L"\\Lumarest.exe");
 
     EXPECT_EQ(RunToEnd(app + L"\\Uninstall.exe", L"/S /REMOVEUSERDATA _?=" + app), 0u);
-    EXPECT_FALSE(Exists(e2e::UserStoreFolder()) || Exists(logs + L"\\Lumarest.exe.host.user.log.INFO.1"));
+    EXPECT_FALSE(Exists(UserStoreFolder()) || Exists(logs + L"\\Lumarest.exe.host.user.log.INFO.1"));
     EXPECT_TRUE(Exists(logs + L"\\Other.exe.log")) << "another program's log went";
     EXPECT_FALSE(Exists(ShortcutPath(CSIDL_DESKTOPDIRECTORY)) || Exists(ShortcutPath(CSIDL_PROGRAMS)));
     TempFolder::RemoveTree(logs);
-    SHCreateDirectoryExW(nullptr, e2e::UserStoreFolder().c_str(), nullptr);
+    SHCreateDirectoryExW(nullptr, UserStoreFolder().c_str(), nullptr);
     hadStore ? void(CopyFileW(temp.Write(L"saved.json", savedStore).c_str(), store.c_str(), FALSE))
              : void(DeleteFileW(store.c_str()));
 }

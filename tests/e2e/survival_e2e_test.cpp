@@ -16,18 +16,11 @@ namespace {
 
 using namespace e2e;
 
-constexpr int kSafeStartWidth = 440;
 constexpr int kDefaultAlertWidth = 400;
 constexpr int kCloseId = 5050, kConfirmId = 5051;
 
 class SurvivalRun : public HostRun {
 protected:
-    void SetUp() override {
-        HostRun::SetUp();
-        DeleteFileW(StartMarkerPath().c_str());
-    }
-    void TearDown() override { DeleteFileW(StartMarkerPath().c_str()); }
-
     size_t Registrations() const { return Lines(Log(), "probe REGISTERED").size(); }
     // A start that must reach its window and close with 0; returns its log.
     std::string RunToWindowAndClose(HostProcess& host) {
@@ -54,8 +47,7 @@ TEST_F(SurvivalRun, TwoPluginsBouncingACommandAreStoppedAtTheDepthLimit) {
                                          "SLEEP 3000\nSEND PROBE_BOUNCE\n"
                                          "SEND LIBPLATFORM_COMMAND_GET_TEMP_DIR read:wideText=heap16\n")});
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_NE(StartedFrame(host), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe2 ANSWER LIBPLATFORM_COMMAND_GET_TEMP_DIR").size() == 1; },
                           kEventTimeoutMs))
         << Log();
@@ -82,10 +74,11 @@ TEST_F(SurvivalRun, TwoPluginsBouncingACommandAreStoppedAtTheDepthLimit) {
 TEST_F(SurvivalRun, ConfirmsFromManyThreadsAreBoundedAndNoneOutlivesTheClose) {
     AddProbe({}, "SLEEP 3000\nSENDFROM 40 LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE value=0 wideText=u16:Again?\n");
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
+    HWND frame = StartedFrame(host);
     ASSERT_NE(frame, nullptr);
-    EXPECT_NE(WaitForDialog(host, kDefaultAlertWidth, 0, kEventTimeoutMs), nullptr)
+    HWND again = WaitForDialog(host, {L"Again?"}, kEventTimeoutMs);
+    ASSERT_NE(again, nullptr) << "no confirm";
+    EXPECT_EQ(WindowRect(again).right - WindowRect(again).left, kDefaultAlertWidth)
         << "a confirm without a width did not show at the default width";
     EXPECT_TRUE(
         WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE").size() >= 32; },
@@ -106,11 +99,10 @@ TEST_F(SurvivalRun, AMillionCharacterAlertShowsAtOnceCutInsideTheWorkArea) {
     AddProbe({}, "SLEEP 6000\nSEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:" +
                      std::string(1000000, 'a') + "\n");
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    HWND frame = host.WaitForMainWindow(kStartTimeoutMs);
+    HWND frame = StartedFrame(host);
     ASSERT_NE(frame, nullptr);
     SetWindowPos(frame, nullptr, -700, 500, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    HWND alert = WaitForDialog(host, kDefaultAlertWidth, 0, 20000);
+    HWND alert = WaitForDialog(host, {L"aaaaaaaa"}, 20000);
     ASSERT_NE(alert, nullptr) << "no alert within 20 s";
     DWORD_PTR ignored = 0;
     EXPECT_TRUE(SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored)) << "the main thread hangs";
@@ -130,7 +122,7 @@ TEST_F(SurvivalRun, AMillionCharacterAlertShowsAtOnceCutInsideTheWorkArea) {
         for (int x = a.left + 20; x < a.right - 20; ++x) ink += Brightness(GetPixel(screen, x, y)) < 300;
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(ink, 0) << "the cut text runs into the buttons";
-    ClickAt(Centre(WindowRect(Control(alert, kCloseId))));
+    ClickOn(alert, kCloseId);
     EXPECT_TRUE(
         WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE").size() == 1; },
                   kEventTimeoutMs));
@@ -146,16 +138,12 @@ TEST_F(SurvivalRun, AfterAPluginsCrashTheNextStartOffersToLeaveItOutOnce) {
         ASSERT_TRUE(host.Start());
         // The notice comes when the report is complete; the harness ends the
         // process under it.
-        ASSERT_NE(WaitForDialog(host, 400, 0, kStartTimeoutMs), nullptr) << "no crash notice";
+        ASSERT_NE(WaitForDialog(host, kCrashNotice, kStartTimeoutMs), nullptr) << "no crash notice";
     }
     environment_.push_back({L"LUMAREST_PROBE_SCRIPT", L""});
     {
         HostProcess host(Options());
-        ASSERT_TRUE(host.Start());
-        HWND confirm = WaitForDialog(host, kSafeStartWidth, 0, kStartTimeoutMs);
-        ASSERT_NE(confirm, nullptr) << "the start after the crash did not ask";
-        ClickAt(Centre(WindowRect(Control(confirm, kConfirmId))));
-        ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+        ASSERT_NE(StartAnsweringSafeStart(host, kConfirmId), nullptr) << "the start after the crash did not ask";
         EXPECT_EQ(Registrations(), 1u) << "the plug-in was loaded although the user left it out";
         Close(host);
     }
@@ -182,11 +170,7 @@ TEST_F(SurvivalRun, APluginHangingInRegisterModuleIsNamedAndTheNextStartAsks) {
     }  // ended by the harness, as the user would end it
     environment_.push_back({L"LUMAREST_PROBE_HANG_MS", L""});
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    HWND confirm = WaitForDialog(host, kSafeStartWidth, 0, kStartTimeoutMs);
-    ASSERT_NE(confirm, nullptr) << "the start after the hang did not ask";
-    ClickAt(Centre(WindowRect(Control(confirm, kCloseId))));
-    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_NE(StartAnsweringSafeStart(host, kCloseId), nullptr) << "the start after the hang did not ask";
     Close(host);
 }
 
@@ -197,8 +181,7 @@ TEST_F(SurvivalRun, AFaultAfterTheOrderlyEndLeavesAReportAndNoNotice) {
     AddProbe({});
     environment_.push_back({L"LUMAREST_PROBE_DETACH_CRASH", L"null-write"});
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_NE(StartedFrame(host), nullptr);
     ASSERT_TRUE(host.RequestClose());
     EXPECT_NE(host.WaitForExit(kEventTimeoutMs), STILL_ACTIVE) << "the dying process waits for something";
     ASSERT_EQ(Lines(Log(), "probe CRASHING").size(), 1u) << "the probe did not fault at the end";
@@ -217,14 +200,13 @@ TEST_F(SurvivalRun, AFaultWhileTheCloseRunsIsReportedBeforeTheProcessEnds) {
     AddProbe({"LIBPLATFORM_COMMAND_CLOSE_ENSURE"},
              "WAITFOR LIBPLATFORM_COMMAND_CLOSE_ENSURE\nCRASH thread-null-write\n");
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_NE(StartedFrame(host), nullptr);
     ASSERT_TRUE(host.RequestClose());
     // The fault may come before the host's orderly end, which then shows the notice.
     HWND notice = nullptr;
-    WaitUntil([&] { return host.WaitForExit(0) != STILL_ACTIVE || (notice = ShownDialog(host, kDefaultAlertWidth)); },
+    WaitUntil([&] { return host.WaitForExit(0) != STILL_ACTIVE || (notice = ShownDialog(host, kCrashNotice)); },
               kEventTimeoutMs);
-    if (notice) ClickAt(Centre(WindowRect(Control(notice, kCloseId))));
+    if (notice) ClickOn(notice, kCloseId);
     const DWORD code = host.WaitForExit(kEventTimeoutMs);
     EXPECT_NE(code, STILL_ACTIVE);
     EXPECT_NE(code, 0u) << "the process ended as if nothing had happened";

@@ -28,8 +28,7 @@ constexpr char kCrashScript[] =
 TEST_F(UpdateRun, UnreadableNotesShowNothingAndACrashShowsItsNoticeAndRestartsOnce) {
     AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_READY_START_SERVER"}, kCrashScript);
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
+    ASSERT_NE(StartedFrame(host), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe ANSWER LIBCOMM_COMMAND_CHECK_FOR_UPDATE").size() == 1; },
                           kEventTimeoutMs));
     Sleep(2000);
@@ -66,18 +65,17 @@ TEST_F(UpdateRun, ClosingADownloadThatFailedHalfwayCancelsNothing) {
               "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"},
              kHalfwayFailureScript);
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
-    HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
+    ASSERT_NE(StartedFrame(host), nullptr);
+    HWND list = WaitForDialog(host, kUpdateList);
     ASSERT_NE(list, nullptr) << "the user's check showed no list";
     EXPECT_EQ(SendMessageW(Control(list, kNotesId), EM_GETFIRSTVISIBLELINE, 0, 0), 0) << "the notes open scrolled down";
-    ClickAt(Centre(WindowRect(Control(list, kUpdateNowId))));
-    HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
+    ClickOn(list, kUpdateNowId);
+    HWND download = WaitForDialog(host, kDownloadDialog);
     ASSERT_NE(download, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return Lines(Log(), "probe DONE").size() == 1; }, kEventTimeoutMs))
         << "no failure sent";
     Sleep(1000);
-    ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
+    ClickOn(download, kDialogCancelId);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, 5000));
     Close(host);  // whatever the close of the dialog sent has arrived by the end
     EXPECT_EQ(Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL"), 0u) << "a failed download was cancelled";
@@ -102,9 +100,8 @@ TEST_F(UpdateRun, TheListTabsInReadingOrderAndNothingCancelsAfterTheClosingNotic
               "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL", "LIBCOMM_COMMAND_EXIT_SERVER"},
              kClosingNoticeScript);
     HostProcess host(Options());
-    ASSERT_TRUE(host.Start());
-    ASSERT_NE(host.WaitForMainWindow(kStartTimeoutMs), nullptr);
-    HWND list = WaitForDialog(host, kUpdateDialogWidth, kUpdateListHeight);
+    ASSERT_NE(StartedFrame(host), nullptr);
+    HWND list = WaitForDialog(host, kUpdateList);
     ASSERT_NE(list, nullptr) << "the user's check showed no list";
     ExpectPushButtons(list,
                       {{kUpdateNowId, L"Update Now"}, {kDialogCancelId, L"Remind Me Later"}, {kCloseId, L"Close"}});
@@ -120,14 +117,14 @@ TEST_F(UpdateRun, TheListTabsInReadingOrderAndNothingCancelsAfterTheClosingNotic
                                  Control(list, kLinkId), Control(list, kUpdateNowId)}))
         << "not in reading order";
     PressKey(VK_RETURN);
-    HWND download = WaitForDialog(host, kUpdateDialogWidth, kDownloadHeight);
+    HWND download = WaitForDialog(host, kDownloadDialog);
     ASSERT_NE(download, nullptr) << "Return on \"Update Now\" started no download";
     ASSERT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_EXIT_SERVER") == 1; }, kEventTimeoutMs))
         << "no closing notice";
     Sleep(1000);
     PressKey(VK_ESCAPE);
-    ClickAt(Centre(WindowRect(Control(download, kCloseId))));
-    ClickAt(Centre(WindowRect(Control(download, kDialogCancelId))));
+    ClickOn(download, kCloseId);
+    ClickOn(download, kDialogCancelId);
     Sleep(1000);
     EXPECT_TRUE(IsWindowVisible(download)) << "the closing notice was closed";
     EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"download-closing-notice.bmp"));

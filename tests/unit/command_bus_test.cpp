@@ -94,20 +94,12 @@ constexpr int kManyNames = 600;
 using NameText = std::array<char, 16>;
 constexpr std::array<NameText, kManyNames> kSlotNames = [] {
     std::array<NameText, kManyNames> names{};
-    for (int i = 0; i < kManyNames; ++i)
-        names[i] = {'T',
-                    'E',
-                    'S',
-                    'T',
-                    '_',
-                    'S',
-                    'L',
-                    'O',
-                    'T',
-                    '_',
-                    char('0' + i / 100),
-                    char('0' + i / 10 % 10),
-                    char('0' + i % 10)};
+    for (int i = 0; i < kManyNames; ++i) {
+        for (int c = 0; c < 10; ++c) names[i][c] = "TEST_SLOT_"[c];
+        names[i][10] = char('0' + i / 100);
+        names[i][11] = char('0' + i / 10 % 10);
+        names[i][12] = char('0' + i % 10);
+    }
     return names;
 }();
 

@@ -17,7 +17,7 @@
 #include "heap_census.h"
 #include "services/device_server.h"
 #include "services/platform_command_handler.h"
-#include "services/platform_context.h"
+#include "stub_host.h"
 #include "services/release_notes.h"
 #include "services/update_flow.h"
 
@@ -27,22 +27,9 @@ void* const kCommPlugin = reinterpret_cast<void*>(0x51000);
 void* const kTitlePlugin = reinterpret_cast<void*>(0x52000);
 void* const kUpdatePlugin = reinterpret_cast<void*>(0x53000);
 
-struct FakeHost : PlatformContext {
-    HWND FrameWindow() const override { return frame; }
-    HWND ViewWindow() const override { return view; }
-    MaximizeState& Maximize() override { return maximize; }
-    SharedDialogs& Dialogs() override { return dialogs; }
-    HWND frame = nullptr;
-    HWND view = nullptr;
-    MaximizeState maximize;
-    SharedDialogs dialogs{nullptr, nullptr};  // no view: no dialog is ever made
-    UpdateFlow updates{*this};                // the flows as the host builds them
-    DeviceServer server{*this, updates};
-};
-
-FakeHost& TheHost() {
-    static FakeHost host;
-    static bool registered = (RegisterPlatformCommands(host, host.updates, host.server), true);
+StubHost& TheHost() {
+    static StubHost host;
+    static bool registered = (host.RegisterCommands(), true);
     static_cast<void>(registered);
     return host;
 }

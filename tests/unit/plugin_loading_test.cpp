@@ -59,8 +59,8 @@ TEST_F(PluginLoading, LoadsTheHighestVersionOnceAndRecordsItsManifest) {
     // A name a manifest lists twice gets one endpoint: it is delivered once.
     auto twice = std::make_unique<ModuleRecord>();
     twice->receives = {"LOADER_TEST_TWICE", "LOADER_TEST_OTHER", "LOADER_TEST_TWICE"};
-    ASSERT_TRUE(AddModule(L"TwiceModule", std::move(twice)));
-    EXPECT_EQ(FindModule(L"TwiceModule")->receives,
+    ASSERT_TRUE(PluginLoader().AddModule(L"TwiceModule", std::move(twice), nullptr));
+    EXPECT_EQ(LoadedModules::Instance().FindModule(L"TwiceModule")->receives,
               (std::vector<std::string>{"LOADER_TEST_TWICE", "LOADER_TEST_OTHER"}));
 }
 

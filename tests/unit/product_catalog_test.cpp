@@ -14,7 +14,7 @@
 #include "BASUtility.h"
 #include "GdiplusInclude.h"
 #include "I18n.h"
-#include "common/command_bus.h"
+#include "bus_test_support.h"
 #include "common/module_record.h"
 #include "services/product_catalog.h"
 
@@ -86,9 +86,7 @@ protected:
         ModuleRecord* record = modules_.back().get();
         record->createCommand = "TEST_CATALOG_CREATE_" + std::to_string(++serial);
         fakes[record->createCommand] = {blockSize, answer};
-        CommandEndpoint* endpoint = NewEndpoint(reinterpret_cast<void*>(0x61000));
-        endpoint->receive = &ReceiveCreate;
-        RegisterEndpoint(record->createCommand.c_str(), endpoint);
+        Attach(record->createCommand.c_str(), reinterpret_cast<void*>(0x61000), &ReceiveCreate);
         return record;
     }
     CatalogModules AllFour() { return {Module(5, kRecoveryPane), Module(4, kToolkitPane), Module(5), Module(0)}; }
