@@ -245,6 +245,11 @@ TEST_F(CommModule, RefusesFeedsThatAreNotTheProductsOrLieAboutAVersion) {
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Opens(const std::wstring& path, DWORD access, DWORD share) {
+    HANDLE file = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return file != INVALID_HANDLE_VALUE;
+}
 
 TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     const std::wstring installerPath = hostTemp->Path() + L"\\LumarestSetup-4.5.exe";
@@ -279,9 +284,7 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     for (size_t i = 0; i + 1 < download.size(); ++i) {
         EXPECT_EQ(download[i].value, 2);
         EXPECT_EQ(download[i].total, int64_t(kContentSize));
-        if (i > 0) {
-            EXPECT_GT(download[i].done, download[i - 1].done);
-        }
+        if (i > 0) EXPECT_GT(download[i].done, download[i - 1].done);
     }
     EXPECT_EQ(download[download.size() - 2].done, int64_t(kContentSize));
     ASSERT_EQ(complete.value, 1);
@@ -293,15 +296,10 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     EXPECT_FALSE(DeleteFileW(installerPath.c_str()));
     EXPECT_FALSE(MoveFileExW(impostor.c_str(), installerPath.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_FALSE(MoveFileExW(installerPath.c_str(), (hostTemp->Path() + L"\\moved.exe").c_str(), 0));
-    HANDLE writer =
-        CreateFileW(installerPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "the checked file could be opened for writing";
-    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
-    HANDLE reader = CreateFileW(installerPath.c_str(), GENERIC_READ | GENERIC_EXECUTE,
-                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_NE(reader, INVALID_HANDLE_VALUE) << "the guard keeps the installer from being started";
-    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    EXPECT_FALSE(Opens(installerPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        << "the checked file could be opened for writing";
+    EXPECT_TRUE(Opens(installerPath, GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE))
+        << "the guard keeps the installer from being started";
     CloseHandle(complete.lock);
     EXPECT_EQ(ReadTextFile(installerPath), content) << "the checked file did not stay once its guard was closed";
     DeleteFileW(installerPath.c_str());
