@@ -284,7 +284,9 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     for (size_t i = 0; i + 1 < download.size(); ++i) {
         EXPECT_EQ(download[i].value, 2);
         EXPECT_EQ(download[i].total, int64_t(kContentSize));
-        if (i > 0) EXPECT_GT(download[i].done, download[i - 1].done);
+        if (i > 0) {
+            EXPECT_GT(download[i].done, download[i - 1].done);
+        }
     }
     EXPECT_EQ(download[download.size() - 2].done, int64_t(kContentSize));
     ASSERT_EQ(complete.value, 1);
