@@ -66,6 +66,16 @@ bool WaitForAnswer(const char* command, size_t index, DWORD ms = 20000) {
     return false;
 }
 
+const Answer kNoAnswer{"(none)", -1, 0, 0, 0, "", L"", nullptr};
+
+// The last answer to a download once it is no longer progress.
+Answer DownloadEnd(size_t before) {
+    for (size_t n = before; WaitForAnswer(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, n, 30000); ++n)
+        if (AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[n].value != 2)
+            return AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[n];
+    return kNoAnswer;
+}
+
 std::string Content(size_t size) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131) >> 3);
@@ -98,6 +108,20 @@ protected:
         endpoint.receive(&record);
     }
 
+    // Asks for a check (or a download) and returns its (last) answer, kNoAnswer if none came in time.
+    static Answer Check(DWORD ms = 20000) {
+        const size_t index = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).size();
+        Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
+        return WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, index, ms)
+                   ? AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[index]
+                   : kNoAnswer;
+    }
+    static Answer Download() {
+        const size_t before = AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).size();
+        Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
+        return DownloadEnd(before);
+    }
+
     static std::wstring Root() { return EnvironmentText(L"LUMAREST_HTTP_ROOT_WINDOWS"); }
     static std::string Url(const std::string& path, const wchar_t* port = L"LUMAREST_HTTP_PORT") {
         const std::wstring number = EnvironmentText(port);
@@ -105,10 +129,7 @@ protected:
         return scheme + std::string("://127.0.0.1:") + std::string(number.begin(), number.end()) + "/" + path;
     }
     static void Serve(const std::string& name, const std::string& bytes) {
-        const std::wstring file = Root() + L"\\" + std::wstring(name.begin(), name.end());
-        FILE* out = _wfopen(file.c_str(), L"wb");
-        fwrite(bytes.data(), 1, bytes.size(), out);
-        fclose(out);
+        WriteBytes(Root() + L"\\" + std::wstring(name.begin(), name.end()), bytes);
     }
     static void UseFeed(const std::string& url) {
         moduleFolder->Write(L"UpdateFeed.json", "{\"feed\": \"" + url + "\"}");
@@ -160,9 +181,7 @@ TEST_F(CommModule, AnswersChecksWithTheNewerVersionsNewestFirst) {
     // with the same beginning is newer.
     Serve("feed.json", Feed(Release("4.4.4", "{}", "[\"old\"]") + "," + Release("4.4.100", "{}", "[\"b\",\"c\"]") +
                             "," + Release("4.5", "{}", "[\"a\"]") + "," + Release("4.4.39.1", "{}", "[\"d\"]")));
-    Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
-    ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, 1));
-    const Answer newer = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[1];
+    const Answer newer = Check();
     EXPECT_EQ(newer.value, 1);
     EXPECT_EQ(newer.count, 3);
     EXPECT_EQ(newer.notes, R"([{"version":"4.5","descriptions":["a"]},{"version":"4.4.100","descriptions":["b","c"]},)"
@@ -186,11 +205,9 @@ TEST_F(CommModule, AnswersChecksWithTheNewerVersionsNewestFirst) {
                     {Url("drip/feed.json"), 24000, LIBCOMM_UPDATE_FAILED_NETWORK}};
     for (const auto& failure : failures) {
         UseFeed(failure.feed);
-        const size_t index = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).size();
-        Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
-        ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, index, failure.limit)) << failure.feed;
-        EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[index].value, 0) << failure.feed;
-        EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[index].total, failure.reason) << failure.feed;
+        const Answer failed = Check(failure.limit);
+        EXPECT_EQ(failed.value, 0) << failure.feed << " (-1: no answer in time)";
+        EXPECT_EQ(failed.total, failure.reason) << failure.feed;
     }
 
     Send(LIBCOMM_COMMAND_EXIT_SERVER);
@@ -221,38 +238,27 @@ TEST_F(CommModule, RefusesFeedsThatAreNotTheProductsOrLieAboutAVersion) {
     UseFeed(Url("feed.json"));
     for (const auto& [name, file] : refused) {
         Serve("feed.json", file);
-        const size_t index = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).size();
-        Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
-        ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, index, 5000)) << name;
-        const Answer answer = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[index];
+        const Answer answer = Check(5000);
         EXPECT_EQ(answer.value, 0) << name;
         EXPECT_EQ(answer.total, LIBCOMM_UPDATE_FAILED_UNVERIFIED) << name;
         EXPECT_EQ(answer.notes, "") << name;
     }
 
     Serve("feed.json", test_signing::Envelope(text, TestKey()));
-    const size_t signedIndex = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).size();
-    Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
-    ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, signedIndex, 5000));
-    EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[signedIndex].count, 1) << "the signed feed itself is refused";
+    EXPECT_EQ(Check(5000).count, 1) << "the signed feed itself is refused";
 
     Serve("feed.json", Feed(Release("4.4.39") + "," + Release("4.4.38.9") + "," + Release("3.99")));
-    Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
-    ASSERT_TRUE(WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, signedIndex + 1, 5000));
-    const Answer older = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[signedIndex + 1];
+    const Answer older = Check(5000);
     EXPECT_EQ(older.value, 1);
     EXPECT_EQ(older.count, 0) << "an older or the same version was offered";
 }
 
-// The last answer to a download once it is no longer progress.
-Answer DownloadEnd(size_t before) {
-    for (size_t n = before; WaitForAnswer(LIBCOMM_COMMAND_DOWNLOAD_UPDATE, n, 30000); ++n)
-        if (AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[n].value != 2)
-            return AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[n];
-    return Answer{"(none)", -1, 0, 0, 0, "", L"", nullptr};
-}
-
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Opens(const std::wstring& path, DWORD access, DWORD share) {
+    HANDLE file = CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return file != INVALID_HANDLE_VALUE;
+}
 
 TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     const std::wstring installerPath = hostTemp->Path() + L"\\LumarestSetup-4.5.exe";
@@ -302,15 +308,10 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     EXPECT_FALSE(DeleteFileW(installerPath.c_str()));
     EXPECT_FALSE(MoveFileExW(impostor.c_str(), installerPath.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_FALSE(MoveFileExW(installerPath.c_str(), (hostTemp->Path() + L"\\moved.exe").c_str(), 0));
-    HANDLE writer =
-        CreateFileW(installerPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "the checked file could be opened for writing";
-    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
-    HANDLE reader = CreateFileW(installerPath.c_str(), GENERIC_READ | GENERIC_EXECUTE,
-                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_NE(reader, INVALID_HANDLE_VALUE) << "the guard keeps the installer from being started";
-    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    EXPECT_FALSE(Opens(installerPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        << "the checked file could be opened for writing";
+    EXPECT_TRUE(Opens(installerPath, GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE))
+        << "the guard keeps the installer from being started";
     CloseHandle(complete.lock);
     EXPECT_EQ(ReadTextFile(installerPath), content) << "the checked file did not stay once its guard was closed";
     DeleteFileW(installerPath.c_str());
@@ -353,10 +354,8 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     };
     for (const auto& refusal : refusals) {
         useInstaller(refusal.installer);
-        const size_t before = AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).size();
         const DWORD start = GetTickCount();
-        Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
-        const Answer end = DownloadEnd(before);
+        const Answer end = Download();
         EXPECT_EQ(end.value, 6) << refusal.name;
         EXPECT_EQ(end.total, refusal.reason) << refusal.name;
         EXPECT_LT(GetTickCount() - start, 20000u) << refusal.name << ": past the stall deadline";
@@ -388,22 +387,13 @@ TEST_F(CommModule, FetchesOverHttpsOnlyFromAServerWhoseCertificateTheSystemTrust
     Serve("good.exe", content);
     Serve("tls-feed.json", Feed(Release("4.5", Installer("good.exe", kContentSize, kContentSha256,
                                                          test_signing::SignInstaller(TestKey(), content)))));
-    const auto check = [](const std::string& feed) {
-        UseFeed(feed);
-        const size_t index = AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE).size();
-        Send(LIBCOMM_COMMAND_CHECK_FOR_UPDATE);
-        return WaitForAnswer(LIBCOMM_COMMAND_CHECK_FOR_UPDATE, index, 30000)
-                   ? AnswersTo(LIBCOMM_COMMAND_CHECK_FOR_UPDATE)[index]
-                   : Answer{"(none)", -1, 0, 0, 0, "", L"", nullptr};
-    };
-    const Answer offered = check(Url("tls-feed.json", L"LUMAREST_HTTPS_PORT"));
+    UseFeed(Url("tls-feed.json", L"LUMAREST_HTTPS_PORT"));
+    const Answer offered = Check(30000);
     EXPECT_EQ(offered.value, trusted ? 1 : 0);
     EXPECT_EQ(trusted ? offered.count : offered.total, trusted ? 1 : LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER);
 
     // The installer's address, relative to the feed's, is HTTPS as well.
-    const size_t before = AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE).size();
-    Send(LIBCOMM_COMMAND_DOWNLOAD_UPDATE);
-    const Answer end = DownloadEnd(before);
+    const Answer end = Download();
     if (trusted) {
         ASSERT_EQ(end.value, 1) << "the installer did not come over HTTPS";
         EXPECT_EQ(end.path, installerPath);
@@ -416,7 +406,8 @@ TEST_F(CommModule, FetchesOverHttpsOnlyFromAServerWhoseCertificateTheSystemTrust
         EXPECT_FALSE(Exists(installerPath)) << "a refused download stays";
     }
 
-    const Answer untrusted = check(Url("tls-feed.json", L"LUMAREST_HTTPS_UNTRUSTED_PORT"));
+    UseFeed(Url("tls-feed.json", L"LUMAREST_HTTPS_UNTRUSTED_PORT"));
+    const Answer untrusted = Check(30000);
     EXPECT_EQ(untrusted.value, 0) << "a certificate of an untrusted CA was taken";
     EXPECT_EQ(untrusted.total, LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER);
 }

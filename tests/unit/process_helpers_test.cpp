@@ -29,12 +29,9 @@ protected:
 
     // Addins\<title>\<version>\, with Bin\<title>.exe unless withProgram is false.
     void AddVersion(const std::wstring& version, bool withProgram = true) const {
-        const std::wstring product = suite_.Path() + L"\\Addins\\" + kTitle;
-        for (const std::wstring& folder : {suite_.Path() + L"\\Addins", product, product + L"\\" + version})
-            CreateDirectoryW(folder.c_str(), nullptr);
-        if (!withProgram) return;
-        CreateDirectoryW((product + L"\\" + version + L"\\Bin").c_str(), nullptr);
-        suite_.Write(std::wstring(L"Addins\\") + kTitle + L"\\" + version + L"\\Bin\\" + kTitle + L".exe", "MZ");
+        const std::wstring folder = VersionFolder(version) + (withProgram ? L"\\Bin" : L"");
+        SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+        if (withProgram) WriteBytes(folder + L"\\" + kTitle + L".exe", "MZ");
     }
     std::wstring VersionFolder(const std::wstring& version) const {
         return suite_.Path() + L"\\Addins\\" + kTitle + L"\\" + version;

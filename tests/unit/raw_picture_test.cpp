@@ -51,17 +51,6 @@ Pixels PixelsOf(Gdiplus::Bitmap& bitmap) {
     return pixels;
 }
 
-std::vector<std::wstring> PngsIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"*.png").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(entry.cFileName);
-    while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return names;
-}
-
 TEST(RawPicture, TheHeaderGivesTheSizeOnlyWhenThePixelsFillTheFileExactly) {
     const std::optional<RawPictureSize> size = Header(RawFile(3, 2, 24));
     ASSERT_TRUE(size.has_value());
@@ -86,14 +75,15 @@ TEST(RawPicture, TheHeaderGivesTheSizeOnlyWhenThePixelsFillTheFileExactly) {
 // build's conversion shows as pixels that differ from the PNG's.
 TEST(RawPicture, EachPictureTheBuildMadeHasItsPngsPixels) {
     GdiplusSession gdiplus;
-    const std::wstring resources = EnvironmentText(L"LUMAREST_INSTALL_TREE") + L"Resources\\";
-    const std::vector<std::wstring> pngs = PngsIn(resources);
+    const std::wstring resources = EnvironmentText(L"LUMAREST_INSTALL_TREE") + L"Resources";
+    std::vector<std::wstring> pngs = EntriesOf(resources);
+    std::erase_if(pngs, [](const std::wstring& name) { return !name.ends_with(L".png"); });
     ASSERT_GE(pngs.size(), 24u) << "eight drawings at three scales";
     for (const std::wstring& png : pngs) {
         SCOPED_TRACE(ToUtf8(png));
-        Gdiplus::Bitmap decoded((resources + png).c_str());
+        Gdiplus::Bitmap decoded((resources + L"\\" + png).c_str());
         ASSERT_EQ(decoded.GetLastStatus(), Gdiplus::Ok);
-        std::unique_ptr<Gdiplus::Bitmap> raw(LoadRawPicture(resources + FromUtf8(RawPictureName(ToUtf8(png)))));
+        std::unique_ptr<Gdiplus::Bitmap> raw(LoadRawPicture(resources + L"\\" + FromUtf8(RawPictureName(ToUtf8(png)))));
         ASSERT_NE(raw, nullptr) << "no raw picture beside the PNG";
         const Pixels expected = PixelsOf(decoded), actual = PixelsOf(*raw);
         ASSERT_EQ(actual.width, expected.width);

@@ -10,6 +10,27 @@
 #include <string>
 #include <vector>
 
+// The names in a folder, sorted, without "." and "..".
+inline std::vector<std::wstring> EntriesOf(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry))
+        if (wcscmp(entry.cFileName, L".") && wcscmp(entry.cFileName, L"..")) names.push_back(entry.cFileName);
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Writes bytes to path and returns it.
+inline std::wstring WriteBytes(const std::wstring& path, const std::string& bytes) {
+    if (FILE* file = _wfopen(path.c_str(), L"wb")) {
+        fwrite(bytes.data(), 1, bytes.size(), file);
+        fclose(file);
+    }
+    return path;
+}
+
 class TempFolder {
 public:
     TempFolder() {
@@ -28,27 +49,14 @@ public:
 
     // Writes bytes to a file below the folder and returns its full path.
     std::wstring Write(const std::wstring& name, const std::string& bytes) const {
-        std::wstring full = path_ + L"\\" + name;
-        FILE* file = _wfopen(full.c_str(), L"wb");
-        if (file) {
-            fwrite(bytes.data(), 1, bytes.size(), file);
-            fclose(file);
-        }
-        return full;
+        return WriteBytes(path_ + L"\\" + name, bytes);
     }
 
     static void RemoveTree(const std::wstring& path) {
-        WIN32_FIND_DATAW entry;
-        HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = entry.cFileName;
-                if (name == L"." || name == L"..") continue;
-                std::wstring child = path + L"\\" + name;
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-                else DeleteFileW(child.c_str());
-            } while (FindNextFileW(search, &entry));
-            FindClose(search);
+        for (const std::wstring& name : EntriesOf(path)) {
+            const std::wstring child = path + L"\\" + name;
+            if (GetFileAttributesW(child.c_str()) & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+            else DeleteFileW(child.c_str());
         }
         RemoveDirectoryW(path.c_str());
     }
@@ -65,18 +73,6 @@ inline std::wstring EnvironmentText(const wchar_t* name) {
 }
 
 // The text of a file, or empty.
-// The names in a folder, sorted, without "." and "..".
-inline std::vector<std::wstring> EntriesOf(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry))
-        if (wcscmp(entry.cFileName, L".") && wcscmp(entry.cFileName, L"..")) names.push_back(entry.cFileName);
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 inline std::string ReadTextFile(const std::wstring& path) {
     std::string out;
     FILE* file = _wfopen(path.c_str(), L"rb");
