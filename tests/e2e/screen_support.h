@@ -255,20 +255,6 @@ inline HWND WaitForDialog(const HostProcess& host, const DialogKey& key, DWORD t
     return Painted(found);
 }
 
-// The host's dialog of this width, painted. Only the keyboard run of the
-// settings and about dialogs still looks for dialogs so.
-inline HWND WaitForDialog(const HostProcess& host, int width, int = 0, DWORD timeoutMs = 60000) {
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            for (HWND dialog : TopLevels(host.ProcessId(), L"#32770"))
-                if (WindowRect(dialog).right - WindowRect(dialog).left == width) found = dialog;
-            return found != nullptr;
-        },
-        timeoutMs);
-    return Painted(found);
-}
-
 inline HWND ShownSheet(const HostProcess& host) { return ShownDialog(host, kNoticeSheet); }
 
 // The sheet once it has opened to its full strip (its height at 96 DPI), or

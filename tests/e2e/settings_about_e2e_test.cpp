@@ -264,7 +264,7 @@ TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageThenTabsThroughTheAboutDial
              "SLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_SETTING\nSLEEP 3000\nSEND LIBPLATFORM_COMMAND_OPEN_ABOUT\n");
     HostProcess host(Options());
     ASSERT_TRUE(Run(host));
-    HWND settings = WaitForDialog(host, 600);
+    HWND settings = WaitForDialog(host, kSettingsDialog);
     ASSERT_NE(settings, nullptr) << "the plug-in's command opened no settings";
     PressKey(VK_TAB, true);  // from "OK" back to the list
     EXPECT_EQ(FocusOf(settings), Control(settings, kListId));
@@ -275,7 +275,7 @@ TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageThenTabsThroughTheAboutDial
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(settings) && FocusIsIn(frame_); }, kEventTimeoutMs));
     EXPECT_TRUE(WaitUntil([&] { return ShownSheet(host) != nullptr; }, kEventTimeoutMs)) << "no restart note";
 
-    HWND about = WaitForDialog(host, 500);
+    HWND about = WaitForDialog(host, kAboutDialog);
     ASSERT_NE(about, nullptr) << "the plug-in's command opened no about dialog";
     HWND ok = Control(about, kOkId);
     ExpectPushButtons(about, {{kOkId, L"OK"}, {kCloseId, L"Close"}});
