@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <array>
-#include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -53,10 +52,6 @@ TEST(CommandBus, DeliversInRegistrationOrderSkippingTheSenderAndTheHostsHandlers
     EXPECT_EQ(Send(name, kModuleB), "ACH");
     EXPECT_EQ(Send(name, reinterpret_cast<void*>(0x9999)), "ABCH");
     EXPECT_EQ(Send(name, nullptr, HostSend), "ABC");
-    EXPECT_EQ(Send(name, nullptr), "") << "a sender of 0 reaches nobody";
-    BASObserveData before = Record("TEST_NOBODY_REGISTERED", kModuleB), after = before;
-    Broadcast(&after);
-    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0) << "an unknown name changed the record";
 
     // SendUntilHandled stops at the first non-zero value, in either half; Broadcast never stops.
     Attach("TEST_FIRST_RESPONDER", kModuleA, ReceiveA);
@@ -133,49 +128,6 @@ TEST(CommandBus, EndpointRegisteredDuringADeliveryWaitsForTheNext) {
     Attach("TEST_REGISTER_DURING", kModuleA, RegisterDuringDelivery);
     EXPECT_EQ(Send("TEST_REGISTER_DURING", kModuleC), "R");
     EXPECT_EQ(Send("TEST_REGISTER_DURING", kModuleC), "RB");
-}
-
-// Late endpoints count into the record's `count`, the first three into `value`.
-void __cdecl CountLate(BASObserveData* r) { ++r->count; }
-
-BASObserveData StressSend(const char* name) {
-    BASObserveData record = Record(name, reinterpret_cast<void*>(0x7000));
-    Broadcast(&record);
-    return record;
-}
-
-// A delivery reaches the endpoints registered before it began, each once, so
-// every send reaches the first three once, and the late ones a sender reaches
-// never exceed those registered and never shrink from one send to the next.
-TEST(CommandBus, ConcurrentSendersLoseAndDoubleNothingWhileAnotherThreadRegisters) {
-    const char* name = "TEST_STRESS";
-    for (void* module : {kModuleA, kModuleB, kModuleC}) Attach(name, module, CountIntoValue);
-    constexpr int kLateEndpoints = 64, kThreads = 4, kSendsPerThread = 4000;
-    std::atomic<bool> start{false};
-    std::atomic<int> registered{0}, malformed{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&] {
-            while (!start.load()) std::this_thread::yield();
-            for (int i = 0, last = 0; i < kSendsPerThread; ++i) {
-                const BASObserveData record = StressSend(name);
-                const int late = static_cast<int>(record.count);
-                if (record.value != 3 || late < last || late > registered.load()) malformed.fetch_add(1);
-                last = late;
-            }
-        });
-    threads.emplace_back([&] {
-        while (!start.load()) std::this_thread::yield();
-        for (int i = 0; i < kLateEndpoints; ++i) {
-            registered.fetch_add(1);  // counted first: a send may see the endpoint at once
-            Attach(name, reinterpret_cast<void*>(0x8000 + i * 16), CountLate);
-            Sleep(0);
-        }
-    });
-    start = true;
-    for (auto& thread : threads) thread.join();
-    EXPECT_EQ(malformed.load(), 0) << "some delivery skipped, repeated or lost an endpoint";
-    EXPECT_EQ(StressSend(name).count, kLateEndpoints) << "after registration every endpoint receives every send";
 }
 
 struct Ran {

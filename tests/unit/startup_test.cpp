@@ -15,17 +15,12 @@
 
 namespace {
 
-TEST(SingleInstance, TheSecondHolderSeesTheFirstUntilItsHandleCloses) {
+TEST(SingleInstance, TheSecondHolderSeesTheFirst) {
     const std::wstring name = L"Global_lumarest-test-" + std::to_wstring(GetCurrentProcessId());
-    EXPECT_FALSE(SingleInstance::AnotherIsRunning(name));
-    {
-        SingleInstance first(name);
-        EXPECT_FALSE(first.AnotherWasFirst());
-        EXPECT_TRUE(SingleInstance::AnotherIsRunning(name));
-        SingleInstance second(name);
-        EXPECT_TRUE(second.AnotherWasFirst()) << "a create that finds the mutex is the second start";
-    }
-    EXPECT_FALSE(SingleInstance::AnotherIsRunning(name)) << "closing the handle frees the name";
+    SingleInstance first(name);
+    EXPECT_FALSE(first.AnotherWasFirst());
+    SingleInstance second(name);
+    EXPECT_TRUE(second.AnotherWasFirst()) << "a create that finds the mutex is the second start";
 }
 
 TEST(CommandLine, TheTraceSwitchesAreTakenOutWhereverTheyStand) {
@@ -34,26 +29,15 @@ TEST(CommandLine, TheTraceSwitchesAreTakenOutWhereverTheyStand) {
     EXPECT_TRUE(args.BusTraceAsked());
     ASSERT_EQ(args.Count(), 1);
     EXPECT_STREQ(args[0], L"C:\\a b\\host.json");
-    const CommandLineArgs plain(L"--startup-traces --trace-bus-");
-    EXPECT_FALSE(plain.StartupTraceAsked());
-    EXPECT_FALSE(plain.BusTraceAsked());
-    EXPECT_EQ(plain.Count(), 2);
-    EXPECT_FALSE(CommandLineArgs(L"--startup-trace").BusTraceAsked()) << "one switch turned on the other";
 }
 
-TEST(StartupTrace, SumsEachPhaseInFirstSeenOrderAndListsEveryStep) {
+TEST(StartupTrace, SumsEachPhaseInFirstSeenOrderCountingRepeatedOnes) {
     StartupTrace trace;
     trace.Record("frame", 1.0);
     trace.Record("plug-in load", 2.0, "Comm");
     trace.Record("RegisterModule", 0.5, "Comm");
     trace.Record("plug-in load", 3.0, "Title");
     EXPECT_EQ(trace.Summary(), "Start-up 6.5 ms: frame 1.0 ms; plug-in load 5.0 ms (2); RegisterModule 0.5 ms");
-    StartupTrace closing("Closing");
-    closing.Record("plug-ins asked", 2.0);
-    EXPECT_EQ(closing.Summary(), "Closing 2.0 ms: plug-ins asked 2.0 ms");
-    const std::vector<std::string> steps = trace.Steps();
-    ASSERT_EQ(steps.size(), 4u);
-    EXPECT_NE(steps[3].find("6.50 ms     3.00 ms plug-in load Title"), std::string::npos) << steps[3];
 }
 
 TEST(StartMarkerWriter, KeepsOnlyTheLatestPluginLetsTheCrashReportWriteOverItAndGoesWhenFinished) {
@@ -79,18 +63,8 @@ TEST(StartMarkerWriter, KeepsOnlyTheLatestPluginLetsTheCrashReportWriteOverItAnd
         EXPECT_FALSE(ParseStartMarker(forged)) << "a marker naming no plain folder is refused: " << forged;
 }
 
-TEST(LogFolder, IsTempMakerAndDateAndShutDownRemovesItOnlyWhenEmpty) {
+TEST(LogFolder, IsTempMakerAndDate) {
     EXPECT_EQ(LogFolderPath(L"C:\\Temp\\", L"Zentrovia", L"20261205"), L"C:\\Temp\\Zentrovia\\20261205");
-    TempFolder root;
-    const std::wstring folder = root.Path() + L"\\day";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    for (const wchar_t* name : {L"Lumarest.exe.log.INFO.20261205", L"20261205120000.dmp", L"report.zip"}) {
-        const std::wstring file = root.Write(std::wstring(L"day\\") + name, "x");
-        EXPECT_FALSE(RemoveLogFolderIfEmpty(folder + L"\\20261205120000.dmp")) << "folder holding " << name;
-        DeleteFileW(file.c_str());
-    }
-    EXPECT_TRUE(RemoveLogFolderIfEmpty(folder + L"\\20261205120000.dmp"));
-    EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(SystemInfo, IsCompactJsonWithMembersInOrder) {
