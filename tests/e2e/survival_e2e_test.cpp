@@ -84,15 +84,7 @@ TEST_F(SurvivalRun, AHugeAlertAndManyConfirmsAreCutBoundedAndNoneOutlivesTheClos
     EXPECT_TRUE(a.left >= work.left && a.top >= work.top && a.right <= work.right && a.bottom <= work.bottom)
         << "the alert reaches past the work area: " << a.left << "," << a.top << " - " << a.right << "," << a.bottom;
     EXPECT_GT(a.bottom - a.top, (work.bottom - work.top) * 3 / 4) << "the alert did not grow with its long text";
-    const RECT ok = WindowRect(Control(alert, kConfirmId));
-    EXPECT_LE(ok.bottom, work.bottom) << "\"OK\" is off the screen";
-    // The text stops above the buttons: nothing dark in the 8 rows above "OK".
-    HDC screen = GetDC(nullptr);
-    int ink = 0;
-    for (int y = ok.top - 8; y < ok.top; ++y)
-        for (int x = a.left + 20; x < a.right - 20; ++x) ink += Brightness(GetPixel(screen, x, y)) < 300;
-    ReleaseDC(nullptr, screen);
-    EXPECT_EQ(ink, 0) << "the cut text runs into the buttons";
+    EXPECT_LE(WindowRect(Control(alert, kConfirmId)).bottom, work.bottom) << "\"OK\" is off the screen";
     ClickOn(alert, kCloseId);
 
     HWND again = WaitForDialog(host, {L"Again?"}, kEventTimeoutMs);
