@@ -92,7 +92,8 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
 }
 
 // With a file where the day's log folder should be, no dump or zip can be
-// written: the notice must not send the user to a folder with no report.
+// written: the notice says so and must not send the user to a folder with no
+// report.
 TEST_F(HostRun, ACrashWithNoReportSaysSoAndOpensNoFolder) {
     AddProbe({}, "SLEEP 2000\nCRASH thread-null-write\n");
     HostProcess host(Options());
@@ -102,6 +103,8 @@ TEST_F(HostRun, ACrashWithNoReportSaysSoAndOpensNoFolder) {
     ASSERT_TRUE(host.Start());
     HWND notice = WaitForDialog(host, kCrashNotice, kStartTimeoutMs);
     ASSERT_NE(notice, nullptr) << "no crash notice; probe log:\n" << Log();
+    EXPECT_NE(WindowText(notice).find(L"No crash report could be saved"), std::wstring::npos)
+        << "the notice does not say that no report was saved";
     ClickOn(notice, kCloseId);
     EXPECT_NE(host.WaitForExit(kEventTimeoutMs), STILL_ACTIVE) << "the host outlived its crash";
     const std::wstring day = folder.substr(folder.find_last_of(L'\\') + 1);
