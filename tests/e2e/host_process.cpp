@@ -10,24 +10,16 @@ std::wstring WithoutTrailingSlash(std::wstring path) {
     return path;
 }
 
-// Sets the variables in this process for as long as it lives, so that a
-// program started meanwhile inherits them; the old values come back after.
-class ScopedEnvironment {
-public:
-    explicit ScopedEnvironment(const std::map<std::wstring, std::wstring>& values) {
-        for (const auto& [name, value] : values) {
-            saved_[name] = EnvironmentText(name.c_str());
-            SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
-        }
+// Sets each variable in this process (an empty value removes it) and
+// returns the values they had.
+std::map<std::wstring, std::wstring> SetEnvironment(const std::map<std::wstring, std::wstring>& values) {
+    std::map<std::wstring, std::wstring> old;
+    for (const auto& [name, value] : values) {
+        old[name] = EnvironmentText(name.c_str());
+        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
     }
-    ~ScopedEnvironment() {
-        for (const auto& [name, value] : saved_)
-            SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
-    }
-
-private:
-    std::map<std::wstring, std::wstring> saved_;
-};
+    return old;
+}
 
 // A hard link where the file system allows one (the copies are many and the
 // program is megabytes), else a copy.
@@ -41,14 +33,7 @@ void CopyTree(const std::wstring& from, const std::wstring& to) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return LinkOrCopy(from, to);
     CreateDirectoryW(to.c_str(), nullptr);
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((from + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") CopyTree(from + L"\\" + name, to + L"\\" + name);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    for (const std::wstring& name : EntriesOf(from)) CopyTree(from + L"\\" + name, to + L"\\" + name);
 }
 
 struct TopLevelSearch {
@@ -126,9 +111,10 @@ bool HostProcess::Start() {
         overrides[L"TEMP"] = options_.tempDir;
     }
     for (const auto& [name, value] : options_.environment) overrides[name] = value;
-    const ScopedEnvironment environment(overrides);
-
+    // The program inherits the variables; the old values come back after.
+    const std::map<std::wstring, std::wstring> old = SetEnvironment(overrides);
     process_ = StartProgram(exe, options_.arguments, nullptr, &processId_);
+    SetEnvironment(old);
     return static_cast<bool>(process_);
 }
 
@@ -209,12 +195,7 @@ std::wstring HostProcess::LogFolder() const {
 std::string HostProcess::ReadLogs() const {
     std::string text;
     const std::wstring folder = LogFolder();
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*.log.INFO.*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return text;
-    do {
-        text += ReadTextFile(folder + L"\\" + entry.cFileName);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
+    for (const std::wstring& name : EntriesOf(folder))
+        if (name.find(L".log.INFO.") != std::wstring::npos) text += ReadTextFile(folder + L"\\" + name);
     return text;
 }

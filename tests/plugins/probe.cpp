@@ -1,6 +1,7 @@
 /*
  * The probe: a scriptable test plug-in that records what reaches it and
- * sends what it is told to. Built against <lumarest/plugin.h> only.
+ * sends what it is told to. Built against <lumarest/plugin.h> alone, with the
+ * tests' file helpers.
  *
  * Its tag is the "id" of the "plugin.load" beside the DLL ("probe" when there
  * is none), so copies of the same DLL in several module folders can be told
@@ -17,8 +18,6 @@
  *                                 told so (DLL_PROCESS_DETACH), after the host's orderly end
  *   LUMAREST_PROBE_REFUSE_CLOSE   N: answer the first N "LIBPLATFORM_COMMAND_CLOSE_ENSURE"
  *                                 with value 1, which keeps the main window open
- *   LUMAREST_PROBE_HOLD           "<name> <ms>": each record of <name> from another plug-in
- *                                 is held that long on its thread before the host gets it
  *
  * Log lines (one WriteFile each, appended, UTF-8):
  *
@@ -26,16 +25,13 @@
  *   <tag> RECV <name> <fields>       a record delivered to the probe
  *   <tag> ANSWER <name> <fields>     a record the probe sent, after the send returned
  *   <tag> REFUSED <name>
- *   <tag> HELD <name>                the end of a hold
  *   <tag> TIMEOUT <name> | DONE | ERROR <text>
  *   <tag> CRASHING thread=<id>       a thread about to fault, one line each
  *
  *   <fields> = thread=<id> sender=<self|host|null|0x..> value=<n> count=<n>
  *              object=<p> arg=<p> wideText=<text>
  *   A pointer <p> is null, 0x.. (hex), or the text a read: option asked for,
- *   quoted. A heap text handed over to the probe is followed by "(freed)" when
- *   it was a live C-heap block of its own, which the probe then frees, or by
- *   "(not a live heap block)", left alone.
+ *   quoted.
  *
  * Script: one step per line, run in order on a thread of the probe's own,
  * started when RegisterModule returns. Tokens are separated by blanks.
@@ -43,10 +39,10 @@
  *   SEND <name> [field=value]... [read:field=kind]...
  *       Sends a zeroed record with command <name> and sender = the probe's
  *       owner handle, then writes an ANSWER line.
- *       Fields: value, value2, value3, count (numbers); sender (self, host or
- *       a number); arg, object (u8:TEXT, the probe's UTF-8 text); wideText
- *       (u16:TEXT); data (u8:TEXT, a malloc'd copy that the receiver owns).
- *       Read kinds: u8 (arg, object), heap16 (wideText: a copy handed over).
+ *       Fields: value, value2, value3, count (numbers); arg (u8:TEXT, the
+ *       probe's UTF-8 text); wideText (u16:TEXT); data (u8:TEXT, a malloc'd
+ *       copy that the receiver owns).
+ *       Read kinds: u8 (arg, object).
  *   WAITFOR <name>
  *       Waits up to 30 s until <name> has reached the probe once more than
  *       earlier WAITFOR steps for <name> consumed; TIMEOUT on expiry. The host
@@ -77,8 +73,8 @@
 #include <thread>
 #include <vector>
 
-#include "heap_census.h"
 #include "probe_crash.h"
+#include "test_files.h"
 
 namespace {
 
@@ -97,31 +93,13 @@ std::mutex receivedLock;
 std::condition_variable receivedSignal;
 std::map<std::string, int> receivedCount;  // guarded by receivedLock
 std::string bounceName;                    // written once in RegisterModule
-std::string holdName;                      // written once in RegisterModule
-DWORD holdMs = 0;
-std::string detachCrashWay;           // written once in RegisterModule
-std::string crashOnName, crashOnWay;  // guarded by receivedLock
+std::string detachCrashWay;                // written once in RegisterModule
+std::string crashOnName, crashOnWay;       // guarded by receivedLock
 
 std::string Narrow(const wchar_t* text) {
     int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
     std::string out(n > 0 ? n - 1 : 0, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Environment(const wchar_t* name) {
-    wchar_t buffer[4096];
-    DWORD n = GetEnvironmentVariableW(name, buffer, ARRAYSIZE(buffer));
-    return n > 0 && n < ARRAYSIZE(buffer) ? std::wstring(buffer, n) : std::wstring();
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-    std::string out;
-    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
-        char chunk[4096];
-        for (size_t n; (n = fread(chunk, 1, sizeof chunk, file)) > 0;) out.append(chunk, n);
-        fclose(file);
-    }
     return out;
 }
 
@@ -147,14 +125,14 @@ std::string Thread() { return std::to_string(GetCurrentThreadId()); }
 std::string OwnManifestId(HMODULE self) {
     wchar_t path[MAX_PATH * 2];
     std::wstring folder(path, GetModuleFileNameW(self, path, ARRAYSIZE(path)));
-    const std::string text = ReadFileBytes(folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"plugin.load");
+    const std::string text = ReadTextFile(folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"plugin.load");
     const size_t key = text.find("\"id\"");
     const size_t open = key == std::string::npos ? key : text.find('"', text.find(':', key));
     return open == std::string::npos ? "" : text.substr(open + 1, text.find('"', open + 1) - open - 1);
 }
 
 void LoadScript(const std::wstring& path) {
-    std::istringstream lines(ReadFileBytes(path));
+    std::istringstream lines(ReadTextFile(path));
     for (std::string line; std::getline(lines, line);) {
         Step step;
         std::istringstream words(line);
@@ -171,15 +149,6 @@ void LoadScript(const std::wstring& path) {
     }
 }
 
-// A text handed over must be a C-heap block of its own: freeing a static text
-// or one freed already would corrupt the heap the whole process shares.
-std::string TakeHeapText(wchar_t* text) {
-    const std::string shown = "\"" + Narrow(text) + "\"";
-    if (!heap_census::IsLiveBlock(text)) return shown + "(not a live heap block)";
-    free(text);
-    return shown + "(freed)";
-}
-
 std::string Describe(BASObserveData& record, const std::map<std::string, std::string>& reads) {
     auto text = [&](const char* field, const void* pointer) {
         return pointer && reads.count(field) ? "\"" + std::string(static_cast<const char*>(pointer)) + "\""
@@ -188,8 +157,7 @@ std::string Describe(BASObserveData& record, const std::map<std::string, std::st
     const std::string sender = record.sender == bus->owner                  ? "self"
                                : record.sender == GetModuleHandleW(nullptr) ? "host"
                                                                             : Hex(record.sender);
-    std::string wideText = record.wideText ? "\"" + Narrow(record.wideText) + "\"" : "null";
-    if (record.wideText && reads.count("wideText")) wideText = TakeHeapText(record.wideText);
+    const std::string wideText = record.wideText ? "\"" + Narrow(record.wideText) + "\"" : "null";
     return "thread=" + Thread() + " sender=" + sender + " value=" + std::to_string(record.value) +
            " count=" + std::to_string(record.count) + " object=" + text("object", record.object) +
            " arg=" + text("arg", record.arg) + " wideText=" + wideText;
@@ -210,10 +178,6 @@ void __cdecl Receive(BASObserveData* record) noexcept {
         const std::string name = record->command ? record->command : "";
         WriteLine("RECV " + name + " " + Describe(*record, {}));
         if (const std::string way = TakeCrashOn(name); !way.empty()) CrashTheWay(way, AnnounceCrash);
-        if (name == holdName && record->sender != bus->owner && record->sender != GetModuleHandleW(nullptr)) {
-            Sleep(holdMs);
-            WriteLine("HELD " + name);
-        }
         if (!bounceName.empty() && name == bounceName) {
             BASObserveData next = *record;
             next.sender = bus->owner;
@@ -244,9 +208,7 @@ void Send(const Step& step) {
         else if (field == "value2") record.value2 = strtoll(value.c_str(), nullptr, 0);
         else if (field == "value3") record.value3 = strtoll(value.c_str(), nullptr, 0);
         else if (field == "data") record.data = _strdup(value.c_str());
-        else if (field == "sender") record.sender = value == "host" ? GetModuleHandleW(nullptr) : bus->owner;
         else if (field == "arg") record.arg = value.c_str();
-        else if (field == "object") record.object = const_cast<char*>(value.c_str());
     }
     if (step.wide.count("wideText")) record.wideText = const_cast<wchar_t*>(step.wide.at("wideText").c_str());
     bus->send(&record);
@@ -297,17 +259,17 @@ extern "C" LUMAREST_EXPORT void LUMAREST_CDECL RegisterModule(CommandEndpoint* e
         bus = endpoint;
         endpoint->receive = &Receive;
         if (std::string id = OwnManifestId(static_cast<HMODULE>(endpoint->owner)); !id.empty()) tag = id;
-        logPath = Environment(L"LUMAREST_PROBE_LOG");
-        refuseClose = static_cast<LONG>(wcstol(Environment(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
-        bounceName = Narrow(Environment(L"LUMAREST_PROBE_BOUNCE").c_str());
-        std::istringstream(Narrow(Environment(L"LUMAREST_PROBE_HOLD").c_str())) >> holdName >> holdMs;
-        std::wstring script = Environment((L"LUMAREST_PROBE_SCRIPT_" + std::wstring(tag.begin(), tag.end())).c_str());
-        if (script.empty()) script = Environment(L"LUMAREST_PROBE_SCRIPT");
+        logPath = EnvironmentText(L"LUMAREST_PROBE_LOG");
+        refuseClose = static_cast<LONG>(wcstol(EnvironmentText(L"LUMAREST_PROBE_REFUSE_CLOSE").c_str(), nullptr, 10));
+        bounceName = Narrow(EnvironmentText(L"LUMAREST_PROBE_BOUNCE").c_str());
+        std::wstring script =
+            EnvironmentText((L"LUMAREST_PROBE_SCRIPT_" + std::wstring(tag.begin(), tag.end())).c_str());
+        if (script.empty()) script = EnvironmentText(L"LUMAREST_PROBE_SCRIPT");
         if (!script.empty()) LoadScript(script);
         WriteLine("REGISTERED thread=" + Thread());
-        Sleep(static_cast<DWORD>(wcstoul(Environment(L"LUMAREST_PROBE_HANG_MS").c_str(), nullptr, 10)));
-        detachCrashWay = Narrow(Environment(L"LUMAREST_PROBE_DETACH_CRASH").c_str());
-        if (std::wstring way = Environment(L"LUMAREST_PROBE_REGISTER_CRASH"); !way.empty())
+        Sleep(static_cast<DWORD>(wcstoul(EnvironmentText(L"LUMAREST_PROBE_HANG_MS").c_str(), nullptr, 10)));
+        detachCrashWay = Narrow(EnvironmentText(L"LUMAREST_PROBE_DETACH_CRASH").c_str());
+        if (std::wstring way = EnvironmentText(L"LUMAREST_PROBE_REGISTER_CRASH"); !way.empty())
             CrashTheWay(Narrow(way.c_str()), AnnounceCrash);
         if (HANDLE thread = steps.empty() ? nullptr : CreateThread(nullptr, 0, &RunScript, nullptr, 0, nullptr))
             CloseHandle(thread);
