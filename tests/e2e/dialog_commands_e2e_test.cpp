@@ -43,7 +43,7 @@ const std::string kAnswersScript = [] {
             "SEND LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE value=400 wideText=u16:Delete_the_selected_messages?\n"
             "SLEEP 4000\n";
     return script +
-           "SEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:Done.\n"
+           "SEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:Done.\nSLEEP 4000\n"
            "SEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:"
            "The-phone-was-disconnected-while-its-messages-were-being-read.-Connect-it-again-with-its-USB-cable,-"
            "unlock-its-screen,-allow-this-computer-to-reach-it-and-start-the-scan-once-more-from-the-beginning.\n";
@@ -149,7 +149,7 @@ std::vector<std::string> ProgressTrace(const HostProcess& host) {
     CopyFileW(path.c_str(), L"" LUMAREST_TEST_ARTIFACTS_DIR L"\\bus-trace-scan.txt", FALSE);
     std::vector<std::string> lines;
     for (const std::string& line : Lines(ReadTextFile(path), ""))
-        if (line.find("_PROGRESS\t") != std::string::npos) lines.push_back(line);
+        if (line.find("_PROGRESS") != std::string::npos) lines.push_back(line);
     return lines;
 }
 
