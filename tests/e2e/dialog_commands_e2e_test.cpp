@@ -20,7 +20,6 @@ namespace {
 using namespace e2e;
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr int kTitleBar = 26;
 constexpr int kCloseId = 5050, kConfirmId = 5051, kSecondId = 5052;
 
 // The shown shadow window whose rectangle is the caster's moved by size.
@@ -108,8 +107,8 @@ TEST_F(DialogCommandsRun, ConfirmsAndAlertsAnswerOnAPressOrKeyGiveTheFocusBackAn
     EXPECT_NE(ShadowOf(host, frame, 12), nullptr) << "the frame casts no shadow of size 12";
     const RECT f = WindowRect(frame);
     EXPECT_TRUE(SaveScreenBmp({f.left - 30, f.top - 30, f.right + 40, f.bottom + 40}, L"shadows-composited.bmp"));
-    // A press on the body drags the dialog; its shadow follows.
-    const POINT grip{r.left + 10, r.top + kTitleBar + 10};
+    // A press on the body, below the title bar's 26 rows, drags the dialog; its shadow follows.
+    const POINT grip{r.left + 10, r.top + 26 + 10};
     PressAt(grip);
     for (int step = 1; step <= 4; ++step) {
         Sleep(150);

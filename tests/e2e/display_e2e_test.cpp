@@ -49,7 +49,6 @@ int CountPixels(const RECT& area, bool (*test)(COLORREF)) {
 }
 
 bool IsDark(COLORREF c) { return Brightness(c) < 300; }
-bool IsNearWhite(COLORREF c) { return Brightness(c) > 690; }
 
 bool Near(COLORREF a, COLORREF b, int tolerance) {
     return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
@@ -207,7 +206,8 @@ TEST_F(DisplayRun, WithoutArialEveryTextOfTheFrameAndAConfirmIsDrawnAndTheStandI
     // module's layout: (62, 10)-(344, 54).
     HWND band = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, L"LumarestTitleBand", nullptr);
     ASSERT_NE(band, nullptr);
-    EXPECT_GT(CountPixels(OnScreen(band, {62, 10, 344, 54}), IsNearWhite), 30) << "the product name is blank";
+    EXPECT_GT(CountPixels(OnScreen(band, {62, 10, 344, 54}), [](COLORREF c) { return Brightness(c) > 690; }), 30)
+        << "the product name is blank";
     // The confirm's message (dark on white, right of the 48-pixel icon).
     RECT message{};
     GetClientRect(confirm, &message);
