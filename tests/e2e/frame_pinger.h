@@ -1,6 +1,6 @@
 // Asks a window of another process, from a thread of its own and every
 // 50 ms, whether it answers (WM_NULL through SendMessageTimeoutW) and keeps
-// how long each answer took. For each answer later than the bound it also
+// how long each answer took. For the answers later than the bound it also
 // keeps the processor time that the window's thread spent meanwhile, which
 // tells the thread's own work (busy for about the whole wait) from a thread
 // that waited or was not scheduled (the machine's other load).
@@ -12,9 +12,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "UniqueResource.h"
 
@@ -28,11 +26,8 @@ public:
     explicit FramePinger(HWND window)
         : window_(window),
           thread_(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, GetWindowThreadProcessId(window, nullptr))),
-          started_(GetTickCount()),
           pinger_([this] { Run(); }) {}
-    ~FramePinger() { Stop(); }
-    FramePinger(const FramePinger&) = delete;
-    FramePinger& operator=(const FramePinger&) = delete;
+    ~FramePinger() { Stop(); }  // copies are refused by the thread and the lock
 
     // Stops asking; the figures stay.
     void Stop() {
@@ -46,28 +41,19 @@ public:
     // The longest processor time the window's thread spent within one late wait.
     DWORD LongestBusyMs() const {
         std::lock_guard<std::mutex> hold(lock_);
-        DWORD busy = 0;
-        for (const Late& late : late_) busy = std::max(busy, late.busyMs);
-        return busy;
+        return longestBusy_;
     }
     void Print(const char* run) const {
         std::lock_guard<std::mutex> hold(lock_);
-        std::printf("%s: %u answers, the longest after %lu ms; later than %lu ms: %u\n", run,
-                    static_cast<unsigned>(answers_), static_cast<unsigned long>(longest_),
-                    static_cast<unsigned long>(kBoundMs), static_cast<unsigned>(late_.size()));
-        for (const Late& each : late_)
-            std::printf("  at %lu ms: answered after %lu ms, the frame's thread busy %lu ms of it\n",
-                        static_cast<unsigned long>(each.atMs), static_cast<unsigned long>(each.waitedMs),
-                        static_cast<unsigned long>(each.busyMs));
+        std::printf(
+            "%s: %u answers, the longest after %lu ms; later than %lu ms: %u, the frame's thread busy at most "
+            "%lu ms of one\n",
+            run, static_cast<unsigned>(answers_), static_cast<unsigned long>(longest_),
+            static_cast<unsigned long>(kBoundMs), static_cast<unsigned>(late_),
+            static_cast<unsigned long>(longestBusy_));
     }
 
 private:
-    struct Late {
-        DWORD atMs;      // since the pinger started
-        DWORD waitedMs;  // until the answer (or the give-up after 10 s)
-        DWORD busyMs;    // processor time of the window's thread meanwhile
-    };
-
     // The thread's user and kernel time in milliseconds.
     DWORD ThreadTimeMs() const {
         FILETIME created, ended, kernel, user;
@@ -92,7 +78,10 @@ private:
                 std::lock_guard<std::mutex> hold(lock_);
                 ++answers_;
                 longest_ = std::max(longest_, waited);
-                if (waited > kBoundMs) late_.push_back({start - started_, waited, ThreadTimeMs() - busyBefore});
+                if (waited > kBoundMs) {
+                    ++late_;
+                    longestBusy_ = std::max(longestBusy_, ThreadTimeMs() - busyBefore);
+                }
             }
             if (waited < kIntervalMs) Sleep(kIntervalMs - waited);
         }
@@ -100,13 +89,11 @@ private:
 
     const HWND window_;
     const UniqueHandle thread_;
-    const DWORD started_;
     std::atomic<bool> stop_{false};
     mutable std::mutex lock_;
-    size_t answers_ = 0;      // guarded by lock_
-    DWORD longest_ = 0;       // guarded by lock_
-    std::vector<Late> late_;  // guarded by lock_
-    std::thread pinger_;      // last: starts once the rest is made
+    size_t answers_ = 0, late_ = 0;        // guarded by lock_
+    DWORD longest_ = 0, longestBusy_ = 0;  // guarded by lock_
+    std::thread pinger_;                   // last: starts once the rest is made
 };
 
 }  // namespace e2e

@@ -5,11 +5,6 @@
 
 #include <windows.h>
 
-#include <functional>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "host_process.h"
 #include "plugin_tree.h"
 #include "screen_support.h"
@@ -53,8 +48,7 @@ TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindo
         kEventTimeoutMs))
         << "the modules' windows are missing";
 
-    EXPECT_TRUE(IsWindowVisible(recovery)) << "the first section is not shown";
-    EXPECT_FALSE(IsWindowVisible(toolkit)) << "the second section is not behind its tab";
+    EXPECT_TRUE(IsWindowVisible(recovery) && !IsWindowVisible(toolkit)) << "the second section is not behind its tab";
 
     const title::TitleLayout layout = title::LayOutTitle(ClientRect(band).right, 2);
     PressAt(band, layout.tabs[1]);
@@ -73,7 +67,6 @@ TEST_F(ProductCatalogRun, TitleBandSwitchesAndStretchesThePanesAndClosesTheWindo
         },
         kEventTimeoutMs))
         << "the band and the panes did not follow the view's new size";
-    EXPECT_EQ(ClientRect(band).bottom, 88) << "the band changed its height";
 
     PressAt(band, title::LayOutTitle(ClientRect(band).right, 2).close);
     EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u) << "the close button did not close the program";

@@ -96,8 +96,7 @@ inline bool SaveScreenBmp(const RECT& area, const std::wstring& name) {
 
 // A screenshot of window with a margin of 10 pixels, for its shadow.
 inline bool SaveAround(HWND window, const std::wstring& name) {
-    RECT r{};
-    GetWindowRect(window, &r);
+    const RECT r = WindowRect(window);
     return SaveScreenBmp({r.left - 10, r.top - 10, r.right + 20, r.bottom + 20}, name);
 }
 
@@ -129,11 +128,7 @@ inline void ClickAt(int x, int y) {
 inline void ClickAt(POINT p) { ClickAt(p.x, p.y); }
 
 // A click on the centre of dialog's control id.
-inline void ClickOn(HWND dialog, int id) {
-    RECT r{};
-    GetWindowRect(GetDlgItem(dialog, id), &r);
-    ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-}
+inline void ClickOn(HWND dialog, int id) { ClickAt(Centre(WindowRect(GetDlgItem(dialog, id)))); }
 
 // ---- the user's keyboard: real key presses, no mouse ----
 
@@ -267,25 +262,7 @@ inline HWND WaitForSheetNotice(const HostProcess& host, int fullHeight = 40, DWO
     return sheet;
 }
 
-// A pane of the view (a plug-in's window of class className) once it is
-// shown, or null after the timeout.
-inline HWND WaitForPane(HWND frame, const wchar_t* className, DWORD timeoutMs) {
-    HWND pane = nullptr;
-    WaitUntil(
-        [&] {
-            pane = FindWindowExW(GetWindow(frame, GW_CHILD), nullptr, className, nullptr);
-            return pane && IsWindowVisible(pane);
-        },
-        timeoutMs);
-    return pane && IsWindowVisible(pane) ? pane : nullptr;
-}
-
 inline HWND Control(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-
-inline int ControlWidth(HWND dialog, int id) {
-    const RECT r = ChildRect(Control(dialog, id));
-    return r.right - r.left;
-}
 
 // ---- the update dialogs ----
 
