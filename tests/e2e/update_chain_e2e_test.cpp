@@ -214,6 +214,15 @@ protected:
         EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(alert); }, kEventTimeoutMs));
         return message;
     }
+    // Offers 4.4.40 with bytes served at path (below "slow" at 1 MiB/s) under
+    // an entry whose SHA-256 they never match: nothing here is ever started.
+    void ServeMismatched(const std::string& path, const std::string& bytes) const {
+        CreateDirectoryW((root_ + L"\\slow").c_str(), nullptr);
+        WriteNew(root_ + L"\\" + std::wstring(path.begin(), path.end()), bytes);
+        ServeFeed(Release("4.4.40", kNewerReleases,
+                          "{\"url\": \"" + path + "\", \"size\": " + std::to_string(bytes.size()) + ", \"sha256\": \"" +
+                              std::string(64, '0') + "\", \"signature\": \"" + std::string(128, '0') + "\"}"));
+    }
     // The list that a user check shows at once; its "Update Now" opens the download dialog.
     HWND UpdateNow(const HostProcess& host) {
         HWND list = WaitForDialog(host, kUpdateList);
@@ -260,12 +269,7 @@ TEST_F(UnhappyChainRun, RefusedCurrentUnverifiedMismatchedAndCancelledUpdatesEnd
     NextUserCheck(host);
     EXPECT_EQ(AlertMessage(host), L"The update could not be verified. Nothing was installed.");
 
-    // A setup of another SHA-256 than its feed entry's.
-    CopyFileW(kNextSetup.c_str(), (root_ + L"\\LumarestSetup-4.4.40.exe").c_str(), FALSE);
-    ServeFeed(Release("4.4.40", kNewerReleases,
-                      "{\"url\": \"LumarestSetup-4.4.40.exe\", \"size\": " +
-                          std::to_string(ReadTextFile(kNextSetup).size()) + ", \"sha256\": \"" + std::string(64, '0') +
-                          "\", \"signature\": \"" + std::string(128, '0') + "\"}"));
+    ServeMismatched("wrong.exe", std::string(2 << 20, 'x'));
     NextUserCheck(host);
     HWND download = UpdateNow(host);
     ASSERT_NE(download, nullptr) << "the user's check showed no list, or its \"Update Now\" no download";
@@ -279,7 +283,7 @@ TEST_F(UnhappyChainRun, RefusedCurrentUnverifiedMismatchedAndCancelledUpdatesEnd
     ClickOn(download, kDialogCancelId);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, kEventTimeoutMs));
 
-    ServeChainFeed();
+    ServeMismatched("slow/big.exe", std::string(20 << 20, 'x'));  // 20 s at the slow rate
     NextUserCheck(host);
     download = UpdateNow(host);
     ASSERT_NE(download, nullptr) << "the held notes were not shown again";
