@@ -253,13 +253,15 @@ TEST_F(CommModule, DownloadsTheNewestInstallerCancelsAndRefusesABadOne) {
     EXPECT_EQ(AnswersTo(LIBCOMM_COMMAND_DOWNLOAD_UPDATE)[answered].total, int64_t(kContentSize));
     ASSERT_EQ(complete.value, 1);
     EXPECT_EQ(complete.path, installerPath);
-    // While the guard is held, another hand cannot replace the checked file, which can still be started.
-    EXPECT_FALSE(MoveFileExW(hostTemp->Write(L"impostor.exe", "MZ impostor").c_str(), installerPath.c_str(),
-                             MOVEFILE_REPLACE_EXISTING));
-    HANDLE started = CreateFileW(installerPath.c_str(), GENERIC_READ | GENERIC_EXECUTE,
-                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_NE(started, INVALID_HANDLE_VALUE) << "the guard keeps the installer from being started";
-    CloseHandle(started);
+    // While the guard is held, another hand cannot write the checked file, which can still be started.
+    const auto opens = [&](DWORD access, DWORD share) {
+        HANDLE file = CreateFileW(installerPath.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        return file != INVALID_HANDLE_VALUE;
+    };
+    EXPECT_FALSE(opens(GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE))
+        << "it was opened to write";
+    EXPECT_TRUE(opens(GENERIC_READ | GENERIC_EXECUTE, FILE_SHARE_READ | FILE_SHARE_DELETE)) << "it cannot be started";
     CloseHandle(complete.lock);
     EXPECT_EQ(ReadTextFile(installerPath), content) << "the checked file did not stay once its guard was closed";
     DeleteFileW(installerPath.c_str());
