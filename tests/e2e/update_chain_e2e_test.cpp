@@ -9,15 +9,12 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <string>
 
-#include "UniqueResource.h"
 #include "frame_pinger.h"
 #include "host_process.h"
 #include "screen_support.h"
 #include "services/process_helpers.h"
-#include "sha256.h"
 #include "update_signing.h"
 
 namespace {
@@ -28,45 +25,12 @@ const std::wstring& kTitle = kProductTitle;
 const std::wstring kSetup = L"" LUMAREST_TEST_SETUP;           // 4.4.39, as shipped
 const std::wstring kNextSetup = L"" LUMAREST_TEST_NEXT_SETUP;  // 4.4.40
 constexpr int kAlertOkId = 5051;
-const std::wstring kUnverified = L"The update could not be verified. Nothing was installed.";
-
-// The main frame of a process other than the old host's: the product that
-// the update started.
-HWND OtherMainFrame(DWORD oldProcess) {
-    for (HWND frame : TopLevels(0, L"LumarestMainFrame")) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(frame, &owner);
-        if (owner != oldProcess) return frame;
-    }
-    return nullptr;
-}
-
-// Finds the started product (its mutex names its version), takes its
-// picture when asked and closes it.
-void ExpectStartedAndClose(DWORD oldProcess, const std::wstring& version, const wchar_t* screenshot = nullptr) {
-    HWND frame = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (frame = OtherMainFrame(oldProcess)) != nullptr; }, 60000))
-        << "the new version showed no main window";
-    EXPECT_TRUE(VersionRuns(version)) << "the window is not of the new version";
-    if (screenshot) {
-        Sleep(4000);  // its first paint and its automatic check, which finds nothing newer
-        DWORD process = 0;
-        GetWindowThreadProcessId(frame, &process);
-        EXPECT_TRUE(TopLevels(process, L"#32770").empty()) << "the new version shows a dialog or an offer of itself";
-        EXPECT_TRUE(SaveScreenBmp(WindowRect(frame), screenshot));
-    }
-    PostMessageW(frame, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !VersionRuns(version); }, 60000));
-}
 
 // A new file in place of any old one: the run's installation copy may hold
 // hard links to the build's files, which must not be written through.
 void WriteNew(const std::wstring& path, const std::string& text) {
     DeleteFileW(path.c_str());
-    if (FILE* file = _wfopen(path.c_str(), L"wb")) {
-        fwrite(text.data(), 1, text.size(), file);
-        fclose(file);
-    }
+    WriteBytes(path, text);
 }
 
 // However the test ends, ends the program's running copies (a product that
@@ -81,71 +45,21 @@ struct CleanedAtEnd {
     }
 };
 
-std::string FileSha256(const std::wstring& path) {
-    const std::string bytes = ReadTextFile(path);
-    comm::Sha256 hash;
-    hash.Add(bytes.data(), bytes.size());
-    return hash.Finish();
-}
-
-// Wine's X11 driver waits about 4 s for a window manager each time it hides
-// a managed top-level window, and the test display has none: the frame's
-// thread then answers nothing for that long, which says nothing of the
-// program. These runs measure the frame's answers, so their programs start
-// with windows unmanaged; the prefix's setting comes back afterwards.
-class UnmanagedWindows {
-public:
-    UnmanagedWindows() {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != 0)
-            return;
-        DWORD size = sizeof before_;
-        had_ = RegQueryValueExW(key_, L"Managed", nullptr, nullptr, reinterpret_cast<BYTE*>(before_), &size) == 0;
-        RegSetValueExW(key_, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 2 * sizeof(wchar_t));
-    }
-    ~UnmanagedWindows() {
-        if (!key_) return;
-        if (had_)
-            RegSetValueExW(key_, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(before_),
-                           static_cast<DWORD>((wcslen(before_) + 1) * sizeof(wchar_t)));
-        else RegDeleteValueW(key_, L"Managed");
-        RegCloseKey(key_);
-    }
-    UnmanagedWindows(const UnmanagedWindows&) = delete;
-    UnmanagedWindows& operator=(const UnmanagedWindows&) = delete;
-
-private:
-    static constexpr const wchar_t* kKey = L"Software\\Wine\\X11 Driver";
-    HKEY key_ = nullptr;
-    wchar_t before_[16] = {};
-    bool had_ = false;
-};
-
 class UpdateChainRun : public HostRun {
 protected:
-    void SetUp() override {
-        HostRun::SetUp();
-        ASSERT_FALSE(port_.empty()) << "run through scripts/with-http-server.py";
-    }
-    const UnmanagedWindows unmanaged_;
-
     std::string Url(const std::string& path) const { return "http://127.0.0.1:" + port_ + "/" + path; }
 
     // Writes the Comm plug-in's "UpdateFeed.json" into its version folder.
     static void PointCommAt(const std::wstring& commFolder, const std::string& feedUrl) {
         WriteNew(commFolder + L"UpdateFeed.json", "{\"feed\": \"" + feedUrl + "\"}");
     }
-    // Copies the 4.4.40 setup to where the server serves it and returns its
-    // installer entry, signed with the test suite's key; a wrong hash gives
-    // one that can never match.
-    std::string ServeSetup(const std::string& relative, bool rightHash = true) {
-        std::wstring target = root_ + L"\\" + std::wstring(relative.begin(), relative.end());
-        for (wchar_t& c : target) c = c == L'/' ? L'\\' : c;
+    // Serves the 4.4.40 setup slowly, and the feed that scripts/publish-update
+    // made of it, 4.4.39.1 and 4.4.38.
+    void ServeChainFeed() const {
         CreateDirectoryW((root_ + L"\\slow").c_str(), nullptr);
-        CopyFileW(kNextSetup.c_str(), target.c_str(), FALSE);
-        const std::string bytes = ReadTextFile(target);
-        const std::string sha = rightHash ? FileSha256(target) : std::string(64, '0');
-        return "{\"url\": \"" + Url(relative) + "\", \"size\": " + std::to_string(bytes.size()) + ", \"sha256\": \"" +
-               sha + "\", \"signature\": \"" + test_signing::SignInstaller(TestKey(), bytes) + "\"}";
+        CopyFileW(kNextSetup.c_str(), (root_ + L"\\slow\\LumarestSetup-4.4.40.exe").c_str(), FALSE);
+        DeleteFileW((root_ + L"\\feed.json").c_str());
+        ASSERT_TRUE(CopyFileW(TEXT(LUMAREST_TEST_CHAIN_FEED), (root_ + L"\\feed.json").c_str(), FALSE));
     }
     // A feed of these releases, signed with the test suite's key.
     void ServeFeed(const std::string& versions) const {
@@ -155,10 +69,11 @@ protected:
         static const test_signing::Key key = test_signing::LoadKey(TEXT(LUMAREST_TEST_UPDATE_KEY_FILE));
         return key;
     }
-    // The Comm plug-in of the tests, over the shipped one in folder.
-    static void UseTestComm(const std::wstring& folder) {
+    // The Comm plug-in of the tests over the shipped one in folder, pointed at the feed.
+    static void UseTestComm(const std::wstring& folder, const std::string& feedUrl) {
         DeleteFileW((folder + L"Comm.dll").c_str());
         ASSERT_TRUE(CopyFileW(TEXT(LUMAREST_TEST_COMM_DLL), (folder + L"Comm.dll").c_str(), FALSE));
+        PointCommAt(folder, feedUrl);
     }
     static std::string Release(const std::string& version, const std::string& descriptions,
                                const std::string& installer = "{}") {
@@ -168,8 +83,14 @@ protected:
     // The Comm plug-in of the build in this run's plug-ins, pointed at the feed.
     void AddComm(const std::string& feedUrl) {
         AddShipped(L"Comm");
-        UseTestComm(plugins_.ModuleFolder(L"Comm") + L"1.0.0\\");
-        PointCommAt(plugins_.ModuleFolder(L"Comm") + L"1.0.0\\", feedUrl);
+        UseTestComm(plugins_.ModuleFolder(L"Comm") + L"1.0.0\\", feedUrl);
+    }
+    // The update list, from a click on the notice of the automatic check's offer.
+    static HWND ListFromNotice(const HostProcess& host) {
+        HWND sheet = WaitForSheetNotice(host);
+        if (!sheet) return nullptr;
+        ClickAt(WindowRect(sheet).left + 40, WindowRect(sheet).top + 18);
+        return WaitForDialog(host, kUpdateList);
     }
     // The host's temporary folder, where Comm puts the download.
     static std::wstring Download(const HostProcess& host) { return host.LogFolder() + L"\\LumarestSetup-4.4.40.exe"; }
@@ -181,28 +102,19 @@ protected:
     const std::wstring root_ = EnvironmentText(L"LUMAREST_HTTP_ROOT_WINDOWS");
 };
 
-const std::string kNewerReleases =
-    "\"Faster scans of large message stores.\", \"Fixed: contacts without a name were skipped.\"";
+const std::string kNewerReleases = "\"Faster scans of large message stores.\"";
 
-// Installed by the setup; the automatic check offers 4.4.40 and 4.4.39.1 on
-// the sheet (4.4.38 is older) from a feed that scripts/publish-update made;
-// the list shows both with a blank line between; "Update Now" downloads the
-// setup slowly enough to watch; the host asks Comm to stop the server, Comm
-// confirms (the guard that keeps the checked setup from other hands while it
-// waits is comm_module_tests'); the setup replaces the installation once the old host has ended, and
-// starts 4.4.40 in its place. How the frame answered until the close is
-// printed.
+// Installed by the setup; the automatic check offers the update from a feed
+// that scripts/publish-update made; "Update Now" downloads the setup slowly
+// enough to watch; the setup replaces the installation once the old host has
+// ended, and starts 4.4.40 in its place. How the frame answered until the close is printed.
 TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndStartsTheNewVersion) {
     TempFolder app;
     const CleanedAtEnd records{app.Path() + L"\\Lumarest.exe", L"", L"Software\\Zentrovia\\" + kTitle},
         uninstallEntry{L"", L"", L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + kTitle};
     ASSERT_EQ(RunToEnd(kSetup, L"/S /D=" + app.Path()), 0u);
-    ServeSetup("slow/LumarestSetup-4.4.40.exe");
-    DeleteFileW((root_ + L"\\feed.json").c_str());
-    ASSERT_TRUE(CopyFileW(TEXT(LUMAREST_TEST_CHAIN_FEED), (root_ + L"\\feed.json").c_str(), FALSE));
-    UseTestComm(app.Path() + L"\\Plugins\\Comm\\1.0.0\\");
-    PointCommAt(app.Path() + L"\\Plugins\\Comm\\1.0.0\\", Url("feed.json"));
-    AddProbe({"LIBCOMM_COMMAND_DOWNLOAD_UPDATE", "LIBCOMM_COMMAND_EXIT_SERVER"});
+    ServeChainFeed();
+    UseTestComm(app.Path() + L"\\Plugins\\Comm\\1.0.0\\", Url("feed.json"));
     HostProcess::Options options = Options();
     options.exePath = app.Path() + L"\\Lumarest.exe";
     options.inPlace = true;
@@ -216,49 +128,28 @@ TEST_F(UpdateChainRun, TheInstalledProductDownloadsItsUpdateWhichReplacesItAndSt
         WaitUntil([&] { return !TopLevels(host.ProcessId(), L"WTL_ThemedShadowWindow").empty(); }, kStartTimeoutMs));
     FramePinger pinger(frame);
 
-    HWND sheet = WaitForSheetNotice(host);
-    ASSERT_NE(sheet, nullptr) << "the automatic check offered nothing";
-    Sleep(500);
-    EXPECT_TRUE(SaveScreenBmp(WindowRect(sheet), L"update-notice.bmp"));
-    ClickAt(WindowRect(sheet).left + 40, WindowRect(sheet).top + 18);
-    HWND list = WaitForDialog(host, kUpdateList);
-    ASSERT_NE(list, nullptr) << "a click on the notice did not show the list";
-    EXPECT_EQ(WindowText(Control(list, kNotesId)),
-              L"Version: 4.4.40\r\nFaster scans of large message stores.\r\nFixed: contacts without a name were "
-              L"skipped.\r\n\r\nVersion: 4.4.39.1\r\nNew icons.\r\n");
-    EXPECT_TRUE(SaveScreenBmp(WindowRect(list), L"update-list.bmp"));
+    HWND list = ListFromNotice(host);
+    ASSERT_NE(list, nullptr) << "the automatic check offered nothing, or a click on its notice no list";
     ClickOn(list, kUpdateNowId);
-
     HWND download = WaitForDialog(host, kDownloadDialog);
     ASSERT_NE(download, nullptr) << "\"Update Now\" showed no download dialog";
     EXPECT_FALSE(IsWindowVisible(list));
     EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 40); }, kEventTimeoutMs)) << "no progress";
-    EXPECT_FALSE(DownloadBarFilledAt(download, 400)) << "the setup came too fast to watch";
+    EXPECT_FALSE(DownloadBarFilledAt(download, 400)) << "the setup came too fast to watch, or the bar is full";
     EXPECT_TRUE(HasDarkPixel(DownloadSizeEnd(download))) << "no sizes beside the status";
     EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-download.bmp"));
-    EXPECT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 300); }, kEventTimeoutMs)) << "it did not grow";
 
     pinger.Stop();  // the host closes itself from here on
     pinger.Print("the offered update");
     // As in the refused updates below: the host's own share of any late
-    // answer, and no freeze. Drawing the frame's drop shadow once held the
-    // thread for about 800 ms of processor time.
+    // answer, and no freeze.
     EXPECT_LT(pinger.LongestMs(), 10000u) << "the frame froze";
     EXPECT_LT(pinger.LongestBusyMs(), 2 * FramePinger::kBoundMs) << "the host's own work held the frame's thread";
     EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u) << "the old host did not close for the update";
-    // In either order: Comm may confirm before the host's send reaches the probe.
-    const auto stops = Lines(Log(), "probe RECV LIBCOMM_COMMAND_EXIT_SERVER ");
-    ASSERT_EQ(stops.size(), 2u) << "the host's stop request and Comm's confirmation";
-    EXPECT_NE(stops[0].find("sender=host") == std::string::npos, stops[1].find("sender=host") == std::string::npos);
     EXPECT_TRUE(
         WaitUntil([&] { return ReadTextFile(app.Path() + L"\\UpdateMarker.txt") == "4.4.40"; }, kEventTimeoutMs))
         << "the setup did not replace the installation";
-    EXPECT_NE(ReadTextFile(app.Path() + L"\\Plugins\\Comm\\1.0.0\\UpdateFeed.json").find(Url("feed.json")),
-              std::string::npos)
-        << "the update put the shipped feed address over the installation's";
-    // The relaunched 4.4.40 runs the shipped Comm, which does not trust the test key: its check
-    // of the same feed is refused, quietly, as an automatic check's failure is.
-    ExpectStartedAndClose(host.ProcessId(), L"4.4.40", L"update-chain-relaunched.bmp");
+    EXPECT_TRUE(WaitUntil([&] { return VersionRuns(L"4.4.40"); }, 60000)) << "the new version did not start";
 }
 
 // A suite's product (type 1) started with its host configuration file: the
@@ -274,7 +165,7 @@ TEST_F(UpdateChainRun, ASuiteProductInstallsItsUpdateAsAnAddinAndStartsIt) {
     CreateDirectoryW(suite.folder.c_str(), nullptr);
     const std::wstring configuration = suite.folder + L"\\Preferences.json";
     WriteNew(configuration, "{}");
-    ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("LumarestSetup-4.4.40.exe")));
+    ServeChainFeed();
     AddComm(Url("feed.json"));
     HostProcess::Options options = Options();
     options.arguments = L"\"" + configuration + L"\"";
@@ -289,16 +180,13 @@ TEST_F(UpdateChainRun, ASuiteProductInstallsItsUpdateAsAnAddinAndStartsIt) {
     WriteNew(catalog, text.replace(type, standalone.size(), "\"product:type\": 1"));
     ASSERT_NE(StartedFrame(host), nullptr);
 
-    HWND sheet = WaitForSheetNotice(host);
-    ASSERT_NE(sheet, nullptr);
-    ClickAt(WindowRect(sheet).left + 40, WindowRect(sheet).top + 18);
-    HWND list = WaitForDialog(host, kUpdateList);
+    HWND list = ListFromNotice(host);
     ASSERT_NE(list, nullptr);
     ClickOn(list, kUpdateNowId);
     EXPECT_EQ(host.WaitForExit(kEventTimeoutMs), 0u) << "the host did not close after installing the add-in";
     EXPECT_TRUE(Exists(suite.program));
     EXPECT_FALSE(Exists(Download(host))) << "the suite's setup was left behind";
-    ExpectStartedAndClose(host.ProcessId(), L"4.4.40");
+    EXPECT_TRUE(WaitUntil([&] { return VersionRuns(L"4.4.40"); }, 60000)) << "the new add-in did not start";
 }
 
 // The probe's user checks, each let go by the test's close request, which
@@ -317,16 +205,23 @@ class UnhappyChainRun : public UpdateChainRun {
 protected:
     // Lets the probe's next user check go.
     static void NextUserCheck(HostProcess& host) { ASSERT_TRUE(host.RequestClose()); }
-    // The alert that a user check ends in: its message, after its screenshot
-    // (the last alert's is kept) and its "OK".
+    // The alert that a user check ends in: its message, after its "OK".
     std::wstring AlertMessage(const HostProcess& host) {
         HWND alert = WaitForDialog(host, kAnyNamed);
         if (!alert) return L"(no alert)";
-        EXPECT_TRUE(SaveScreenBmp(WindowRect(alert), L"update-chain-alert.bmp"));
         const std::wstring message = WindowText(alert);
         ClickOn(alert, kAlertOkId);
         EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(alert); }, kEventTimeoutMs));
         return message;
+    }
+    // Offers 4.4.40 with bytes served at path (below "slow" at 1 MiB/s) under
+    // an entry whose SHA-256 they never match: nothing here is ever started.
+    void ServeMismatched(const std::string& path, const std::string& bytes) const {
+        CreateDirectoryW((root_ + L"\\slow").c_str(), nullptr);
+        WriteNew(root_ + L"\\" + std::wstring(path.begin(), path.end()), bytes);
+        ServeFeed(Release("4.4.40", kNewerReleases,
+                          "{\"url\": \"" + path + "\", \"size\": " + std::to_string(bytes.size()) + ", \"sha256\": \"" +
+                              std::string(64, '0') + "\", \"signature\": \"" + std::string(128, '0') + "\"}"));
     }
     // The list that a user check shows at once; its "Update Now" opens the download dialog.
     HWND UpdateNow(const HostProcess& host) {
@@ -340,16 +235,15 @@ protected:
 // A refused connection: the automatic check shows nothing, a user's check
 // the failure. A current feed: the "latest version" alert. A feed changed
 // after signing: "could not be verified". A setup whose hash does not match:
-// its own failure in the dialog. (Comm's own refusals, of versions that climb
-// out of the folder and of servers that stop sending, are comm_module_tests'.)
-// The held notes again: closing the running download cancels it. The frame is asked every 50 ms
-// throughout, and the host's own work never holds its thread for long; each
-// failure is logged with its reason.
+// its own failure in the dialog. (Comm's other refusals, and that none leaves
+// a file, are comm_module_tests'.) The held notes again: closing the running
+// download cancels it. The frame is asked every 50 ms throughout, and the
+// host's own work never holds its thread for long.
 TEST_F(UnhappyChainRun, RefusedCurrentUnverifiedMismatchedAndCancelledUpdatesEndAsTheUserExpects) {
     const std::wstring closed = EnvironmentText(L"LUMAREST_HTTP_CLOSED_PORT");
     AddComm("http://127.0.0.1:" + std::string(closed.begin(), closed.end()) + "/feed.json");
-    AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE",
-              "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL", "LIBPLATFORM_COMMAND_CLOSE_ENSURE"},
+    AddProbe({"LIBCOMM_COMMAND_CHECK_FOR_UPDATE", "LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL",
+              "LIBPLATFORM_COMMAND_CLOSE_ENSURE"},
              kUserChecksScript);
     environment_.push_back({L"LUMAREST_PROBE_REFUSE_CLOSE", std::to_wstring(kUserChecks)});
     HostProcess host(Options());
@@ -359,11 +253,8 @@ TEST_F(UnhappyChainRun, RefusedCurrentUnverifiedMismatchedAndCancelledUpdatesEnd
     // it, keeps its thread for seconds under qemu (8.6 s, 1.25 s of it busy).
     ASSERT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_CHECK_FOR_UPDATE") == 2; }, kEventTimeoutMs));
     FramePinger pinger(frame);
-    EXPECT_EQ(Value(Lines(Log(), "probe RECV LIBCOMM_COMMAND_CHECK_FOR_UPDATE ")[1]), 0)
-        << "the refusal was not a failure";
     Sleep(2000);
     EXPECT_EQ(ShownDialog(host, kAnyNamed), nullptr) << "an automatic check told of its failure";
-    EXPECT_EQ(ShownSheet(host), nullptr);
     NextUserCheck(host);
     EXPECT_EQ(AlertMessage(host), L"Update failed! Please check if the network is available.");
 
@@ -374,51 +265,40 @@ TEST_F(UnhappyChainRun, RefusedCurrentUnverifiedMismatchedAndCancelledUpdatesEnd
 
     const std::string text = "{\"versions\": [" + Release("4.4.40", kNewerReleases) + "]}";
     const std::string changed = "{\"versions\": [" + Release("4.4.41", kNewerReleases) + "]}";
-    WriteNew(root_ + L"\\feed.json", test_signing::Envelope(changed, TestKey(), TestKey(), &text));
+    WriteNew(root_ + L"\\feed.json", test_signing::Envelope(changed, TestKey(), &text));
     NextUserCheck(host);
-    EXPECT_EQ(AlertMessage(host), kUnverified) << "a feed changed after signing";
+    EXPECT_EQ(AlertMessage(host), L"The update could not be verified. Nothing was installed.");
 
-    // The download failures that reached the probe so far.
-    const auto failures = [&] {
-        size_t count = 0;
-        for (const std::string& line : Lines(Log(), "probe RECV LIBCOMM_COMMAND_DOWNLOAD_UPDATE "))
-            count += Value(line) == 6;
-        return count;
-    };
-    ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("LumarestSetup-4.4.40.exe", false)));
+    ServeMismatched("wrong.exe", std::string(2 << 20, 'x'));
     NextUserCheck(host);
     HWND download = UpdateNow(host);
     ASSERT_NE(download, nullptr) << "the user's check showed no list, or its \"Update Now\" no download";
-    ASSERT_TRUE(WaitUntil([&] { return failures() == 1; }, kEventTimeoutMs))
+    ASSERT_TRUE(WaitUntil(
+        [&] { return host.ReadLogs().find("download failed: size or SHA-256 not the feed's") != std::string::npos; },
+        kEventTimeoutMs))
         << "a setup with the wrong hash was not a failure";
     Sleep(1000);  // the failure's paint
     EXPECT_TRUE(SaveScreenBmp(WindowRect(download), L"update-failed.bmp"));
     EXPECT_FALSE(HasDarkPixel(DownloadSizeEnd(download))) << "the sizes are still drawn after the failure";
-    EXPECT_NE(host.ReadLogs().find("The update's download failed: size or SHA-256 not the feed's"), std::string::npos);
-    EXPECT_FALSE(Exists(Download(host))) << "the mismatched setup was left behind";
     ClickOn(download, kDialogCancelId);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(download); }, kEventTimeoutMs));
 
-    ServeFeed(Release("4.4.40", kNewerReleases, ServeSetup("slow/LumarestSetup-4.4.40.exe")));
+    ServeMismatched("slow/big.exe", std::string(20 << 20, 'x'));  // 20 s at the slow rate
     NextUserCheck(host);
     download = UpdateNow(host);
     ASSERT_NE(download, nullptr) << "the held notes were not shown again";
     ASSERT_TRUE(WaitUntil([&] { return DownloadBarFilledAt(download, 20); }, kEventTimeoutMs));
     ClickOn(download, kDialogCancelId);
     EXPECT_TRUE(WaitUntil([&] { return Received("LIBCOMM_COMMAND_DOWNLOAD_UPDATE_CANCEL") == 1; }, kEventTimeoutMs));
-    EXPECT_TRUE(WaitUntil([&] { return !Exists(Download(host)); }, kEventTimeoutMs)) << "the cancelled download stays";
     pinger.Stop();
     pinger.Print("the refused updates");
     // On this machine (qemu, two cores shared by several builds) the frame
-    // answers later than 200 ms a few dozen times a run, up to 1.4 s, while
-    // its thread was busy at most 190 ms of each such wait: the rest is
-    // the emulator and the machine's load. The host's own work is held to
+    // answers late a few dozen times a run, up to 1.4 s, while its thread was
+    // busy at most 190 ms of each such wait. The host's own work is held to
     // twice the bound in processor time, which covers qemu translating code
-    // that runs for the first time; a frame that does not answer within the
-    // pinger's 10 s counts as frozen.
+    // that runs for the first time; no answer within 10 s counts as frozen.
     EXPECT_LT(pinger.LongestMs(), 10000u) << "the frame froze";
     EXPECT_LT(pinger.LongestBusyMs(), 2 * FramePinger::kBoundMs) << "the host's own work held the frame's thread";
-    EXPECT_NE(host.ReadLogs().find("The update check failed: not verified"), std::string::npos);
     Close(host);
     EXPECT_TRUE(Lines(Log(), "probe TIMEOUT").empty()) << "a user check went before the test let it (30 s)";
 }

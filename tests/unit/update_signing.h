@@ -3,14 +3,14 @@
 // by the test build of the Comm module) or keys made on the spot.
 #pragma once
 
-#include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 #include <sodium.h>
 
 #include <array>
-#include <cstdio>
 #include <string>
+
+#include "test_files.h"
 
 namespace test_signing {
 
@@ -33,35 +33,20 @@ inline Key NewKey() {
     return key;
 }
 
-// The key file that publish-update --new-key wrote: {"secret": "<seed hex>", ...}.
+// The key file that publish-update --new-key wrote: {..., "secret": "<seed hex>", ...}.
 inline Key LoadKey(const wchar_t* path) {
     [[maybe_unused]] const int ready = sodium_init();  // a cast would not quiet GCC
-    std::string text;
-    if (FILE* file = _wfopen(path, L"rb")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-        fclose(file);
-    }
-    rapidjson::Document document;
-    document.Parse(text.c_str());
-    Key key;
+    const std::string text = ReadTextFile(path);
+    const size_t secret = text.find("\"secret\": \"");
     unsigned char seed[crypto_sign_SEEDBYTES] = {};
-    if (document.IsObject() && document.HasMember("secret") && document["secret"].IsString())
-        sodium_hex2bin(seed, sizeof seed, document["secret"].GetString(), document["secret"].GetStringLength(), nullptr,
-                       nullptr, nullptr);
+    if (secret != std::string::npos)
+        sodium_hex2bin(seed, sizeof seed, text.c_str() + secret + 11, 2 * sizeof seed, nullptr, nullptr, nullptr);
+    Key key;
     crypto_sign_seed_keypair(key.publicKey.data(), key.secret.data(), seed);
     return key;
 }
 
 inline std::string PublicHex(const Key& key) { return Hex(key.publicKey.data(), key.publicKey.size()); }
-
-// Ed25519 of a text: the feed's signature.
-inline std::string SignText(const Key& key, const std::string& text) {
-    unsigned char signature[crypto_sign_BYTES];
-    crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(text.data()), text.size(),
-                         key.secret.data());
-    return Hex(signature, sizeof signature);
-}
 
 // Ed25519ph of bytes: an installer's signature.
 inline std::string SignInstaller(const Key& key, const std::string& bytes) {
@@ -80,14 +65,15 @@ inline std::string JsonString(const std::string& text) {
     return buffer.GetString();
 }
 
-// A feed file: text in an envelope that names named's key and carries
-// signer's signature of signedText (by default the text itself).
-inline std::string Envelope(const std::string& text, const Key& named, const Key& signer,
-                            const std::string* signedText = nullptr) {
-    return "{\"key\": \"" + PublicHex(named) + "\", \"signature\": \"" +
-           SignText(signer, signedText ? *signedText : text) + "\", \"text\": " + JsonString(text) + "}";
+// A feed file: text in an envelope that names key and carries its Ed25519
+// signature of signedText (by default the text itself).
+inline std::string Envelope(const std::string& text, const Key& key, const std::string* signedText = nullptr) {
+    const std::string& signedBytes = signedText ? *signedText : text;
+    unsigned char signature[crypto_sign_BYTES];
+    crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(signedBytes.data()),
+                         signedBytes.size(), key.secret.data());
+    return "{\"key\": \"" + PublicHex(key) + "\", \"signature\": \"" + Hex(signature, sizeof signature) +
+           "\", \"text\": " + JsonString(text) + "}";
 }
-
-inline std::string Envelope(const std::string& text, const Key& key) { return Envelope(text, key, key); }
 
 }  // namespace test_signing
