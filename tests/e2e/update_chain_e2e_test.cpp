@@ -45,8 +45,42 @@ struct CleanedAtEnd {
     }
 };
 
+// Wine's X11 driver waits about 4 s for a window manager each time it hides
+// a managed top-level window, and the test display has none: the frame's
+// thread then answers nothing for that long, which says nothing of the
+// program. These runs measure the frame's answers, so their programs start
+// with windows unmanaged; the prefix's setting comes back afterwards.
+class UnmanagedWindows {
+public:
+    UnmanagedWindows() {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != 0)
+            return;
+        DWORD size = sizeof before_;
+        had_ = RegQueryValueExW(key_, L"Managed", nullptr, nullptr, reinterpret_cast<BYTE*>(before_), &size) == 0;
+        RegSetValueExW(key_, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 2 * sizeof(wchar_t));
+    }
+    ~UnmanagedWindows() {
+        if (!key_) return;
+        if (had_)
+            RegSetValueExW(key_, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(before_),
+                           static_cast<DWORD>((wcslen(before_) + 1) * sizeof(wchar_t)));
+        else RegDeleteValueW(key_, L"Managed");
+        RegCloseKey(key_);
+    }
+    UnmanagedWindows(const UnmanagedWindows&) = delete;
+    UnmanagedWindows& operator=(const UnmanagedWindows&) = delete;
+
+private:
+    static constexpr const wchar_t* kKey = L"Software\\Wine\\X11 Driver";
+    HKEY key_ = nullptr;
+    wchar_t before_[16] = {};
+    bool had_ = false;
+};
+
 class UpdateChainRun : public HostRun {
 protected:
+    const UnmanagedWindows unmanaged_;
+
     std::string Url(const std::string& path) const { return "http://127.0.0.1:" + port_ + "/" + path; }
 
     // Writes the Comm plug-in's "UpdateFeed.json" into its version folder.
