@@ -10,7 +10,7 @@ struct AlertLayout {
     float textWidth = 0;   // the width it wraps at
     int height = 0;        // the client height, grown to fit the message
     float textHeight = 0;  // the room the message takes: all of it, or what fits when cut
-    bool cut = false;      // the message is taller than the dialog may grow
+    bool cut = false;      // the message is taller than the dialog may grow (it scrolls)
     POINT confirmButton{};
     POINT secondButton{};
 };
@@ -26,6 +26,7 @@ AlertLayout AlertTextBox(int width, int iconWidth, const DpiScale& scale = {});
 // taller of icon and text, the buttons sit 10 pixels from the bottom, the
 // second one 10 from the right and the confirming one 10 left of it (or 10
 // from the right when it is alone). The dialog grows to mostHeight at most
-// (0: no limit); a message that does not fit then is cut to the room left.
+// (0: no limit); a message that does not fit then gets the room left, to
+// scroll in.
 AlertLayout LayOutAlert(int width, int iconWidth, int iconHeight, float textHeight, SIZE confirmButton,
                         SIZE secondButton, bool twoButtons, const DpiScale& scale = {}, int mostHeight = 0);

@@ -5,6 +5,7 @@
 // 5050 for the close button.
 #pragma once
 
+#include "ui/alert_layout.h"
 #include "ui/bas_switch_button.h"
 #include "ui/ui_dialog.h"
 
@@ -28,6 +29,8 @@ public:
     COMMAND_ID_HANDLER(kConfirmButtonId, OnButton)
     COMMAND_ID_HANDLER(kSecondButtonId, OnButton)
     COMMAND_ID_HANDLER(kCloseButtonId, OnButton)
+    MESSAGE_HANDLER(WM_VSCROLL, OnVScroll)
+    MESSAGE_HANDLER(WM_MOUSEWHEEL, OnMouseWheel)
     CHAIN_MSG_MAP(UiDialog)
     END_MSG_MAP()
 
@@ -46,6 +49,12 @@ private:
     bool OnInitDialog(HWND defaultFocus, LPARAM initParam);
     void OnButton(UINT code, int id, HWND control);
     void LayOut();
+    // A message taller than the dialog may grow scrolls in its box, by the
+    // scroll bar (mouse or arrow keys once it has the focus) or the wheel.
+    void PlaceScrollBar(const AlertLayout& layout);
+    LRESULT OnVScroll(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMouseWheel(UINT message, WPARAM wParam, LPARAM lParam);
+    void ScrollTo(int position);
     void ApplyScale();
     // How button id (the confirming or the second) is made at the dialog's scale.
     DialogButtonArgs ButtonArgs(int id) const;
@@ -62,5 +71,8 @@ private:
     SIZE iconSize_{};                       // in pixels of the display
     float textX_ = 20;
     float textWidth_ = 0;
-    float textHeight_ = 0;  // the room of a message cut to fit the work area; 0: not cut
+    float textHeight_ = 0;      // the room of a message taller than the work area allows; 0: it all fits
+    float fullTextHeight_ = 0;  // the whole message's height when it scrolls
+    int scrollY_ = 0;           // how far it is scrolled, in pixels
+    HWND scrollBar_ = nullptr;  // a child: destroyed with the dialog
 };

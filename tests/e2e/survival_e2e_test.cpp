@@ -63,20 +63,21 @@ TEST_F(SurvivalRun, TwoPluginsBouncingACommandAreStoppedAtTheDepthLimit) {
 
 // A plug-in asks for an alert of a million characters, then, from 40 threads
 // at once, for confirms without a width (value 0). The frame is dragged
-// mostly off the screen first. The alert shows within seconds, cut to what a
-// dialog can hold and inside the work area, its buttons on the screen, the
-// main thread answering meanwhile. The confirms show at the default width,
+// mostly off the screen first. The alert shows within seconds, no taller than
+// the work area, its buttons on the screen and the rest of its text reached
+// by scrolling, the main thread answering meanwhile. The confirms show at the default width,
 // the requests past the bound are answered at once, and the user's close
 // ends the host with 0 while requests are still coming.
 TEST_F(SurvivalRun, AHugeAlertAndManyConfirmsAreCutBoundedAndNoneOutlivesTheClose) {
-    AddProbe({}, "SLEEP 6000\nSEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:" +
-                     std::string(1000000, 'a') +
+    std::string numbers;  // no two lines alike, so that a scroll shows; no blanks, which end a script field
+    for (int i = 0; numbers.size() < 1000000; ++i) numbers += std::to_string(i) + ',';
+    AddProbe({}, "SLEEP 6000\nSEND LIBPLATFORM_COMMAND_OPEN_ALERT_MESSAGE value=400 wideText=u16:" + numbers +
                      "\nSENDFROM 40 LIBPLATFORM_COMMAND_OPEN_CONFIRM_MESSAGE value=0 wideText=u16:Again?\n");
     HostProcess host(Options());
     HWND frame = StartedFrame(host);
     ASSERT_NE(frame, nullptr);
     SetWindowPos(frame, nullptr, -700, 500, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    HWND alert = WaitForDialog(host, {L"aaaaaaaa"}, 20000);
+    HWND alert = WaitForDialog(host, {L"0,1,2,3,4,5"}, 20000);
     ASSERT_NE(alert, nullptr) << "no alert within 20 s";
     DWORD_PTR ignored = 0;
     EXPECT_TRUE(SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored)) << "the main thread hangs";
@@ -87,6 +88,25 @@ TEST_F(SurvivalRun, AHugeAlertAndManyConfirmsAreCutBoundedAndNoneOutlivesTheClos
         << "the alert reaches past the work area: " << a.left << "," << a.top << " - " << a.right << "," << a.bottom;
     EXPECT_GT(a.bottom - a.top, (work.bottom - work.top) * 3 / 4) << "the alert did not grow with its long text";
     EXPECT_LE(WindowRect(Control(alert, kConfirmId)).bottom, work.bottom) << "\"OK\" is off the screen";
+    // The rest of the text is reached by the wheel, and its first line moves.
+    HWND bar = FindWindowExW(alert, nullptr, L"ScrollBar", nullptr);
+    ASSERT_TRUE(bar && IsWindowVisible(bar)) << "the text that does not fit has no scroll bar";
+    const auto firstLine = [&] {
+        std::vector<COLORREF> row;
+        for (int x = a.left + 20; x < a.right - 40; ++x) row.push_back(ScreenPixel(x, a.top + 44));
+        return row;
+    };
+    const std::vector<COLORREF> before = firstLine();
+    SetCursorPos((a.left + a.right) / 2, (a.top + a.bottom) / 2);
+    INPUT wheel{};
+    wheel.type = INPUT_MOUSE;
+    wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
+    wheel.mi.mouseData = static_cast<DWORD>(-2 * WHEEL_DELTA);
+    SendInput(1, &wheel, sizeof wheel);
+    EXPECT_TRUE(WaitUntil([&] { return SendMessageW(bar, SBM_GETPOS, 0, 0) > 0; }, 5000)) << "the wheel did not scroll";
+    Sleep(500);
+    EXPECT_NE(firstLine(), before) << "the text did not move with its scroll bar";
+    SaveAround(alert, L"alert-scrolled.bmp");
     ClickOn(alert, kCloseId);
 
     HWND again = WaitForDialog(host, {L"Again?"}, kEventTimeoutMs);
