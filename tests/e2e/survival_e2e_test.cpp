@@ -106,6 +106,10 @@ TEST_F(SurvivalRun, AHugeAlertAndManyConfirmsAreCutBoundedAndNoneOutlivesTheClos
     EXPECT_TRUE(WaitUntil([&] { return SendMessageW(bar, SBM_GETPOS, 0, 0) > 0; }, 5000)) << "the wheel did not scroll";
     Sleep(500);
     EXPECT_NE(firstLine(), before) << "the text did not move with its scroll bar";
+    const LRESULT wheeled = SendMessageW(bar, SBM_GETPOS, 0, 0);
+    for (int tabs = 0; tabs < 3 && FocusOf(alert) != bar; ++tabs) PressKey(VK_TAB);
+    PressKey(VK_NEXT);
+    EXPECT_GT(SendMessageW(bar, SBM_GETPOS, 0, 0), wheeled) << "Page Down on the focused scroll bar did not scroll";
     SaveAround(alert, L"alert-scrolled.bmp");
     ClickOn(alert, kCloseId);
 
