@@ -14,6 +14,8 @@
 #include <rapidjson/document.h>
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,20 +27,44 @@ using namespace e2e;
 
 constexpr int kCloseId = 5050;
 
-// The entry of a zip named exactly name, read with minizip; empty when there
-// is none.
-std::string ReadZipEntry(const std::wstring& path, const char* name) {
+// The first entry of a zip whose name matches, read with minizip; empty when
+// there is none.
+std::string ReadZipEntry(const std::wstring& path, const std::function<bool(const std::string&)>& matches) {
     std::string content;
     zlib_filefunc64_def io;
     fill_win32_filefunc64W(&io);
     unzFile zip = unzOpen2_64(path.c_str(), &io);
-    if (zip && unzLocateFile(zip, name, 1) == UNZ_OK && unzOpenCurrentFile(zip) == UNZ_OK) {
+    char name[260];
+    for (int at = zip ? unzGoToFirstFile(zip) : UNZ_END_OF_LIST_OF_FILE; at == UNZ_OK; at = unzGoToNextFile(zip)) {
+        if (unzGetCurrentFileInfo64(zip, nullptr, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK ||
+            !matches(name) || unzOpenCurrentFile(zip) != UNZ_OK)
+            continue;
         char chunk[16384];
         for (int n; (n = unzReadCurrentFile(zip, chunk, sizeof chunk)) > 0;) content.append(chunk, n);
         unzCloseCurrentFile(zip);
+        break;
     }
     if (zip) unzClose(zip);
     return content;
+}
+
+uint32_t Word(const std::string& bytes, size_t at) {
+    uint32_t value = 0;
+    if (at + 4 <= bytes.size()) std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+}
+
+// The exception code a minidump's exception stream holds; 0 when the bytes
+// are no minidump or hold no such stream.
+uint32_t DumpExceptionCode(const std::string& dump) {
+    constexpr uint32_t kSignature = 0x504D444D, kExceptionStream = 6;  // "MDMP"
+    if (Word(dump, 0) != kSignature) return 0;
+    const uint32_t streams = Word(dump, 8), directory = Word(dump, 12);
+    for (uint32_t i = 0; i < streams && directory + 12 * (i + 1) <= dump.size(); ++i) {
+        const size_t entry = directory + 12 * i;
+        if (Word(dump, entry) == kExceptionStream) return Word(dump, Word(dump, entry + 8) + 8);  // past thread id
+    }
+    return 0;
 }
 
 // Each parameter is a way to die (probe_crash.h) on a plug-in's thread; with
@@ -81,7 +107,10 @@ TEST_P(CrashRun, LeavesOneZipNamingThePluginAndANoticeThatOpensTheFolder) {
     ASSERT_EQ(left[0].substr(left[0].size() - 4), L".zip");
     EXPECT_EQ(ReadTextFile(StartMarkerPath()), "crashed\nProbe\n") << "the next start would not offer to leave it out";
 
-    const std::string crashJson = ReadZipEntry(folder + L"\\" + left[0], "Crash.json");
+    const std::wstring zip = folder + L"\\" + left[0];
+    EXPECT_NE(DumpExceptionCode(ReadZipEntry(zip, [](const std::string& name) { return name.ends_with(".dmp"); })), 0u)
+        << "the zip holds no minidump with the fault in it";
+    const std::string crashJson = ReadZipEntry(zip, [](const std::string& name) { return name == "Crash.json"; });
     rapidjson::Document json;
     json.Parse(crashJson.c_str());
     // Under qemu a null write may arrive as an illegal instruction: the

@@ -210,6 +210,7 @@ TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageAndTabsThroughTheAboutDialo
     // hidden: its hide (2 s if Wine manages the strip) must not hold them.
     const wchar_t* shots[] = {L"about-tab-close.bmp", L"about-tab-link.bmp", L"about-tab-ok.bmp"};
     const HWND ring[] = {Control(about, kCloseId), Control(about, kLinkId), ok};
+    EXPECT_TRUE(IsWindowVisible(note)) << "the note hid before the first Tab";
     bool last = false;
     for (int round = 0; !last && round < 8; ++round) {
         last = !IsWindowVisible(note);
@@ -219,6 +220,7 @@ TEST_F(SettingsAboutRun, KeyboardAloneStoresALanguageAndTabsThroughTheAboutDialo
             EXPECT_TRUE(SaveAround(about, shots[i]));
         }
     }
+    EXPECT_TRUE(last) << "the note never hid while Tab was pressed";
     EXPECT_GT(Brightness(ScreenPixel(cue.x, cue.y)), Brightness(withoutCue) + 100) << "no focus cue on \"OK\"";
     const RECT link = ChildRect(Control(about, kLinkId));
     EXPECT_EQ(link.right - link.left, ArialWidth(address, 16)) << "the link is not as wide as its address";
