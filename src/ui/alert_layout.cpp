@@ -27,6 +27,7 @@ AlertLayout LayOutAlert(int width, int iconWidth, int iconHeight, float textHeig
         layout.cut = textHeight > body;
     }
     layout.textHeight = std::min(textHeight, body);
+    layout.textTop = static_cast<float>(scale.Px(kTitleBarHeight) + margin / 2);
     layout.height = static_cast<int>(scale.Px(kTitleBarHeight) + body + margin + gap + confirmButton.cy);
     const int buttonsTop = layout.height - gap - confirmButton.cy;
     layout.secondButton = {width - gap - secondButton.cx, buttonsTop};

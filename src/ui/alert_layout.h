@@ -10,6 +10,7 @@ struct AlertLayout {
     float textWidth = 0;   // the width it wraps at
     int height = 0;        // the client height, grown to fit the message
     float textHeight = 0;  // the room the message takes: all of it, or what fits when cut
+    float textTop = 0;     // where the room of a cut message begins, below the title bar
     bool cut = false;      // the message is taller than the dialog may grow (it scrolls)
     POINT confirmButton{};
     POINT secondButton{};

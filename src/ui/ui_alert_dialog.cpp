@@ -16,7 +16,6 @@ constexpr int kIconMargin = 20;
 // The layout expects cells (ascent and descent) of these heights.
 constexpr float kButtonCell = 17.0f;
 constexpr float kTextCell = 16.0f;
-constexpr int kTitleBarHeight = 26;
 constexpr int kScrollBarWidth = 16;  // within the right margin of the text
 constexpr int kWheelLines = 3;
 
@@ -105,6 +104,7 @@ void UiAlertDialog::LayOut() {
     textX_ = layout.textX;
     textWidth_ = layout.textWidth;
     textHeight_ = layout.cut ? layout.textHeight : 0;
+    textTop_ = layout.textTop;
     fullTextHeight_ = measured.Height;
     PlaceScrollBar(layout);
     SetPixelHeight(layout.height);
@@ -123,7 +123,7 @@ void UiAlertDialog::PlaceScrollBar(const AlertLayout& layout) {
         return;
     }
     const int x = static_cast<int>(layout.textX + layout.textWidth) + Px(2);
-    const int y = Px(kTitleBarHeight) + Px(kIconMargin) / 2;
+    const int y = static_cast<int>(layout.textTop);
     const int height = static_cast<int>(layout.textHeight);
     if (!scrollBar_) {
         scrollBar_ = CreateWindowExW(0, L"SCROLLBAR", L"", WS_CHILD | WS_TABSTOP | SBS_VERT, 0, 0, 0, 0, Handle(),
@@ -194,7 +194,7 @@ void UiAlertDialog::DrawContent(HDC dc, int, int top, int right, int bottom) {
     if (textHeight_ > 0) {
         // The room below the title bar shows the part of the whole message
         // that the scroll position reaches.
-        const Gdiplus::RectF room(textX_, static_cast<Gdiplus::REAL>(top + margin / 2), box.Width, textHeight_);
+        const Gdiplus::RectF room(textX_, textTop_, box.Width, textHeight_);
         graphics.SetClip(room);
         box = Gdiplus::RectF(textX_, room.Y - static_cast<Gdiplus::REAL>(scrollY_), box.Width,
                              fullTextHeight_ + Px(kTextCell));

@@ -72,6 +72,7 @@ private:
     float textX_ = 20;
     float textWidth_ = 0;
     float textHeight_ = 0;      // the room of a message taller than the work area allows; 0: it all fits
+    float textTop_ = 0;         // where that room begins
     float fullTextHeight_ = 0;  // the whole message's height when it scrolls
     int scrollY_ = 0;           // how far it is scrolled, in pixels
     HWND scrollBar_ = nullptr;  // a child: destroyed with the dialog
