@@ -118,7 +118,7 @@ int LumarestHost::RunMainFrame(int showCommand) {
 // first needed.
 bool LumarestHost::StartMainFrame(int showCommand) {
     dialogs_.emplace(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"));
-    frame_.emplace(static_cast<MainFrameEvents&>(*this));
+    frame_.emplace(FrameEvents());
     if (!frame_->CreateHidden()) {
         LOG(ERROR) << "The main window could not be created (error " << GetLastError() << ")";
         return false;
@@ -192,6 +192,16 @@ void LumarestHost::StopBusTrace() {
     const bool finished = busTrace_->Close(kBusTraceCloseMs);
     LOG(INFO) << "Bus trace closed: " << busTrace_->Written() << " lines written, " << busTrace_->Dropped()
               << " dropped" << (finished ? "" : "; its writer had not finished");
+}
+
+MainFrameEvents LumarestHost::FrameEvents() {
+    return {
+        .closeRequested = [this] { return OnCloseRequested(); },
+        .moved = [this](int dx, int dy) { OnFrameMoved(dx, dy); },
+        .viewSized = [this](HWND view, int width, int height) { OnViewSized(view, width, height); },
+        .dpiChanged = [this](int dpi) { OnDpiChanged(dpi); },
+        .updateCheckDue = [this] { OnUpdateCheckDue(); },
+    };
 }
 
 // The close is put to the plug-ins first; any of them may keep the frame.

@@ -19,7 +19,7 @@
 #include "shared_dialogs.h"
 #include "startup_trace.h"
 
-class LumarestHost final : private MainFrameEvents, private PlatformContext {
+class LumarestHost final : private PlatformContext {
 public:
     LumarestHost() = default;
     LumarestHost(const LumarestHost&) = delete;
@@ -52,12 +52,13 @@ private:
     // run; the module folder to leave out, or empty.
     std::wstring AskForSafeStart();
 
-    // MainFrameEvents
-    bool OnCloseRequested() override;
-    void OnFrameMoved(int dx, int dy) override;
-    void OnViewSized(HWND view, int width, int height) override;
-    void OnDpiChanged(int dpi) override;
-    void OnUpdateCheckDue() override;
+    // What the frame and its view raise.
+    MainFrameEvents FrameEvents();
+    bool OnCloseRequested();
+    void OnFrameMoved(int dx, int dy);
+    void OnViewSized(HWND view, int width, int height);
+    void OnDpiChanged(int dpi);
+    void OnUpdateCheckDue();
 
     // PlatformContext
     HWND FrameWindow() const override;

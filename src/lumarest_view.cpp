@@ -8,6 +8,6 @@ WindowClassInfo CLumarestView::GetWindowClassInfo() const {
 // repainted, since every pane may have moved.
 // The size is announced with signed words, as plug-ins have always read it.
 void CLumarestView::OnSize(UINT, SIZE size) {
-    events_.OnViewSized(Handle(), static_cast<short>(size.cx), static_cast<short>(size.cy));
+    sized_(Handle(), static_cast<short>(size.cx), static_cast<short>(size.cy));
     InvalidateRect(Handle(), nullptr, TRUE);
 }

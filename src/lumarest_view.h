@@ -4,12 +4,14 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "main_frame_events.h"
 #include "window_base.h"
 
 class CLumarestView : public WindowBase {
 public:
-    explicit CLumarestView(MainFrameEvents& events) : events_(events) {}
+    explicit CLumarestView(ViewSizedEvent sized) : sized_(std::move(sized)) {}
 
     BEGIN_MSG_MAP(CLumarestView)
     MSG_WM_SIZE(OnSize)
@@ -22,5 +24,5 @@ protected:
 private:
     void OnSize(UINT type, SIZE size);
 
-    MainFrameEvents& events_;
+    ViewSizedEvent sized_;
 };

@@ -76,7 +76,7 @@ void CMainFrame::ApplyChrome() {
 void CMainFrame::OnDpiChanged(int dpi, const RECT* suggested) {
     dpi_ = dpi;
     ApplyChrome();
-    events_.OnDpiChanged(dpi);
+    events_.dpiChanged(dpi);
     if (suggested)
         SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -116,7 +116,7 @@ void CMainFrame::OnTimer(UINT_PTR timerId) {
     case kRefitTimer: RefitViewAfterDrag(); break;
     case kUpdateCheckTimer:
         KillTimer(Handle(), kUpdateCheckTimer);
-        events_.OnUpdateCheckDue();
+        events_.updateCheckDue();
         break;
     default: SetMsgHandled(false); break;
     }
@@ -163,7 +163,7 @@ void CMainFrame::OnMove(POINT now) {
     const int dx = now.x - lastPosition_.x;
     const int dy = now.y - lastPosition_.y;
     lastPosition_ = now;
-    events_.OnFrameMoved(dx, dy);
+    events_.moved(dx, dy);
 }
 
 // However the frame goes (its close, a plug-in, the system), the run ends.
@@ -175,5 +175,5 @@ void CMainFrame::OnDestroy() {
 // Handled either way: the default close would destroy the frame without
 // asking the plug-ins.
 void CMainFrame::OnClose() {
-    if (events_.OnCloseRequested()) DestroyWindow(Handle());
+    if (events_.closeRequested()) DestroyWindow(Handle());
 }

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "double_buffer.h"
 #include "dpi.h"
 #include "gdi_owners.h"
@@ -18,7 +20,7 @@
 
 class CMainFrame : public WindowBase {
 public:
-    explicit CMainFrame(MainFrameEvents& events) : events_(events), view_(events) {}
+    explicit CMainFrame(MainFrameEvents events) : events_(std::move(events)), view_(events_.viewSized) {}
     // Destroys a window still open, while the frame's own handlers still answer.
     ~CMainFrame() override;
 
@@ -38,7 +40,7 @@ public:
     HWND ViewWindow() const { return view_.Handle(); }
     int Dpi() const { return dpi_; }
 
-    // Starts the one-shot timer that raises OnUpdateCheckDue.
+    // Starts the one-shot timer that raises updateCheckDue.
     void ScheduleUpdateCheck();
 
     BEGIN_MSG_MAP(CMainFrame)
@@ -78,7 +80,7 @@ private:
 
     void RefitViewAfterDrag();
 
-    MainFrameEvents& events_;
+    MainFrameEvents events_;
     CLumarestView view_;
     bool resizedByDrag_ = false;  // a WM_SIZING came since the view was last fitted
     POINT lastPosition_{};        // screen position at the last WM_MOVE

@@ -49,12 +49,22 @@ RECT ChildRect(HWND child) {
     return r;
 }
 
-struct FakeApplication : MainFrameEvents {
-    bool OnCloseRequested() override { return allowClose; }
-    void OnFrameMoved(int dx, int dy) override { moves.push_back({dx, dy}); }
-    void OnViewSized(HWND, int width, int height) override { sizes.push_back({width, height}); }
-    void OnDpiChanged(int) override {}
-    void OnUpdateCheckDue() override { ++updateChecks; }
+struct FakeApplication {
+    MainFrameEvents Events() {
+        return {
+            .closeRequested = [this] { return allowClose; },
+            .moved =
+                [this](int dx, int dy) {
+                    moves.push_back({dx, dy});
+                },
+            .viewSized =
+                [this](HWND, int width, int height) {
+                    sizes.push_back({width, height});
+                },
+            .dpiChanged = [](int) {},
+            .updateCheckDue = [this] { ++updateChecks; },
+        };
+    }
 
     bool allowClose = true;
     int updateChecks = 0;
@@ -78,7 +88,7 @@ protected:
     WindowingModule windowing_;
     ThreadMessageLoop loop_;
     FakeApplication app_;
-    CMainFrame frame_{app_};
+    CMainFrame frame_{app_.Events()};
 };
 
 TEST_F(MainFrameWindowTest, TheViewReportsSignedSizes) {
