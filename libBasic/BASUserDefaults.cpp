@@ -3,7 +3,6 @@
 #include <rapidjson/document.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
-#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -201,7 +200,7 @@ bool BASUserDefaults::WriteAll() const {
     impl_->document.Accept(writer);
 
     std::wstring folder = impl_->path.substr(0, impl_->path.find_last_of(L"\\/"));
-    if (!folder.empty()) SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    if (!folder.empty()) BASUtilityFile::CreateFolderTree(folder.c_str());
     // Two processes of the product may write at once (an old version closing
     // while the updated one starts): each writes its own temporary file, the
     // last replacement wins, and a replacement that meets the other's for a

@@ -55,6 +55,10 @@ public:
 class BASUtilityFile {
 public:
     static bool IsFileExist(const wchar_t* path);
+    // Creates folder and each missing folder above it; true when the folder
+    // is there afterwards. The shell's SHCreateDirectoryExW would also tell
+    // every shell window about each new folder, which costs milliseconds.
+    static bool CreateFolderTree(const wchar_t* folder);
     // "512 B", "1.5 KB", "2.25 MB", "1.01 GB": binary units, up to two decimals.
     static wchar_t* ZLGetFormatSizeFromBytes(uint64_t bytes);
 };

@@ -131,6 +131,19 @@ bool BASUtilityFile::IsFileExist(const wchar_t* path) {
     return path && *path && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool BASUtilityFile::CreateFolderTree(const wchar_t* folder) {
+    if (!folder || !*folder) return false;
+    const std::wstring path = folder;
+    // Every separator after the first character ends a folder above; the
+    // drive ("C:") or the server's share is there or not, and its creation
+    // only fails.
+    for (size_t at = path.find_first_of(L"\\/", 1); at != std::wstring::npos; at = path.find_first_of(L"\\/", at + 1))
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryW(path.c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 wchar_t* BASUtilityFile::ZLGetFormatSizeFromBytes(uint64_t bytes) {
     static const wchar_t* const kUnits[] = {L"B", L"KB", L"MB", L"GB", L"TB", L"PB", L"EB"};
     if (bytes < 1024) return BASUtilityString::Format(L"%I64u %ls", bytes, kUnits[0]);

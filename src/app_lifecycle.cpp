@@ -3,11 +3,11 @@
 #include <winsock2.h>
 #include <objbase.h>
 #include <shellapi.h>
-#include <shlobj.h>
 
 #include <cstdlib>
 #include <cwchar>
 
+#include "BASUtility.h"
 #include "FolderListing.h"
 #include "Utf8.h"
 #include "common/log_rate_limit.h"
@@ -65,7 +65,7 @@ std::wstring CreateTodaysLogFolder() {
     GetTempPathW(MAX_PATH + 1, temp);
     std::wstring folder = LogFolderPath(temp, ProductIdentity::MakerName(), NowFormatted("%Y%m%d"));
     // An existing folder is fine; a failure leaves the run without log files.
-    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    BASUtilityFile::CreateFolderTree(folder.c_str());
     return folder;
 }
 

@@ -1,11 +1,11 @@
 #include "safe_start.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <cstdio>
 
 #include "BASUserDefaults.h"
+#include "BASUtility.h"
 #include "UniqueResource.h"
 #include "Utf8.h"
 
@@ -41,7 +41,7 @@ std::wstring StartMarkerPath() {
 namespace {
 // The settings store's folder exists only once the store was written.
 void CreateMarkerFolder(const std::wstring& path) {
-    SHCreateDirectoryExW(nullptr, path.substr(0, path.find_last_of(L'\\')).c_str(), nullptr);
+    BASUtilityFile::CreateFolderTree(path.substr(0, path.find_last_of(L'\\')).c_str());
 }
 }  // namespace
 

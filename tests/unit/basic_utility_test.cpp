@@ -49,6 +49,17 @@ TEST(StringConversion, ToAnsiFreesTheBlockItMakesOnTheWay) {
     EXPECT_EQ(heap_census::LiveBlocksOfSize(wideBlock), before) << "the UTF-16 block was not freed";
 }
 
+TEST(CreateFolderTree, MakesEveryMissingLevelAcceptsAnExistingOneAndFailsBelowAFile) {
+    TempFolder temp;
+    const std::wstring deep = temp.Path() + L"\\a/b\\c";
+    EXPECT_TRUE(BASUtilityFile::CreateFolderTree(deep.c_str()));
+    EXPECT_TRUE(GetFileAttributesW(deep.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(BASUtilityFile::CreateFolderTree(deep.c_str())) << "a folder already there";
+    const std::wstring file = temp.Write(L"file", "x");
+    EXPECT_FALSE(BASUtilityFile::CreateFolderTree((file + L"\\d").c_str()));
+    EXPECT_FALSE(BASUtilityFile::CreateFolderTree(file.c_str())) << "a file is no folder";
+}
+
 class UserDefaults : public ::testing::Test {
 protected:
     void TearDown() override { BASUserDefaults::DisposeUserDefaults("test"); }
