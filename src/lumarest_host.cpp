@@ -74,6 +74,8 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
         leaveOut_ = AskForSafeStart();
         trace_.Mark("common controls and safe start");
         exitCode = RunMainFrame(showCommand);
+        // The pictures' worker makes GDI+ bitmaps: it ends before GDI+ does.
+        WaitForPreloadedImages();
         StopBusTrace();
         ShutDownApplication();
         MarkClosing("settings and log folder");

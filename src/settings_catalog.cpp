@@ -1,5 +1,7 @@
 #include "settings_catalog.h"
 
+#include <atomic>
+#include <future>
 #include <map>
 #include <string>
 #include <string_view>
@@ -68,6 +70,9 @@ SettingsState& Settings() {
 struct NamedTables {
     std::map<std::string, std::string, std::less<>> urls;
     std::map<std::string, Gdiplus::Bitmap*, std::less<>> images;
+    // Valid from the start of a background preload: the image table is read
+    // only once it is ready.
+    std::shared_future<void> imagesPreloading;
 };
 
 NamedTables& Tables() {
@@ -132,8 +137,18 @@ void SetNamedImage(const char* key, Gdiplus::Bitmap* bitmap) {
     if (key) Tables().images.insert_or_assign(key, bitmap);
 }
 
+bool WaitForPreloadedImages() {
+    const std::shared_future<void>& preload = Tables().imagesPreloading;
+    if (!preload.valid() || preload.wait_for(kImagePreloadWait) == std::future_status::ready) return true;
+    static std::atomic_flag reported;
+    if (!reported.test_and_set())
+        LOG(ERROR) << "The pictures were not decoded within " << kImagePreloadWait.count()
+                   << " ms; dialogs go without them";
+    return false;
+}
+
 Gdiplus::Bitmap* FindNamedImage(const char* key) {
-    if (!key) return nullptr;
+    if (!key || !WaitForPreloadedImages()) return nullptr;
     const auto& images = Tables().images;
     const auto it = images.find(std::string_view(key));
     return it == images.end() ? nullptr : it->second;
@@ -223,7 +238,7 @@ Gdiplus::Bitmap* FindNamedImageForDpi(const char* key, int dpi) {
 }
 
 Gdiplus::Image* RenderForDpi(Gdiplus::Image* picture, int dpi) {
-    if (!picture || NearestPictureScale(dpi) == 100) return picture;
+    if (!picture || NearestPictureScale(dpi) == 100 || !WaitForPreloadedImages()) return picture;
     for (const auto& [key, bitmap] : Tables().images)
         if (bitmap == picture) return FindNamedImageForDpi(key.c_str(), dpi);
     return picture;
@@ -255,12 +270,16 @@ void InitSettings(const CommandLineArgs& args) {
     }
 }
 
+void PreloadImagesInBackground(const std::wstring& installDir) {
+    Tables().imagesPreloading = std::async(std::launch::async, PreloadImages, installDir).share();
+}
+
 void InitImagesAndLanguage() {
     for (const std::string& note : Settings().pendingNotes) LOG(INFO) << note;
     Settings().pendingNotes.clear();
 
     const std::wstring installDir = InstallDir();
-    PreloadImages(installDir);
+    PreloadImagesInBackground(installDir);
 
     const LANGID userLanguage = GetUserDefaultLangID();
     const LanguageChoice choice = ChooseLanguage(BASUserDefaults::StandardUserDefaults(), userLanguage);

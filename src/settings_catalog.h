@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -42,10 +43,12 @@ const std::wstring& DeviceServerPath();
 const std::wstring& DeviceServicePath();
 
 // The URL and image tables that the host's handler answers look-ups from.
-// Both are filled on the main thread during start-up, before the main frame
-// and the plug-ins exist, and only read afterwards, so they take no lock.
-// What they hand out stays valid until the process ends (unless the same key
-// is set again, which only start-up and tests do).
+// The URLs are filled on the main thread during start-up, before the main
+// frame and the plug-ins exist; the pictures by a worker of their own (see
+// PreloadImagesInBackground), and every look-up waits until it is done.
+// Only read afterwards, neither takes a lock. What they hand out stays valid
+// until the process ends (unless the same key is set again, which only
+// start-up and tests do).
 
 // Keeps a private copy of text (an empty text for null) under key.
 void SetNamedUrl(const char* key, const char* text);
@@ -53,7 +56,8 @@ void SetNamedUrl(const char* key, const char* text);
 const char* FindNamedUrl(const char* key);
 // Keeps bitmap (owned by the table from then on) under key.
 void SetNamedImage(const char* key, Gdiplus::Bitmap* bitmap);
-// The kept bitmap, or null for a key never set.
+// The kept bitmap, or null for a key never set (or while a preload that
+// never ends keeps the table).
 Gdiplus::Bitmap* FindNamedImage(const char* key);
 
 // The kept render of key nearest to dpi's scale (see ScaledPictureName),
@@ -108,3 +112,14 @@ std::wstring PreferencesPath(const std::wstring& appDataBase, const std::wstring
 // and 200 percent, loaded with LoadPicture. The bitmaps live until the
 // process ends.
 void PreloadImages(const std::wstring& installDir);
+// PreloadImages on a worker, so that the main window need not wait for the
+// pictures; any look-up in the image table waits for it, the crash notice's
+// too.
+void PreloadImagesInBackground(const std::wstring& installDir);
+// How long a look-up waits for the preload: a worker that faulted while it
+// decoded must not keep the crash notice from showing.
+inline constexpr std::chrono::milliseconds kImagePreloadWait{5000};
+// True once a background preload is done (at once when none was started);
+// false, logged once, when it is not done within kImagePreloadWait. The
+// close waits here, since the worker's bitmaps need GDI+ until it ends.
+bool WaitForPreloadedImages();

@@ -118,4 +118,22 @@ TEST(RawPicture, LoadPictureTakesTheRawPixelsElseDecodesThePng) {
     EXPECT_NE(missing->GetLastStatus(), Gdiplus::Ok);
 }
 
+// The pictures are decoded on a worker: a look-up right after its start
+// waits for the last of them instead of finding a table still filling.
+TEST(RawPicture, ALookUpWaitsForThePicturesDecodedInTheBackground) {
+    GdiplusSession gdiplus;
+    PreloadImagesInBackground(EnvironmentText(L"LUMAREST_INSTALL_TREE"));
+    Gdiplus::Bitmap* last = FindNamedImage("application@2x.png");
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->GetLastStatus(), Gdiplus::Ok);
+    EXPECT_TRUE(WaitForPreloadedImages());
+    // Taken out of the table again before GDI+ ends under them.
+    for (const char* name : kPreloadedImages)
+        for (int scale : {100, 150, 200}) {
+            const std::string key = ScaledPictureName(name, scale);
+            delete FindNamedImage(key.c_str());
+            SetNamedImage(key.c_str(), nullptr);
+        }
+}
+
 }  // namespace
