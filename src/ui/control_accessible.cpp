@@ -74,17 +74,42 @@ private:
     LONG references_ = 1;
 };
 
+// oleacc.dll (with the automation library it needs) is loaded when a client
+// first asks, not with the program: it would cost every start milliseconds.
+struct OleaccFunctions {
+    decltype(&CreateStdAccessibleObject) createStandard = nullptr;
+    decltype(&LresultFromObject) resultFromObject = nullptr;
+};
+
+template <typename Function>
+Function Imported(HMODULE library, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+const OleaccFunctions& Oleacc() {
+    static const OleaccFunctions functions = [] {
+        OleaccFunctions found;
+        if (HMODULE library = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+            found.createStandard = Imported<decltype(found.createStandard)>(library, "CreateStdAccessibleObject");
+            found.resultFromObject = Imported<decltype(found.resultFromObject)>(library, "LresultFromObject");
+        }
+        return found;
+    }();
+    return functions;
+}
+
 }  // namespace
 
 LRESULT AnswerAsPushButton(HWND control, WPARAM wParam, LPARAM lParam) {
     if (static_cast<LONG>(lParam) != OBJID_CLIENT) return 0;
+    const OleaccFunctions& oleacc = Oleacc();
+    if (!oleacc.createStandard || !oleacc.resultFromObject) return 0;
     IAccessible* standard = nullptr;
-    if (FAILED(
-            CreateStdAccessibleObject(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&standard))) ||
+    if (FAILED(oleacc.createStandard(control, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&standard))) ||
         !standard)
         return 0;
     auto* button = new PushButtonAccessible(standard);
-    const LRESULT answer = LresultFromObject(IID_IAccessible, wParam, button);
+    const LRESULT answer = oleacc.resultFromObject(IID_IAccessible, wParam, button);
     button->Release();  // LresultFromObject holds its own reference until the client takes the object
     return answer > 0 ? answer : 0;
 }
