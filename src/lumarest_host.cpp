@@ -119,12 +119,13 @@ int LumarestHost::RunMainFrame(int showCommand) {
 // the first paint needs runs before it: the shared dialogs are made when
 // first needed.
 bool LumarestHost::StartMainFrame(int showCommand) {
-    dialogs_.emplace(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"));
     frame_.emplace(FrameEvents());
     if (!frame_->CreateHidden()) {
         LOG(ERROR) << "The main window could not be created (error " << GetLastError() << ")";
         return false;
     }
+    // Made after the frame, so that the pictures' worker has had that long.
+    dialogs_.emplace(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"));
     trace_.Mark("frame");
     LoadPluginsAndCommands();
     FillView(*frame_);
@@ -223,7 +224,10 @@ void LumarestHost::MarkClosing(const char* phase) {
     if (closeTrace_) closeTrace_->Mark(phase);
 }
 
-void LumarestHost::OnFrameMoved(int dx, int dy) { dialogs_->FrameMoved(dx, dy); }
+// The frame's creation places it before the dialogs exist.
+void LumarestHost::OnFrameMoved(int dx, int dy) {
+    if (dialogs_) dialogs_->FrameMoved(dx, dy);
+}
 
 void LumarestHost::OnViewSized(HWND view, int width, int height) {
     BASSizeChange size{width, height};
