@@ -97,9 +97,13 @@ std::vector<std::pair<std::string, double>> ParseTraceLine(const std::string& lo
     return phases;
 }
 
-// The start-up's phases, then the closing's (named "closing: ...").
+// The start-up's phases, the plug-in libraries' that load on a worker beside
+// the frame (named "beside the frame: ..."), then the closing's (named
+// "closing: ...").
 std::vector<std::pair<std::string, double>> ParsePhases(const std::string& log) {
     std::vector<std::pair<std::string, double>> phases = ParseTraceLine(log, "Start-up", "");
+    for (auto& phase : ParseTraceLine(log, "Plug-in libraries", "beside the frame: "))
+        phases.push_back(std::move(phase));
     for (auto& phase : ParseTraceLine(log, "Closing", "closing: ")) phases.push_back(std::move(phase));
     return phases;
 }

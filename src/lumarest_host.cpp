@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <future>
+
 #include <lumarest/plugin.h>
 
 #include "BASDbgReport.h"
@@ -117,8 +119,14 @@ int LumarestHost::RunMainFrame(int showCommand) {
 // hidden and has no view, hear the view's first size, are then asked for
 // their panes, see the frame shown, and hear about updates last. Only what
 // the first paint needs runs before it: the shared dialogs are made when
-// first needed.
+// first needed. The plug-ins' libraries load on a worker while the frame is
+// made, since both mostly wait on the system; the worker touches no window,
+// and every "RegisterModule" runs here, on the main thread.
 bool LumarestHost::StartMainFrame(int showCommand) {
+    StartMarkerWriter marker(startMarkerPath_);
+    StartupTrace libraryTrace("Plug-in libraries");
+    PluginLoader loader(PluginLoadOptions(marker, libraryTrace));
+    auto libraries = std::async(std::launch::async, [&loader] { return loader.PreparePlugins(); });
     frame_.emplace(FrameEvents());
     if (!frame_->CreateHidden()) {
         LOG(ERROR) << "The main window could not be created (error " << GetLastError() << ")";
@@ -127,38 +135,43 @@ bool LumarestHost::StartMainFrame(int showCommand) {
     // Made after the frame, so that the pictures' worker has had that long.
     dialogs_.emplace(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"));
     trace_.Mark("frame");
-    LoadPluginsAndCommands();
+    std::vector<PreparedModule> prepared = libraries.get();
+    trace_.Mark("plug-in libraries awaited");
+    loader.RegisterPlugins(std::move(prepared));
+    marker.Finish();
+    trace_.Mark("plug-in records");
+    RegisterPlatformCommands(*this, updateFlow_, deviceServer_);
+    trace_.Mark("host commands");
     FillView(*frame_);
     frame_->Show(showCommand);
     trace_.Mark("first paint");
+    LOG(INFO) << libraryTrace.Summary();
     LOG(INFO) << trace_.Summary();
 
     frame_->CreateShadow();
     trace_.Mark("frame shadow");
     if (traceEveryStep_) {
-        for (const std::string& step : trace_.Steps()) LOG(INFO) << step;
+        for (const StartupTrace* trace : {&libraryTrace, &trace_})
+            for (const std::string& step : trace->Steps()) LOG(INFO) << step;
     }
     return true;
 }
 
-// The marker names the plug-in whose "RegisterModule" runs; a start that dies
-// or hangs there leaves it for the next start to ask about.
-void LumarestHost::LoadPluginsAndCommands() {
-    StartMarkerWriter marker(startMarkerPath_);
+// The safe start's module is left out; the marker names the plug-in whose
+// "RegisterModule" runs, so that a start that dies or hangs there leaves it
+// for the next start to ask about.
+LoadOptions LumarestHost::PluginLoadOptions(StartMarkerWriter& marker, StartupTrace& libraryTrace) {
     LoadOptions options;
     options.leaveOut = leaveOut_;
-    options.beforeEntryCall = [&](const std::wstring& module) {
-        const std::string name = ToUtf8(module);
-        trace_.Mark("plug-in load", name);
-        marker.Write({module, false});
-        trace_.Mark("safe-start marker", name);
+    options.afterLibraryLoad = [&libraryTrace](const std::wstring& module) {
+        libraryTrace.Mark("plug-in load", ToUtf8(module));
     };
-    options.afterEntryCall = [&](const std::wstring& module) { trace_.Mark("RegisterModule", ToUtf8(module)); };
-    PluginLoader(std::move(options)).LoadPlugins();
-    marker.Finish();
-    trace_.Mark("plug-in listing and records");
-    RegisterPlatformCommands(*this, updateFlow_, deviceServer_);
-    trace_.Mark("host commands");
+    options.beforeEntryCall = [this, &marker](const std::wstring& module) {
+        marker.Write({module, false});
+        trace_.Mark("safe-start marker", ToUtf8(module));
+    };
+    options.afterEntryCall = [this](const std::wstring& module) { trace_.Mark("RegisterModule", ToUtf8(module)); };
+    return options;
 }
 
 void LumarestHost::FillView(CMainFrame& frame) {

@@ -12,7 +12,9 @@
 
 #include "common/bus_trace.h"
 #include "main_frame.h"
+#include "common/plugin_util.h"
 #include "main_frame_events.h"
+#include "safe_start.h"
 #include "services/device_server.h"
 #include "services/platform_context.h"
 #include "services/update_flow.h"
@@ -33,13 +35,12 @@ private:
     // Starts the main frame and runs the thread's message loop until the
     // frame is gone; 0 when the frame cannot be made.
     int RunMainFrame(int showCommand);
-    // Creates the frame hidden, loads the plug-ins, registers the host's
-    // commands, builds the view and the catalog, then shows the frame and
-    // finishes what its first paint does not need. False without a frame.
+    // Creates the frame hidden, loads the plug-ins (each "RegisterModule"
+    // with the safe-start marker naming its plug-in on disk), registers the
+    // host's commands, builds the view and the catalog, then shows the frame
+    // and finishes what its first paint does not need. False without a frame.
     bool StartMainFrame(int showCommand);
-    // Every plug-in, each "RegisterModule" with the safe-start marker naming
-    // its plug-in on disk, then the host's own commands.
-    void LoadPluginsAndCommands();
+    LoadOptions PluginLoadOptions(StartMarkerWriter& marker, StartupTrace& libraryTrace);
     void FillView(CMainFrame& frame);
     void ShutDownApplication();
     // The bus trace, when the switch or the catalog asks for it: a file

@@ -5,7 +5,10 @@
  *
  *     void __cdecl RegisterModule(CommandEndpoint* endpoint);
  *
- * The host calls it once at start-up. Store your receive function in
+ * The host calls it once at start-up, on its main thread. The library itself
+ * may be loaded on another of the host's threads, so DllMain and the
+ * library's static constructors must not make windows or anything else that
+ * belongs to a thread; do that in RegisterModule. Store your receive function in
  * endpoint->receive before returning and keep the endpoint pointer: it lives
  * as long as the process. Send commands with endpoint->send(&record) after
  * zeroing the record, setting `command` and setting `sender` to

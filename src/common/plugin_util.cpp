@@ -98,14 +98,14 @@ void HardenDllSearchPath() {
     SetDllDirectoryW(L"");
 }
 
-// Tries one version folder; true when the module was loaded from it,
-// otherwise reason says why not.
-bool PluginLoader::LoadVersion(const std::wstring& name, const std::wstring& versionFolder,
-                               const ManifestFile& manifest, Finding& reason) {
+// Tries one version folder: the module prepared from it, or nothing and
+// reason says why not.
+std::optional<PreparedModule> PluginLoader::PrepareVersion(const std::wstring& name, const std::wstring& versionFolder,
+                                                           const ManifestFile& manifest, Finding& reason) {
     const std::wstring manifestPath = versionFolder + kManifestName;
     if (!manifest.read) {
         reason = UnreadableManifest(ToUtf8(manifestPath), manifest.error);
-        return false;
+        return std::nullopt;
     }
     ManifestReading reading = ParsePluginManifest(manifest.text.c_str());
     if (!reading.ok) {
@@ -118,7 +118,7 @@ bool PluginLoader::LoadVersion(const std::wstring& name, const std::wstring& ver
                 break;
             }
         }
-        return false;
+        return std::nullopt;
     }
 
     const std::wstring libraryPath = ManifestLibraryPath(versionFolder, reading.manifest.libraryPath);
@@ -126,14 +126,14 @@ bool PluginLoader::LoadVersion(const std::wstring& name, const std::wstring& ver
     if (std::string refusal = OpenAndCheckLibrary(libraryPath, held); !refusal.empty()) {
         reason = ReasonForLibrary(libraryPath, Finding{FindingLevel::Skipped, "library-refused",
                                                        ToUtf8(libraryPath) + " " + refusal, "build a 32-bit DLL"});
-        return false;
+        return std::nullopt;
     }
     HMODULE library = LoadPluginLibrary(libraryPath);
     const DWORD loadError = GetLastError();
     held.reset();
     if (!library) {
         reason = ReasonForLibrary(libraryPath, LoadFailed(ToUtf8(libraryPath), loadError));
-        return false;
+        return std::nullopt;
     }
     // Recorded at once: libraries are never unloaded, also one without the
     // entry point, whatever became of them.
@@ -143,33 +143,37 @@ bool PluginLoader::LoadVersion(const std::wstring& name, const std::wstring& ver
         reason = ReasonForLibrary(libraryPath, Finding{FindingLevel::Skipped, "export-missing",
                                                        ToUtf8(libraryPath) + " does not export \"RegisterModule\"",
                                                        "export RegisterModule undecorated"});
-        return false;
+        return std::nullopt;
     }
-
+    if (options_.afterLibraryLoad) options_.afterLibraryLoad(name);
     auto record = std::make_unique<ModuleRecord>(std::move(reading.manifest.record));
     record->libraryPath = ToUtf8(libraryPath);
-    CommandEndpoint* endpoint = NewEndpoint(library);
+    return PreparedModule{name, std::move(record), library, registerModule};
+}
+
+void PluginLoader::RegisterPlugin(PreparedModule module) {
+    CommandEndpoint* endpoint = NewEndpoint(module.library);
     // Outside the lock: the module may send from here, reaching the modules
     // registered so far.
-    if (options_.beforeEntryCall) options_.beforeEntryCall(name);
-    CallRegisterModule(registerModule, endpoint, ToUtf8(name));
-    if (options_.afterEntryCall) options_.afterEntryCall(name);
-    LOG(INFO) << "Plug-in " << ToUtf8(name) << " " << record->version << " loaded from " << record->libraryPath;
-    AddModule(name, std::move(record), endpoint);
-    return true;
+    if (options_.beforeEntryCall) options_.beforeEntryCall(module.name);
+    CallRegisterModule(module.registerModule, endpoint, ToUtf8(module.name));
+    if (options_.afterEntryCall) options_.afterEntryCall(module.name);
+    LOG(INFO) << "Plug-in " << ToUtf8(module.name) << " " << module.record->version << " loaded from "
+              << module.record->libraryPath;
+    AddModule(module.name, std::move(module.record), endpoint);
 }
 
 PluginLoader::PluginLoader(LoadOptions options, LoadedModules& modules)
     : options_(std::move(options)), modules_(modules) {}
 
-void PluginLoader::LoadPlugin(const std::wstring& folder) {
+std::optional<PreparedModule> PluginLoader::PreparePlugin(const std::wstring& folder) {
     const std::wstring name = ModuleFolderName(folder);
-    if (modules_.FindModule(name.c_str())) return;  // a module is loaded once
+    if (modules_.FindModule(name.c_str())) return std::nullopt;  // a module is loaded once
     bool anyFolder = false;
     const std::vector<VersionCandidate> candidates = ListVersionCandidates(folder, anyFolder);
     if (candidates.empty()) {
         LogSkipped(name, "", NoCandidate(ToUtf8(name), anyFolder));
-        return;
+        return std::nullopt;
     }
     std::vector<std::string> versions;
     for (const VersionCandidate& candidate : candidates) versions.push_back(candidate.version);
@@ -177,7 +181,8 @@ void PluginLoader::LoadPlugin(const std::wstring& folder) {
         const auto candidate = std::find_if(candidates.begin(), candidates.end(),
                                             [&](const VersionCandidate& c) { return c.version == version; });
         Finding reason;
-        if (LoadVersion(name, folder + FromUtf8(version) + L"\\", candidate->manifest, reason)) return;
+        if (auto prepared = PrepareVersion(name, folder + FromUtf8(version) + L"\\", candidate->manifest, reason))
+            return prepared;
         if (reason.code == "manifest-parse") {
             // Parse errors are reported from one fixed place, so that log
             // readers find them under a stable location whatever the build's paths.
@@ -187,6 +192,7 @@ void PluginLoader::LoadPlugin(const std::wstring& folder) {
             LogSkipped(name, version, reason);
         }
     }
+    return std::nullopt;
 }
 
 // Loads the library so that its own dependencies are looked up in its folder

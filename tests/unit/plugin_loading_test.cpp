@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "Utf8.h"
 #include "bus_test_support.h"
@@ -35,6 +37,22 @@ protected:
     PluginTree tree_;
     std::wstring log_;
 };
+
+// Start-up prepares the libraries on a worker beside the frame's creation:
+// the entry point runs, and the module is recorded, only at the registration.
+TEST_F(PluginLoading, PreparingOnAWorkerLoadsTheLibraryAndLeavesRegisterModuleToTheRegistration) {
+    tree_.AddPlugin(L"PreparedModule", L"1.0", kProbeDll, PluginManifestText("prepared-1.0", "1.0", "probe.dll"),
+                    L"probe.dll");
+    PluginLoader loader;
+    std::optional<PreparedModule> prepared;
+    std::thread([&] { prepared = loader.PreparePlugin(tree_.ModuleFolder(L"PreparedModule")); }).join();
+    ASSERT_TRUE(prepared);
+    EXPECT_EQ(ProbeLog().find("prepared-1.0 REGISTERED"), std::string::npos) << "RegisterModule ran while preparing";
+    EXPECT_EQ(LoadedModules::Instance().FindModule(L"PreparedModule"), nullptr);
+    loader.RegisterPlugin(std::move(*prepared));
+    EXPECT_NE(ProbeLog().find("prepared-1.0 REGISTERED"), std::string::npos);
+    EXPECT_NE(LoadedModules::Instance().FindModule(L"PreparedModule"), nullptr);
+}
 
 TEST_F(PluginLoading, LoadsTheHighestVersionOnceAndRecordsItsManifest) {
     for (const char* version : {"1.0", "3.0", "2.0"}) {
