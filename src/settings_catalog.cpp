@@ -43,8 +43,9 @@ const std::array<const char*, 21> kCatalogUrlKeys = {
     "url:what_is_sdcard",
 };
 
-const std::array<const char*, 5> kPreloadedImages = {
-    "close-normal.png", "close-pressed.png", "alert.png", "preview-edit.png", "application.png",
+const std::array<const char*, 8> kPreloadedImages = {
+    "close-normal.png", "close-pressed.png", "alert.png",       "preview-edit.png",
+    "application.png",  "phone-rescue.png",  "card-rescue.png", "multi-toolbox.png",
 };
 
 namespace {

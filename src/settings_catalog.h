@@ -86,7 +86,7 @@ Gdiplus::Bitmap* LoadPicture(const std::wstring& installDir, const std::string& 
 // The catalog keys copied into the URL table, in this order.
 extern const std::array<const char*, 21> kCatalogUrlKeys;
 // The pictures of "Resources\" that start-up preloads into the image table.
-extern const std::array<const char*, 5> kPreloadedImages;
+extern const std::array<const char*, 8> kPreloadedImages;
 
 // The steps behind the two start-up calls, with their folders passed in so
 // that tests can give their own. installDir ends in a backslash.

@@ -123,7 +123,7 @@ TEST(RawPicture, LoadPictureTakesTheRawPixelsElseDecodesThePng) {
 TEST(RawPicture, ALookUpWaitsForThePicturesDecodedInTheBackground) {
     GdiplusSession gdiplus;
     PreloadImagesInBackground(EnvironmentText(L"LUMAREST_INSTALL_TREE"));
-    Gdiplus::Bitmap* last = FindNamedImage("application@2x.png");
+    Gdiplus::Bitmap* last = FindNamedImage("multi-toolbox@2x.png");
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->GetLastStatus(), Gdiplus::Ok);
     EXPECT_TRUE(WaitForPreloadedImages());
