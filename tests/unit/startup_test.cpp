@@ -63,10 +63,6 @@ TEST(StartMarkerWriter, KeepsOnlyTheLatestPluginLetsTheCrashReportWriteOverItAnd
         EXPECT_FALSE(ParseStartMarker(forged)) << "a marker naming no plain folder is refused: " << forged;
 }
 
-TEST(LogFolder, IsTempMakerAndDate) {
-    EXPECT_EQ(LogFolderPath(L"C:\\Temp\\", L"Zentrovia", L"20261205"), L"C:\\Temp\\Zentrovia\\20261205");
-}
-
 TEST(SystemInfo, IsCompactJsonWithMembersInOrder) {
     SystemInfo info{"Zentrovia", "4.4.39", FormatWindowsVersion(6, 1, 7601, 1, 0), 123, 18446744073709551615ull};
     EXPECT_EQ(SystemInfoJson(info),
