@@ -328,7 +328,8 @@ TEST_F(CommModule, FetchesOverHttpsOnlyFromAServerWhoseCertificateTheSystemTrust
                                                          test_signing::SignInstaller(TestKey(), content)))));
     UseFeed(Url("tls-feed.json", L"LUMAREST_HTTPS_PORT"));
     const Answer offered = Check(30000);
-    EXPECT_EQ(trusted ? offered.count : Reason(offered), trusted ? 1 : LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER);
+    EXPECT_EQ(trusted ? offered.count : Reason(offered), trusted ? 1 : LIBCOMM_UPDATE_FAILED_UNTRUSTED_SERVER)
+        << "the check's reason: " << Reason(offered);
 
     // The installer's address, relative to the feed's, is HTTPS as well.
     const Answer end = Download();
