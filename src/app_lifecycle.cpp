@@ -104,9 +104,12 @@ ProcessServices::Winsock::Winsock() {
 
 ProcessServices::Winsock::~Winsock() { WSACleanup(); }
 
-ProcessServices::Com::Com() { CoInitialize(nullptr); }
+// S_FALSE (already in the apartment) also counts, and is balanced too.
+ComApartment::ComApartment() : joined_(SUCCEEDED(CoInitialize(nullptr))) {}
 
-ProcessServices::Com::~Com() { CoUninitialize(); }
+ComApartment::~ComApartment() {
+    if (joined_) CoUninitialize();
+}
 
 bool RemoveLogFolderIfEmpty(const std::wstring& dumpPath) {
     size_t slash = dumpPath.find_last_of(L'\\');
