@@ -26,3 +26,5 @@ void PluginLoader::RegisterPlugins(std::vector<PreparedModule> modules) {
     for (PreparedModule& module : modules) RegisterPlugin(std::move(module));
     modules_.RegisterHostModule(L"Product");
 }
+
+void PluginLoader::LoadPlugins() { RegisterPlugins(PreparePlugins()); }

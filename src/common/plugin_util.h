@@ -73,7 +73,7 @@ public:
     std::vector<PreparedModule> PreparePlugins();
     void RegisterPlugins(std::vector<PreparedModule> modules);
     // Both halves on the calling thread.
-    void LoadPlugins() { RegisterPlugins(PreparePlugins()); }
+    void LoadPlugins();
 
     // Loads at most one version of the module in folder (a full path ending
     // in a backslash): the highest whose library loads and has the entry
