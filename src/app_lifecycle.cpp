@@ -104,12 +104,9 @@ ProcessServices::Winsock::Winsock() {
 
 ProcessServices::Winsock::~Winsock() { WSACleanup(); }
 
-// S_FALSE (already in the apartment) also counts, and is balanced too.
-ComApartment::ComApartment() : joined_(SUCCEEDED(CoInitialize(nullptr))) {}
+ProcessServices::Com::Com() { CoInitialize(nullptr); }
 
-ComApartment::~ComApartment() {
-    if (joined_) CoUninitialize();
-}
+ProcessServices::Com::~Com() { CoUninitialize(); }
 
 bool RemoveLogFolderIfEmpty(const std::wstring& dumpPath) {
     size_t slash = dumpPath.find_last_of(L'\\');

@@ -78,8 +78,8 @@ private:
     std::string logFolder_;
 };
 
-// Winsock and GDI+ for the life of the run, started in that order and ended
-// in the reverse one (the members' order). Their start-up results are
+// Winsock, COM and GDI+ for the life of the run, started in that order and
+// ended in the reverse one (the members' order). Their start-up results are
 // ignored: a failure leaves the program running with what it has.
 class ProcessServices {
 private:
@@ -87,23 +87,14 @@ private:
         Winsock();
         ~Winsock();
     };
+    struct Com {
+        Com();
+        ~Com();
+    };
 
     Winsock winsock_;
+    Com com_;
     GdiplusSession gdiplus_;
-};
-
-// The calling thread in a single-threaded COM apartment while the object
-// lives: the shell's calls and the accessibility clients' objects need it.
-// A thread already in one stays in it.
-class ComApartment {
-public:
-    ComApartment();
-    ~ComApartment();
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool joined_ = false;
 };
 
 // Removes the folder holding dumpPath when it holds no entry besides names

@@ -60,7 +60,7 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
     int exitCode = 0;
     {
         ProcessServices services;
-        trace_.Mark("network and GDI+");
+        trace_.Mark("network, COM and GDI+");
         InitImagesAndLanguage();
         trace_.Mark("pictures and language");
         Host().dumpPath = Host().logFolder + L"\\" + NowFormatted("%Y%m%d%H%M%S") + L".dmp";
@@ -76,7 +76,6 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
         leaveOut_ = AskForSafeStart();
         trace_.Mark("common controls and safe start");
         exitCode = RunMainFrame(showCommand);
-        com_.reset();
         // The pictures' worker makes GDI+ bitmaps: it ends before GDI+ does.
         WaitForPreloadedImages();
         StopBusTrace();
@@ -84,7 +83,7 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
         MarkClosing("settings and log folder");
     }
     Host().exitFlag = true;
-    MarkClosing("windowing, COM, GDI+ and network");
+    MarkClosing("windowing, GDI+, COM and network");
 
     instance.reset();
     if (closeTrace_) LOG(INFO) << closeTrace_->Summary();
@@ -151,8 +150,6 @@ bool LumarestHost::StartMainFrame(int showCommand) {
 
     frame_->CreateShadow();
     trace_.Mark("frame shadow");
-    if (!com_) com_.emplace();
-    trace_.Mark("COM");
     if (traceEveryStep_) {
         for (const StartupTrace* trace : {&libraryTrace, &trace_})
             for (const std::string& step : trace->Steps()) LOG(INFO) << step;
@@ -275,7 +272,6 @@ std::wstring LumarestHost::AskForSafeStart() {
     const std::wstring question =
         FillInText(wxGetTranslation(L"The plug-in %s stopped the last run. Start without it this time?"),
                    marker->plugin);
-    com_.emplace();  // for screen readers, which ask the question's buttons through COM
     UiAlertDialog confirm(FindNamedImage("close-normal.png"), FindNamedImage("close-pressed.png"),
                           FindNamedImage("alert.png"), true, wxGetTranslation(L"Cancel"), wxGetTranslation(L"OK"));
     confirm.SetContent(nullptr, kSafeStartWidth, 0, question.c_str(), nullptr);

@@ -10,7 +10,6 @@
 #include <memory>
 #include <optional>
 
-#include "app_lifecycle.h"
 #include "common/bus_trace.h"
 #include "main_frame.h"
 #include "common/plugin_util.h"
@@ -78,9 +77,6 @@ private:
     // between their steps; plug-in threads may reach them until the process ends.
     UpdateFlow updateFlow_{*this};
     DeviceServer deviceServer_{*this, updateFlow_};
-    // Joined on the main thread after the first paint, which needs no COM,
-    // or before the safe-start question; left when the run's windows are gone.
-    std::optional<ComApartment> com_;
     std::wstring startMarkerPath_;
     std::wstring leaveOut_;  // a safe start's module folder, this run only
     // Kept until the host goes, past its close: a plug-in's thread may be in
