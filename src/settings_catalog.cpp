@@ -140,9 +140,12 @@ void SetNamedImage(const char* key, Gdiplus::Bitmap* bitmap) {
 
 bool WaitForPreloadedImages() {
     const std::shared_future<void>& preload = Tables().imagesPreloading;
-    if (!preload.valid() || preload.wait_for(kImagePreloadWait) == std::future_status::ready) return true;
-    static std::atomic_flag reported;
-    if (!reported.test_and_set())
+    // Once a look-up has waited in vain, the others only look: a stuck
+    // worker costs the user one wait, not one per dialog.
+    static std::atomic_flag waitedInVain;
+    const auto wait = waitedInVain.test() ? std::chrono::milliseconds(0) : kImagePreloadWait;
+    if (!preload.valid() || preload.wait_for(wait) == std::future_status::ready) return true;
+    if (!waitedInVain.test_and_set())
         LOG(ERROR) << "The pictures were not decoded within " << kImagePreloadWait.count()
                    << " ms; dialogs go without them";
     return false;

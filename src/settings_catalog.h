@@ -120,6 +120,7 @@ void PreloadImagesInBackground(const std::wstring& installDir);
 // decoded must not keep the crash notice from showing.
 inline constexpr std::chrono::milliseconds kImagePreloadWait{5000};
 // True once a background preload is done (at once when none was started);
-// false, logged once, when it is not done within kImagePreloadWait. The
+// false, logged once, when it is not done within kImagePreloadWait (after
+// one such wait, the next calls do not wait). The
 // close waits here, since the worker's bitmaps need GDI+ until it ends.
 bool WaitForPreloadedImages();
