@@ -96,11 +96,11 @@ int LumarestHost::Run(const wchar_t* commandLine, int showCommand) {
     return exitCode;
 }
 
-// Main-thread calls are taken before the frame exists (plug-ins may post
-// from their threads as soon as they load) and until it is gone; what is
-// still queued then is discarded, never run half-way through the close. The
-// loop is registered before the frame exists: dialogs that plug-ins open
-// while the frame is being created already find it.
+// Main-thread calls are taken before the plug-ins' libraries load (a
+// plug-in's thread may post as soon as it runs) and until the frame is gone;
+// what is still queued then is discarded, never run half-way through the
+// close. The loop is registered before the frame exists, so that every
+// dialog made from here on finds it.
 int LumarestHost::RunMainFrame(int showCommand) {
     MainThreadCalls mainThreadCalls;
     ThreadMessageLoop loop;

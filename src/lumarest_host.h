@@ -11,8 +11,8 @@
 #include <optional>
 
 #include "common/bus_trace.h"
-#include "main_frame.h"
 #include "common/plugin_util.h"
+#include "main_frame.h"
 #include "main_frame_events.h"
 #include "safe_start.h"
 #include "services/device_server.h"

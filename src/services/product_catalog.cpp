@@ -24,8 +24,8 @@ constexpr int kAppIconSize = 32;
 // The section's picture in the render nearest to the view's scale; one that
 // fails to load is still a bitmap, in an error state, and the title module
 // copes with it. Kept for the process.
-// The preloaded render when start-up decoded it beside the frame; read now
-// otherwise (a host started without the preload, as in tests).
+// The preloaded render; read now when the preload did not finish in time,
+// or when none ran (tests that build the catalog alone).
 Gdiplus::Bitmap* SectionPicture(const std::wstring& installDir, const wchar_t* name, int dpi) {
     const std::string key = ToUtf8(name);
     if (Gdiplus::Bitmap* kept = FindNamedImageForDpi(key.c_str(), dpi)) return kept;
